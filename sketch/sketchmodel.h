@@ -1,0 +1,129 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "curve/random15.h"
+#include "libgm/gmvec2.h"
+
+// The mountain model behind the sketch view: the stroke being drawn, the silhouette curve,
+// its detail levels, the terrain grid, the profiles and the randomness settings, led through
+// the four stages (0 curve drawing, 1 profile selection, 2 randomness, 3 row refinement).
+// It knows no widgets and no OpenGL; the sketch view owns one by value, forwards its slots to
+// it and draws what it holds. Progress lines are printed to the log stream (standard output
+// unless told otherwise). Nothing here ever ends the process or shows a dialog: operations
+// that report to the user return a success flag and a message.
+//
+// Coordinates: stroke and curve points are in view pixels, origin at the bottom left, y up.
+// The grid keeps the curve's x values and pixel heights; row r lies r column spacings behind
+// the silhouette.
+class SketchModel {
+public:
+    using PointList = std::vector<gmVector2>;
+
+    SketchModel();
+
+    // Where progress and diagnostic lines go; nullptr silences them.
+    void setLog(std::FILE* log) { log_ = log; }
+    std::FILE* log() const { return log_; }
+
+    // The view's size in pixels, told by the view whenever it is resized. Mouse y is flipped
+    // with the height; the column key of the curve merge uses the width.
+    void setViewSize(int width, int height);
+    int viewWidth() const { return viewWidth_; }
+    int viewHeight() const { return viewHeight_; }
+
+    // ---- Stage machine
+    int stage() const { return stage_; }
+    int numRows() const { return numRows_; }
+    // Whether the current stage may be left; when not, the reason is stored in message
+    // (left untouched otherwise).
+    bool checkStage(std::string& message) const;
+    // Advances one stage; the first call decomposes the curve and builds the first terrain,
+    // the third builds the refined terrain.
+    void next();
+
+    // ---- Stroke capture, in view pixels with y downwards as mouse events give them.
+    // The view calls these from its mouse handlers in stage 0 with the left button.
+    void beginStroke(int x, int y);  // press: discards an unprocessed stroke
+    void extendStroke(int x, int y); // move and release
+    // Cleans the stroke and merges it into the curve; then empties the stroke.
+    void processLine();
+    // Empties stroke and curve; stage, grid, details and profiles stay.
+    void clearCurve();
+    // Reverses a right-to-left stroke and regularises it to one point per pixel column.
+    static void cleanStroke(PointList& points);
+    // The column of a curve point for merging: (int)((x + 1) * 0.5 * viewWidth).
+    int columnKey(double x) const;
+
+    // ---- Construction
+    void makeMountain();
+    void buildDefaultProfile(PointList& profile) const;
+    // Slider value 0 to 99: the randomness of the current stage (2 or 3), then a rebuild.
+    void randomnessChanged(int value);
+    // "Up" (true) or "Down" (false) by 0.05, then a rebuild.
+    void changeBottomDropOff(bool up);
+    // One step of the decomposition and its inverse; the grid is not rebuilt.
+    void coarsen();
+    void refine();
+
+    // ---- Profile set
+    // Selects the grid column nearest to modelX (the terrain's model x under the pointer),
+    // or -1 when modelX lies more than half a column spacing outside the grid. With
+    // announce (a press) prints "Current profile is %i\n". Returns the selection.
+    int pickProfile(double modelX, bool announce);
+    // The grid column nearest to modelX, or -1 (no state change).
+    int columnAt(double modelX) const;
+    int currentProfile() const { return currentProfile_; }
+    void getGlobalProfile(PointList& profile);
+    void getProfile(PointList& profile);
+    void receiveProfileChange(const PointList& profile);
+    void deleteCurrentProfile();
+
+    // ---- Files. Each returns true on success; on failure message says why (the printed
+    // line without its line end) and nothing of the model or of an existing file changed.
+    bool saveCurve(const std::string& name, std::string& message);
+    bool loadCurve(const std::string& name, std::string& message);
+    bool exportGRD(const std::string& name, std::string& message) const;
+
+    // ---- Read access for drawing and tests
+    const PointList& stroke() const { return stroke_; }
+    const PointList& curve() const { return curve_; }
+    const std::vector<PointList>& detailLevels() const { return detailLevels_; }
+    const std::vector<PointList>& grid() const { return grid_; }
+    const PointList& globalProfile() const { return globalProfile_; }
+    const std::vector<unsigned int>& profileIndices() const { return profileIndices_; }
+    const std::vector<PointList>& profiles() const { return profiles_; }
+    bool editingGlobalProfile() const { return editingGlobalProfile_; }
+    float profileRandomness() const { return profileRandomness_; }
+    float detailRandomness() const { return detailRandomness_; }
+    float bottomDropOff() const { return bottomDropOff_; }
+
+private:
+    void say(const char* format, ...) const
+#if defined(__GNUC__)
+        __attribute__((format(printf, 2, 3)))
+#endif
+        ;
+
+    std::FILE* log_ = stdout;
+    int viewWidth_ = 0;
+    int viewHeight_ = 0;
+
+    PointList stroke_;
+    PointList curve_;
+    std::vector<PointList> detailLevels_;
+    std::vector<PointList> grid_;
+    int stage_ = 0;
+    int numRows_ = 50;
+    PointList globalProfile_;
+    int currentProfile_ = -1;
+    bool editingGlobalProfile_ = true;
+    std::vector<unsigned int> profileIndices_;
+    std::vector<PointList> profiles_;
+    float profileRandomness_ = 0.0f;
+    float detailRandomness_ = 0.2f;
+    float bottomDropOff_ = 0.3f;
+    Random15 rng_;
+};
