@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QOpenGLWidget>
+#include <QString>
+#include <vector>
+
+#include "libgm/gmvec2.h"
+#include "sketch/sketchmodel.h"
+#include "sketch/viewgeometry.h"
+
+class QMouseEvent;
+
+// The main view: the user draws the silhouette here in stage 0 and looks at (and picks
+// columns of) the terrain in the later stages. It owns the whole mountain model and forwards
+// the main window's calls to it; it adds only what needs a window: mouse handling, the GL
+// set-up, drawing and the background texture.
+class GLSketch : public QOpenGLWidget {
+    Q_OBJECT
+
+public:
+    explicit GLSketch(QWidget* parent = nullptr, const char* name = nullptr);
+    ~GLSketch() override;
+
+    // Whether the current stage may be left; when not, message says why.
+    bool checkStage(QString& message);
+    const SketchModel& model() const { return model_; }
+    // The repaint request of every model change.
+    void updateGL();
+
+    // The view angles in degrees; left drags in stages 1 to 3 turn them.
+    float rotX() const { return rotX_; }
+    float rotY() const { return rotY_; }
+    // Size of the current background image in pixels (0 x 0 before the first load).
+    int textureWidth() const { return textureWidth_; }
+    int textureHeight() const { return textureHeight_; }
+
+    // The matrices the terrain pass draws with and picking unprojects with.
+    Matrix4 projectionMatrix() const;
+    Matrix4 terrainModelViewMatrix() const;
+
+public slots:
+    void processLine();
+    void loadCurve(QString name);
+    void saveCurve(QString name);
+    void loadPNG(QString name, bool& ok, QString& message);
+    void clearCurve();
+    void coarsen();
+    void refine();
+    void exportGRD(QString name, bool& ok, QString& message);
+    void next();
+    void receiveProfileChange(const std::vector<gmVector2>& profile);
+    void getGlobalProfile(std::vector<gmVector2>& profile);
+    void getProfile(std::vector<gmVector2>& profile);
+    void deleteCurrentProfile();
+    void randomnessChanged(int value);
+    void changeBottomDropOff(bool up);
+
+signals:
+    void terrainExists(bool exists);
+    void timeToEnableProfileButtons(bool enable);
+    // A curve file could not be read or written; message is the reason to show the user.
+    void curveFileFailed(QString message);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void initializeGL() override;
+    void resizeGL(int width, int height) override;
+    void paintGL() override;
+
+private:
+    void say(const char* format, ...) const
+#if defined(__GNUC__)
+        __attribute__((format(printf, 2, 3)))
+#endif
+        ;
+    void pickProfile(int x, int y, bool announce);
+    void turnView(int x, int y);
+    bool replaceTexture(const QString& name);
+    void setViewTransform();
+    void setupLights();
+    void drawSketch();
+    void drawTerrain();
+    void drawTerrainSurface();
+    void drawWireGrid();
+    void drawSelection();
+    void refreshTerrainMesh();
+
+    SketchModel model_;
+    float rotX_ = 0.0f;
+    float rotY_ = 0.0f;
+    float rotZ_ = 0.0f;
+    float zoom_ = 2.0f;
+    float transX_ = 0.0f;
+    float transY_ = 0.0f;
+    float transZ_ = 0.0f;
+    bool mousePressed_ = false;
+    int lastX_ = 0;
+    int lastY_ = 0;
+    int mouseButton_ = 0;
+    unsigned int texture_ = 0;
+    int textureWidth_ = 0;
+    int textureHeight_ = 0;
+
+    // The terrain as drawn, rebuilt only when the model's grid differs from meshGrid_.
+    std::vector<SketchModel::PointList> meshGrid_;
+    TerrainMesh mesh_;
+    bool meshValid_ = false;
+    bool gridTooSmallReported_ = false;
+};
