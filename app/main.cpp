@@ -1,0 +1,13 @@
+#include <QApplication>
+#include <clocale>
+
+#include "app/mondrelmainwindow.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    // Printed numbers and the numbers in curve and grid files always use '.'.
+    std::setlocale(LC_NUMERIC, "C");
+    MondrelMainWindow window(nullptr, nullptr, Qt::Window);
+    window.show();
+    return application.exec();
+}

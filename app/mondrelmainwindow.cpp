@@ -1,0 +1,356 @@
+#include "app/mondrelmainwindow.h"
+
+#include <QAction>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QStatusBar>
+#include <cstdio>
+
+#include "app/dialogprompts.h"
+#include "profile/profileeditor.h"
+#include "sketch/glsketch.h"
+
+MondrelMainWindow::MondrelMainWindow(QWidget* parent, const char* name, Qt::WindowFlags fl)
+    : QMainWindow(parent, fl), prompts_(std::make_unique<DialogPrompts>(this)) {
+    statusBar();
+    setObjectName(QString::fromLatin1(name ? name : "MondrelMainWindow"));
+
+    buildWidgets();
+    buildMenu();
+    languageChange();
+    resize(QSize(856, 756).expandedTo(minimumSizeHint()));
+    makeConnections();
+    init();
+}
+
+MondrelMainWindow::~MondrelMainWindow() = default;
+
+void MondrelMainWindow::setPrompts(std::unique_ptr<UserPrompts> prompts) {
+    prompts_ = std::move(prompts);
+}
+
+namespace {
+
+QPushButton* makeButton(QWidget* parent, const char* name) {
+    auto* button = new QPushButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    return button;
+}
+
+QHBoxLayout* makeRow(const char* name) {
+    auto* row = new QHBoxLayout();
+    row->setObjectName(QString::fromLatin1(name));
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(6);
+    return row;
+}
+
+QAction* makeAction(QObject* parent, const char* name) {
+    auto* action = new QAction(parent);
+    action->setObjectName(QString::fromLatin1(name));
+    return action;
+}
+
+} // namespace
+
+void MondrelMainWindow::buildWidgets() {
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("qt_central_widget"));
+    setCentralWidget(central);
+
+    MondrelMainWindowLayout = new QGridLayout(central);
+    MondrelMainWindowLayout->setObjectName(QStringLiteral("MondrelMainWindowLayout"));
+    MondrelMainWindowLayout->setContentsMargins(8, 8, 8, 8);
+    MondrelMainWindowLayout->setSpacing(6);
+
+    gLSketch1 = new GLSketch(central, "gLSketch1");
+    MondrelMainWindowLayout->addWidget(gLSketch1, 0, 0);
+
+    layout21 = makeRow("layout21");
+    resetButton = makeButton(central, "resetButton");
+    layout21->addWidget(resetButton);
+    nextButton = makeButton(central, "nextButton");
+    nextButton->setEnabled(true);
+    nextButton->setDefault(true);
+    nextButton->setAutoDefault(false);
+    layout21->addWidget(nextButton);
+    MondrelMainWindowLayout->addLayout(layout21, 2, 0);
+
+    layout22 = makeRow("layout22");
+    option1Button = makeButton(central, "option1Button");
+    option1Button->setMinimumSize(QSize(205, 25));
+    layout22->addWidget(option1Button);
+    option2Button = makeButton(central, "option2Button");
+    option2Button->setMinimumSize(QSize(205, 25));
+    layout22->addWidget(option2Button);
+    // No range is set: the slider keeps 0 to 99, and its value divided by 100 is the
+    // randomness the sketch view stores.
+    randomSlider = new QSlider(Qt::Horizontal, central);
+    randomSlider->setObjectName(QStringLiteral("randomSlider"));
+    randomSlider->setEnabled(false);
+    layout22->addWidget(randomSlider);
+    MondrelMainWindowLayout->addLayout(layout22, 1, 0);
+}
+
+void MondrelMainWindow::buildMenu() {
+    fileOpen_CurveAction = makeAction(this, "fileOpen_CurveAction");
+    fileSave_CurveAction = makeAction(this, "fileSave_CurveAction");
+    fileClose_CurveAction = makeAction(this, "fileClose_CurveAction");
+    fileOpen_ImageAction = makeAction(this, "fileOpen_ImageAction");
+    fileSave_TerrainAction = makeAction(this, "fileSave_TerrainAction");
+
+    MenuBarEditor = new QMenuBar(this);
+    MenuBarEditor->setObjectName(QStringLiteral("MenuBarEditor"));
+    setMenuBar(MenuBarEditor);
+
+    fileMenu = new QMenu(this);
+    fileMenu->addAction(fileOpen_CurveAction);
+    fileMenu->addAction(fileSave_CurveAction);
+    fileMenu->addAction(fileClose_CurveAction);
+    fileMenu->addAction(fileOpen_ImageAction);
+    fileMenu->addAction(fileSave_TerrainAction);
+    MenuBarEditor->addMenu(fileMenu);
+}
+
+void MondrelMainWindow::languageChange() {
+    setWindowTitle(tr("Mondrel"));
+    resetButton->setText(tr("Reset"));
+    resetButton->setShortcut(QKeySequence());
+    nextButton->setText(tr("&Next"));
+    nextButton->setShortcut(QKeySequence(tr("Alt+N")));
+    option1Button->setText(tr("Process Line"));
+    option2Button->setText(tr("Clear Curve"));
+    fileOpen_CurveAction->setText(tr("&Open Curve"));
+    fileSave_CurveAction->setText(tr("&Save Curve"));
+    fileClose_CurveAction->setText(tr("&Close Curve"));
+    fileOpen_ImageAction->setText(tr("Open &Image"));
+    fileSave_TerrainAction->setText(tr("Save &Terrain"));
+    fileMenu->setTitle(tr("&File"));
+}
+
+void MondrelMainWindow::makeConnections() {
+    connect(fileClose_CurveAction, &QAction::triggered, gLSketch1, &GLSketch::clearCurve);
+    connect(fileOpen_CurveAction, &QAction::triggered, this, &MondrelMainWindow::loadCurveFile);
+    connect(fileOpen_ImageAction, &QAction::triggered, this, &MondrelMainWindow::openImage);
+    connect(fileSave_CurveAction, &QAction::triggered, this, &MondrelMainWindow::saveCurveFile);
+    connect(fileSave_TerrainAction, &QAction::triggered, this, &MondrelMainWindow::saveTerrain);
+    connect(gLSketch1, &GLSketch::timeToEnableProfileButtons, this,
+            &MondrelMainWindow::profileSelected);
+    connect(nextButton, &QPushButton::clicked, this, &MondrelMainWindow::nextPressed);
+    connect(option1Button, &QPushButton::clicked, this, &MondrelMainWindow::optionButton1Clicked);
+    connect(option2Button, &QPushButton::clicked, this, &MondrelMainWindow::optionButton2Clicked);
+    connect(resetButton, &QPushButton::clicked, this, &MondrelMainWindow::resetButtonClicked);
+    connect(this, &MondrelMainWindow::saveTerrainSignal, gLSketch1, &GLSketch::exportGRD);
+    connect(this, &MondrelMainWindow::loadPNGSignal, gLSketch1, &GLSketch::loadPNG);
+    connect(this, &MondrelMainWindow::loadSignal, gLSketch1, &GLSketch::loadCurve);
+    connect(this, &MondrelMainWindow::saveSignal, gLSketch1, &GLSketch::saveCurve);
+    connect(this, &MondrelMainWindow::updateTerrainProfile, gLSketch1,
+            &GLSketch::receiveProfileChange);
+    connect(randomSlider, &QSlider::sliderMoved, this, &MondrelMainWindow::sliderMoved);
+
+    connect(gLSketch1, &GLSketch::curveFileFailed, this,
+            &MondrelMainWindow::reportCurveFileFailure);
+}
+
+void MondrelMainWindow::init() {
+    stage = 0;
+    profiler = new profileEditor(this, "profiler", false);
+    profiler->setParentWidget(this);
+}
+
+// ---- The staged workflow
+
+void MondrelMainWindow::nextPressed() {
+    QString message;
+    if (gLSketch1->checkStage(message)) {
+        gLSketch1->next();
+        resetUI();
+        ++stage;
+        switch (stage) {
+        case 1:
+            drawProfileStage();
+            break;
+        case 2:
+            changeRandomness();
+            break;
+        case 3:
+            refineRows();
+            break;
+        default:
+            break;
+        }
+    } else {
+        prompts_->inform(message);
+    }
+    std::printf("Now at stage %i\n", stage);
+}
+
+void MondrelMainWindow::resetUI() {
+    option1Button->setEnabled(true);
+    option2Button->setEnabled(true);
+    resetButton->setEnabled(true);
+    resetButton->setText(tr("Reset"));
+    profiler->close();
+    randomSlider->setEnabled(false);
+}
+
+void MondrelMainWindow::drawProfileStage() {
+    option1Button->setText(tr("Edit Global Profile"));
+    option2Button->setText(tr("Edit Selected Profile"));
+    resetButton->setText(tr("Delete Selected Profile"));
+    if (!profileIsSelected) {
+        option2Button->setEnabled(false);
+        resetButton->setEnabled(false);
+    }
+}
+
+void MondrelMainWindow::drawCurveStage() {
+    option1Button->setText(tr("Process Line"));
+    option2Button->setText(tr("Clear Curve"));
+}
+
+void MondrelMainWindow::changeRandomness() {
+    randomSlider->setEnabled(true);
+    option1Button->setText(tr("Up"));
+    option2Button->setText(tr("Down"));
+}
+
+void MondrelMainWindow::refineRows() {
+    option1Button->setText(tr("Refine"));
+    option2Button->setText(tr("Coarsen"));
+    option1Button->setEnabled(false);
+    option2Button->setEnabled(false);
+    randomSlider->setEnabled(true);
+    // The sketch view already refines with 0.2; the slider only shows it.
+    randomSlider->setValue(20);
+}
+
+void MondrelMainWindow::optionButton1Clicked() {
+    std::printf("Option button one clicked!\n");
+    switch (stage) {
+    case 0:
+        gLSketch1->processLine();
+        break;
+    case 1: {
+        std::vector<gmVector2> profile;
+        gLSketch1->getGlobalProfile(profile);
+        openProfileEditor(profile);
+        break;
+    }
+    case 2:
+        gLSketch1->changeBottomDropOff(true);
+        break;
+    default:
+        break;
+    }
+}
+
+void MondrelMainWindow::optionButton2Clicked() {
+    std::printf("Option button two clicked\n");
+    switch (stage) {
+    case 0:
+        gLSketch1->clearCurve();
+        break;
+    case 1: {
+        std::vector<gmVector2> profile;
+        gLSketch1->getProfile(profile);
+        openProfileEditor(profile);
+        break;
+    }
+    case 2:
+        gLSketch1->changeBottomDropOff(false);
+        break;
+    default:
+        break;
+    }
+}
+
+void MondrelMainWindow::openProfileEditor(const std::vector<gmVector2>& profile) {
+    profiler->setProfile(profile);
+    profiler->show();
+}
+
+void MondrelMainWindow::resetButtonClicked() {
+    if (stage == 1)
+        gLSketch1->deleteCurrentProfile();
+}
+
+void MondrelMainWindow::updateProfile(std::vector<gmVector2> profile) {
+    emit updateTerrainProfile(profile);
+}
+
+void MondrelMainWindow::profileSelected(bool selected) {
+    if (stage == 1) {
+        option2Button->setEnabled(selected);
+        resetButton->setEnabled(selected);
+    }
+    profileIsSelected = selected;
+}
+
+void MondrelMainWindow::sliderMoved(int value) {
+    if (stage == 2 || stage == 3) {
+        gLSketch1->randomnessChanged(value);
+        std::printf("Randomness changed being called\n");
+    }
+}
+
+// ---- The file commands
+
+void MondrelMainWindow::loadCurveFile() {
+    const QString chosen =
+        prompts_->openFileName(tr("Open File"), tr("Ascii 2D Curve Format (*.c2d)"), lastFileName);
+    if (chosen.isEmpty())
+        return;
+    lastFileName = chosen;
+    emit loadSignal(lastFileName);
+}
+
+void MondrelMainWindow::saveCurveFile() {
+    const QString chosen =
+        prompts_->saveFileName(tr("Save File"), tr("Ascii 2D Curve Format (*.c2d )"), lastFileName);
+    if (chosen.isEmpty())
+        return;
+    lastFileName = chosen;
+    if (!lastFileName.contains(QStringLiteral(".c2d")))
+        lastFileName += QStringLiteral(".c2d");
+    emit saveSignal(lastFileName);
+}
+
+void MondrelMainWindow::openImage() {
+    const QString chosen = prompts_->openFileName(
+        tr("Open PNG File"), tr("Portable Network Graphics (*.png)"), lastFileName);
+    if (chosen.isEmpty())
+        return;
+    lastFileName = chosen;
+    bool ok = false;
+    QString message;
+    emit loadPNGSignal(lastFileName, ok, message);
+    if (!ok)
+        prompts_->inform(message);
+}
+
+void MondrelMainWindow::saveTerrain() {
+    // The terrain dialog offers the image's or the curve's name without its suffix.
+    lastFileName.remove(QStringLiteral(".png"));
+    lastFileName.remove(QStringLiteral(".c2d"));
+    const QString chosen = prompts_->saveFileName(tr("Save Terrain GRD File"),
+                                                  tr(" Grid Float Format (*.grd)"), lastFileName);
+    if (chosen.isEmpty())
+        return;
+    lastFileName = chosen;
+    if (!lastFileName.contains(QStringLiteral(".grd")))
+        lastFileName += QStringLiteral(".grd");
+    bool ok = false;
+    QString message;
+    emit saveTerrainSignal(lastFileName, ok, message);
+    prompts_->inform(ok ? lastFileName + tr(" was saved successfully.") : message);
+}
+
+void MondrelMainWindow::reportCurveFileFailure(const QString& message) {
+    prompts_->inform(message);
+}
