@@ -2,9 +2,11 @@
 
 #include <QOpenGLWidget>
 #include <QString>
+#include <string>
 #include <vector>
 
 #include "libgm/gmvec2.h"
+#include "sketch/pngload.h"
 #include "sketch/sketchmodel.h"
 #include "sketch/viewgeometry.h"
 
@@ -77,7 +79,7 @@ private:
         ;
     void pickProfile(int x, int y, bool announce);
     void turnView(int x, int y);
-    bool replaceTexture(const QString& name);
+    bool replaceTexture(const std::string& name, pngInfo& info);
     void setViewTransform();
     void setupLights();
     void drawSketch();
@@ -102,6 +104,9 @@ private:
     unsigned int texture_ = 0;
     int textureWidth_ = 0;
     int textureHeight_ = 0;
+    // An image loaded before the view was first shown, waiting for the GL context.
+    PngImage pendingImage_;
+    bool hasPendingImage_ = false;
 
     // The terrain as drawn, rebuilt only when the model's grid differs from meshGrid_.
     std::vector<SketchModel::PointList> meshGrid_;

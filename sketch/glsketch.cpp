@@ -1,0 +1,491 @@
+#include "sketch/glsketch.h"
+
+#include <GL/glu.h>
+#include <QMouseEvent>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+const char* const startupImage = "Texture.png";
+
+// Mouse buttons as the model and the stage table count them.
+constexpr int leftButton = 1;
+constexpr int rightButton = 2;
+
+// Degrees the view turns per pixel of a left drag.
+constexpr float degreesPerPixel = 0.12f;
+
+bool sameGrid(const std::vector<SketchModel::PointList>& a,
+              const std::vector<SketchModel::PointList>& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t r = 0; r < a.size(); ++r) {
+        if (a[r].size() != b[r].size())
+            return false;
+        for (size_t c = 0; c < a[r].size(); ++c)
+            if (a[r][c][0] != b[r][c][0] || a[r][c][1] != b[r][c][1])
+                return false;
+    }
+    return true;
+}
+
+void drawLineStrip(const std::vector<float>& vertices) {
+    glVertexPointer(3, GL_FLOAT, 0, vertices.data());
+    glDrawArrays(GL_LINE_STRIP, 0, static_cast<GLsizei>(vertices.size() / 3));
+}
+
+// Stage-0 overlay: pixel (x, y), origin bottom left, to the view's -1 .. 1 square.
+void pixelVertex(const gmVector2& p, int width, int height) {
+    const double x = 2.0 * p[0] / width - 1.0;
+    const double y = 2.0 * p[1] / height - 1.0;
+    glVertex2d(x, y);
+}
+
+QPoint eventPosition(const QMouseEvent* event) {
+    return event->position().toPoint();
+}
+
+} // namespace
+
+GLSketch::GLSketch(QWidget* parent, const char* name) : QOpenGLWidget(parent) {
+    if (name)
+        setObjectName(QString::fromLatin1(name));
+}
+
+GLSketch::~GLSketch() {
+    if (texture_ != 0 && isValid()) {
+        makeCurrent();
+        glDeleteTextures(1, &texture_);
+        doneCurrent();
+    }
+}
+
+void GLSketch::say(const char* format, ...) const {
+    std::FILE* log = model_.log();
+    if (!log)
+        return;
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(log, format, args);
+    va_end(args);
+    std::fflush(log);
+}
+
+void GLSketch::updateGL() {
+    update();
+}
+
+bool GLSketch::checkStage(QString& message) {
+    std::string reason;
+    const bool ok = model_.checkStage(reason);
+    if (!ok)
+        message = QString::fromStdString(reason);
+    return ok;
+}
+
+Matrix4 GLSketch::projectionMatrix() const {
+    return sketchProjection();
+}
+
+Matrix4 GLSketch::terrainModelViewMatrix() const {
+    return sketchViewTransform(transX_, transY_, transZ_, zoom_, rotX_, rotY_, rotZ_) *
+           terrainModelTransform();
+}
+
+// ---- Slots forwarded to the model
+
+void GLSketch::processLine() {
+    model_.processLine();
+    updateGL();
+}
+
+void GLSketch::loadCurve(QString name) {
+    std::string message;
+    if (!model_.loadCurve(name.toLocal8Bit().toStdString(), message))
+        emit curveFileFailed(QString::fromStdString(message));
+    updateGL();
+}
+
+void GLSketch::saveCurve(QString name) {
+    std::string message;
+    if (!model_.saveCurve(name.toLocal8Bit().toStdString(), message))
+        emit curveFileFailed(QString::fromStdString(message));
+}
+
+void GLSketch::clearCurve() {
+    model_.clearCurve();
+    updateGL();
+}
+
+void GLSketch::coarsen() {
+    model_.coarsen();
+    updateGL();
+}
+
+void GLSketch::refine() {
+    model_.refine();
+    updateGL();
+}
+
+void GLSketch::exportGRD(QString name, bool& ok, QString& message) {
+    std::string reason;
+    ok = model_.exportGRD(name.toLocal8Bit().toStdString(), reason);
+    if (!ok)
+        message = QString::fromStdString(reason);
+}
+
+void GLSketch::next() {
+    model_.next();
+    updateGL();
+}
+
+void GLSketch::receiveProfileChange(const std::vector<gmVector2>& profile) {
+    model_.receiveProfileChange(profile);
+    updateGL();
+}
+
+void GLSketch::getGlobalProfile(std::vector<gmVector2>& profile) {
+    model_.getGlobalProfile(profile);
+}
+
+void GLSketch::getProfile(std::vector<gmVector2>& profile) {
+    model_.getProfile(profile);
+}
+
+void GLSketch::deleteCurrentProfile() {
+    model_.deleteCurrentProfile();
+    updateGL();
+}
+
+void GLSketch::randomnessChanged(int value) {
+    model_.randomnessChanged(value);
+    updateGL();
+}
+
+void GLSketch::changeBottomDropOff(bool up) {
+    model_.changeBottomDropOff(up);
+    updateGL();
+}
+
+// ---- Background image
+
+bool GLSketch::replaceTexture(const std::string& name, pngInfo& info) {
+    // The new image goes into a fresh texture; the old one is dropped only once the new
+    // image is in, so a failed load keeps the picture.
+    GLuint fresh = 0;
+    glGenTextures(1, &fresh);
+    glBindTexture(GL_TEXTURE_2D, fresh);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    if (!pngLoad(name.c_str(), 0, -1, &info)) {
+        glDeleteTextures(1, &fresh);
+        glBindTexture(GL_TEXTURE_2D, texture_);
+        return false;
+    }
+    if (texture_ != 0)
+        glDeleteTextures(1, &texture_);
+    texture_ = fresh;
+    textureWidth_ = static_cast<int>(info.Width);
+    textureHeight_ = static_cast<int>(info.Height);
+    return true;
+}
+
+void GLSketch::loadPNG(QString name, bool& ok, QString& message) {
+    const std::string file = name.toLocal8Bit().toStdString();
+    pngInfo info{0, 0, 0, 0};
+    if (isValid()) {
+        makeCurrent();
+        ok = replaceTexture(file, info);
+        glEnable(GL_TEXTURE_2D);
+        doneCurrent();
+    } else {
+        // Not shown yet: there is no GL context to hold the texture. Decode now, so the
+        // answer is true, and hand the image to the texture when the context exists.
+        std::string reason;
+        ok = pngDecode(file, pendingImage_, reason);
+        hasPendingImage_ = hasPendingImage_ || ok;
+        info = pendingImage_.info;
+    }
+    if (ok) {
+        say("Loaded %s with resounding success\n", file.c_str());
+        say("Size=%i,%i Depth=%i Alpha=%i\n", info.Width, info.Height, info.Depth, info.Alpha);
+    } else {
+        say("Can't load %s\n", file.c_str());
+        message = QStringLiteral("Can't load ") + name;
+    }
+    updateGL();
+}
+
+// ---- GL set-up
+
+void GLSketch::initializeGL() {
+    glLoadIdentity();
+    glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
+    glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
+    glEnable(GL_LINE_SMOOTH);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+
+    pngInfo info{0, 0, 0, 0};
+    if (!replaceTexture(startupImage, info)) {
+        say("Can't load %s\n", startupImage);
+        // Mondrel does not start without its background image.
+        std::exit(1);
+    }
+    say("Loaded %s with resounding success\n", startupImage);
+    say("Size=%i,%i Depth=%i Alpha=%i\n", info.Width, info.Height, info.Depth, info.Alpha);
+    if (hasPendingImage_) {
+        glBindTexture(GL_TEXTURE_2D, texture_);
+        pngUpload(pendingImage_);
+        textureWidth_ = static_cast<int>(pendingImage_.info.Width);
+        textureHeight_ = static_cast<int>(pendingImage_.info.Height);
+        pendingImage_ = PngImage();
+        hasPendingImage_ = false;
+    }
+
+    glEnable(GL_TEXTURE_2D);
+    glLineWidth(1.0f);
+    glPointSize(4.0f);
+    // The terrain normals are not unit length.
+    glEnable(GL_NORMALIZE);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    glEnable(GL_COLOR_MATERIAL);
+}
+
+void GLSketch::resizeGL(int width, int height) {
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixd(projectionMatrix().m);
+    // Strokes are kept in widget pixels, as mouse events give them.
+    model_.setViewSize(this->width(), this->height());
+    glMatrixMode(GL_MODELVIEW);
+}
+
+void GLSketch::setViewTransform() {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixd(projectionMatrix().m);
+    glMatrixMode(GL_MODELVIEW);
+    const Matrix4 view = sketchViewTransform(transX_, transY_, transZ_, zoom_, rotX_, rotY_, rotZ_);
+    glLoadMatrixd(view.m);
+}
+
+void GLSketch::setupLights() {
+    static const GLfloat shininess[] = {100.0f};
+    static const GLfloat position[] = {-25.0f, 25.0f, 25.0f, 0.0f};
+    static const GLfloat diffuse[] = {0.8f, 0.8f, 0.8f, 1.0f};
+    static const GLfloat specular[] = {0.0f, 0.0f, 0.0f, 1.0f};
+    static const GLfloat ambient[] = {0.4f, 0.4f, 0.4f, 1.0f};
+    glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SHININESS, shininess);
+    glLightfv(GL_LIGHT0, GL_POSITION, position);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, specular);
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+}
+
+// ---- Drawing
+
+void GLSketch::paintGL() {
+    setViewTransform();
+    if (model_.stage() == 0)
+        drawSketch();
+    else
+        drawTerrain();
+}
+
+void GLSketch::drawSketch() {
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, texture_);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    // Texture row 0 is the image's top row: it goes to the top edge.
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex3f(-1.0f, -1.0f, 0.0f);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex3f(1.0f, -1.0f, 0.0f);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex3f(1.0f, 1.0f, 0.0f);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex3f(-1.0f, 1.0f, 0.0f);
+    glEnd();
+    glDisable(GL_TEXTURE_2D);
+
+    const int w = model_.viewWidth();
+    const int h = model_.viewHeight();
+    if (w <= 0 || h <= 0)
+        return;
+    const SketchModel::PointList& curve = model_.curve();
+    if (curve.size() > 1) {
+        glColor3f(0.9f, 0.6f, 0.0f);
+        glBegin(GL_LINE_STRIP);
+        for (const gmVector2& p : curve)
+            pixelVertex(p, w, h);
+        glEnd();
+        // Markers only on a coarsened curve; a processed one has a point in every column.
+        if (curve[1][0] - curve[0][0] > 2.0) {
+            glColor3f(0.0f, 0.0f, 0.8f);
+            glBegin(GL_POINTS);
+            for (const gmVector2& p : curve)
+                pixelVertex(p, w, h);
+            glEnd();
+        }
+    }
+    const SketchModel::PointList& stroke = model_.stroke();
+    if (!stroke.empty()) {
+        glColor3f(1.0f, 0.0f, 0.0f);
+        glBegin(GL_LINE_STRIP);
+        for (const gmVector2& p : stroke)
+            pixelVertex(p, w, h);
+        glEnd();
+    }
+}
+
+void GLSketch::refreshTerrainMesh() {
+    if (meshValid_ && sameGrid(meshGrid_, model_.grid()))
+        return;
+    meshGrid_ = model_.grid();
+    mesh_ = buildTerrainMesh(meshGrid_);
+    meshValid_ = true;
+    gridTooSmallReported_ = false;
+}
+
+void GLSketch::drawTerrain() {
+    refreshTerrainMesh();
+    if (!terrainDrawable(meshGrid_)) {
+        // Said once per grid; the user can still go on (load or draw another curve).
+        if (!gridTooSmallReported_)
+            say("Grid too small!\n");
+        gridTooSmallReported_ = true;
+        return;
+    }
+    glEnable(GL_ALPHA_TEST);
+    glEnable(GL_BLEND);
+    // The terrain carries no texture coordinates; keep the background image off it.
+    glDisable(GL_TEXTURE_2D);
+    glLoadMatrixd(terrainModelViewMatrix().m);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    drawTerrainSurface();
+    drawWireGrid();
+    if (model_.stage() == 1)
+        drawSelection();
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_BLEND);
+}
+
+void GLSketch::drawTerrainSurface() {
+    setupLights();
+    glEnable(GL_DEPTH_TEST);
+    glColor3f(0.0f, 1.0f, 0.0f);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    for (size_t r = 0; r < mesh_.stripVertices.size(); ++r) {
+        const std::vector<float>& vertices = mesh_.stripVertices[r];
+        glVertexPointer(3, GL_FLOAT, 0, vertices.data());
+        glNormalPointer(GL_FLOAT, 0, mesh_.stripNormals[r].data());
+        glDrawArrays(GL_TRIANGLE_STRIP, 0, static_cast<GLsizei>(vertices.size() / 3));
+    }
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_LIGHT0);
+}
+
+void GLSketch::drawWireGrid() {
+    glColor3f(0.0f, 0.0f, 0.0f);
+    for (const std::vector<float>& line : mesh_.rowLines)
+        drawLineStrip(line);
+    for (const std::vector<float>& line : mesh_.columnLines)
+        drawLineStrip(line);
+}
+
+void GLSketch::drawSelection() {
+    const int selected = model_.currentProfile();
+    if (selected >= 0 && selected < mesh_.columns) {
+        const std::vector<float> box = selectionBox(meshGrid_, selected);
+        glColor4f(1.0f, 0.0f, 0.0f, 0.75f);
+        glVertexPointer(3, GL_FLOAT, 0, box.data());
+        glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(box.size() / 3));
+    }
+    glColor4f(0.0f, 0.0f, 1.0f, 1.0f);
+    glLineWidth(4.0f);
+    for (unsigned int column : model_.profileIndices())
+        if (static_cast<int>(column) < mesh_.columns)
+            drawLineStrip(columnLine(meshGrid_, static_cast<int>(column), 0.9));
+    glLineWidth(1.0f);
+}
+
+// ---- Mouse
+
+void GLSketch::pickProfile(int x, int y, bool announce) {
+    // Columns are always picked in the unrotated front view.
+    if (rotX_ != 0.0f || rotY_ != 0.0f) {
+        rotX_ = 0.0f;
+        rotY_ = 0.0f;
+        updateGL();
+    }
+    const Matrix4 projection = projectionMatrix();
+    const Matrix4 modelView = terrainModelViewMatrix();
+    const GLint viewport[4] = {0, 0, model_.viewWidth(), model_.viewHeight()};
+    GLdouble modelX = 0.0, modelY = 0.0, modelZ = 0.0;
+    if (gluUnProject(x, model_.viewHeight() - y, 0.0, modelView.m, projection.m, viewport, &modelX,
+                     &modelY, &modelZ) != GL_TRUE)
+        return;
+    const int selected = model_.pickProfile(modelX, announce);
+    if (!announce)
+        emit timeToEnableProfileButtons(selected != -1);
+}
+
+void GLSketch::turnView(int x, int y) {
+    const float dx = static_cast<float>(lastX_ - x) * degreesPerPixel;
+    const float dy = static_cast<float>(y - lastY_) * degreesPerPixel;
+    if (mouseButton_ == leftButton) {
+        rotX_ += dy;
+        rotY_ -= dx;
+    }
+}
+
+void GLSketch::mousePressEvent(QMouseEvent* event) {
+    const QPoint p = eventPosition(event);
+    mousePressed_ = true;
+    mouseButton_ = static_cast<int>(event->button());
+    if (model_.stage() == 0 && mouseButton_ == leftButton)
+        model_.beginStroke(p.x(), p.y());
+    if (model_.stage() == 1 && mouseButton_ == rightButton)
+        pickProfile(p.x(), p.y(), true);
+    lastX_ = p.x();
+    lastY_ = p.y();
+    updateGL();
+}
+
+void GLSketch::mouseMoveEvent(QMouseEvent* event) {
+    if (!mousePressed_)
+        return;
+    const QPoint p = eventPosition(event);
+    if (model_.stage() == 0) {
+        if (mouseButton_ == leftButton)
+            model_.extendStroke(p.x(), p.y());
+    } else if (model_.stage() == 1 && mouseButton_ == rightButton) {
+        pickProfile(p.x(), p.y(), false);
+    } else {
+        turnView(p.x(), p.y());
+    }
+    lastX_ = p.x();
+    lastY_ = p.y();
+    updateGL();
+}
+
+void GLSketch::mouseReleaseEvent(QMouseEvent* event) {
+    const QPoint p = eventPosition(event);
+    if (mousePressed_ && model_.stage() == 0 && mouseButton_ == leftButton) {
+        model_.extendStroke(p.x(), p.y());
+        updateGL();
+    }
+    mousePressed_ = false;
+    lastX_ = p.x();
+    lastY_ = p.y();
+}

@@ -1,0 +1,248 @@
+#include "sketch/viewgeometry.h"
+
+#include <algorithm>
+#include <cmath>
+
+Matrix4 Matrix4::identity() {
+    Matrix4 r{};
+    r.m[0] = r.m[5] = r.m[10] = r.m[15] = 1.0;
+    return r;
+}
+
+Matrix4 operator*(const Matrix4& a, const Matrix4& b) {
+    Matrix4 r{};
+    for (int col = 0; col < 4; ++col) {
+        for (int row = 0; row < 4; ++row) {
+            double sum = 0.0;
+            for (int k = 0; k < 4; ++k)
+                sum += a.at(row, k) * b.at(k, col);
+            r.m[col * 4 + row] = sum;
+        }
+    }
+    return r;
+}
+
+Matrix4 orthoMatrix(double left, double right, double bottom, double top, double zNear,
+                    double zFar) {
+    Matrix4 r = Matrix4::identity();
+    r.m[0] = 2.0 / (right - left);
+    r.m[5] = 2.0 / (top - bottom);
+    r.m[10] = -2.0 / (zFar - zNear);
+    r.m[12] = -(right + left) / (right - left);
+    r.m[13] = -(top + bottom) / (top - bottom);
+    r.m[14] = -(zFar + zNear) / (zFar - zNear);
+    return r;
+}
+
+Matrix4 translationMatrix(double x, double y, double z) {
+    Matrix4 r = Matrix4::identity();
+    r.m[12] = x;
+    r.m[13] = y;
+    r.m[14] = z;
+    return r;
+}
+
+Matrix4 scaleMatrix(double s) {
+    Matrix4 r = Matrix4::identity();
+    r.m[0] = r.m[5] = r.m[10] = s;
+    return r;
+}
+
+Matrix4 rotationMatrix(double degrees, double x, double y, double z) {
+    const double length = std::sqrt(x * x + y * y + z * z);
+    if (length == 0.0)
+        return Matrix4::identity();
+    x /= length;
+    y /= length;
+    z /= length;
+    const double radians = degrees * M_PI / 180.0;
+    const double c = std::cos(radians);
+    const double s = std::sin(radians);
+    const double t = 1.0 - c;
+    Matrix4 r = Matrix4::identity();
+    r.m[0] = x * x * t + c;
+    r.m[1] = y * x * t + z * s;
+    r.m[2] = x * z * t - y * s;
+    r.m[4] = x * y * t - z * s;
+    r.m[5] = y * y * t + c;
+    r.m[6] = y * z * t + x * s;
+    r.m[8] = x * z * t + y * s;
+    r.m[9] = y * z * t - x * s;
+    r.m[10] = z * z * t + c;
+    return r;
+}
+
+Matrix4 sketchProjection() {
+    return orthoMatrix(-2.0, 2.0, -2.0, 2.0, -10000.0, 10000.0);
+}
+
+Matrix4 sketchViewTransform(float transX, float transY, float transZ, float zoom, float rotX,
+                            float rotY, float rotZ) {
+    return translationMatrix(transX, transY, transZ) * scaleMatrix(zoom) *
+           rotationMatrix(rotX, 1, 0, 0) * rotationMatrix(rotY, 0, 1, 0) *
+           rotationMatrix(rotZ, 0, 0, 1);
+}
+
+Matrix4 terrainModelTransform() {
+    return translationMatrix(-1.0, 0.0, 0.0) * translationMatrix(0.0, -0.9, 0.0) *
+           scaleMatrix(static_cast<double>(0.0024f));
+}
+
+void projectPoint(const Matrix4& modelView, const Matrix4& projection, const int viewport[4],
+                  double x, double y, double z, double& winX, double& winY) {
+    const Matrix4 all = projection * modelView;
+    const double in[4] = {x, y, z, 1.0};
+    double out[4] = {0, 0, 0, 0};
+    for (int row = 0; row < 4; ++row)
+        for (int k = 0; k < 4; ++k)
+            out[row] += all.at(row, k) * in[k];
+    const double nx = out[0] / out[3];
+    const double ny = out[1] / out[3];
+    winX = viewport[0] + (nx + 1.0) * 0.5 * viewport[2];
+    winY = viewport[1] + (ny + 1.0) * 0.5 * viewport[3];
+}
+
+TerrainPoint terrainPoint(const std::vector<std::vector<gmVector2>>& grid, int row, int col,
+                          double spacing) {
+    const gmVector2& p = grid[row][col];
+    return {p[0], p[1], row * spacing};
+}
+
+namespace {
+
+using Grid = std::vector<std::vector<gmVector2>>;
+
+struct Vec3 {
+    double x, y, z;
+};
+
+Vec3 operator-(const TerrainPoint& a, const TerrainPoint& b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+
+Vec3 cross(const Vec3& a, const Vec3& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+void append(std::vector<float>& out, double x, double y, double z) {
+    out.push_back(static_cast<float>(x));
+    out.push_back(static_cast<float>(y));
+    out.push_back(static_cast<float>(z));
+}
+
+void append(std::vector<float>& out, const TerrainPoint& p) {
+    append(out, p.x, p.y, p.z);
+}
+
+double gridSpacing(const Grid& grid) {
+    return grid[0][1][0] - grid[0][0][0];
+}
+
+void setFirstPairNormal(std::vector<float>& normals, const Vec3& n) {
+    for (size_t k = 0; k < 2; ++k) {
+        normals[k * 3 + 0] = static_cast<float>(n.x);
+        normals[k * 3 + 1] = static_cast<float>(n.y);
+        normals[k * 3 + 2] = static_cast<float>(n.z);
+    }
+}
+
+// One strip between rows r and r + 1. Its first pair carries lastNormal, the last normal
+// issued before it; the first strip has none before it and takes its own first normal.
+// lastNormal becomes this strip's last normal.
+void buildStrip(const Grid& grid, int r, double s, TerrainMesh& mesh, Vec3& lastNormal) {
+    const size_t columns = static_cast<size_t>(mesh.columns);
+    std::vector<float> vertices;
+    std::vector<float> normals(6);
+    vertices.reserve(columns * 6);
+    normals.reserve(columns * 6);
+    append(vertices, terrainPoint(grid, r, 0, s));
+    append(vertices, terrainPoint(grid, r + 1, 0, s));
+    for (int c = 1; c < mesh.columns; ++c) {
+        const TerrainPoint a = terrainPoint(grid, r, c, s);
+        const TerrainPoint b = terrainPoint(grid, r, c - 1, s);
+        const TerrainPoint d = terrainPoint(grid, r + 1, c - 1, s);
+        const TerrainPoint e = terrainPoint(grid, r + 1, c, s);
+        const Vec3 na = cross(b - a, d - a);
+        const Vec3 ne = cross(d - a, e - a);
+        if (c == 1)
+            setFirstPairNormal(normals, r == 0 ? na : lastNormal);
+        append(normals, na.x, na.y, na.z);
+        append(vertices, a);
+        append(normals, ne.x, ne.y, ne.z);
+        append(vertices, e);
+        lastNormal = ne;
+    }
+    mesh.stripVertices.push_back(std::move(vertices));
+    mesh.stripNormals.push_back(std::move(normals));
+}
+
+} // namespace
+
+bool terrainDrawable(const Grid& grid) {
+    return grid.size() >= 5 && grid[0].size() >= 5;
+}
+
+TerrainMesh buildTerrainMesh(const Grid& grid) {
+    TerrainMesh mesh;
+    if (!terrainDrawable(grid))
+        return mesh;
+    mesh.rows = static_cast<int>(grid.size());
+    mesh.columns = static_cast<int>(grid[0].size());
+    const double s = gridSpacing(grid);
+    mesh.spacing = s;
+
+    Vec3 lastNormal{0.0, 0.0, 1.0};
+    for (int r = 0; r + 1 < mesh.rows; ++r)
+        buildStrip(grid, r, s, mesh, lastNormal);
+
+    const int rowStep = std::max(1, mesh.rows / 10);
+    for (int r = 0; r < mesh.rows; r += rowStep) {
+        std::vector<float> line;
+        for (int c = 0; c < mesh.columns; ++c) {
+            const gmVector2& p = grid[r][c];
+            append(line, p[0], p[1] + 0.7, r * s + 0.3);
+        }
+        mesh.rowLines.push_back(std::move(line));
+    }
+    const int columnStep = std::max(1, mesh.columns / 10);
+    for (int c = 0; c < mesh.columns; c += columnStep)
+        mesh.columnLines.push_back(columnLine(grid, c, 0.7));
+    return mesh;
+}
+
+std::vector<float> columnLine(const Grid& grid, int col, double lift) {
+    std::vector<float> line;
+    if (grid.size() < 2)
+        return line;
+    const double s = gridSpacing(grid);
+    for (size_t r = 0; r < grid.size(); ++r) {
+        const gmVector2& p = grid[r][static_cast<size_t>(col)];
+        append(line, p[0], p[1] + lift, static_cast<double>(r) * s);
+    }
+    return line;
+}
+
+std::vector<float> selectionBox(const Grid& grid, int col) {
+    std::vector<float> box;
+    if (grid.size() < 2)
+        return box;
+    const double s = gridSpacing(grid);
+    const double h = static_cast<double>(0.25f * static_cast<float>(s));
+    const gmVector2& first = grid.front()[static_cast<size_t>(col)];
+    const gmVector2& last = grid.back()[static_cast<size_t>(col)];
+    const double fx = first[0], fy = first[1] + 1.0;
+    const double lx = last[0], ly = last[1] + 1.0;
+    const double zf = static_cast<double>(grid.size()) * s;
+    const double faces[6][4][3] = {
+        {{fx - h, fy, zf}, {lx - h, ly, zf}, {lx + h, ly, zf}, {fx + h, fy, zf}}, // far
+        {{fx - h, fy, 0}, {lx - h, ly, 0}, {lx + h, ly, 0}, {fx + h, fy, 0}},     // near
+        {{fx - h, fy, 0}, {lx - h, ly, 0}, {lx - h, ly, zf}, {fx - h, fy, zf}},   // left
+        {{fx + h, fy, 0}, {lx + h, ly, 0}, {lx + h, ly, zf}, {fx + h, fy, zf}},   // right
+        {{fx - h, fy, zf}, {fx - h, fy, 0}, {fx + h, fy, 0}, {fx + h, fy, zf}},   // row 0 side
+        {{lx - h, ly, zf}, {lx - h, ly, 0}, {lx + h, ly, 0}, {lx + h, ly, zf}},   // last row side
+    };
+    for (const auto& face : faces)
+        for (const auto& corner : face)
+            append(box, corner[0], corner[1], corner[2]);
+    return box;
+}
