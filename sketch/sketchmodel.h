@@ -40,6 +40,8 @@ public:
     // Whether the current stage may be left; when not, the reason is stored in message
     // (left untouched otherwise).
     bool checkStage(std::string& message) const;
+    // The number of terrain columns the first next() makes from a curve of that length.
+    static int coarsenedColumns(std::size_t curveLength);
     // Advances one stage; the first call decomposes the curve and builds the first terrain,
     // the third builds the refined terrain.
     void next();
@@ -75,6 +77,11 @@ public:
     int pickProfile(double modelX, bool announce);
     // The grid column nearest to modelX, or -1 (no state change).
     int columnAt(double modelX) const;
+    // Selects a grid column by its index, as a pick over it would; an index outside the grid
+    // clears the selection. Returns the selection.
+    int selectProfile(int column);
+    // The number of grid columns (the length of row 0), 0 without a grid.
+    int gridColumns() const;
     int currentProfile() const { return currentProfile_; }
     void getGlobalProfile(PointList& profile);
     void getProfile(PointList& profile);
@@ -101,6 +108,16 @@ public:
     float bottomDropOff() const { return bottomDropOff_; }
 
 private:
+    void redrawFrom(const PointList& cleaned);
+    void redrawBefore(const PointList& cleaned);
+    void splitOffDetails();
+    double randUnit();
+    void buildFrontAndBottomRows();
+    void buildRow(int i);
+    void profileWeights(int i, std::size_t j, std::size_t& cursor, float& w, float& w2) const;
+    void refineRows();
+    bool storeColumnProfile(unsigned c, const PointList& profile);
+
     void say(const char* format, ...) const
 #if defined(__GNUC__)
         __attribute__((format(printf, 2, 3)))

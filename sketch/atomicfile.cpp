@@ -1,0 +1,66 @@
+#include "sketch/atomicfile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+#include <utility>
+
+AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {}
+
+AtomicFile::~AtomicFile() {
+    discard();
+}
+
+bool AtomicFile::open() {
+    discard();
+    // A name of our own beside the target, so that the final rename stays within one file
+    // system; O_EXCL makes sure we never write into somebody else's file.
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string candidate =
+            target_ + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return false;
+        }
+        stream_ = fdopen(fd, "w");
+        if (!stream_) {
+            ::close(fd);
+            std::remove(candidate.c_str());
+            return false;
+        }
+        temporary_ = std::move(candidate);
+        return true;
+    }
+    return false;
+}
+
+bool AtomicFile::commit() {
+    if (!stream_)
+        return false;
+    bool written = std::fflush(stream_) == 0 && !std::ferror(stream_);
+    written = written && fsync(fileno(stream_)) == 0;
+    // fclose must run whatever happened before, and its own failure counts too.
+    written = (std::fclose(stream_) == 0) && written;
+    stream_ = nullptr;
+    if (written && std::rename(temporary_.c_str(), target_.c_str()) == 0) {
+        temporary_.clear();
+        return true;
+    }
+    discard();
+    return false;
+}
+
+void AtomicFile::discard() {
+    if (stream_) {
+        std::fclose(stream_);
+        stream_ = nullptr;
+    }
+    if (!temporary_.empty()) {
+        std::remove(temporary_.c_str());
+        temporary_.clear();
+    }
+}

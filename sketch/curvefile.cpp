@@ -1,0 +1,109 @@
+#include "sketch/curvefile.h"
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "sketch/atomicfile.h"
+#include "sketch/clocalescope.h"
+
+namespace {
+
+const char* skipSpace(const char* p, const char* end) {
+    while (p < end && std::isspace(static_cast<unsigned char>(*p)))
+        ++p;
+    return p;
+}
+
+const char* skipWord(const char* p, const char* end) {
+    while (p < end && !std::isspace(static_cast<unsigned char>(*p)))
+        ++p;
+    return p;
+}
+
+// One number of a point as the "%f" conversion reads it: single precision, widened.
+bool readFloat(const char*& p, double& value) {
+    char* stop = nullptr;
+    const float parsed = std::strtof(p, &stop);
+    if (stop == p)
+        return false;
+    p = stop;
+    value = static_cast<double>(parsed);
+    return true;
+}
+
+// The shortest pair is "0 0" plus its line end, so a file cannot hold more points than a
+// quarter of its remaining bytes, plus one; the declared count is only trusted that far.
+std::size_t plausibleCount(int declared, std::size_t remainingBytes) {
+    const std::size_t bound = remainingBytes / 4 + 1;
+    const auto wanted = static_cast<std::size_t>(declared);
+    return wanted < bound ? wanted : bound;
+}
+
+} // namespace
+
+CurveReadResult parseCurveText(const std::string& text, std::vector<gmVector2>& points,
+                               int& declared) {
+    const CLocaleScope cLocale;
+    const char* const end = text.data() + text.size();
+    const char* p = skipSpace(text.data(), end);
+
+    // std::string keeps a terminating null, so strtol and strtof stop at the end of the text.
+    char* stop = nullptr;
+    errno = 0;
+    const long count = std::strtol(p, &stop, 0);
+    if (stop == p || errno == ERANGE || count > INT_MAX || count < INT_MIN)
+        return CurveReadResult::notCurveFile;
+    p = skipWord(skipSpace(stop, end), end); // the "//size" marker, whatever it says
+
+    std::vector<gmVector2> found;
+    if (count > 0)
+        found.reserve(plausibleCount(static_cast<int>(count), static_cast<std::size_t>(end - p)));
+    p = skipSpace(p, end);
+    while (p < end) {
+        double x = 0.0, y = 0.0;
+        if (!readFloat(p, x) || !readFloat(p, y) || !std::isfinite(x) || !std::isfinite(y))
+            break;
+        p = skipSpace(p, end);
+        found.emplace_back(x, y);
+        if (static_cast<long>(found.size()) >= count)
+            break;
+    }
+    points = std::move(found);
+    declared = static_cast<int>(count);
+    return CurveReadResult::ok;
+}
+
+CurveReadResult readCurveFile(const std::string& name, std::vector<gmVector2>& points,
+                              int& declared) {
+    std::FILE* file = std::fopen(name.c_str(), "rb");
+    if (!file)
+        return CurveReadResult::cannotOpen;
+    std::string text;
+    char buffer[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        text.append(buffer, got);
+    const bool failed = std::ferror(file) != 0; // a folder opens but cannot be read
+    std::fclose(file);
+    if (failed)
+        return CurveReadResult::cannotOpen;
+    return parseCurveText(text, points, declared);
+}
+
+CurveWriteResult writeCurveFile(const std::string& name, const std::vector<gmVector2>& points) {
+    AtomicFile out(name);
+    if (!out.open())
+        return CurveWriteResult::cannotCreate;
+    {
+        const CLocaleScope cLocale;
+        std::FILE* f = out.stream();
+        std::fprintf(f, "%i //size\n", static_cast<int>(points.size()));
+        for (const gmVector2& point : points)
+            std::fprintf(f, "%f %f\n", point[0], point[1]);
+    }
+    return out.commit() ? CurveWriteResult::ok : CurveWriteResult::writeFailed;
+}

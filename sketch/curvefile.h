@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "libgm/gmvec2.h"
+
+// The curve file ".c2d" ("Ascii 2D Curve Format"): a count line, then one point per line,
+// x before y, in the C locale whatever the process locale is:
+//
+//     3 //size
+//     10.000000 20.000000
+//     30.500000 40.000000
+//     50.000000 60.250000
+//
+// Reading is lenient about layout: any white space (CR LF or LF line ends included) may
+// separate the numbers, the count may be written in decimal, 0x hexadecimal or 0 octal, and
+// the word after it may be anything. Reading stops at the first pair that is not two finite
+// numbers, or as soon as the declared count has been reached.
+
+enum class CurveReadResult {
+    ok,           // points and the declared count were read
+    cannotOpen,   // the file could not be opened or read
+    notCurveFile, // the first token is not an integer that fits an int
+};
+
+enum class CurveWriteResult {
+    ok,
+    cannotCreate, // no file could be created beside the target
+    writeFailed,  // a write, the close or the final rename failed; the target is untouched
+};
+
+// Parses the text of a curve file. On notCurveFile points and declared are left alone.
+CurveReadResult parseCurveText(const std::string& text, std::vector<gmVector2>& points,
+                               int& declared);
+
+// Reads the file name; points receives only what was found (at most the declared count,
+// at least one point when the file holds one, even for a declared count of 0 or below).
+CurveReadResult readCurveFile(const std::string& name, std::vector<gmVector2>& points,
+                              int& declared);
+
+// Writes points to name atomically: the previous file stays until the new one is complete.
+CurveWriteResult writeCurveFile(const std::string& name, const std::vector<gmVector2>& points);

@@ -1,0 +1,532 @@
+#include "sketch/sketchmodel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <limits>
+
+#include "curve/detailrandomizer.h"
+#include "curve/stroke.h"
+#include "curve/subdivision.h"
+#include "sketch/clocalescope.h"
+#include "sketch/curvefile.h"
+#include "sketch/gridexport.h"
+
+namespace {
+
+// How many decomposition levels the first next() splits off.
+const int decompositionLevels = 4;
+// A terrain needs at least this many columns (and the view draws nothing smaller).
+const int minimumColumns = 5;
+// Below this magnitude a profile height counts as zero: the previous row can then not be
+// rescaled by it.
+const float zeroProfileHeight = 1e-6f;
+
+// The length coarsenCurve leaves: the odd last point dropped, then halved plus one from 8 on.
+std::size_t coarsenedLength(std::size_t n) {
+    const std::size_t even = n - n % 2;
+    return even >= 8 ? even / 2 + 1 : even;
+}
+
+// Height of point i of a profile. Profiles normally hold at least numRows points; a shorter
+// one holds its last height, and an empty one is flat at 0.
+double profileHeight(const SketchModel::PointList& profile, int i) {
+    if (profile.empty())
+        return 0.0;
+    const std::size_t at = std::min(static_cast<std::size_t>(i), profile.size() - 1);
+    return profile[at][1];
+}
+
+// The x of a column's point for merging, with the column key saturated so that a curve
+// loaded from a file with absurd coordinates cannot overflow the conversion.
+int saturatedInt(double value) {
+    if (!(value > static_cast<double>(std::numeric_limits<int>::min())))
+        return std::numeric_limits<int>::min();
+    if (value >= static_cast<double>(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    return static_cast<int>(value);
+}
+
+} // namespace
+
+SketchModel::SketchModel() = default;
+
+void SketchModel::say(const char* format, ...) const {
+    if (!log_)
+        return;
+    const CLocaleScope cLocale;
+    va_list arguments;
+    va_start(arguments, format);
+    std::vfprintf(log_, format, arguments);
+    va_end(arguments);
+    std::fflush(log_);
+}
+
+void SketchModel::setViewSize(int width, int height) {
+    viewWidth_ = width;
+    viewHeight_ = height;
+}
+
+// ---- Stage machine
+
+bool SketchModel::checkStage(std::string& message) const {
+    switch (stage_) {
+    case 0:
+        if (curve_.empty()) {
+            message = "You must create a curve and process it before moving to next step.";
+            return false;
+        }
+        if (coarsenedColumns(curve_.size()) < minimumColumns) {
+            message = "The curve is too short to build a terrain - draw a longer curve before "
+                      "moving to next step.";
+            return false;
+        }
+        return true;
+    case 1:
+    case 2:
+        return true;
+    default:
+        message = "Unknown stage - you might be finished, save your mountain.";
+        return false;
+    }
+}
+
+int SketchModel::coarsenedColumns(std::size_t curveLength) {
+    std::size_t n = curveLength;
+    for (int level = 0; level < decompositionLevels; ++level)
+        n = coarsenedLength(n);
+    return static_cast<int>(n);
+}
+
+void SketchModel::next() {
+    say("In next\n");
+    ++stage_;
+    if (stage_ == 1) {
+        for (int level = 0; level < decompositionLevels; ++level)
+            splitOffDetails();
+        buildDefaultProfile(globalProfile_);
+        makeMountain();
+    }
+    if (stage_ == 3)
+        makeMountain();
+    say("finished next\n");
+}
+
+// ---- Stroke capture
+
+void SketchModel::beginStroke(int x, int y) {
+    stroke_.clear();
+    // A long drag then appends without reallocating.
+    stroke_.reserve(1000000);
+    extendStroke(x, y);
+}
+
+void SketchModel::extendStroke(int x, int y) {
+    stroke_.emplace_back(static_cast<double>(x), static_cast<double>(viewHeight_ - y));
+}
+
+void SketchModel::cleanStroke(PointList& points) {
+    if (points.empty())
+        return;
+    if (points.front()[0] > points.back()[0])
+        std::reverse(points.begin(), points.end());
+    regularizeColumns(points);
+}
+
+int SketchModel::columnKey(double x) const {
+    return saturatedInt((x + 1.0) * 0.5 * viewWidth_);
+}
+
+void SketchModel::processLine() {
+    if (stroke_.empty())
+        return;
+    cleanStroke(stroke_);
+    if (curve_.empty())
+        curve_ = stroke_;
+    else if (stroke_.front()[0] > curve_.front()[0])
+        redrawFrom(stroke_);
+    else
+        redrawBefore(stroke_);
+    stroke_.clear();
+}
+
+// The stroke begins inside or right of the curve: it redraws the curve from its first
+// column on and extends it where it runs past the curve's end.
+void SketchModel::redrawFrom(const PointList& cleaned) {
+    const int key = columnKey(cleaned.front()[0]);
+    std::size_t start = curve_.size();
+    for (std::size_t i = 0; i < curve_.size(); ++i) {
+        if (columnKey(curve_[i][0]) == key) {
+            start = i;
+            break;
+        }
+    }
+    std::size_t i = start;
+    for (; i < curve_.size() && i - start < cleaned.size(); ++i)
+        curve_[i][1] = cleaned[i - start][1];
+    curve_.insert(curve_.end(), cleaned.begin() + static_cast<std::ptrdiff_t>(i - start),
+                  cleaned.end());
+}
+
+// The stroke begins at or left of the curve: it replaces the curve up to its last column,
+// and the old curve continues in the next column.
+void SketchModel::redrawBefore(const PointList& cleaned) {
+    const PointList old = curve_;
+    const int key = columnKey(old.front()[0]);
+    std::size_t shared = cleaned.size();
+    for (std::size_t i = 0; i < cleaned.size(); ++i) {
+        if (columnKey(cleaned[i][0]) == key) {
+            shared = i;
+            break;
+        }
+    }
+    curve_ = cleaned;
+    const std::size_t resume = cleaned.size() - shared;
+    if (old.size() > resume)
+        curve_.insert(curve_.end(), old.begin() + static_cast<std::ptrdiff_t>(resume), old.end());
+}
+
+void SketchModel::clearCurve() {
+    stroke_.clear();
+    curve_.clear();
+}
+
+// ---- Construction
+
+void SketchModel::buildDefaultProfile(PointList& profile) const {
+    profile.clear();
+    const double step = 1.0 / (numRows_ + 1);
+    for (float t = 1.0f; t >= 0.0f; t = static_cast<float>(t - step))
+        profile.emplace_back(static_cast<double>(1.0f - t), static_cast<double>(t));
+}
+
+double SketchModel::randUnit() {
+    return rng_.next() / 32767.0 - 0.5;
+}
+
+void SketchModel::makeMountain() {
+    rng_.reseed(1);
+    say("making new mountain\n");
+    buildFrontAndBottomRows();
+    say("\n");
+    for (int i = 1; i < numRows_; ++i)
+        buildRow(i);
+    if (stage_ >= 3)
+        refineRows();
+}
+
+void SketchModel::buildFrontAndBottomRows() {
+    const std::size_t n = curve_.size();
+    // Rows keep their storage from one construction to the next; only their contents go.
+    grid_.resize(static_cast<std::size_t>(numRows_) + 1);
+    for (PointList& row : grid_) {
+        row.clear();
+        row.reserve(n);
+    }
+    PointList& front = grid_.front();
+    PointList& bottom = grid_.back();
+    const double amplitude = n > 0 ? curve_[0][1] : 0.0;
+    for (std::size_t j = 0; j < n; ++j) {
+        front.push_back(curve_[j]);
+        const double r = randUnit();
+        const float v = static_cast<float>(r * amplitude * profileRandomness_ * bottomDropOff_);
+        bottom.emplace_back(curve_[j][0], static_cast<double>(v));
+    }
+}
+
+// The profile heights (w at row i, w2 at row i - 1) that column j of the row takes.
+void SketchModel::profileWeights(int i, std::size_t j, std::size_t& cursor, float& w,
+                                 float& w2) const {
+    // Columns past the last stored profile take the last one.
+    while (cursor + 1 < profileIndices_.size() && j > profileIndices_[cursor])
+        ++cursor;
+    const PointList& here = profiles_[cursor];
+    if (cursor == 0 || j > profileIndices_[cursor]) {
+        w = static_cast<float>(profileHeight(here, i));
+        w2 = static_cast<float>(profileHeight(here, i - 1));
+        return;
+    }
+    const PointList& before = profiles_[cursor - 1];
+    const float t = static_cast<float>(profileIndices_[cursor] - j) /
+                    static_cast<float>(profileIndices_[cursor] - profileIndices_[cursor - 1]);
+    w = static_cast<float>(t * profileHeight(before, i) + (1.0f - t) * profileHeight(here, i));
+    w2 = static_cast<float>(t * profileHeight(before, i - 1) +
+                            (1.0f - t) * profileHeight(here, i - 1));
+}
+
+void SketchModel::buildRow(int i) {
+    const PointList& front = grid_.front();
+    const PointList& bottom = grid_.back();
+    const PointList& previous = grid_[static_cast<std::size_t>(i) - 1];
+    PointList& row = grid_[static_cast<std::size_t>(i)];
+    const std::size_t n = front.size();
+
+    float w = static_cast<float>(profileHeight(globalProfile_, i));
+    float w2 = static_cast<float>(profileHeight(globalProfile_, i - 1));
+    std::size_t cursor = 0;
+    const double noise = profileRandomness_ * 0.1;
+    for (std::size_t j = 0; j < n; ++j) {
+        if (!profiles_.empty())
+            profileWeights(i, j, cursor, w, w2);
+        const double top = front[j][1];
+        const double base = bottom[j][1];
+        const double prev = previous[j][1];
+        double y = w * top + (1.0f - w) * base;
+        // The second estimate rescales the previous row by the profile's change; where the
+        // profile has reached 0 there is nothing to rescale, and the first estimate stands.
+        if (std::fabs(w2) >= zeroProfileHeight) {
+            y = y + (prev / w2) * w + (1.0f - w) * base;
+            y = y / 2;
+        }
+        const double r = randUnit();
+        y = y + r * curve_[j][1] * (w * noise + (1.0f - w) * noise * bottomDropOff_);
+        row.emplace_back(front[j][0], y);
+    }
+}
+
+void SketchModel::refineRows() {
+    const std::size_t levels = detailLevels_.size();
+    for (std::size_t level = 1; level < levels; ++level) {
+        for (std::size_t i = 0; i < grid_.size(); ++i) {
+            PointList details = detailLevels_[levels - level];
+            if (i != 0)
+                randomizeDetails(details, detailRandomness_, rng_, log_);
+            refineCurve(grid_[i], details);
+        }
+    }
+}
+
+void SketchModel::randomnessChanged(int value) {
+    const float x = static_cast<float>(value / 100.0);
+    if (stage_ == 2)
+        profileRandomness_ = x;
+    else if (stage_ == 3)
+        detailRandomness_ = x;
+    makeMountain();
+}
+
+void SketchModel::changeBottomDropOff(bool up) {
+    if (up) {
+        if (!(bottomDropOff_ > 0.95f))
+            bottomDropOff_ = bottomDropOff_ + 0.05f;
+    } else if (bottomDropOff_ >= 0.05f) {
+        bottomDropOff_ = bottomDropOff_ - 0.05f;
+    }
+    say("Bottom drop-off is %1.3f\n", static_cast<double>(bottomDropOff_));
+    makeMountain();
+}
+
+void SketchModel::splitOffDetails() {
+    detailLevels_.push_back(curve_);
+    curveDetails(detailLevels_.back());
+    coarsenCurve(curve_);
+}
+
+void SketchModel::coarsen() {
+    splitOffDetails();
+}
+
+void SketchModel::refine() {
+    if (detailLevels_.empty())
+        return;
+    refineCurve(curve_, detailLevels_.back());
+    detailLevels_.pop_back();
+}
+
+// ---- Profile set
+
+int SketchModel::gridColumns() const {
+    return grid_.empty() ? 0 : static_cast<int>(grid_.front().size());
+}
+
+int SketchModel::columnAt(double modelX) const {
+    const int columns = gridColumns();
+    if (columns == 0 || !std::isfinite(modelX))
+        return -1;
+    const PointList& front = grid_.front();
+    int nearest = 0;
+    for (int j = 1; j < columns; ++j) {
+        if (std::fabs(front[j][0] - modelX) < std::fabs(front[nearest][0] - modelX))
+            nearest = j;
+    }
+    // Outside the grid by more than half the spacing of the end column: nothing is picked.
+    // A grid of one column has no spacing; one pixel stands in for it.
+    if (nearest == 0) {
+        const double spacing = columns > 1 ? std::fabs(front[1][0] - front[0][0]) : 1.0;
+        if (front[0][0] - modelX > spacing / 2)
+            return -1;
+    }
+    if (nearest == columns - 1) {
+        const double spacing =
+            columns > 1 ? std::fabs(front[nearest][0] - front[nearest - 1][0]) : 1.0;
+        if (modelX - front[nearest][0] > spacing / 2)
+            return -1;
+    }
+    return nearest;
+}
+
+int SketchModel::pickProfile(double modelX, bool announce) {
+    currentProfile_ = columnAt(modelX);
+    if (announce)
+        say("Current profile is %i\n", currentProfile_);
+    return currentProfile_;
+}
+
+int SketchModel::selectProfile(int column) {
+    currentProfile_ = column >= 0 && column < gridColumns() ? column : -1;
+    return currentProfile_;
+}
+
+void SketchModel::getGlobalProfile(PointList& profile) {
+    profile = globalProfile_;
+    editingGlobalProfile_ = true;
+    profiles_.clear();
+    profileIndices_.clear();
+}
+
+void SketchModel::getProfile(PointList& profile) {
+    profile.clear();
+    if (currentProfile_ < 0 || currentProfile_ >= gridColumns())
+        return;
+    const auto column = static_cast<std::size_t>(currentProfile_);
+    for (const PointList& row : grid_)
+        profile.push_back(row[column]);
+    float maxHeight = static_cast<float>(profile[0][1]);
+    for (const gmVector2& point : profile)
+        maxHeight = std::max(maxHeight, static_cast<float>(point[1]));
+    // A column that never rises above 0 cannot be normalised; it is handed out as it stands.
+    const bool scale = maxHeight > 0.0f;
+    for (std::size_t i = 0; i < profile.size(); ++i) {
+        profile[i][0] = static_cast<double>(i) / 51.0;
+        if (scale)
+            profile[i][1] = profile[i][1] / maxHeight;
+    }
+    editingGlobalProfile_ = false;
+}
+
+void SketchModel::receiveProfileChange(const PointList& profile) {
+    if (editingGlobalProfile_) {
+        globalProfile_ = profile;
+        makeMountain();
+        return;
+    }
+    if (currentProfile_ < 0) {
+        say("*** Error *** - there is no selected profile!\n");
+        return;
+    }
+    if (!storeColumnProfile(static_cast<unsigned>(currentProfile_), profile)) {
+        say("Error receive profile change i > profileIndices.size()\n");
+        return;
+    }
+    makeMountain();
+}
+
+// Stores the profile of column c, keeping the set ascending with entries at the first and
+// last column. False when c lies beyond the columns the set covers.
+bool SketchModel::storeColumnProfile(unsigned c, const PointList& profile) {
+    if (profiles_.empty()) {
+        const int columns = gridColumns();
+        if (columns == 0 || c > static_cast<unsigned>(columns - 1))
+            return false;
+        const auto last = static_cast<unsigned>(columns - 1);
+        if (c != 0) {
+            profileIndices_.push_back(0);
+            profiles_.push_back(globalProfile_);
+        }
+        profileIndices_.push_back(c);
+        profiles_.push_back(profile);
+        if (c != last) {
+            profileIndices_.push_back(last);
+            profiles_.push_back(globalProfile_);
+        }
+        return true;
+    }
+    const auto at = std::lower_bound(profileIndices_.begin(), profileIndices_.end(), c);
+    if (at == profileIndices_.end())
+        return false;
+    const auto position = at - profileIndices_.begin();
+    if (*at == c) {
+        profiles_[static_cast<std::size_t>(position)] = profile;
+    } else {
+        profileIndices_.insert(at, c);
+        profiles_.insert(profiles_.begin() + position, profile);
+    }
+    return true;
+}
+
+void SketchModel::deleteCurrentProfile() {
+    if (currentProfile_ <= 0 || currentProfile_ >= gridColumns() - 1)
+        return;
+    const auto c = static_cast<unsigned>(currentProfile_);
+    const auto at = std::find(profileIndices_.begin(), profileIndices_.end(), c);
+    if (at == profileIndices_.end())
+        return;
+    const auto position = at - profileIndices_.begin();
+    profileIndices_.erase(at);
+    profiles_.erase(profiles_.begin() + position);
+    makeMountain();
+}
+
+// ---- Files
+
+bool SketchModel::saveCurve(const std::string& name, std::string& message) {
+    say("Saving curve file\n");
+    if (curve_.empty()) {
+        say("File not saved, curve size is %i\n", 0);
+        message = "File not saved, curve size is 0";
+        return false;
+    }
+    switch (writeCurveFile(name, curve_)) {
+    case CurveWriteResult::ok:
+        return true;
+    case CurveWriteResult::cannotCreate:
+        say("*** Error *** fopen returned NULL when writing to file %s.\n", name.c_str());
+        message = "*** Error *** fopen returned NULL when writing to file " + name + ".";
+        return false;
+    case CurveWriteResult::writeFailed:
+        break;
+    }
+    say("*** Error *** could not write file %s.\n", name.c_str());
+    message = "*** Error *** could not write file " + name + ".";
+    return false;
+}
+
+bool SketchModel::loadCurve(const std::string& name, std::string& message) {
+    say("Loading file\n");
+    PointList points;
+    int declared = 0;
+    switch (readCurveFile(name, points, declared)) {
+    case CurveReadResult::ok:
+        break;
+    case CurveReadResult::cannotOpen:
+        say("*** Error *** %s was not found\n", name.c_str());
+        message = "*** Error *** " + name + " was not found";
+        return false;
+    case CurveReadResult::notCurveFile:
+        say("*** Error *** %s is not a curve file\n", name.c_str());
+        message = "*** Error *** " + name + " is not a curve file";
+        return false;
+    }
+    say("%i of %i curve points were found\n", static_cast<int>(points.size()), declared);
+    curve_ = std::move(points);
+    return true;
+}
+
+bool SketchModel::exportGRD(const std::string& name, std::string& message) const {
+    if (stage_ < 1 || grid_.empty()) {
+        message = "There is no terrain to save yet - press Next to build one.";
+        return false;
+    }
+    switch (writeGridFile(name, grid_)) {
+    case GridWriteResult::ok:
+        say("Details file %s has been written successfully\n", name.c_str());
+        return true;
+    case GridWriteResult::cannotCreate:
+        message = "*** Error *** fopen returned NULL when writing to file: " + name + ".";
+        return false;
+    case GridWriteResult::writeFailed:
+        break;
+    }
+    message = "*** Error *** could not write file: " + name + ".";
+    return false;
+}
