@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// What mondrel-build is asked to do: the command line, checked and parsed.
+struct BuildOptions {
+    struct ColumnProfile {
+        int column = 0;
+        std::string file;
+    };
+
+    std::string curveFile;
+    std::string outputFile; // "-" for standard output
+    int stage = 3;
+    int profileRandomness = 0; // slider value, 0 to 99, applied in stage 2
+    int dropOffSteps = 0;      // "Up" presses when positive, "Down" presses when negative
+    int detailRandomness = 20; // slider value, 0 to 99, applied in stage 3
+    std::string globalProfileFile;
+    std::vector<ColumnProfile> columnProfiles; // in the order given
+    bool quiet = false;
+    bool help = false;
+
+    bool toStandardOutput() const { return outputFile == "-"; }
+};
+
+// The text of --help.
+std::string buildUsage();
+
+// Parses the arguments after the program name. False with a one-line reason on a bad option,
+// a bad value or a missing file argument; with --help the file arguments may be missing.
+bool parseBuildOptions(const std::vector<std::string>& arguments, BuildOptions& options,
+                       std::string& error);

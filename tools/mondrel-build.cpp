@@ -1,0 +1,27 @@
+// mondrel-build: builds from a curve file the terrain Mondrel would, without a window, for
+// scripts, pipelines and tests. See --help.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tools/buildoptions.h"
+#include "tools/terrainbuilder.h"
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    BuildOptions options;
+    std::string error;
+    if (!parseBuildOptions(arguments, options, error)) {
+        std::fprintf(stderr, "mondrel-build: %s\n", error.c_str());
+        return 1;
+    }
+    if (options.help) {
+        std::fputs(buildUsage().c_str(), stdout);
+        return 0;
+    }
+    if (!buildTerrain(options, error)) {
+        std::fprintf(stderr, "mondrel-build: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,139 @@
+#include "tools/terrainbuilder.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "curve/stroke.h"
+#include "sketch/curvefile.h"
+#include "sketch/gridexport.h"
+#include "sketch/sketchmodel.h"
+
+namespace {
+
+// Profiles handed to the profile view are resampled to this many points.
+const int profilePoints = 51;
+
+bool insideUnitSquare(const gmVector2& point) {
+    return point[0] >= 0.0 && point[0] <= 1.0 && point[1] >= 0.0 && point[1] <= 1.0;
+}
+
+// Reads a profile file as the profile view would take it: unit-square points resampled to
+// 51 points.
+bool readProfile(const std::string& name, SketchModel::PointList& profile, std::string& error) {
+    int declared = 0;
+    switch (readCurveFile(name, profile, declared)) {
+    case CurveReadResult::ok:
+        break;
+    case CurveReadResult::cannotOpen:
+        error = "cannot open profile file " + name;
+        return false;
+    case CurveReadResult::notCurveFile:
+        error = "profile file " + name + " is not a curve file";
+        return false;
+    }
+    if (profile.size() < 2) {
+        error = "profile file " + name + " needs at least 2 points";
+        return false;
+    }
+    for (const gmVector2& point : profile) {
+        if (!insideUnitSquare(point)) {
+            error = "profile file " + name + " has points outside the unit square";
+            return false;
+        }
+    }
+    resampleLine(profile, profilePoints);
+    return true;
+}
+
+struct ProfileEdits {
+    bool hasGlobal = false;
+    SketchModel::PointList global;
+    std::vector<SketchModel::PointList> columns; // parallel to options.columnProfiles
+};
+
+bool readProfiles(const BuildOptions& options, ProfileEdits& edits, std::string& error) {
+    if (!options.globalProfileFile.empty()) {
+        edits.hasGlobal = true;
+        if (!readProfile(options.globalProfileFile, edits.global, error))
+            return false;
+    }
+    for (const BuildOptions::ColumnProfile& column : options.columnProfiles) {
+        edits.columns.emplace_back();
+        if (!readProfile(column.file, edits.columns.back(), error))
+            return false;
+    }
+    return true;
+}
+
+// The stage-1 edits: first the global profile, then each column in the order given.
+bool applyProfiles(const BuildOptions& options, const ProfileEdits& edits, SketchModel& model,
+                   std::string& error) {
+    SketchModel::PointList handedOut;
+    if (edits.hasGlobal) {
+        model.getGlobalProfile(handedOut);
+        model.receiveProfileChange(edits.global);
+    }
+    for (std::size_t k = 0; k < edits.columns.size(); ++k) {
+        const int column = options.columnProfiles[k].column;
+        if (model.selectProfile(column) < 0) {
+            error = "column " + std::to_string(column) + " is outside the grid (columns 0 to " +
+                    std::to_string(model.gridColumns() - 1) + ")";
+            return false;
+        }
+        model.getProfile(handedOut);
+        model.receiveProfileChange(edits.columns[k]);
+    }
+    return true;
+}
+
+bool advance(SketchModel& model, std::string& error) {
+    if (!model.checkStage(error))
+        return false;
+    model.next();
+    return true;
+}
+
+bool writeOutput(const BuildOptions& options, const SketchModel& model, std::string& error) {
+    if (!options.toStandardOutput())
+        return model.exportGRD(options.outputFile, error);
+    if (!writeGrid(stdout, model.grid()) || std::fflush(stdout) != 0) {
+        error = "could not write the grid to standard output";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool buildTerrain(const BuildOptions& options, std::string& error) {
+    SketchModel model;
+    // With the grid on standard output nothing else may go there.
+    model.setLog(options.quiet || options.toStandardOutput() ? nullptr : stdout);
+
+    ProfileEdits edits;
+    if (!readProfiles(options, edits, error))
+        return false;
+    if (!model.loadCurve(options.curveFile, error))
+        return false;
+    if (model.curve().empty()) {
+        error = options.curveFile + " holds no curve points";
+        return false;
+    }
+
+    if (!advance(model, error) || !applyProfiles(options, edits, model, error))
+        return false;
+    if (options.stage >= 2) {
+        if (!advance(model, error))
+            return false;
+        model.randomnessChanged(options.profileRandomness);
+        for (int press = 0; press < std::abs(options.dropOffSteps); ++press)
+            model.changeBottomDropOff(options.dropOffSteps > 0);
+    }
+    if (options.stage >= 3) {
+        if (!advance(model, error))
+            return false;
+        model.randomnessChanged(options.detailRandomness);
+    }
+    return writeOutput(options, model, error);
+}
