@@ -1,0 +1,332 @@
+// The stage machine, the decomposition of the first next() and the terrain construction.
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+#include "curve/subdivision.h"
+#include "modeltesting.h"
+
+using modeltesting::drawCurve;
+using modeltesting::drawCurveOfLength;
+using modeltesting::quietModel;
+
+namespace {
+
+const std::string noCurve = "You must create a curve and process it before moving to next step.";
+const std::string tooShort = "The curve is too short to build a terrain - draw a longer curve "
+                             "before moving to next step.";
+const std::string finished = "Unknown stage - you might be finished, save your mountain.";
+
+double silhouette(int x) {
+    return 150.0 + 80.0 * std::sin(x / 40.0) + (x % 7);
+}
+
+SketchModel modelAtStage(int stage, int columns = 300) {
+    SketchModel model = quietModel();
+    drawCurve(model, 50, 50 + columns - 1, silhouette);
+    for (int s = 0; s < stage; ++s)
+        model.next();
+    return model;
+}
+
+void expectAllFinite(const std::vector<SketchModel::PointList>& grid) {
+    for (std::size_t i = 0; i < grid.size(); ++i)
+        for (std::size_t j = 0; j < grid[i].size(); ++j)
+            ASSERT_TRUE(std::isfinite(grid[i][j][1])) << "row " << i << ", column " << j;
+}
+
+void expectSameGrid(const std::vector<SketchModel::PointList>& a,
+                    const std::vector<SketchModel::PointList>& b) {
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        ASSERT_EQ(a[i].size(), b[i].size()) << "row " << i;
+        for (std::size_t j = 0; j < a[i].size(); ++j) {
+            ASSERT_EQ(a[i][j][0], b[i][j][0]) << "row " << i << ", column " << j;
+            ASSERT_EQ(a[i][j][1], b[i][j][1]) << "row " << i << ", column " << j;
+        }
+    }
+}
+
+} // namespace
+
+TEST(Stages, FreshModelHoldsTheInitialValues) {
+    const SketchModel model;
+    EXPECT_EQ(model.stage(), 0);
+    EXPECT_EQ(model.numRows(), 50);
+    EXPECT_EQ(model.currentProfile(), -1);
+    EXPECT_TRUE(model.editingGlobalProfile());
+    EXPECT_EQ(model.profileRandomness(), 0.0f);
+    EXPECT_EQ(model.detailRandomness(), 0.2f);
+    EXPECT_EQ(model.bottomDropOff(), 0.3f);
+    EXPECT_TRUE(model.stroke().empty() && model.curve().empty() && model.grid().empty());
+    EXPECT_TRUE(model.detailLevels().empty() && model.globalProfile().empty());
+    EXPECT_TRUE(model.profiles().empty() && model.profileIndices().empty());
+}
+
+TEST(Stages, CheckStageRefusesNoCurveAndTooShortCurvesAndTheLastStage) {
+    SketchModel model = quietModel();
+    std::string message = "untouched";
+    EXPECT_FALSE(model.checkStage(message));
+    EXPECT_EQ(message, noCurve);
+
+    // Regression: a curve that leaves fewer than 5 terrain columns used to pass and end the
+    // program at the next repaint.
+    drawCurveOfLength(model, 30);
+    ASSERT_LT(SketchModel::coarsenedColumns(30), 5);
+    EXPECT_FALSE(model.checkStage(message));
+    EXPECT_EQ(message, tooShort);
+    EXPECT_EQ(model.curve().size(), 30u);
+    EXPECT_EQ(model.stage(), 0);
+
+    model.clearCurve();
+    drawCurveOfLength(model, 50);
+    ASSERT_GE(SketchModel::coarsenedColumns(50), 5);
+    message = "untouched";
+    EXPECT_TRUE(model.checkStage(message));
+    EXPECT_EQ(message, "untouched");
+
+    for (int stage = 1; stage <= 2; ++stage) {
+        model.next();
+        EXPECT_TRUE(model.checkStage(message));
+        EXPECT_EQ(message, "untouched");
+    }
+    model.next();
+    EXPECT_FALSE(model.checkStage(message));
+    EXPECT_EQ(message, finished);
+}
+
+TEST(Stages, CoarsenedColumnsFollowsFourCoarsenings) {
+    for (std::size_t n : {0u, 1u, 7u, 8u, 25u, 30u, 290u, 291u, 833u, 3840u}) {
+        SketchModel::PointList curve(n);
+        for (int level = 0; level < 4; ++level)
+            coarsenCurve(curve);
+        EXPECT_EQ(SketchModel::coarsenedColumns(n), static_cast<int>(curve.size())) << n;
+    }
+    EXPECT_EQ(SketchModel::coarsenedColumns(290), 20);
+}
+
+TEST(Stages, NextPrintsItsLinesAndTheFirstOneDecomposes) {
+    SketchModel model = modelAtStage(0);
+    model.setLog(stdout);
+    testing::internal::CaptureStdout();
+    model.next();
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(printed, "In next\nmaking new mountain\n\nfinished next\n");
+
+    EXPECT_EQ(model.stage(), 1);
+    EXPECT_EQ(model.detailLevels().size(), 4u);
+    EXPECT_EQ(model.globalProfile().size(), 52u);
+    EXPECT_EQ(static_cast<int>(model.curve().size()), SketchModel::coarsenedColumns(300));
+    ASSERT_EQ(model.grid().size(), 51u);
+    for (const SketchModel::PointList& row : model.grid())
+        EXPECT_EQ(row.size(), model.curve().size());
+}
+
+TEST(Stages, SecondNextChangesOnlyTheStage) {
+    SketchModel model = modelAtStage(1);
+    const auto grid = model.grid();
+    const auto curve = model.curve();
+    model.next();
+    EXPECT_EQ(model.stage(), 2);
+    expectSameGrid(model.grid(), grid);
+    EXPECT_EQ(model.curve().size(), curve.size());
+}
+
+TEST(Construction, DefaultProfileFallsStraightFromOneToZero) {
+    SketchModel::PointList profile = {{9, 9}};
+    SketchModel().buildDefaultProfile(profile);
+    ASSERT_EQ(profile.size(), 52u);
+    EXPECT_EQ(profile.front()[0], 0.0);
+    EXPECT_EQ(profile.front()[1], 1.0);
+    for (std::size_t i = 0; i < profile.size(); ++i) {
+        EXPECT_NEAR(profile[i][1], 1.0 - static_cast<double>(i) / 51.0, 1e-6) << i;
+        EXPECT_NEAR(profile[i][0] + profile[i][1], 1.0, 1e-7) << i;
+    }
+    EXPECT_GT(profile.back()[1], 0.0); // a rounding remainder, not quite 0
+}
+
+// Worked out by hand rather than taken from the program: with the straight default profile
+// and no randomness every row is the silhouette scaled by the profile, and the back row is 0.
+TEST(Construction, StageOneRowsAreTheSilhouetteScaledByTheDefaultProfile) {
+    const SketchModel model = modelAtStage(1);
+    const auto& grid = model.grid();
+    const auto& curve = model.curve();
+    for (std::size_t j = 0; j < curve.size(); ++j) {
+        ASSERT_EQ(grid[0][j][0], curve[j][0]);
+        ASSERT_EQ(grid[0][j][1], curve[j][1]);
+    }
+    for (int i = 1; i < 50; ++i) {
+        const double scale = 1.0 - i / 51.0;
+        for (std::size_t j = 0; j < curve.size(); ++j) {
+            ASSERT_EQ(grid[i][j][0], curve[j][0]);
+            ASSERT_NEAR(grid[i][j][1], scale * curve[j][1], 2e-6 * curve[j][1])
+                << "row " << i << ", column " << j;
+        }
+    }
+    for (const gmVector2& point : grid[50])
+        ASSERT_EQ(point[1], 0.0);
+}
+
+TEST(Construction, EqualInputsGiveIdenticalGridsAndSlidersRestoreEarlierTerrains) {
+    SketchModel a = modelAtStage(2);
+    SketchModel b = modelAtStage(2);
+    a.randomnessChanged(60);
+    b.randomnessChanged(60);
+    a.changeBottomDropOff(true);
+    b.changeBottomDropOff(true);
+    a.next();
+    b.next();
+    expectSameGrid(a.grid(), b.grid());
+
+    const auto atTwenty = a.grid();
+    a.randomnessChanged(99);
+    a.randomnessChanged(20);
+    expectSameGrid(a.grid(), atTwenty);
+    expectAllFinite(a.grid());
+}
+
+TEST(Construction, RandomnessIsStoredOnlyInItsStageButAlwaysRebuilds) {
+    SketchModel model = modelAtStage(1);
+    model.setLog(stdout);
+    testing::internal::CaptureStdout();
+    model.randomnessChanged(40);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "making new mountain\n\n");
+    EXPECT_EQ(model.profileRandomness(), 0.0f);
+    EXPECT_EQ(model.detailRandomness(), 0.2f);
+
+    const auto stageOne = model.grid();
+    model.next();
+    model.randomnessChanged(40);
+    EXPECT_EQ(model.profileRandomness(), 0.4f);
+    EXPECT_EQ(model.detailRandomness(), 0.2f);
+    ASSERT_EQ(model.grid().size(), stageOne.size());
+    EXPECT_NE(model.grid()[25][10][1], stageOne[25][10][1]);
+
+    model.next();
+    model.randomnessChanged(75);
+    EXPECT_EQ(model.profileRandomness(), 0.4f);
+    EXPECT_EQ(model.detailRandomness(), 0.75f);
+}
+
+TEST(Construction, BottomDropOffStopsAtItsLimits) {
+    SketchModel model = modelAtStage(2);
+    model.setLog(stdout);
+    testing::internal::CaptureStdout();
+    model.changeBottomDropOff(true);
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(printed.substr(0, 24), "Bottom drop-off is 0.350");
+
+    model.setLog(nullptr);
+    for (int press = 1; press < 13; ++press)
+        model.changeBottomDropOff(true);
+    EXPECT_NEAR(model.bottomDropOff(), 0.9500002, 1e-7);
+    model.changeBottomDropOff(true);
+    EXPECT_NEAR(model.bottomDropOff(), 0.9500002, 1e-7);
+
+    SketchModel lower = modelAtStage(2);
+    for (int press = 0; press < 6; ++press)
+        lower.changeBottomDropOff(false);
+    EXPECT_NEAR(lower.bottomDropOff(), 0.0, 1e-8);
+    EXPECT_GT(lower.bottomDropOff(), 0.0f);
+    const float last = lower.bottomDropOff();
+    lower.setLog(stdout);
+    testing::internal::CaptureStdout();
+    lower.changeBottomDropOff(false);
+    EXPECT_EQ(testing::internal::GetCapturedStdout().substr(0, 24), "Bottom drop-off is 0.000");
+    EXPECT_EQ(lower.bottomDropOff(), last);
+}
+
+TEST(Construction, StageThreeRefinesEveryRowThreeTimes) {
+    // 290 -> 146 -> 74 -> 38 -> 20: no level drops an odd last point, so refining the
+    // coarsest rows three times reaches the once-coarsened length exactly.
+    SketchModel model = modelAtStage(0, 290);
+    SketchModel::PointList onceCoarsened = model.curve();
+    coarsenCurve(onceCoarsened);
+    model.next();
+    model.next();
+    model.setLog(stdout);
+    testing::internal::CaptureStdout();
+    model.next();
+    const std::string printed = testing::internal::GetCapturedStdout();
+
+    ASSERT_EQ(model.grid().size(), 51u);
+    for (const SketchModel::PointList& row : model.grid())
+        ASSERT_EQ(row.size(), onceCoarsened.size());
+    for (std::size_t j = 0; j < onceCoarsened.size(); ++j) {
+        EXPECT_NEAR(model.grid()[0][j][0], onceCoarsened[j][0], 1e-9);
+        EXPECT_NEAR(model.grid()[0][j][1], onceCoarsened[j][1], 1e-9);
+    }
+    // Every row but the silhouette has its details shuffled on each level whose list is long
+    // enough (more than 30 details): 36 and 72 details here, while the coarsest 18 stay.
+    std::size_t shuffles = 0;
+    for (std::size_t at = printed.find("moving "); at != std::string::npos;
+         at = printed.find("moving ", at + 1))
+        ++shuffles;
+    EXPECT_EQ(shuffles, 2u * 50u);
+    expectAllFinite(model.grid());
+}
+
+TEST(Construction, CoarsenAndRefineUndoEachOther) {
+    SketchModel model = modelAtStage(0);
+    const SketchModel::PointList original = model.curve();
+    model.coarsen();
+    EXPECT_EQ(model.detailLevels().size(), 1u);
+    EXPECT_EQ(model.curve().size(), original.size() / 2 + 1);
+    model.refine();
+    EXPECT_TRUE(model.detailLevels().empty());
+    ASSERT_EQ(model.curve().size(), original.size());
+    for (std::size_t i = 0; i < original.size(); ++i)
+        EXPECT_NEAR(model.curve()[i][1], original[i][1], 1e-9) << i;
+
+    model.refine(); // nothing left to refine with
+    EXPECT_EQ(model.curve().size(), original.size());
+}
+
+// A profile edited in the editor can reach height 0 before its last point; the rows behind
+// it used to be divided by that 0.
+TEST(Construction, ZeroProfileHeightsKeepTheGridFinite) {
+    SketchModel model = modelAtStage(1);
+    SketchModel::PointList profile;
+    for (int i = 0; i < 51; ++i)
+        profile.emplace_back(i / 50.0, i < 20 ? 1.0 - i / 20.0 : 0.0);
+    SketchModel::PointList handedOut;
+    model.getGlobalProfile(handedOut);
+    model.receiveProfileChange(profile);
+    // Where the profile is 0 a row is the bottom row (0 here).
+    for (int i = 20; i < 51; ++i)
+        for (const gmVector2& point : model.grid()[static_cast<std::size_t>(i)])
+            ASSERT_EQ(point[1], 0.0) << "row " << i;
+
+    model.next();
+    model.randomnessChanged(99);
+    expectAllFinite(model.grid());
+    model.next();
+    expectAllFinite(model.grid());
+}
+
+TEST(Construction, CompletesOnAnEmptiedOrShortenedCurveAndShortProfiles) {
+    SketchModel model = modelAtStage(1);
+    model.clearCurve();
+    model.randomnessChanged(10);
+    ASSERT_EQ(model.grid().size(), 51u);
+    for (const SketchModel::PointList& row : model.grid())
+        EXPECT_TRUE(row.empty());
+
+    drawCurveOfLength(model, 12);
+    SketchModel::PointList handedOut;
+    model.getGlobalProfile(handedOut);
+    model.receiveProfileChange({{0, 1}, {0.5, 0.5}}); // far fewer points than rows
+    model.next();
+    model.next();
+    ASSERT_EQ(model.grid().size(), 51u);
+    expectAllFinite(model.grid());
+}
+
+TEST(Construction, BuildingBeforeTheFirstNextDoesNotCrash) {
+    SketchModel model = modelAtStage(0);
+    model.randomnessChanged(30); // no profile exists yet
+    ASSERT_EQ(model.grid().size(), 51u);
+    expectAllFinite(model.grid());
+    std::string message;
+    EXPECT_FALSE(model.exportGRD(modeltesting::temporaryPath("early.grd"), message));
+}

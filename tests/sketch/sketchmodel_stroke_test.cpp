@@ -1,0 +1,159 @@
+// Stroke capture and the merge of processed strokes into the curve.
+#include <climits>
+
+#include <gtest/gtest.h>
+
+#include "modeltesting.h"
+
+using modeltesting::drawCurve;
+using modeltesting::drawStroke;
+using modeltesting::quietModel;
+
+namespace {
+
+std::function<double(int)> flat(double height) {
+    return [height](int) { return height; };
+}
+
+// Every column from first to last exactly once, heights from the given function.
+void expectColumns(const SketchModel::PointList& curve, int first, int last,
+                   const std::function<double(int)>& height) {
+    ASSERT_EQ(curve.size(), static_cast<std::size_t>(last - first + 1));
+    for (std::size_t i = 0; i < curve.size(); ++i) {
+        const int x = first + static_cast<int>(i);
+        ASSERT_EQ(curve[i][0], x) << "point " << i;
+        ASSERT_EQ(curve[i][1], height(x)) << "at x = " << x;
+    }
+}
+
+} // namespace
+
+TEST(StrokeCapture, MouseYIsFlippedByTheViewHeight) {
+    SketchModel model = quietModel();
+    model.beginStroke(30, 100);
+    model.extendStroke(-5, 650); // dragged out of the view: kept as it is
+    ASSERT_EQ(model.stroke().size(), 2u);
+    EXPECT_EQ(model.stroke()[0][0], 30);
+    EXPECT_EQ(model.stroke()[0][1], 500);
+    EXPECT_EQ(model.stroke()[1][0], -5);
+    EXPECT_EQ(model.stroke()[1][1], -50);
+    model.beginStroke(1, 1); // a new press discards the unprocessed stroke
+    EXPECT_EQ(model.stroke().size(), 1u);
+}
+
+TEST(StrokeCapture, ClickWithoutMovementGivesOnePoint) {
+    SketchModel model = quietModel();
+    drawStroke(model, {{50, 100}});
+    EXPECT_EQ(model.stroke().size(), 2u);
+    model.processLine();
+    ASSERT_EQ(model.curve().size(), 1u);
+    EXPECT_EQ(model.curve()[0][0], 50);
+    EXPECT_EQ(model.curve()[0][1], 500);
+    EXPECT_TRUE(model.stroke().empty());
+}
+
+TEST(StrokeCapture, RightToLeftGivesTheSameCurveAsLeftToRight) {
+    const std::vector<std::pair<int, int>> path = {{10, 300}, {14, 280}, {20, 320}, {21, 310}};
+    SketchModel forwards = quietModel();
+    drawStroke(forwards, path);
+    forwards.processLine();
+    SketchModel backwards = quietModel();
+    drawStroke(backwards, {path.rbegin(), path.rend()});
+    backwards.processLine();
+    ASSERT_EQ(forwards.curve().size(), 12u);
+    ASSERT_EQ(backwards.curve().size(), forwards.curve().size());
+    for (std::size_t i = 0; i < forwards.curve().size(); ++i) {
+        EXPECT_EQ(backwards.curve()[i][0], forwards.curve()[i][0]);
+        EXPECT_EQ(backwards.curve()[i][1], forwards.curve()[i][1]);
+    }
+}
+
+TEST(StrokeCapture, ProcessingNothingKeepsTheCurve) {
+    SketchModel model = quietModel();
+    drawCurve(model, 0, 10, flat(5));
+    model.processLine();
+    expectColumns(model.curve(), 0, 10, flat(5));
+}
+
+TEST(StrokeCapture, ClearCurveEmptiesStrokeAndCurveOnly) {
+    SketchModel model = quietModel();
+    modeltesting::drawCurveOfLength(model, 300);
+    model.next();
+    const std::size_t rows = model.grid().size();
+    drawStroke(model, {{1, 1}, {5, 5}});
+    model.clearCurve();
+    EXPECT_TRUE(model.curve().empty());
+    EXPECT_TRUE(model.stroke().empty());
+    EXPECT_EQ(model.stage(), 1);
+    EXPECT_EQ(model.grid().size(), rows);
+    EXPECT_EQ(model.detailLevels().size(), 4u);
+}
+
+// A second stroke starting right of the curve's first column redraws from there on.
+TEST(CurveMerge, StrokeInsideTheCurveRedrawsItsColumnsOnly) {
+    SketchModel model = quietModel();
+    drawCurve(model, 0, 400, flat(100));
+    drawCurve(model, 100, 300, flat(200));
+    expectColumns(model.curve(), 0, 400, [](int x) { return x >= 100 && x <= 300 ? 200 : 100; });
+}
+
+TEST(CurveMerge, StrokeRunningPastTheEndExtendsTheCurve) {
+    SketchModel model = quietModel();
+    drawCurve(model, 0, 400, flat(100));
+    drawCurve(model, 500, 300, flat(200)); // drawn right to left
+    expectColumns(model.curve(), 0, 500, [](int x) { return x >= 300 ? 200 : 100; });
+}
+
+TEST(CurveMerge, StrokeWhollyRightOfTheCurveIsAppendedAfterAGap) {
+    SketchModel model = quietModel();
+    drawCurve(model, 0, 40, flat(100));
+    drawCurve(model, 50, 60, flat(200));
+    const SketchModel::PointList& curve = model.curve();
+    ASSERT_EQ(curve.size(), 41u + 11u);
+    EXPECT_EQ(curve[40][0], 40);
+    EXPECT_EQ(curve[41][0], 50);
+    EXPECT_EQ(curve[41][1], 200);
+    EXPECT_EQ(curve.back()[0], 60);
+}
+
+// Strokes starting at or left of the curve's first column replace the curve up to their last
+// column; the old curve continues in the very next column.
+TEST(CurveMerge, StrokeAcrossTheCurvesStartLeavesNoColumnMissingOrDoubled) {
+    SketchModel model = quietModel();
+    drawCurve(model, 100, 300, flat(100));
+    drawCurve(model, 50, 200, flat(200));
+    expectColumns(model.curve(), 50, 300, [](int x) { return x <= 200 ? 200 : 100; });
+}
+
+TEST(CurveMerge, StrokeFromTheCurvesFirstColumnEndingInsideKeepsTheRest) {
+    SketchModel model = quietModel();
+    drawCurve(model, 100, 300, flat(100));
+    drawCurve(model, 100, 200, flat(200));
+    expectColumns(model.curve(), 100, 300, [](int x) { return x <= 200 ? 200 : 100; });
+}
+
+TEST(CurveMerge, StrokeWhollyBeforeTheCurveIsFollowedByTheWholeCurve) {
+    SketchModel model = quietModel();
+    drawCurve(model, 100, 150, flat(100));
+    drawCurve(model, 10, 40, flat(200));
+    const SketchModel::PointList& curve = model.curve();
+    ASSERT_EQ(curve.size(), 31u + 51u);
+    EXPECT_EQ(curve[30][0], 40);
+    EXPECT_EQ(curve[31][0], 100);
+    EXPECT_EQ(curve.back()[0], 150);
+}
+
+TEST(CurveMerge, StrokeCoveringTheWholeCurveReplacesIt) {
+    SketchModel model = quietModel();
+    drawCurve(model, -20, 30, flat(100)); // negative x from a drag out of the left edge
+    drawCurve(model, -40, 60, flat(300));
+    expectColumns(model.curve(), -40, 60, flat(300));
+}
+
+TEST(CurveMerge, ColumnKeySaturatesInsteadOfOverflowing) {
+    // Curves loaded from files may hold any coordinates.
+    SketchModel model = quietModel();
+    EXPECT_EQ(model.columnKey(0), 400);
+    EXPECT_EQ(model.columnKey(1e300), INT_MAX);
+    EXPECT_EQ(model.columnKey(-1e300), INT_MIN);
+}
