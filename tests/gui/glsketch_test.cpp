@@ -1,0 +1,349 @@
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+#include <algorithm>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <memory>
+
+#include "glviewtesting.h"
+#include "sketch/glsketch.h"
+
+namespace {
+
+constexpr int W = 600;
+constexpr int H = 400;
+
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+bool isCurveOrange(QColor c) {
+    return closeColour(c, QColor(230, 153, 0), 40);
+}
+bool isMarkerBlue(QColor c) {
+    return c.blue() > 150 && c.red() < 60 && c.green() < 60;
+}
+bool isStrokeRed(QColor c) {
+    return c.red() > 200 && c.green() < 60 && c.blue() < 60;
+}
+bool isBoxRed(QColor c) {
+    return c.red() > 150 && c.green() < 110 && c.blue() < 60;
+}
+bool isLitGreen(QColor c) {
+    return c.green() > 60 && c.red() < 50 && c.blue() < 50;
+}
+bool isBlack(QColor c) {
+    return c.red() < 50 && c.green() < 50 && c.blue() < 50;
+}
+bool isWhite(QColor c) {
+    return c.red() > 250 && c.green() > 250 && c.blue() > 250;
+}
+
+// A silhouette across most of the view: a hump peaking in the middle, in mouse coordinates.
+std::vector<QPoint> mountainPath(int left = 20, int right = 580) {
+    std::vector<QPoint> path;
+    for (int x = left; x <= right; x += 4) {
+        const double t = static_cast<double>(x - left) / (right - left);
+        path.emplace_back(x, static_cast<int>(330 - 200 * std::sin(M_PI * t)));
+    }
+    return path;
+}
+
+class SketchViewTest : public testing::Test {
+protected:
+    void SetUp() override {
+        view = std::make_unique<GLSketch>(nullptr, "gLSketch1");
+        CaptureStdout();
+        const bool ready = showAndWaitForGL(*view, W, H);
+        startupOutput = GetCapturedStdout();
+        if (!ready)
+            GTEST_SKIP() << "no usable OpenGL context (run the GL tests under xvfb-run)";
+    }
+
+    QImage frame() { return view->grabFramebuffer(); }
+
+    // Where terrain model point (x, y, z) appears in the frame, y downwards.
+    QPoint onScreen(double x, double y, double z) const {
+        const int viewport[4] = {0, 0, W, H};
+        double wx = 0.0, wy = 0.0;
+        projectPoint(view->terrainModelViewMatrix(), view->projectionMatrix(), viewport, x, y, z,
+                     wx, wy);
+        return QPoint(static_cast<int>(wx), H - 1 - static_cast<int>(wy));
+    }
+
+    // A point of the surface: the middle of column c between two rows.
+    QPoint onSurface(int column, int row) const {
+        const auto& grid = view->model().grid();
+        const double s = grid[0][1][0] - grid[0][0][0];
+        const gmVector2& p = grid[static_cast<size_t>(row)][static_cast<size_t>(column)];
+        return onScreen(p[0], p[1], row * s);
+    }
+
+    void sketchMountainAndGoOn() {
+        drag(*view, mountainPath());
+        view->processLine();
+        view->next();
+    }
+
+    TextureDirectory dir;
+    std::unique_ptr<GLSketch> view;
+    std::string startupOutput;
+};
+
+TEST_F(SketchViewTest, StartsWithTheImageAndShowsItUprightUnderStageZero) {
+    EXPECT_EQ(startupOutput,
+              "Loaded Texture.png with resounding success\nSize=800,600 Depth=8 Alpha=0\n");
+    const QImage expected(shippedTexturePath());
+    ASSERT_FALSE(expected.isNull());
+    const QImage shown = frame();
+    // Sample between the pencil lines, top, middle and bottom, so a flipped or shifted image
+    // shows.
+    for (int iy : {20, 300, 580}) {
+        for (int ix : {20, 420, 780}) {
+            const int x = static_cast<int>((ix + 0.5) * W / expected.width());
+            const int y = static_cast<int>((iy + 0.5) * H / expected.height());
+            EXPECT_TRUE(closeColour(shown.pixelColor(x, y), expected.pixelColor(ix, iy), 4))
+                << "at " << x << "," << y;
+        }
+    }
+}
+
+TEST_F(SketchViewTest, StrokeAndCurveAreDrawnWhereTheMouseWentMarkersOnlyWhenCoarsened) {
+    const auto path = straightPath(QPoint(100, 200), QPoint(500, 200), 40);
+    QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, path.front());
+    for (size_t i = 1; i < path.size(); ++i)
+        QTest::mouseMove(view.get(), path[i]);
+    EXPECT_TRUE(anyPixelNear(frame(), 300, 200, 2, isStrokeRed)) << "stroke in progress";
+    QTest::mouseRelease(view.get(), Qt::LeftButton, Qt::NoModifier, path.back());
+    view->processLine();
+
+    QImage shown = frame();
+    for (int x : {110, 300, 490})
+        EXPECT_TRUE(anyPixelNear(shown, x, 200, 2, isCurveOrange)) << "curve at " << x;
+    EXPECT_FALSE(anyPixelNear(shown, 300, 120, 10, isCurveOrange)) << "curve off the stroke";
+    EXPECT_EQ(countPixels(shown, isMarkerBlue), 0) << "a dense curve carries no markers";
+    EXPECT_EQ(countPixels(shown, isStrokeRed), 0) << "the stroke is consumed";
+
+    view->coarsen();
+    view->coarsen();
+    const auto& curve = view->model().curve();
+    ASSERT_GT(curve[1][0] - curve[0][0], 2.0);
+    shown = frame();
+    EXPECT_GT(countPixels(shown, isMarkerBlue), 0);
+    const int x = static_cast<int>(curve[3][0]);
+    EXPECT_TRUE(anyPixelNear(shown, x, H - static_cast<int>(curve[3][1]), 3, isMarkerBlue));
+}
+
+TEST_F(SketchViewTest, MouseStrokesBuildTheSameCurveInEitherDirection) {
+    auto path = mountainPath(100, 500);
+    drag(*view, path);
+    view->processLine();
+    const SketchModel::PointList forward = view->model().curve();
+    ASSERT_EQ(forward.size(), 401u);
+    EXPECT_EQ(forward.front()[0], 100.0);
+    EXPECT_EQ(forward.front()[1], H - path.front().y()) << "mouse y is flipped";
+    EXPECT_EQ(forward.back()[0], 500.0);
+
+    view->clearCurve();
+    std::reverse(path.begin(), path.end());
+    drag(*view, path);
+    view->processLine();
+    const SketchModel::PointList& backward = view->model().curve();
+    ASSERT_EQ(backward.size(), forward.size());
+    for (size_t i = 0; i < forward.size(); ++i) {
+        EXPECT_EQ(backward[i][0], forward[i][0]);
+        EXPECT_EQ(backward[i][1], forward[i][1]);
+    }
+}
+
+TEST_F(SketchViewTest, TerrainIsGreenLitAndCarriesABlackWireGrid) {
+    sketchMountainAndGoOn();
+    const auto& grid = view->model().grid();
+    ASSERT_EQ(grid.size(), 51u);
+    const int columns = static_cast<int>(grid[0].size());
+    const QImage shown = frame();
+
+    // Sample between the wire-grid lines (every fifth row, every columns / 10-th column).
+    const int step = std::max(1, columns / 10);
+    const auto between = [step](int c) { return c % step == 0 ? c + 1 : c; };
+    const QPoint leftSlope = onSurface(between(columns / 4), 22);
+    const QPoint rightSlope = onSurface(between(columns * 9 / 10), 22);
+    ASSERT_TRUE(isLitGreen(shown.pixelColor(leftSlope)));
+    ASSERT_TRUE(isLitGreen(shown.pixelColor(rightSlope)));
+    // The light comes from the upper left: the slope facing it is brighter.
+    EXPECT_GT(shown.pixelColor(leftSlope).green(), shown.pixelColor(rightSlope).green() + 10);
+    EXPECT_GT(countPixels(shown, isBlack), 500);
+    EXPECT_EQ(countPixels(shown, isBoxRed), 0) << "no column selected yet";
+}
+
+TEST_F(SketchViewTest, RedBoxStandsAtThePickedColumn) {
+    sketchMountainAndGoOn();
+    const auto& grid = view->model().grid();
+    const int picked = 10;
+    const QPoint press = onSurface(picked, 25);
+    QTest::mouseClick(view.get(), Qt::RightButton, Qt::NoModifier, press);
+    ASSERT_EQ(view->model().currentProfile(), picked);
+
+    const QImage shown = frame();
+    const double s = grid[0][1][0] - grid[0][0][0];
+    const auto boxMiddle = [&](int c) {
+        const gmVector2& top = grid.front()[static_cast<size_t>(c)];
+        const gmVector2& bottom = grid.back()[static_cast<size_t>(c)];
+        return onScreen(top[0], (top[1] + bottom[1]) / 2 + 1, 51 * s);
+    };
+    const QPoint atBox = boxMiddle(picked);
+    EXPECT_TRUE(anyPixelNear(shown, atBox.x(), atBox.y(), 1, isBoxRed));
+    const QPoint elsewhere = boxMiddle(picked + 4);
+    EXPECT_FALSE(anyPixelNear(shown, elsewhere.x(), elsewhere.y(), 1, isBoxRed));
+}
+
+TEST_F(SketchViewTest, RightPressOverTheFirstColumnSelectsItAndDragsReportTheSelection) {
+    drag(*view, straightPath(QPoint(96, 250), QPoint(560, 250), 50));
+    view->processLine();
+    ASSERT_EQ(view->model().curve().front()[0], 96.0);
+    view->next();
+    const auto& first = view->model().grid()[0][0];
+
+    CaptureStdout();
+    QSignalSpy spy(view.get(), &GLSketch::timeToEnableProfileButtons);
+    QTest::mousePress(view.get(), Qt::RightButton, Qt::NoModifier,
+                      onScreen(first[0], first[1] - 20, 0));
+    EXPECT_EQ(view->model().currentProfile(), 0);
+    EXPECT_EQ(spy.count(), 0) << "a press announces, it does not signal";
+    QTest::mouseMove(view.get(), onSurface(5, 10));
+    EXPECT_EQ(view->model().currentProfile(), 5);
+    QTest::mouseMove(view.get(), QPoint(W - 2, 200));
+    EXPECT_EQ(view->model().currentProfile(), -1);
+    QTest::mouseRelease(view.get(), Qt::RightButton, Qt::NoModifier, QPoint(W - 2, 200));
+    EXPECT_EQ(GetCapturedStdout(), "Current profile is 0\n");
+    ASSERT_EQ(spy.count(), 2);
+    EXPECT_TRUE(spy.at(0).at(0).toBool());
+    EXPECT_FALSE(spy.at(1).at(0).toBool());
+}
+
+TEST_F(SketchViewTest, LeftDragsTurnTheViewByPointOneTwoDegreesPerPixelAfterStageZero) {
+    drag(*view, straightPath(QPoint(100, 200), QPoint(200, 300), 10));
+    EXPECT_EQ(view->rotX(), 0.0f);
+    EXPECT_EQ(view->rotY(), 0.0f);
+    view->processLine();
+
+    float expectedX = 0.0f, expectedY = 0.0f;
+    for (int stage = 1; stage <= 3; ++stage) {
+        view->next();
+        ASSERT_EQ(view->model().stage(), stage);
+        drag(*view, straightPath(QPoint(200, 100), QPoint(300, 100), 10)); // right
+        expectedY += 12.0f;
+        EXPECT_NEAR(view->rotY(), expectedY, 1e-3) << "stage " << stage;
+        drag(*view, straightPath(QPoint(200, 100), QPoint(200, 150), 5)); // down
+        expectedX += 6.0f;
+        EXPECT_NEAR(view->rotX(), expectedX, 1e-3) << "stage " << stage;
+    }
+    drag(*view, straightPath(QPoint(200, 100), QPoint(300, 150), 5), Qt::MiddleButton);
+    EXPECT_NEAR(view->rotY(), expectedY, 1e-3) << "only the left button turns";
+}
+
+TEST_F(SketchViewTest, RightPressInStageOnePicksInTheUnrotatedView) {
+    sketchMountainAndGoOn();
+    const QPoint column8 = onSurface(8, 25); // in the front view
+    drag(*view, straightPath(QPoint(300, 100), QPoint(400, 150), 10));
+    ASSERT_NE(view->rotY(), 0.0f);
+    CaptureStdout();
+    QTest::mousePress(view.get(), Qt::RightButton, Qt::NoModifier, column8);
+    GetCapturedStdout();
+    EXPECT_EQ(view->rotX(), 0.0f);
+    EXPECT_EQ(view->rotY(), 0.0f);
+    EXPECT_EQ(view->model().currentProfile(), 8);
+    QTest::mouseRelease(view.get(), Qt::RightButton, Qt::NoModifier, column8);
+}
+
+TEST_F(SketchViewTest, GridTooSmallIsSaidOnceAndTheViewCarriesOn) {
+    drag(*view, straightPath(QPoint(100, 200), QPoint(103, 190), 3));
+    view->processLine();
+    view->next();
+    ASSERT_LT(view->model().grid()[0].size(), 5u);
+    CaptureStdout();
+    frame();
+    const QImage shown = frame();
+    EXPECT_EQ(GetCapturedStdout(), "Grid too small!\n");
+    EXPECT_EQ(countPixels(shown, [](QColor c) { return !isWhite(c); }), 0);
+    EXPECT_TRUE(view->isVisible());
+}
+
+QImage solidImage(QColor colour, int width, int height) {
+    QImage image(width, height, QImage::Format_RGB888);
+    image.fill(colour);
+    return image;
+}
+
+TEST_F(SketchViewTest, LoadedImagesReplaceTheBackgroundAndFailedLoadsKeepIt) {
+    const QString red = dir.file("red.png");
+    ASSERT_TRUE(solidImage(QColor(200, 40, 40), 32, 16).save(red));
+    bool ok = false;
+    QString message;
+    CaptureStdout();
+    view->loadPNG(red, ok, message);
+    EXPECT_EQ(GetCapturedStdout(), "Loaded " + red.toStdString() +
+                                       " with resounding success\nSize=32,16 Depth=8 Alpha=0\n");
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(message.isEmpty());
+    EXPECT_EQ(view->textureWidth(), 32);
+    EXPECT_TRUE(closeColour(frame().pixelColor(W / 2, H / 2), QColor(200, 40, 40), 2));
+
+    QFile shipped(shippedTexturePath());
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    const QString truncated = dir.file("truncated.png");
+    QFile out(truncated);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(shipped.read(2000));
+    out.close();
+    for (const QString& bad : {dir.file("missing.png"), truncated}) {
+        ok = true;
+        message.clear();
+        CaptureStdout();
+        view->loadPNG(bad, ok, message);
+        EXPECT_EQ(GetCapturedStdout(), "Can't load " + bad.toStdString() + "\n");
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(message, "Can't load " + bad);
+        EXPECT_TRUE(closeColour(frame().pixelColor(W / 2, H / 2), QColor(200, 40, 40), 2))
+            << "the previous background stays after " << bad.toStdString();
+    }
+}
+
+// The start-up image, seen from a child process: the view ends the program without it.
+struct StartupRun {
+    int exitCode;
+    QString output;
+};
+
+StartupRun runStartupProbe(const TextureDirectory& where) {
+    QProcess probe;
+    probe.setWorkingDirectory(where.path());
+    probe.start(QStringLiteral(MONDREL_BIN_DIR "/mondrel_sketch_startup_probe"), {});
+    probe.waitForFinished(60000);
+    return {probe.exitStatus() == QProcess::NormalExit ? probe.exitCode() : -1000,
+            QString::fromLocal8Bit(probe.readAllStandardOutput())};
+}
+
+TEST_F(SketchViewTest, WithoutAStartupImageTheProgramEndsWithStatusOne) {
+    const StartupRun good = runStartupProbe(dir);
+    EXPECT_EQ(good.exitCode, 0);
+    EXPECT_EQ(good.output,
+              "Loaded Texture.png with resounding success\nSize=800,600 Depth=8 Alpha=0\n");
+
+    TextureDirectory empty(false);
+    const StartupRun missing = runStartupProbe(empty);
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.output, "Can't load Texture.png\n");
+
+    QFile broken(empty.file("Texture.png"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("\x89PNG\r\n\x1a\nnot really an image");
+    broken.close();
+    const StartupRun unreadable = runStartupProbe(empty);
+    EXPECT_EQ(unreadable.exitCode, 1);
+    EXPECT_EQ(unreadable.output, "Can't load Texture.png\n");
+}
+
+} // namespace

@@ -1,0 +1,19 @@
+// Shows one sketch view in the working directory and quits after its first frame, so a test
+// can see how the view starts with and without its start-up image.
+#include <QApplication>
+#include <QTimer>
+#include <clocale>
+
+#include "sketch/glsketch.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    GLSketch view(nullptr, "gLSketch1");
+    view.resize(200, 150);
+    QObject::connect(&view, &QOpenGLWidget::frameSwapped, &app, &QCoreApplication::quit);
+    // Never hang a test run: a view that shows nothing within 20 s is a failure of its own.
+    QTimer::singleShot(20000, &app, [] { QCoreApplication::exit(2); });
+    view.show();
+    return app.exec();
+}
