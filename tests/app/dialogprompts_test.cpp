@@ -1,0 +1,70 @@
+// The prompts a user really sees, answered by a timer so that the modal loops end.
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+
+#include "app/dialogprompts.h"
+
+namespace {
+
+// Runs answer on the modal dialog that the next call opens.
+template <typename Dialog> void whenShown(std::function<void(Dialog*)> answer) {
+    QTimer::singleShot(0, [answer] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            ADD_FAILURE() << "no modal dialog of the expected kind";
+            return;
+        }
+        answer(dialog);
+    });
+}
+
+} // namespace
+
+TEST(DialogPrompts, FileDialogsCarryCaptionFilterModeAndStart) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QWidget window;
+    DialogPrompts prompts(&window);
+    const QString start = dir.filePath("hill.c2d");
+
+    whenShown<QFileDialog>([&](QFileDialog* dialog) {
+        EXPECT_EQ(dialog->parentWidget(), &window);
+        EXPECT_EQ(dialog->windowTitle(), "Save File");
+        // The toolkit tidies the blanks of a filter when it shows it.
+        EXPECT_EQ(dialog->nameFilters(), QStringList{"Ascii 2D Curve Format (*.c2d )"});
+        EXPECT_EQ(dialog->fileMode(), QFileDialog::AnyFile);
+        EXPECT_EQ(dialog->viewMode(), QFileDialog::Detail);
+        EXPECT_EQ(QDir(dialog->directory()).canonicalPath(), QDir(dir.path()).canonicalPath());
+        dialog->selectFile(dir.filePath("valley"));
+        static_cast<QDialog*>(dialog)->accept(); // the file dialog checks the name
+    });
+    const QString saved =
+        prompts.saveFileName("Save File", "Ascii 2D Curve Format (*.c2d )", start);
+    EXPECT_EQ(QFileInfo(saved).fileName(), "valley");
+
+    whenShown<QFileDialog>([&](QFileDialog* dialog) {
+        EXPECT_EQ(dialog->windowTitle(), "Open PNG File");
+        EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
+        dialog->reject();
+    });
+    EXPECT_TRUE(prompts.openFileName("Open PNG File", "Portable Network Graphics (*.png)", start)
+                    .isEmpty());
+}
+
+TEST(DialogPrompts, InformShowsAMondrelBoxWithOneOkButton) {
+    QWidget window;
+    DialogPrompts prompts(&window);
+    whenShown<QMessageBox>([&](QMessageBox* box) {
+        EXPECT_EQ(box->windowTitle(), "Mondrel");
+        EXPECT_EQ(box->text(), "hill.grd was saved successfully.");
+        EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+        box->button(QMessageBox::Ok)->click();
+    });
+    prompts.inform("hill.grd was saved successfully.");
+}

@@ -1,0 +1,225 @@
+// The "&File" menu: dialogs, suffix rules, the remembered file name and the result boxes.
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+
+#include "sketch/glsketch.h"
+#include "tests/app/windowfixture.h"
+
+namespace {
+
+QByteArray contentsOf(const QString& name) {
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The line of printed that starts with "*** Error ***", without its line end.
+QString errorLine(const std::string& printed) {
+    const size_t at = printed.find("*** Error ***");
+    if (at == std::string::npos)
+        return QString();
+    return QString::fromStdString(printed.substr(at, printed.find('\n', at) - at));
+}
+
+// Runs the headless builder; its grid file, or an empty array when it failed.
+QByteArray builtGrid(const QStringList& arguments, const QString& output) {
+    QProcess builder;
+    builder.start(QStringLiteral(MONDREL_BIN_DIR "/mondrel-build"),
+                  QStringList{"--quiet"} + arguments + QStringList{output});
+    if (!builder.waitForFinished(60000) || builder.exitCode() != 0) {
+        ADD_FAILURE() << "mondrel-build failed: " << builder.readAllStandardError().toStdString();
+        return QByteArray();
+    }
+    return contentsOf(output);
+}
+
+// Share of pixels in the sketch view's frame that are clearly green (the lit terrain).
+double greenShare(const QImage& frame) {
+    int green = 0;
+    for (int y = 0; y < frame.height(); y += 4)
+        for (int x = 0; x < frame.width(); x += 4) {
+            const QColor c = frame.pixelColor(x, y);
+            if (c.green() > c.red() + 20 && c.green() > c.blue() + 20)
+                ++green;
+        }
+    return double(green) / ((frame.width() / 4 + 1) * (frame.height() / 4 + 1));
+}
+
+} // namespace
+
+TEST_F(WindowTest, CurveDialogsAppendTheSuffixOnlyWhenItIsMissing) {
+    goToStage(0);
+    answerAndTrigger(scratch("hill"), window_->fileSave_CurveAction);
+    EXPECT_EQ(window_->currentFileName(), scratch("hill.c2d"));
+    EXPECT_TRUE(QFile::exists(scratch("hill.c2d")));
+
+    answerAndTrigger(scratch("hill.c2d.bak"), window_->fileSave_CurveAction);
+    EXPECT_TRUE(QFile::exists(scratch("hill.c2d.bak")));
+    EXPECT_FALSE(QFile::exists(scratch("hill.c2d.bak.c2d")));
+
+    // Suffixes are matched case-sensitively.
+    answerAndTrigger(scratch("HILL.C2D"), window_->fileSave_CurveAction);
+    EXPECT_TRUE(QFile::exists(scratch("HILL.C2D.c2d")));
+
+    ASSERT_EQ(prompts_->questions.size(), 3u);
+    const auto& first = prompts_->questions[0];
+    EXPECT_TRUE(first.save);
+    EXPECT_EQ(first.caption, "Save File");
+    EXPECT_EQ(first.filter, "Ascii 2D Curve Format (*.c2d )");
+    EXPECT_EQ(first.start, "");
+    EXPECT_EQ(prompts_->questions[1].start, scratch("hill.c2d"));
+    EXPECT_EQ(prompts_->questions[2].start, scratch("hill.c2d.bak"));
+    EXPECT_TRUE(prompts_->boxes.isEmpty());
+
+    // A cancelled dialog changes nothing.
+    window_->fileSave_CurveAction->trigger();
+    EXPECT_EQ(window_->currentFileName(), scratch("HILL.C2D.c2d"));
+}
+
+TEST_F(WindowTest, TerrainDialogStartsAtTheCurveNameWithoutItsSuffix) {
+    goToStage(0);
+    answerAndTrigger(scratch("hill.c2d"), window_->fileSave_CurveAction);
+    window_->fileClose_CurveAction->trigger();
+    ASSERT_TRUE(window_->gLSketch1->model().curve().empty());
+
+    answerAndTrigger(scratch("hill.c2d"), window_->fileOpen_CurveAction);
+    EXPECT_FALSE(window_->gLSketch1->model().curve().empty());
+    const auto& open = prompts_->questions.back();
+    EXPECT_FALSE(open.save);
+    EXPECT_EQ(open.caption, "Open File");
+    EXPECT_EQ(open.filter, "Ascii 2D Curve Format (*.c2d)");
+    EXPECT_EQ(open.start, scratch("hill.c2d"));
+
+    click(window_->nextButton);
+    answerAndTrigger(scratch("hill"), window_->fileSave_TerrainAction);
+    const auto& terrain = prompts_->questions.back();
+    EXPECT_TRUE(terrain.save);
+    EXPECT_EQ(terrain.caption, "Save Terrain GRD File");
+    EXPECT_EQ(terrain.filter, " Grid Float Format (*.grd)");
+    EXPECT_EQ(terrain.start, scratch("hill"));
+    EXPECT_EQ(window_->currentFileName(), scratch("hill.grd"));
+    EXPECT_EQ(prompts_->boxes, QStringList{scratch("hill.grd") + " was saved successfully."});
+    EXPECT_TRUE(contentsOf(scratch("hill.grd")).startsWith("ncols\t"));
+
+    answerAndTrigger(scratch("peak.grd.old"), window_->fileSave_TerrainAction);
+    EXPECT_TRUE(QFile::exists(scratch("peak.grd.old")));
+    EXPECT_FALSE(QFile::exists(scratch("peak.grd.old.grd")));
+
+    // The terrain dialog takes ".png" and ".c2d" out of the name even when it is cancelled.
+    answerAndTrigger(scratch("photo.png.c2d"), window_->fileSave_CurveAction);
+    window_->fileSave_TerrainAction->trigger();
+    EXPECT_EQ(prompts_->questions.back().start, scratch("photo"));
+    EXPECT_EQ(window_->currentFileName(), scratch("photo"));
+}
+
+TEST_F(WindowTest, ImagesAreLoadedAndAFailedLoadIsShown) {
+    const QString image = scratch("Texture.png");
+    answerAndTrigger(image, window_->fileOpen_ImageAction);
+    const auto& question = prompts_->questions.back();
+    EXPECT_FALSE(question.save);
+    EXPECT_EQ(question.caption, "Open PNG File");
+    EXPECT_EQ(question.filter, "Portable Network Graphics (*.png)");
+    EXPECT_TRUE(prompts_->boxes.isEmpty());
+    EXPECT_EQ(window_->currentFileName(), image);
+
+    QFile broken(scratch("broken.png"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("not a picture");
+    broken.close();
+    answerAndTrigger(scratch("broken.png"), window_->fileOpen_ImageAction);
+    EXPECT_EQ(prompts_->boxes, QStringList{"Can't load " + scratch("broken.png")});
+    EXPECT_EQ(window_->currentFileName(), scratch("broken.png"));
+    EXPECT_EQ(prompts_->questions.back().start, image);
+}
+
+TEST_F(WindowTest, FailedCurveSavesAndLoadsAreShownAsPrinted) {
+    // Regression: a curve saved to an unwritable place used to fail with only a printed line.
+    goToStage(0);
+    const QString nowhere = scratch("no-such-dir/hill.c2d");
+    std::string printed =
+        printedBy([&] { answerAndTrigger(nowhere, window_->fileSave_CurveAction); });
+    ASSERT_EQ(prompts_->boxes.size(), 1);
+    EXPECT_FALSE(errorLine(printed).isEmpty()) << printed;
+    EXPECT_EQ(prompts_->boxes[0], errorLine(printed));
+    EXPECT_TRUE(prompts_->boxes[0].contains(nowhere));
+
+    printed = printedBy([&] { answerAndTrigger(nowhere, window_->fileOpen_CurveAction); });
+    ASSERT_EQ(prompts_->boxes.size(), 2);
+    EXPECT_EQ(prompts_->boxes[1], errorLine(printed));
+    EXPECT_TRUE(prompts_->boxes[1].contains(nowhere));
+}
+
+TEST_F(WindowTest, FailedTerrainSavesAreShown) {
+    window_->fileSave_TerrainAction->trigger(); // cancelled: no box
+    EXPECT_TRUE(prompts_->boxes.isEmpty());
+    answerAndTrigger(scratch("early"), window_->fileSave_TerrainAction);
+    EXPECT_EQ(prompts_->boxes,
+              QStringList{"There is no terrain to save yet - press Next to build one."});
+    EXPECT_FALSE(QFile::exists(scratch("early.grd")));
+
+    goToStage(1);
+    const QString nowhere = scratch("no-such-dir/hill.grd");
+    answerAndTrigger(nowhere, window_->fileSave_TerrainAction);
+    ASSERT_EQ(prompts_->boxes.size(), 2);
+    EXPECT_TRUE(prompts_->boxes[1].startsWith("*** Error ***"));
+    EXPECT_TRUE(prompts_->boxes[1].contains(nowhere));
+    EXPECT_EQ(window_->currentFileName(), nowhere);
+}
+
+// The whole job through the window: draw, save and reopen the curve, set randomness and
+// drop-off, refine and save the terrain. The grids must be those the headless builder makes
+// from the same curve file and settings.
+TEST_F(WindowTest, SavedTerrainsMatchTheHeadlessBuilder) {
+    goToStage(0);
+    const QString curve = scratch("range.c2d");
+    answerAndTrigger(curve, window_->fileSave_CurveAction);
+    // The builder reads the curve from the file, so the window must work from it too.
+    answerAndTrigger(curve, window_->fileOpen_CurveAction);
+    click(window_->nextButton);
+    click(window_->nextButton);
+    ASSERT_EQ(window_->currentStage(), 2);
+
+    ASSERT_GT(dragSlider(70), 0);
+    const int profileValue = window_->randomSlider->value();
+    ASSERT_GT(profileValue, 0);
+    for (int i = 0; i < 3; ++i)
+        click(window_->option1Button);
+    answerAndTrigger(scratch("stage2"), window_->fileSave_TerrainAction);
+
+    click(window_->nextButton);
+    ASSERT_GT(dragSlider(40), 0);
+    const int detailValue = window_->randomSlider->value();
+    ASSERT_NE(detailValue, 20);
+    answerAndTrigger(scratch("stage3"), window_->fileSave_TerrainAction);
+    EXPECT_EQ(prompts_->boxes, QStringList({scratch("stage2.grd") + " was saved successfully.",
+                                            scratch("stage3.grd") + " was saved successfully."}));
+
+    const QStringList settings{"--profile-randomness", QString::number(profileValue),
+                               "--drop-off-steps", "3"};
+    const QByteArray stage2 = contentsOf(scratch("stage2.grd"));
+    ASSERT_FALSE(stage2.isEmpty());
+    EXPECT_EQ(stage2, builtGrid(QStringList{"--stage", "2"} + settings + QStringList{curve},
+                                scratch("built2.grd")));
+    const QByteArray stage3 = contentsOf(scratch("stage3.grd"));
+    EXPECT_NE(stage3, stage2);
+    EXPECT_EQ(stage3,
+              builtGrid(QStringList{"--stage", "3"} + settings +
+                            QStringList{"--detail-randomness", QString::number(detailValue), curve},
+                        scratch("built3.grd")));
+
+    // Turn the refined terrain a little and look at it: the lit surface is green.
+    QWidget* view = window_->gLSketch1;
+    const QPoint middle(view->width() / 2, view->height() / 2);
+    drag(view, {middle, middle + QPoint(0, 40), middle + QPoint(-60, 80)});
+    QTest::qWait(50);
+    const QImage frame = window_->gLSketch1->grabFramebuffer();
+    EXPECT_GT(greenShare(frame), 0.05);
+    const QByteArray shots = qgetenv("MONDREL_SCREENSHOT_DIR");
+    if (!shots.isEmpty())
+        window_->grab().save(QDir(QString::fromLocal8Bit(shots)).filePath("terrain.png"));
+}

@@ -1,0 +1,287 @@
+// The main window as the user meets it: its start-up shape and the four stages.
+#include <QAction>
+#include <QGridLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTest>
+
+#include "profile/profileeditor.h"
+#include "sketch/glsketch.h"
+#include "tests/app/windowfixture.h"
+
+namespace {
+
+const char* const kNoCurve = "You must create a curve and process it before moving to next step.";
+const char* const kFinished = "Unknown stage - you might be finished, save your mountain.";
+
+struct Controls {
+    std::string option1, option2, reset;
+    bool option1On, option2On, resetOn, sliderOn;
+};
+
+Controls controlsOf(const MondrelMainWindow& w) {
+    return {w.option1Button->text().toStdString(),
+            w.option2Button->text().toStdString(),
+            w.resetButton->text().toStdString(),
+            w.option1Button->isEnabled(),
+            w.option2Button->isEnabled(),
+            w.resetButton->isEnabled(),
+            w.randomSlider->isEnabled()};
+}
+
+void expectControls(const MondrelMainWindow& w, const Controls& expected) {
+    const Controls seen = controlsOf(w);
+    EXPECT_EQ(seen.option1, expected.option1);
+    EXPECT_EQ(seen.option2, expected.option2);
+    EXPECT_EQ(seen.reset, expected.reset);
+    EXPECT_EQ(seen.option1On, expected.option1On) << expected.option1;
+    EXPECT_EQ(seen.option2On, expected.option2On) << expected.option2;
+    EXPECT_EQ(seen.resetOn, expected.resetOn) << expected.reset;
+    EXPECT_EQ(seen.sliderOn, expected.sliderOn);
+    EXPECT_TRUE(w.nextButton->isEnabled());
+}
+
+} // namespace
+
+TEST_F(WindowTest, StartsInTheCurveStageWithItsMenuAndControls) {
+    MondrelMainWindow& w = *window_;
+    EXPECT_EQ(w.windowTitle(), "Mondrel");
+    EXPECT_EQ(w.objectName(), "MondrelMainWindow");
+    EXPECT_EQ(w.centralWidget()->objectName(), "qt_central_widget");
+    EXPECT_EQ(w.gLSketch1->objectName(), "gLSketch1");
+    EXPECT_NE(w.findChild<QStatusBar*>(), nullptr);
+    expectControls(w, {"Process Line", "Clear Curve", "Reset", true, true, true, false});
+    EXPECT_EQ(w.nextButton->text(), "&Next");
+    EXPECT_EQ(w.nextButton->shortcut(), QKeySequence("Alt+N"));
+    EXPECT_TRUE(w.resetButton->shortcut().isEmpty());
+    EXPECT_EQ(w.randomSlider->orientation(), Qt::Horizontal);
+    EXPECT_EQ(w.randomSlider->minimum(), 0);
+    EXPECT_EQ(w.randomSlider->maximum(), 99);
+    EXPECT_EQ(w.randomSlider->value(), 0);
+    EXPECT_GE(w.option1Button->width(), 205);
+    EXPECT_GE(w.option2Button->height(), 25);
+    EXPECT_EQ(w.size(), QSize(856, 756).expandedTo(w.minimumSizeHint()));
+    // The view takes the height the two rows of controls leave.
+    EXPECT_GT(w.gLSketch1->height(), w.height() / 2);
+    EXPECT_LT(w.option1Button->y(), w.resetButton->y());
+
+    const QList<QAction*> items = w.MenuBarEditor->actions();
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items[0]->text(), "&File");
+    QStringList entries;
+    for (QAction* action : w.fileMenu->actions()) {
+        entries << action->text();
+        EXPECT_TRUE(action->shortcut().isEmpty()) << action->text().toStdString();
+    }
+    EXPECT_EQ(entries, QStringList({"&Open Curve", "&Save Curve", "&Close Curve", "Open &Image",
+                                    "Save &Terrain"}));
+
+    profileEditor* editor = w.profileDialog();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->objectName(), "profiler");
+    EXPECT_EQ(editor->parent(), &w);
+    EXPECT_FALSE(editor->isModal());
+    EXPECT_FALSE(editor->isVisible());
+}
+
+TEST(MainWindowStartup, PrintsNotModalOnceForItsProfileEditor) {
+    const std::string printed = printedBy([] { MondrelMainWindow window; });
+    EXPECT_EQ(printed, "Not Modal\n");
+}
+
+TEST_F(WindowTest, NextWithoutACurveIsRefusedWithABox) {
+    const std::string printed = printedBy([&] { click(window_->nextButton); });
+    EXPECT_EQ(printed, "Now at stage 0\n");
+    EXPECT_EQ(prompts_->boxes, QStringList{kNoCurve});
+    EXPECT_EQ(window_->currentStage(), 0);
+    EXPECT_EQ(window_->gLSketch1->model().stage(), 0);
+    expectControls(*window_, {"Process Line", "Clear Curve", "Reset", true, true, true, false});
+}
+
+TEST_F(WindowTest, AltNPressesNext) {
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    const std::string printed =
+        printedBy([&] { QTest::keyClick(window_.get(), Qt::Key_N, Qt::AltModifier); });
+    EXPECT_EQ(printed, "Now at stage 0\n");
+    EXPECT_EQ(prompts_->boxes, QStringList{kNoCurve});
+}
+
+TEST_F(WindowTest, ACurveTooShortForATerrainIsRefusedAtNext) {
+    // Regression: such a curve used to pass and end the program at the next repaint.
+    QWidget* view = window_->gLSketch1;
+    const int y = view->height() / 2;
+    drag(view, {QPoint(100, y), QPoint(110, y - 5), QPoint(120, y)});
+    click(window_->option1Button);
+    ASSERT_FALSE(window_->gLSketch1->model().curve().empty());
+    click(window_->nextButton);
+    EXPECT_EQ(window_->currentStage(), 0);
+    ASSERT_EQ(prompts_->boxes.size(), 1);
+    EXPECT_EQ(prompts_->boxes[0], "The curve is too short to build a terrain - draw a longer "
+                                  "curve before moving to next step.");
+}
+
+TEST_F(WindowTest, StrokesAreProcessedAndClearedWithTheOptionButtons) {
+    const SketchModel& model = window_->gLSketch1->model();
+    drawMountain();
+    EXPECT_FALSE(model.stroke().empty());
+    EXPECT_TRUE(model.curve().empty());
+
+    std::string printed = printedBy([&] { click(window_->option1Button); });
+    EXPECT_EQ(occurrences(printed, "Option button one clicked!\n"), 1);
+    EXPECT_GT(model.curve().size(), 200u);
+    EXPECT_TRUE(model.stroke().empty());
+
+    // "Reset" does nothing in stage 0.
+    const Pairs curve = pairsOf(model.curve());
+    click(window_->resetButton);
+    EXPECT_EQ(pairsOf(model.curve()), curve);
+
+    printed = printedBy([&] { click(window_->option2Button); });
+    EXPECT_EQ(occurrences(printed, "Option button two clicked\n"), 1);
+    EXPECT_TRUE(model.curve().empty());
+}
+
+TEST_F(WindowTest, EveryStageHasItsCaptionsAndEnabling) {
+    const SketchModel& model = window_->gLSketch1->model();
+    drawMountain();
+    click(window_->option1Button);
+
+    std::string printed = printedBy([&] { click(window_->nextButton); });
+    EXPECT_EQ(printed.substr(printed.size() - 15), "Now at stage 1\n");
+    EXPECT_EQ(model.stage(), 1);
+    // Nothing is selected yet, so the selected-profile buttons are off.
+    expectControls(*window_, {"Edit Global Profile", "Edit Selected Profile",
+                              "Delete Selected Profile", true, false, false, false});
+
+    printed = printedBy([&] { click(window_->nextButton); });
+    EXPECT_EQ(printed.substr(printed.size() - 15), "Now at stage 2\n");
+    EXPECT_EQ(model.stage(), 2);
+    expectControls(*window_, {"Up", "Down", "Reset", true, true, true, true});
+
+    printed = printedBy([&] { click(window_->nextButton); });
+    EXPECT_EQ(printed.substr(printed.size() - 15), "Now at stage 3\n");
+    EXPECT_EQ(model.stage(), 3);
+    expectControls(*window_, {"Refine", "Coarsen", "Reset", false, false, true, true});
+    EXPECT_TRUE(prompts_->boxes.isEmpty());
+
+    // Stage 3 is the last: "&Next" only says so, and the option buttons cannot be clicked.
+    printed = printedBy([&] {
+        click(window_->nextButton);
+        click(window_->option1Button);
+        click(window_->option2Button);
+    });
+    EXPECT_EQ(printed, "Now at stage 3\n");
+    EXPECT_EQ(prompts_->boxes, QStringList{kFinished});
+    EXPECT_EQ(model.stage(), 3);
+}
+
+TEST_F(WindowTest, EnteringStageThreeShowsTwentyWithoutTellingTheSketch) {
+    goToStage(2);
+    ASSERT_GT(dragSlider(60), 0);
+    const float profileRandomness = window_->gLSketch1->model().profileRandomness();
+    EXPECT_FLOAT_EQ(profileRandomness, float(window_->randomSlider->value()) / 100.0f);
+    const auto grid = rowsOf(window_->gLSketch1->model().grid());
+
+    const std::string printed = printedBy([&] { click(window_->nextButton); });
+    EXPECT_EQ(window_->randomSlider->value(), 20);
+    EXPECT_EQ(occurrences(printed, "Randomness changed being called"), 0);
+    EXPECT_FLOAT_EQ(window_->gLSketch1->model().detailRandomness(), 0.2f);
+    EXPECT_FLOAT_EQ(window_->gLSketch1->model().profileRandomness(), profileRandomness);
+    EXPECT_NE(rowsOf(window_->gLSketch1->model().grid()), grid); // the refined rows
+}
+
+TEST_F(WindowTest, SliderDragsSetTheRandomnessOfStagesTwoAndThreeOnly) {
+    goToStage(1);
+    const SketchModel& model = window_->gLSketch1->model();
+    // Disabled in stage 1: a drag reaches nothing.
+    std::string printed = printedBy([&] { EXPECT_EQ(dragSlider(50), 0); });
+    EXPECT_EQ(window_->randomSlider->value(), 0);
+    EXPECT_EQ(occurrences(printed, "Randomness changed being called"), 0);
+
+    click(window_->nextButton);
+    int reported = 0;
+    printed = printedBy([&] { reported = dragSlider(80); });
+    EXPECT_GT(reported, 0);
+    EXPECT_EQ(occurrences(printed, "Randomness changed being called\n"), reported);
+    EXPECT_GT(window_->randomSlider->value(), 0);
+    EXPECT_FLOAT_EQ(model.profileRandomness(), float(window_->randomSlider->value()) / 100.0f);
+
+    // The keyboard moves the slider but is not a drag.
+    const float before = model.profileRandomness();
+    printed = printedBy([&] { QTest::keyClick(window_->randomSlider, Qt::Key_Right); });
+    EXPECT_EQ(occurrences(printed, "Randomness changed"), 0);
+    EXPECT_FLOAT_EQ(model.profileRandomness(), before);
+
+    click(window_->nextButton);
+    printed = printedBy([&] { reported = dragSlider(120); });
+    EXPECT_EQ(occurrences(printed, "Randomness changed being called\n"), reported);
+    EXPECT_FLOAT_EQ(model.detailRandomness(), float(window_->randomSlider->value()) / 100.0f);
+    EXPECT_FLOAT_EQ(model.profileRandomness(), before);
+}
+
+TEST_F(WindowTest, UpAndDownStepTheBottomDropOff) {
+    goToStage(2);
+    const SketchModel& model = window_->gLSketch1->model();
+    const auto grid = rowsOf(model.grid());
+    click(window_->option1Button);
+    EXPECT_FLOAT_EQ(model.bottomDropOff(), 0.35f);
+    EXPECT_NE(rowsOf(model.grid()), grid);
+    click(window_->option2Button);
+    click(window_->option2Button);
+    EXPECT_FLOAT_EQ(model.bottomDropOff(), 0.25f);
+    EXPECT_TRUE(window_->option1Button->isEnabled());
+    EXPECT_TRUE(window_->option2Button->isEnabled());
+
+    // "Reset" does nothing in stage 2.
+    const auto now = rowsOf(model.grid());
+    click(window_->resetButton);
+    EXPECT_EQ(rowsOf(model.grid()), now);
+    EXPECT_FLOAT_EQ(model.bottomDropOff(), 0.25f);
+}
+
+TEST_F(WindowTest, SelectingAColumnEnablesTheSelectedProfileButtonsInStageOne) {
+    goToStage(1);
+    ASSERT_TRUE(selectColumn()) << "no terrain column under the middle of the view";
+    EXPECT_TRUE(window_->option2Button->isEnabled());
+    EXPECT_TRUE(window_->resetButton->isEnabled());
+    EXPECT_GE(window_->gLSketch1->model().currentProfile(), 0);
+
+    // A pick beside the terrain takes the selection away again.
+    QWidget* view = window_->gLSketch1;
+    drag(view, {QPoint(2, 2), QPoint(3, 2)}, Qt::RightButton);
+    EXPECT_FALSE(window_->hasSelectedProfile());
+    EXPECT_FALSE(window_->option2Button->isEnabled());
+    EXPECT_FALSE(window_->resetButton->isEnabled());
+
+    // In other stages the report is only remembered.
+    ASSERT_TRUE(selectColumn());
+    click(window_->nextButton);
+    emit window_->gLSketch1->timeToEnableProfileButtons(false);
+    EXPECT_FALSE(window_->hasSelectedProfile());
+    EXPECT_TRUE(window_->option2Button->isEnabled());
+    EXPECT_TRUE(window_->resetButton->isEnabled());
+}
+
+TEST_F(WindowTest, CloseCurveEmptiesTheCurveInEveryStage) {
+    goToStage(0);
+    const QString file = scratch("hill.c2d");
+    answerAndTrigger(file, window_->fileSave_CurveAction);
+    const SketchModel& model = window_->gLSketch1->model();
+    for (int stage = 0; stage <= 3; ++stage) {
+        if (stage > 0)
+            click(window_->nextButton);
+        ASSERT_EQ(window_->currentStage(), stage);
+        answerAndTrigger(file, window_->fileOpen_CurveAction);
+        ASSERT_FALSE(model.curve().empty()) << "stage " << stage;
+        window_->fileClose_CurveAction->trigger();
+        EXPECT_TRUE(model.curve().empty()) << "stage " << stage;
+        if (stage == 0)
+            answerAndTrigger(file, window_->fileOpen_CurveAction);
+    }
+    // The program is still there and paints.
+    EXPECT_FALSE(window_->grab().isNull());
+}

@@ -1,0 +1,178 @@
+// The profile editor as the main window opens it in stage 1, and the dialog on its own.
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <algorithm>
+
+#include "profile/glsketchprofile.h"
+#include "profile/profileeditor.h"
+#include "profile/profileeditorimpl.h"
+#include "sketch/glsketch.h"
+#include "tests/app/windowfixture.h"
+
+namespace {
+
+using Profile = std::vector<gmVector2>;
+
+const std::vector<std::pair<double, double>> kConvex = {{0.02, 0.98}, {0.2, 0.9},  {0.4, 0.75},
+                                                        {0.6, 0.5},   {0.8, 0.25}, {0.98, 0.02}};
+const std::vector<std::pair<double, double>> kConcave = {{0.02, 0.98}, {0.2, 0.5},  {0.4, 0.25},
+                                                         {0.6, 0.12},  {0.8, 0.05}, {0.98, 0.02}};
+
+Pairs sentProfile(const QSignalSpy& spy, qsizetype i) {
+    return pairsOf(spy.at(i).at(0).value<Profile>());
+}
+
+} // namespace
+
+class ProfileEditorTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        goToStage(1);
+        editor_ = window_->profileDialog();
+    }
+    const SketchModel& model() const { return window_->gLSketch1->model(); }
+    GLSketchProfile* view() const { return editor_->gLSketchProfile1; }
+
+    profileEditor* editor_ = nullptr;
+};
+
+TEST_F(ProfileEditorTest, StrokesReachTheTerrainAtOnceAndOkSendsNothing) {
+    QSignalSpy sent(window_.get(), &MondrelMainWindow::updateTerrainProfile);
+    click(window_->option1Button);
+    ASSERT_TRUE(editor_->isVisible());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(editor_));
+    EXPECT_EQ(editor_->windowTitle(), "Mondrel - Profile Editor");
+    EXPECT_EQ(view()->profile().size(), 51u);
+    const auto firstTerrain = rowsOf(model().grid());
+
+    drawProfile(kConvex);
+    ASSERT_EQ(sent.count(), 1);
+    EXPECT_EQ(sentProfile(sent, 0).size(), 51u);
+    EXPECT_EQ(pairsOf(model().globalProfile()), sentProfile(sent, 0));
+    const auto convexTerrain = rowsOf(model().grid());
+    EXPECT_NE(convexTerrain, firstTerrain);
+
+    drawProfile(kConcave);
+    ASSERT_EQ(sent.count(), 2);
+    EXPECT_EQ(pairsOf(model().globalProfile()), sentProfile(sent, 1));
+    EXPECT_NE(rowsOf(model().grid()), convexTerrain);
+
+    click(editor_->confirmButton);
+    EXPECT_FALSE(editor_->isVisible());
+    EXPECT_EQ(sent.count(), 2);
+    EXPECT_EQ(pairsOf(model().globalProfile()), sentProfile(sent, 1));
+}
+
+TEST_F(ProfileEditorTest, CancelSendsTheOpenedProfileBackOnce) {
+    QSignalSpy sent(window_.get(), &MondrelMainWindow::updateTerrainProfile);
+    click(window_->option1Button);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(editor_));
+    const Pairs opened = pairsOf(view()->initialProfile());
+    ASSERT_EQ(opened.size(), 51u);
+    const auto firstTerrain = rowsOf(model().grid());
+
+    drawProfile(kConvex);
+    drawProfile(kConcave);
+    ASSERT_EQ(sent.count(), 2);
+    click(editor_->cancelButton);
+    EXPECT_FALSE(editor_->isVisible());
+    ASSERT_EQ(sent.count(), 3);
+    EXPECT_EQ(sentProfile(sent, 2), opened);
+    EXPECT_EQ(pairsOf(model().globalProfile()), opened);
+    EXPECT_EQ(model().grid().size(), firstTerrain.size());
+
+    // Without any stroke, cancel still sends the opened profile once.
+    click(window_->option1Button);
+    click(editor_->cancelButton);
+    ASSERT_EQ(sent.count(), 4);
+    EXPECT_EQ(sentProfile(sent, 3), opened);
+}
+
+TEST_F(ProfileEditorTest, EscapeHidesAndKeepsTheEdit) {
+    click(window_->option1Button);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(editor_));
+    drawProfile(kConvex);
+    const Pairs edited = pairsOf(model().globalProfile());
+    QSignalSpy sent(window_.get(), &MondrelMainWindow::updateTerrainProfile);
+    QTest::keyClick(editor_, Qt::Key_Escape);
+    EXPECT_FALSE(editor_->isVisible());
+    EXPECT_EQ(sent.count(), 0);
+    EXPECT_EQ(pairsOf(model().globalProfile()), edited);
+}
+
+TEST_F(ProfileEditorTest, ReopeningReplacesWhatCancelReturnsTo) {
+    click(window_->option1Button);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(editor_));
+    drawProfile(kConvex);
+    click(editor_->confirmButton);
+    const Pairs convex = pairsOf(model().globalProfile());
+
+    click(window_->option1Button);
+    EXPECT_EQ(pairsOf(view()->initialProfile()), convex); // 51 points resample to themselves
+    drawProfile(kConcave);
+    click(editor_->cancelButton);
+    EXPECT_EQ(pairsOf(model().globalProfile()), convex);
+}
+
+TEST_F(ProfileEditorTest, EditsAndDeletesTheSelectedColumnsProfile) {
+    ASSERT_TRUE(selectColumn());
+    const int column = model().currentProfile();
+    click(window_->option2Button);
+    ASSERT_TRUE(editor_->isVisible());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(editor_));
+    // The column's cross-section, normalised to a largest height of 1.
+    EXPECT_EQ(view()->initialProfile().size(), 51u);
+    EXPECT_FALSE(model().editingGlobalProfile());
+
+    drawProfile(kConcave);
+    const auto& indices = model().profileIndices();
+    const bool stored =
+        std::find(indices.begin(), indices.end(), unsigned(column)) != indices.end();
+    EXPECT_TRUE(stored);
+    click(editor_->confirmButton);
+
+    const int lastColumn = int(model().grid().front().size()) - 1;
+    if (column > 0 && column < lastColumn) {
+        const size_t count = indices.size();
+        click(window_->resetButton);
+        EXPECT_EQ(model().profileIndices().size(), count - 1);
+    }
+}
+
+TEST_F(ProfileEditorTest, NextClosesTheEditor) {
+    click(window_->option1Button);
+    ASSERT_TRUE(editor_->isVisible());
+    click(window_->nextButton);
+    EXPECT_FALSE(editor_->isVisible());
+    EXPECT_EQ(window_->currentStage(), 2);
+}
+
+TEST(ProfileEditorDialog, NamesAndModalityAndAnEditWithoutAWindow) {
+    std::string printed;
+    printed = printedBy([] {
+        profileEditor editor;
+        EXPECT_EQ(editor.objectName(), "profileEditor");
+        EXPECT_FALSE(editor.isSizeGripEnabled());
+        EXPECT_EQ(editor.confirmButton->text(), "&Ok");
+        EXPECT_EQ(editor.confirmButton->shortcut(), QKeySequence("Alt+O"));
+        EXPECT_TRUE(editor.confirmButton->isDefault());
+        EXPECT_EQ(editor.cancelButton->text(), "&Cancel");
+        EXPECT_EQ(editor.cancelButton->shortcut(), QKeySequence("Alt+C"));
+        EXPECT_FALSE(editor.cancelButton->autoDefault());
+        EXPECT_EQ(editor.size(), QSize(503, 412).expandedTo(editor.minimumSizeHint()));
+        // No window to report to: the edit goes nowhere, and nothing breaks.
+        editor.profileChanged({gmVector2(0, 1), gmVector2(1, 0)});
+    });
+    EXPECT_EQ(printed, "Not Modal\n");
+
+    printed = printedBy([] {
+        profileEditorImpl editor(nullptr, "modalEditor", true);
+        EXPECT_EQ(editor.objectName(), "modalEditor");
+        EXPECT_TRUE(editor.isModal());
+    });
+    EXPECT_EQ(printed, "Modal\n");
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QPoint>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+#include <vector>
+
+#include "app/mondrelmainwindow.h"
+#include "app/userprompts.h"
+#include "libgm/gmvec2.h"
+
+class QWidget;
+
+// Stands in for the user at the window's boxes and file dialogs: records every question and
+// answers the file dialogs from a script (an empty answer, or none left, is a cancel).
+class ScriptedPrompts : public UserPrompts {
+public:
+    struct FileQuestion {
+        bool save;
+        QString caption;
+        QString filter;
+        QString start;
+    };
+
+    void inform(const QString& text) override { boxes.append(text); }
+    QString openFileName(const QString& caption, const QString& filter,
+                         const QString& start) override {
+        return answer({false, caption, filter, start});
+    }
+    QString saveFileName(const QString& caption, const QString& filter,
+                         const QString& start) override {
+        return answer({true, caption, filter, start});
+    }
+
+    QStringList answers;
+    QStringList boxes;
+    std::vector<FileQuestion> questions;
+
+private:
+    QString answer(const FileQuestion& question) {
+        questions.push_back(question);
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+};
+
+// A shown main window started in a scratch directory that holds the start-up image, with the
+// scripted prompts installed. Tests skip when there is no usable OpenGL context.
+class WindowTest : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // A path inside the scratch directory.
+    QString scratch(const QString& name) const;
+
+    // Left drag through the given view pixels (y downwards).
+    void drag(QWidget* widget, const std::vector<QPoint>& points,
+              Qt::MouseButton button = Qt::LeftButton);
+    // A mountain silhouette across most of the sketch view's width.
+    void drawMountain();
+    void click(QWidget* widget);
+    // Draws and processes a mountain, then presses "&Next" until the window is at stage.
+    void goToStage(int stage);
+    // Right drags along the sketch view's middle until a terrain column is selected.
+    bool selectColumn();
+    // Drags the slider's handle by dx pixels; returns how many positions it reported.
+    int dragSlider(int dx);
+    // Draws a profile stroke in the editor's view through points of the unit square.
+    void drawProfile(const std::vector<std::pair<double, double>>& unitPoints);
+    // Chooses name in the next file dialog and triggers action.
+    void answerAndTrigger(const QString& name, class QAction* action);
+
+    QTemporaryDir dir_;
+    QString oldDir_;
+    std::unique_ptr<MondrelMainWindow> window_;
+    ScriptedPrompts* prompts_ = nullptr;
+};
+
+// Everything printed to standard output while body runs.
+template <typename Body> std::string printedBy(Body body) {
+    testing::internal::CaptureStdout();
+    body();
+    return testing::internal::GetCapturedStdout();
+}
+
+// Point lists as plain pairs, so that tests can compare them exactly.
+using Pairs = std::vector<std::pair<double, double>>;
+Pairs pairsOf(const std::vector<gmVector2>& points);
+std::vector<Pairs> rowsOf(const std::vector<std::vector<gmVector2>>& grid);
+
+// How often needle occurs in text.
+int occurrences(const std::string& text, const std::string& needle);
