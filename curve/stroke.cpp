@@ -128,8 +128,11 @@ void normalizeHeights(std::vector<gmVector2>& points) {
     for (const gmVector2& p : points)
         if (p[1] < m)
             m = asSingle(p[1]);
-    if (m == 1.0) {
-        // Nothing below the top of the box: the profile is flat at the top.
+    // A stroke along the top of the box has nothing to normalise: its heights differ from 1
+    // only by the rounding of the ramp and fillers, and dividing by 1 - m would blow that up
+    // (or divide by zero). Within a hundredth of a pixel of the top it stays flat at 1.
+    constexpr double flatAtTop = 1e-5;
+    if (m > 1.0 - flatAtTop) {
         for (gmVector2& p : points)
             p[1] = 1.0;
         return;
