@@ -1,0 +1,192 @@
+// Times one frame of the stage-3 terrain in the sketch view, and saves frames of every stage
+// to look at (--screens DIR).
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <benchmark/benchmark.h>
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "profile/glsketchprofile.h"
+#include "sketch/glsketch.h"
+
+namespace {
+
+// The sketch view of the default main window.
+constexpr int defaultWidth = 840;
+constexpr int defaultHeight = 660;
+
+class TimedSketch : public GLSketch {
+public:
+    using GLSketch::GLSketch;
+    // Draws one frame into the view's buffer and waits for the GL to finish it.
+    void renderFrame() {
+        makeCurrent();
+        paintGL();
+        glFinish();
+        doneCurrent();
+    }
+};
+
+bool showView(QOpenGLWidget& view, int width, int height) {
+    view.resize(width, height);
+    view.show();
+    if (!QTest::qWaitForWindowExposed(&view))
+        return false;
+    view.grabFramebuffer();
+    return view.isValid();
+}
+
+// A ridge of two peaks over columns 0 .. columns - 1, drawn with the mouse.
+void drawRidge(QWidget& view, int columns, int height) {
+    const auto at = [&](int x) {
+        const double t = static_cast<double>(x) / (columns - 1);
+        const double y = 0.35 + 0.3 * std::sin(M_PI * t) + 0.08 * std::sin(5 * M_PI * t);
+        return QPoint(x, static_cast<int>(height * (1.0 - y)));
+    };
+    QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, at(0));
+    for (int x = 3; x < columns; x += 3)
+        QTest::mouseMove(&view, at(x));
+    QTest::mouseMove(&view, at(columns - 1));
+    QTest::mouseRelease(&view, Qt::LeftButton, Qt::NoModifier, at(columns - 1));
+}
+
+std::unique_ptr<TimedSketch> stageThreeView(int width, int height, int columns) {
+    auto view = std::make_unique<TimedSketch>(nullptr, "gLSketch1");
+    if (!showView(*view, width, height))
+        return nullptr;
+    drawRidge(*view, columns, height);
+    view->processLine();
+    for (int i = 0; i < 3; ++i)
+        view->next();
+    return view;
+}
+
+void frameTime(benchmark::State& state, int width, int height, int columns) {
+    static std::unique_ptr<TimedSketch> view;
+    view = stageThreeView(width, height, columns);
+    if (!view) {
+        state.SkipWithError("no usable OpenGL context");
+        return;
+    }
+    const auto& grid = view->model().grid();
+    state.counters["rows"] = static_cast<double>(grid.size());
+    state.counters["columns"] = grid.empty() ? 0.0 : static_cast<double>(grid[0].size());
+    view->renderFrame(); // the first frame builds the terrain mesh
+    for (auto _ : state)
+        view->renderFrame();
+    view.reset();
+}
+
+bool save(QOpenGLWidget& view, const QString& dir, const char* name) {
+    const QString file = QDir(dir).filePath(QString::fromLatin1(name));
+    const bool ok = view.grabFramebuffer().save(file);
+    std::printf("%s %s\n", ok ? "saved" : "could not save", file.toLocal8Bit().constData());
+    return ok;
+}
+
+// One frame of every stage, as the user would see them.
+int saveScreens(const QString& dir) {
+    QDir().mkpath(dir);
+    TimedSketch view(nullptr, "gLSketch1");
+    if (!showView(view, defaultWidth, defaultHeight))
+        return 1;
+    save(view, dir, "stage0-background.png");
+    drawRidge(view, 700, defaultHeight);
+    view.processLine();
+    QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, QPoint(600, 200));
+    for (int x = 600; x <= 800; x += 10)
+        QTest::mouseMove(&view, QPoint(x, 200 + (x - 600) / 3));
+    save(view, dir, "stage0-curve-and-stroke.png");
+    QTest::mouseRelease(&view, Qt::LeftButton, Qt::NoModifier, QPoint(800, 266));
+    view.processLine();
+    view.coarsen();
+    view.coarsen();
+    save(view, dir, "stage0-coarsened-markers.png");
+    view.refine();
+    view.refine();
+
+    view.next();
+    save(view, dir, "stage1-terrain.png");
+    const auto& grid = view.model().grid();
+    const int columns = static_cast<int>(grid[0].size());
+    // Edit two columns' profiles, then select a third.
+    for (int c : {columns / 3, 2 * columns / 3}) {
+        const double x = grid[0][static_cast<size_t>(c)][0];
+        QTest::mouseClick(&view, Qt::RightButton, Qt::NoModifier,
+                          QPoint(static_cast<int>(0.0012 * x * defaultWidth), 400));
+        std::vector<gmVector2> profile;
+        view.getProfile(profile);
+        for (size_t i = 0; i < profile.size(); ++i)
+            profile[i][1] *= 1.0 - 0.5 * std::sin(M_PI * static_cast<double>(i) / 50.0);
+        view.receiveProfileChange(profile);
+    }
+    const double x = grid[0][static_cast<size_t>(columns / 2)][0];
+    QTest::mouseClick(&view, Qt::RightButton, Qt::NoModifier,
+                      QPoint(static_cast<int>(0.0012 * x * defaultWidth), 400));
+    save(view, dir, "stage1-selected-column.png");
+    QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, QPoint(300, 300));
+    QTest::mouseMove(&view, QPoint(380, 420));
+    QTest::mouseRelease(&view, Qt::LeftButton, Qt::NoModifier, QPoint(380, 420));
+    save(view, dir, "stage1-turned.png");
+
+    view.next();
+    view.randomnessChanged(40);
+    view.changeBottomDropOff(true);
+    save(view, dir, "stage2-randomness.png");
+    view.next();
+    view.randomnessChanged(20);
+    save(view, dir, "stage3-refined.png");
+
+    GLSketchProfile profile(nullptr, "gLSketchProfile1");
+    if (!showView(profile, 360, 300))
+        return 1;
+    save(profile, dir, "profile-default.png");
+    const auto at = [](double u, double v) {
+        return QPoint(static_cast<int>((u + 0.1) / 1.2 * 360),
+                      static_cast<int>(300 - (v + 0.1) / 1.2 * 300));
+    };
+    QTest::mousePress(&profile, Qt::LeftButton, Qt::NoModifier, at(0.1, 0.95));
+    for (int i = 1; i <= 20; ++i) {
+        const double u = 0.1 + 0.04 * i;
+        QTest::mouseMove(&profile, at(u, 0.95 - 0.8 * u * u));
+    }
+    save(profile, dir, "profile-stroke.png");
+    QTest::mouseRelease(&profile, Qt::LeftButton, Qt::NoModifier, at(0.9, 0.3));
+    save(profile, dir, "profile-edited.png");
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    QTemporaryDir dir;
+    QFile::copy(QStringLiteral(MONDREL_SOURCE_DIR "/data/Texture.png"),
+                dir.filePath(QStringLiteral("Texture.png")));
+    QDir::setCurrent(dir.path());
+
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--screens") == 0)
+            return saveScreens(QString::fromLocal8Bit(argv[i + 1]));
+
+    benchmark::RegisterBenchmark("stage3_frame/default_view_840x660_curve_840", frameTime,
+                                 defaultWidth, defaultHeight, defaultWidth)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("stage3_frame/default_view_840x660_curve_3840", frameTime,
+                                 defaultWidth, defaultHeight, 3840)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
