@@ -71,22 +71,22 @@ void refineCurve(std::vector<gmVector2>& curve, const std::vector<gmVector2>& de
 
     // The detail contribution e(k) of each fine point is formed right where it is added; the
     // contributions of the first and last point are zero and those points stay fixed.
-    std::vector<gmVector2> fine;
-    fine.reserve(fineCount);
-    fine.push_back(c[0]);
-    fine.push_back((0.5 * c[0] + 0.5 * c[1]) + 0.5 * d[0]);
-    fine.push_back((0.75 * c[1] + 0.25 * c[2]) + (-0.75 * d[0] + 0.25 * d[1]));
-    fine.push_back((0.25 * c[1] + 0.75 * c[2]) + (-0.25 * d[0] + 0.75 * d[1]));
-    fine.push_back((0.75 * c[2] + 0.25 * c[3]) + (-0.75 * d[1] - 0.25 * d[2]));
-    fine.push_back((0.25 * c[2] + 0.75 * c[3]) + (-0.25 * d[1] - 0.75 * d[2]));
+    std::vector<gmVector2> fine(fineCount);
+    gmVector2* g = fine.data();
+    *g++ = c[0];
+    *g++ = (0.5 * c[0] + 0.5 * c[1]) + 0.5 * d[0];
+    *g++ = (0.75 * c[1] + 0.25 * c[2]) + (-0.75 * d[0] + 0.25 * d[1]);
+    *g++ = (0.25 * c[1] + 0.75 * c[2]) + (-0.25 * d[0] + 0.75 * d[1]);
+    *g++ = (0.75 * c[2] + 0.25 * c[3]) + (-0.75 * d[1] - 0.25 * d[2]);
+    *g++ = (0.25 * c[2] + 0.75 * c[3]) + (-0.25 * d[1] - 0.75 * d[2]);
     // Fine points 2i and 2i + 1 for i = 3 ... m - 3 take the details d(i - 1) and d(i).
     for (std::size_t i = 3; i + 3 <= m; ++i) {
         const gmVector2& dj = d[i - 1];
         const gmVector2& dk = d[i];
-        fine.push_back((0.75 * c[i] + 0.25 * c[i + 1]) + (0.75 * dj - 0.25 * dk));
-        fine.push_back((0.25 * c[i] + 0.75 * c[i + 1]) + (0.25 * dj - 0.75 * dk));
+        *g++ = (0.75 * c[i] + 0.25 * c[i + 1]) + (0.75 * dj - 0.25 * dk);
+        *g++ = (0.25 * c[i] + 0.75 * c[i + 1]) + (0.25 * dj - 0.75 * dk);
     }
-    fine.push_back((c[m - 2] + c[m - 1]) / 2 + 0.5 * d[m - 3]);
-    fine.push_back(c[m - 1]);
+    *g++ = (c[m - 2] + c[m - 1]) / 2 + 0.5 * d[m - 3];
+    *g = c[m - 1];
     curve.swap(fine);
 }
