@@ -1,0 +1,126 @@
+// Exporting the terrain grid: layout, number format and failures.
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "filetesting.h"
+#include "modeltesting.h"
+
+using modeltesting::quietModel;
+using modeltesting::readFile;
+using modeltesting::temporaryPath;
+using modeltesting::writeFile;
+
+namespace {
+
+const std::string header = "ncols\t40\n"
+                           "nrows\t51\n"
+                           "xllcorner\t0\n"
+                           "yllcorner\t0\n"
+                           "xdim\t0.000092592592592593\n"
+                           "ydim\t0.000092592592592593\n"
+                           "NODATA_value\t-9999\n";
+
+// A terrain of 40 columns from a flat curve loaded at the given height text.
+SketchModel flatTerrain(const std::string& height) {
+    std::string text = "610 //size\n";
+    for (int x = 0; x < 610; ++x)
+        text += std::to_string(x) + " " + height + "\n";
+    const std::string file = temporaryPath("flat.c2d");
+    writeFile(file, text);
+    SketchModel model = quietModel();
+    std::string message;
+    EXPECT_TRUE(model.loadCurve(file, message));
+    model.next();
+    EXPECT_EQ(model.gridColumns(), 40);
+    return model;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        result.push_back(line);
+    return result;
+}
+
+std::string repeated(const std::string& value, int times) {
+    std::string row;
+    for (int i = 0; i < times; ++i)
+        row += value + " ";
+    return row;
+}
+
+} // namespace
+
+TEST(GridExport, WritesTheHeaderOneLinePerRowAndAFinalEmptyLine) {
+    const SketchModel model = flatTerrain("12.346");
+    const std::string file = temporaryPath("terrain.grd");
+    std::string message = "untouched";
+    testing::internal::CaptureStdout();
+    SketchModel printing = model;
+    printing.setLog(stdout);
+    EXPECT_TRUE(printing.exportGRD(file, message));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Details file " + file + " has been written successfully\n");
+    EXPECT_EQ(message, "untouched");
+
+    const std::string text = readFile(file);
+    ASSERT_EQ(text.substr(0, header.size()), header);
+    const std::vector<std::string> all = lines(text);
+    ASSERT_EQ(all.size(), 59u);
+    EXPECT_EQ(all[7], repeated("12.35", 40)); // the silhouette row, rounded to two decimals
+    for (std::size_t r = 8; r < 58; ++r) {
+        std::istringstream values(all[r]);
+        int count = 0;
+        for (std::string value; values >> value;)
+            ++count;
+        EXPECT_EQ(count, 40) << "line " << r + 1;
+        EXPECT_EQ(all[r].back(), ' ');
+    }
+    EXPECT_EQ(all[58], "");
+    EXPECT_EQ(text.substr(text.size() - 3), " \n\n");
+    EXPECT_EQ(filesStartingWith(file), 1);
+}
+
+TEST(GridExport, SmallNegativeHeightsKeepTheirSign) {
+    const SketchModel model = flatTerrain("-0.004");
+    const std::string file = temporaryPath("negative.grd");
+    std::string message;
+    ASSERT_TRUE(model.exportGRD(file, message));
+    EXPECT_EQ(lines(readFile(file))[7], repeated("-0.00", 40));
+}
+
+TEST(GridExport, NothingIsWrittenBeforeTheFirstNext) {
+    SketchModel model = quietModel();
+    modeltesting::drawCurveOfLength(model, 300);
+    const std::string file = temporaryPath("early.grd");
+    std::string message;
+    EXPECT_FALSE(model.exportGRD(file, message));
+    EXPECT_EQ(message, "There is no terrain to save yet - press Next to build one.");
+    EXPECT_FALSE(modeltesting::fileExists(file));
+}
+
+TEST(GridExport, MissingFolderIsReportedWithTheName) {
+    const SketchModel model = flatTerrain("10");
+    const std::string file = temporaryPath("no-such-folder") + "/terrain.grd";
+    std::string message;
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(model.exportGRD(file, message));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(message, "*** Error *** fopen returned NULL when writing to file: " + file + ".");
+}
+
+// Regression: write errors went unnoticed and left a truncated grid reported as saved.
+TEST(GridExport, FailedWriteKeepsThePreviousFileAndReportsIt) {
+    const SketchModel model = flatTerrain("10");
+    const std::string file = temporaryPath("full-disk.grd");
+    writeFile(file, "previous grid\n");
+    bool written = true;
+    std::string message;
+    withFileSizeLimit(1000, [&] { written = model.exportGRD(file, message); });
+    EXPECT_FALSE(written);
+    EXPECT_EQ(message, "*** Error *** could not write file: " + file + ".");
+    EXPECT_EQ(readFile(file), "previous grid\n");
+    EXPECT_EQ(filesStartingWith(file), 1);
+}
