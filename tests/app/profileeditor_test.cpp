@@ -59,6 +59,8 @@ TEST_F(ProfileEditorTest, StrokesReachTheTerrainAtOnceAndOkSendsNothing) {
     drawProfile(kConcave);
     ASSERT_EQ(sent.count(), 2);
     EXPECT_EQ(pairsOf(model().globalProfile()), sentProfile(sent, 1));
+    saveShot(editor_, "profile-editor.png");
+    saveShot(window_.get(), "profile-stage1.png");
     EXPECT_TRUE(rowsOf(model().grid()) != convexTerrain);
 
     click(editor_->confirmButton);

@@ -132,6 +132,12 @@ void WindowTest::answerAndTrigger(const QString& name, QAction* action) {
     action->trigger();
 }
 
+void WindowTest::saveShot(QWidget* widget, const QString& name) const {
+    const QByteArray shots = qgetenv("MONDREL_SCREENSHOT_DIR");
+    if (!shots.isEmpty())
+        widget->grab().save(QDir(QString::fromLocal8Bit(shots)).filePath(name));
+}
+
 int occurrences(const std::string& text, const std::string& needle) {
     int count = 0;
     for (size_t at = text.find(needle); at != std::string::npos;

@@ -70,6 +70,8 @@ protected:
     int dragSlider(int dx);
     // Draws a profile stroke in the editor's view through points of the unit square.
     void drawProfile(const std::vector<std::pair<double, double>>& unitPoints);
+    // Saves a grab of widget as name in MONDREL_SCREENSHOT_DIR, when that is set.
+    void saveShot(QWidget* widget, const QString& name) const;
     // Chooses name in the next file dialog and triggers action.
     void answerAndTrigger(const QString& name, class QAction* action);
 
