@@ -10,7 +10,9 @@
 // Column regularisation. Sorts the points by x, merges every run of points with exactly the
 // same x into its last point at the run's mean height, and fills each gap of two or more
 // units with straight-line points one unit apart. The result has one point per run plus the
-// fillers. An empty list stays empty; a single point stays as it is.
+// fillers. An empty list stays empty; a single point stays as it is. Points with equal x keep
+// their drawing order for the mean. A gap of 65536 units or more (only a stray point makes
+// one) gets no fillers.
 void regularizeColumns(std::vector<gmVector2>& points);
 
 // Turns a raw profile stroke in unit-square coordinates into a profile: scaled by W (the
@@ -18,7 +20,8 @@ void regularizeColumns(std::vector<gmVector2>& points);
 // columns, points left of x = 0 dropped, a ramp from (0, 1) to the first point, a flat tail to
 // x = 1, and heights normalised so that the lowest point is 0 and height 1 stays 1.
 // A stroke lying wholly left of the box gives an empty list; a stroke lying wholly at or above
-// the top of the box gives heights of 1 everywhere. An empty list stays empty.
+// the top of the box (its lowest point within 1e-5 of the top) gives heights of 1 everywhere.
+// An empty list stays empty, and W <= 0 gives an empty list. Finite input gives finite output.
 void cleanupLine(std::vector<gmVector2>& points, int W);
 
 // Resamples the list to exactly n points by linear interpolation along the point index, with

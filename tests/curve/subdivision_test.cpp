@@ -92,7 +92,7 @@ TEST(Subdivision, RefineRestoresTheFineCurve) {
         ASSERT_EQ(details.size(), coarse.size() - 2) << n;
         refineCurve(coarse, details);
         const Points expected(fine.begin(), fine.begin() + (n / 2) * 2); // odd: less the last
-        ASSERT_TRUE(nearlyEqual(coarse, expected, 8)) << "n = " << n;
+        ASSERT_TRUE(nearlyEqual(coarse, expected, 4)) << "n = " << n;
     }
 }
 
