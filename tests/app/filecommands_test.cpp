@@ -127,6 +127,7 @@ TEST_F(WindowTest, ImagesAreLoadedAndAFailedLoadIsShown) {
     EXPECT_TRUE(prompts_->boxes.isEmpty());
     EXPECT_EQ(window_->currentFileName(), image);
 
+    const QImage before = window_->gLSketch1->grabFramebuffer();
     QFile broken(scratch("broken.png"));
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
     broken.write("not a picture");
@@ -135,6 +136,8 @@ TEST_F(WindowTest, ImagesAreLoadedAndAFailedLoadIsShown) {
     EXPECT_EQ(prompts_->boxes, QStringList{"Can't load " + scratch("broken.png")});
     EXPECT_EQ(window_->currentFileName(), scratch("broken.png"));
     EXPECT_EQ(prompts_->questions.back().start, image);
+    // The failed load keeps the picture that was there.
+    EXPECT_EQ(window_->gLSketch1->grabFramebuffer(), before);
 }
 
 TEST_F(WindowTest, FailedCurveSavesAndLoadsAreShownAsPrinted) {
