@@ -1,0 +1,170 @@
+// mondrel-build as scripts use it: good runs, the grid on standard output, and failures.
+#include <gtest/gtest.h>
+
+#include "buildrunning.h"
+#include "tools/buildoptions.h"
+
+namespace {
+
+int countLines(const std::string& text) {
+    int lines = 0;
+    for (char c : text)
+        lines += c == '\n';
+    return lines;
+}
+
+} // namespace
+
+TEST(MondrelBuild, WritesTheGridAndPrintsProgress) {
+    const std::string grid = scratchPath("peak.grd");
+    const BuildRun run = runBuild("--stage 2 single_peak.c2d " + quoted(grid));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out.substr(0, 13), "Loading file\n");
+    EXPECT_NE(run.out.find("401 of 401 curve points were found\n"), std::string::npos);
+    EXPECT_NE(run.out.find("Details file " + grid + " has been written successfully\n"),
+              std::string::npos);
+    EXPECT_EQ(slurp(grid).substr(0, 10), "ncols\t26\nn");
+}
+
+TEST(MondrelBuild, DashWritesOnlyTheGridToStandardOutput) {
+    const std::string grid = scratchPath("ridge.grd");
+    const BuildRun toFile = runBuild("--quiet --stage 3 long_ridge.c2d " + quoted(grid));
+    const BuildRun toPipe = runBuild("--stage 3 long_ridge.c2d -");
+    ASSERT_EQ(toFile.status, 0) << toFile.err;
+    ASSERT_EQ(toPipe.status, 0) << toPipe.err;
+    EXPECT_EQ(toFile.out, "");
+    EXPECT_EQ(toPipe.err, "");
+    EXPECT_EQ(toPipe.out, slurp(grid));
+}
+
+TEST(MondrelBuild, HelpDescribesTheOptions) {
+    const BuildRun run = runBuild("--help");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, buildUsage());
+    for (const char* option :
+         {"--stage", "--profile-randomness", "--drop-off-steps", "--detail-randomness",
+          "--global-profile", "--profile COLUMN", "--quiet", "standard output"})
+        EXPECT_NE(run.out.find(option), std::string::npos) << option;
+}
+
+struct Failure {
+    const char* what;
+    const char* arguments; // "%" stands for the output file, appended when absent
+    const char* says;      // part of the line on standard error
+};
+
+class MondrelBuildFailure : public testing::TestWithParam<Failure> {};
+
+TEST_P(MondrelBuildFailure, SaysWhatIsWrongOnOneLineAndWritesNothing) {
+    const Failure& f = GetParam();
+    const std::string grid = scratchPath("out.grd");
+    std::string arguments = f.arguments;
+    const std::size_t at = arguments.find('%');
+    if (at == std::string::npos)
+        arguments += " " + quoted(grid);
+    else
+        arguments.replace(at, 1, quoted(grid));
+    const BuildRun run = runBuild(arguments);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(countLines(run.err), 1) << run.err;
+    EXPECT_EQ(run.err.rfind("mondrel-build: ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find(f.says), std::string::npos) << run.err;
+    EXPECT_FALSE(exists(grid));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, MondrelBuildFailure,
+    testing::Values(
+        Failure{"missing_curve", "no-such-curve.c2d", "no-such-curve.c2d was not found"},
+        Failure{"not_a_curve_file", "golden/cases.txt", "is not a curve file"},
+        Failure{"too_short", "too_short.c2d", "too short to build a terrain"},
+        Failure{"column_outside_grid", "--profile 26:profile_concave.c2d single_peak.c2d",
+                "column 26 is outside the grid (columns 0 to 25)"},
+        Failure{"missing_profile", "--global-profile nothing.c2d single_peak.c2d", "nothing.c2d"},
+        Failure{"profile_outside_unit_square", "--profile 3:single_peak.c2d single_peak.c2d",
+                "outside the unit square"},
+        Failure{"bad_option", "--frobnicate single_peak.c2d", "unknown option --frobnicate"},
+        Failure{"stage_out_of_range", "--stage 4 single_peak.c2d", "--stage"},
+        Failure{"stage_not_a_number", "--stage=two single_peak.c2d", "--stage"},
+        Failure{"randomness_out_of_range", "--profile-randomness 100 single_peak.c2d",
+                "--profile-randomness"},
+        Failure{"detail_randomness_negative", "--detail-randomness -1 single_peak.c2d",
+                "--detail-randomness"},
+        Failure{"drop_off_steps_too_many", "--drop-off-steps 101 single_peak.c2d",
+                "--drop-off-steps"},
+        Failure{"profile_without_file", "--profile 5: single_peak.c2d", "--profile"},
+        Failure{"profile_without_column", "--profile profile_concave.c2d single_peak.c2d",
+                "--profile"},
+        Failure{"value_missing", "single_peak.c2d % --stage", "--stage needs a value"},
+        Failure{"output_missing", "--quiet single_peak.c2d", "expected CURVE.c2d and OUTPUT.grd"}),
+    [](const testing::TestParamInfo<Failure>& param) { return std::string(param.param.what); });
+
+TEST(MondrelBuildFailure, UnwritableOutputIsReportedAndLeavesNothing) {
+    const std::string grid = scratchPath("missing-folder") + "/out.grd";
+    const BuildRun run = runBuild("single_peak.c2d " + quoted(grid));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "mondrel-build: *** Error *** fopen returned NULL when writing to file: " +
+                           grid + ".\n");
+}
+
+TEST(MondrelBuildFailure, CurveWithoutPointsIsRefused) {
+    const std::string curve = scratchPath("empty.c2d");
+    {
+        std::FILE* f = std::fopen(curve.c_str(), "w");
+        std::fputs("4 //size\n", f);
+        std::fclose(f);
+    }
+    const std::string grid = scratchPath("out.grd");
+    const BuildRun run = runBuild(quoted(curve) + " " + quoted(grid));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "mondrel-build: " + curve + " holds no curve points\n");
+    EXPECT_FALSE(exists(grid));
+}
+
+// A full disk, imitated by a file size limit: the previous grid must survive intact.
+TEST(MondrelBuildFailure, FailedWriteKeepsThePreviousGrid) {
+    const std::string grid = scratchPath("previous.grd");
+    {
+        std::FILE* f = std::fopen(grid.c_str(), "w");
+        std::fputs("previous\n", f);
+        std::fclose(f);
+    }
+    const std::string command =
+        "trap '' XFSZ; ulimit -f 8; exec " + quoted(MONDREL_BIN_DIR "/mondrel-build") +
+        " --quiet " + quoted(MONDREL_TEST_DATA_DIR "/long_ridge.c2d") + " " + quoted(grid);
+    const BuildRun limited = runShell(command);
+    EXPECT_EQ(limited.status, 1);
+    EXPECT_EQ(limited.err, "mondrel-build: *** Error *** could not write file: " + grid + ".\n");
+    EXPECT_EQ(slurp(grid), "previous\n");
+}
+
+TEST(BuildOptions, ReadsEveryOptionInBothSpellings) {
+    BuildOptions options;
+    std::string error;
+    ASSERT_TRUE(
+        parseBuildOptions({"--stage=2", "--profile-randomness", "40", "--drop-off-steps", "-3",
+                           "--detail-randomness=99", "--global-profile", "g.c2d", "--profile",
+                           "7:a.c2d", "--profile=2:b.c2d", "--quiet", "in.c2d", "-"},
+                          options, error))
+        << error;
+    EXPECT_EQ(options.stage, 2);
+    EXPECT_EQ(options.profileRandomness, 40);
+    EXPECT_EQ(options.dropOffSteps, -3);
+    EXPECT_EQ(options.detailRandomness, 99);
+    EXPECT_EQ(options.globalProfileFile, "g.c2d");
+    ASSERT_EQ(options.columnProfiles.size(), 2u);
+    EXPECT_EQ(options.columnProfiles[0].column, 7);
+    EXPECT_EQ(options.columnProfiles[1].file, "b.c2d");
+    EXPECT_TRUE(options.quiet);
+    EXPECT_EQ(options.curveFile, "in.c2d");
+    EXPECT_TRUE(options.toStandardOutput());
+
+    BuildOptions defaults;
+    ASSERT_TRUE(parseBuildOptions({"in.c2d", "out.grd"}, defaults, error));
+    EXPECT_EQ(defaults.stage, 3);
+    EXPECT_EQ(defaults.profileRandomness, 0);
+    EXPECT_EQ(defaults.dropOffSteps, 0);
+    EXPECT_EQ(defaults.detailRandomness, 20);
+    EXPECT_FALSE(defaults.quiet);
+}
