@@ -97,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"profile_without_column", "--profile profile_concave.c2d single_peak.c2d",
                 "--profile"},
         Failure{"value_missing", "single_peak.c2d % --stage", "--stage needs a value"},
-        Failure{"output_missing", "--quiet single_peak.c2d", "expected CURVE.c2d and OUTPUT.grd"}),
+        Failure{"output_missing", "--quiet %", "expected CURVE.c2d and OUTPUT.grd"}),
     [](const testing::TestParamInfo<Failure>& param) { return std::string(param.param.what); });
 
 TEST(MondrelBuildFailure, UnwritableOutputIsReportedAndLeavesNothing) {
