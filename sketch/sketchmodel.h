@@ -114,6 +114,12 @@ private:
     double randUnit();
     void buildFrontAndBottomRows();
     void buildRow(int i);
+    struct RowWeights;
+    RowWeights rowWeights(float w, float w2) const;
+    static double rowHeight(const RowWeights& k, double top, double base, double prev, double r);
+    static void blendRescaledRow(const PointList& front, const PointList& bottom,
+                                 const PointList& previous, const RowWeights& k,
+                                 Random15& generator, PointList& row);
     void profileWeights(int i, std::size_t j, std::size_t& cursor, float& w, float& w2) const;
     void refineRows();
     bool storeColumnProfile(unsigned c, const PointList& profile);
