@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -14,6 +15,12 @@ AtomicFile::~AtomicFile() {
 
 bool AtomicFile::open() {
     discard();
+    // A target that may not be written keeps being refused, as opening it directly would be;
+    // one that may keeps its permissions.
+    struct stat existing {};
+    const bool replacing = stat(target_.c_str(), &existing) == 0;
+    if (replacing && access(target_.c_str(), W_OK) != 0)
+        return false;
     // A name of our own beside the target, so that the final rename stays within one file
     // system; O_EXCL makes sure we never write into somebody else's file.
     static unsigned counter = 0;
@@ -26,6 +33,8 @@ bool AtomicFile::open() {
                 continue;
             return false;
         }
+        if (replacing)
+            fchmod(fd, existing.st_mode & 07777);
         stream_ = fdopen(fd, "w");
         if (!stream_) {
             ::close(fd);

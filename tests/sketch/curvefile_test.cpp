@@ -254,3 +254,16 @@ TEST(CurveFile, NumbersUseADecimalPointWhateverTheProcessLocale) {
     EXPECT_EQ(model.curve()[1][0], 30.5);
     EXPECT_EQ(readFile(saved), threePoints);
 }
+
+TEST(CurveFile, ReplacedFileKeepsItsPermissions) {
+    const std::string file = temporaryPath("shared.c2d");
+    writeFile(file, threePoints);
+    chmod(file.c_str(), 0640);
+    SketchModel model = modelWithCurve(5);
+    std::string message;
+    ASSERT_TRUE(model.saveCurve(file, message));
+    struct stat info {};
+    ASSERT_EQ(stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(readFile(file).substr(0, 9), "5 //size\n");
+}
