@@ -67,8 +67,10 @@ const double* randUnitTable() {
 // The factors of one column's profile step from row i - 1 to row i, in the precision the
 // construction has always used: the profile heights in single precision, the rest in double.
 struct SketchModel::RowWeights {
-    double w;         // profile height at row i
-    double w2;        // profile height at row i - 1
+    // Held as float: the profile heights are single precision by definition, and keeping
+    // them in float storage stops the optimiser from carrying their unrounded doubles on.
+    float w;          // profile height at row i
+    float w2;         // profile height at row i - 1
     double oneMinusW; // 1 - w, the bottom row's share
     bool rescales;    // whether the previous row can be rescaled by w / w2
     double noise;     // the noise amplitude per unit of silhouette height

@@ -304,6 +304,49 @@ TEST(Construction, ZeroProfileHeightsKeepTheGridFinite) {
     expectAllFinite(model.grid());
 }
 
+// Profile heights are single precision: an edited global profile whose heights are not exact
+// in float must be rounded before it weights the rows. An optimised build once carried the
+// unrounded doubles on, so grids differed between build types.
+TEST(Construction, EditedGlobalProfileHeightsAreRoundedToSinglePrecision) {
+    SketchModel model = modelAtStage(1);
+    SketchModel::PointList profile, handedOut;
+    for (int i = 0; i < 51; ++i)
+        profile.emplace_back(i / 51.0, 1.0 - i / 51.0);
+    model.getGlobalProfile(handedOut);
+    model.receiveProfileChange(profile);
+
+    const auto& grid = model.grid();
+    for (int i = 1; i < 4; ++i) {
+        const float w = static_cast<float>(profile[static_cast<std::size_t>(i)][1]);
+        const float w2 = static_cast<float>(profile[static_cast<std::size_t>(i) - 1][1]);
+        ASSERT_NE(static_cast<double>(w), profile[static_cast<std::size_t>(i)][1]);
+        for (std::size_t j = 0; j < grid[0].size(); ++j) {
+            const double top = grid[0][j][1], bottom = grid[50][j][1];
+            const double prev = grid[static_cast<std::size_t>(i) - 1][j][1];
+            double y = w * top + (1.0f - w) * bottom;
+            y = (y + (prev / w2) * w + (1.0f - w) * bottom) / 2;
+            ASSERT_EQ(grid[static_cast<std::size_t>(i)][j][1], y)
+                << "row " << i << ", column " << j;
+        }
+    }
+}
+
+// A profile that touches 0 and rises again: the row after the 0 cannot rescale the row before
+// it and takes the blend of silhouette and bottom alone, not half of it.
+TEST(Construction, ARowAfterAZeroProfileHeightTakesTheBlendAlone) {
+    SketchModel model = modelAtStage(1);
+    SketchModel::PointList profile, handedOut;
+    for (int i = 0; i < 51; ++i)
+        profile.emplace_back(i / 50.0, i == 10 ? 0.0 : 0.5);
+    model.getGlobalProfile(handedOut);
+    model.receiveProfileChange(profile);
+    const auto& grid = model.grid();
+    for (std::size_t j = 0; j < grid[0].size(); ++j) {
+        const double top = grid[0][j][1], bottom = grid[50][j][1];
+        ASSERT_EQ(grid[11][j][1], 0.5 * top + 0.5 * bottom) << "column " << j;
+    }
+}
+
 TEST(Construction, CompletesOnAnEmptiedOrShortenedCurveAndShortProfiles) {
     SketchModel model = modelAtStage(1);
     model.clearCurve();
