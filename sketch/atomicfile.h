@@ -7,6 +7,8 @@
 // the text goes to a temporary file beside the target, which replaces the target only when
 // every write, the flush and the close succeeded. An AtomicFile that is destroyed without a
 // successful commit() removes its temporary file and leaves the target untouched.
+// A symbolic link is followed (the file it points at is replaced, the link stays); a target
+// that is not a regular file (a device, a pipe) is written directly, with every write checked.
 //
 //     AtomicFile out(name);
 //     if (!out.open()) ...                  // the temporary file could not be created
@@ -34,6 +36,8 @@ private:
     void discard();
 
     std::string target_;
+    std::string path_; // the target with symbolic links followed
     std::string temporary_;
+    bool direct_ = false; // writing straight into a device or pipe
     std::FILE* stream_ = nullptr;
 };

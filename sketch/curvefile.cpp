@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <sys/stat.h>
 
 #include "sketch/atomicfile.h"
 #include "sketch/clocalescope.h"
@@ -41,6 +42,19 @@ std::size_t plausibleCount(int declared, std::size_t remainingBytes) {
     const std::size_t bound = remainingBytes / 4 + 1;
     const auto wanted = static_cast<std::size_t>(declared);
     return wanted < bound ? wanted : bound;
+}
+
+// What a curve file may hold at most: ten million points and more. The lines past it are not
+// read, so that a runaway file cannot fill the memory.
+const std::size_t maxCurveFileBytes = std::size_t{256} << 20;
+
+// Cuts a text that was read only in part back to its last white space, so that no number is
+// cut in two.
+void endAtLastWhiteSpace(std::string& text) {
+    std::size_t end = text.size();
+    while (end > 0 && !std::isspace(static_cast<unsigned char>(text[end - 1])))
+        --end;
+    text.resize(end);
 }
 
 } // namespace
@@ -79,18 +93,26 @@ CurveReadResult parseCurveText(const std::string& text, std::vector<gmVector2>& 
 
 CurveReadResult readCurveFile(const std::string& name, std::vector<gmVector2>& points,
                               int& declared) {
+    // A device or a pipe is no curve file, and reading one might never end (or never start).
+    struct stat info {};
+    if (stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
+        return CurveReadResult::notCurveFile;
     std::FILE* file = std::fopen(name.c_str(), "rb");
     if (!file)
         return CurveReadResult::cannotOpen;
     std::string text;
     char buffer[65536];
     std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+    while (text.size() < maxCurveFileBytes &&
+           (got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
         text.append(buffer, got);
     const bool failed = std::ferror(file) != 0; // a folder opens but cannot be read
+    const bool truncated = !failed && std::fgetc(file) != EOF;
     std::fclose(file);
     if (failed)
         return CurveReadResult::cannotOpen;
+    if (truncated)
+        endAtLastWhiteSpace(text);
     return parseCurveText(text, points, declared);
 }
 

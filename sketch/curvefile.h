@@ -21,7 +21,8 @@
 enum class CurveReadResult {
     ok,           // points and the declared count were read
     cannotOpen,   // the file could not be opened or read
-    notCurveFile, // the first token is not an integer that fits an int
+    notCurveFile, // the first token is not an integer that fits an int, or the name is a
+                  // device or a pipe rather than a file
 };
 
 enum class CurveWriteResult {

@@ -145,6 +145,12 @@ TEST(CurveFile, MissingOrForeignFileKeepsTheCurve) {
         EXPECT_EQ(message, "*** Error *** " + foreign + " is not a curve file");
         EXPECT_EQ(model.curve().size(), 10u);
     }
+
+    // Regression: reading a device went on until the memory ran out.
+    EXPECT_EQ(loadPrinting(model, "/dev/zero", ok, message),
+              "Loading file\n*** Error *** /dev/zero is not a curve file\n");
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(model.curve().size(), 10u);
 }
 
 struct ReadCase {

@@ -1,5 +1,7 @@
 // Exporting the terrain grid: layout, number format and failures.
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -123,4 +125,28 @@ TEST(GridExport, FailedWriteKeepsThePreviousFileAndReportsIt) {
     EXPECT_EQ(message, "*** Error *** could not write file: " + file + ".");
     EXPECT_EQ(readFile(file), "previous grid\n");
     EXPECT_EQ(filesStartingWith(file), 1);
+}
+
+// Regression: a save renamed its temporary file over the name, so a symbolic link became a
+// plain file (the file it pointed at kept its old grid) and a device was replaced by a file.
+TEST(GridExport, SavesThroughALinkAndIntoADevice) {
+    const SketchModel model = flatTerrain("10");
+    const std::string real = temporaryPath("real.grd"), link = temporaryPath("link.grd");
+    writeFile(real, "previous grid\n");
+    std::remove(link.c_str());
+    ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
+    std::string message;
+    ASSERT_TRUE(model.exportGRD(link, message)) << message;
+    struct stat info {};
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(readFile(real).substr(0, header.size()), header);
+
+    // A full device refuses the grid, and the failure is reported, not a success.
+    if (stat("/dev/full", &info) != 0 || !S_ISCHR(info.st_mode))
+        GTEST_SKIP() << "no /dev/full on this machine";
+    EXPECT_FALSE(model.exportGRD("/dev/full", message));
+    EXPECT_EQ(message, "*** Error *** could not write file: /dev/full.");
+    ASSERT_EQ(stat("/dev/full", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
 }
