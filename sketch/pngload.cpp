@@ -3,6 +3,7 @@
 #include <QOpenGLContext>
 #include <csetjmp>
 #include <cstdio>
+#include <new>
 #include <png.h>
 #include <qopengl.h>
 
@@ -48,7 +49,41 @@ bool fileHasAlpha(png_structp png, png_infop info) {
     return (colorType & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(png, info, PNG_INFO_tRNS);
 }
 
-// The libpng part, kept free of objects with destructors between setjmp and the reads.
+// Reads the header and sets up the conversion to 8-bit RGB. libpng reports errors by a jump
+// back to the setjmp here, so this function holds no objects of its own.
+bool readHeader(png_structp png, png_infop info, std::FILE* file, PngImage& out, std::string& error,
+                unsigned int maxSide) {
+    if (setjmp(png_jmpbuf(png)) != 0)
+        return false;
+    png_init_io(png, file);
+    png_read_info(png, info);
+    const png_uint_32 width = png_get_image_width(png, info);
+    const png_uint_32 height = png_get_image_height(png, info);
+    out.info.Width = width;
+    out.info.Height = height;
+    out.info.Depth = png_get_bit_depth(png, info);
+    out.info.Alpha = fileHasAlpha(png, info) ? 1u : 0u;
+    if (width == 0 || height == 0 || width > maxSide || height > maxSide) {
+        error = "image too large";
+        return false;
+    }
+    requestRgb8(png, info);
+    if (png_get_rowbytes(png, info) != static_cast<size_t>(width) * 3) {
+        error = "unexpected pixel layout";
+        return false;
+    }
+    return true;
+}
+
+// Reads every pixel into the rows prepared by the caller; false on corrupt or truncated data.
+bool readPixels(png_structp png, png_bytepp rows) {
+    if (setjmp(png_jmpbuf(png)) != 0)
+        return false;
+    png_read_image(png, rows);
+    png_read_end(png, nullptr);
+    return true;
+}
+
 bool decodeOpenFile(std::FILE* file, PngImage& out, std::string& error, unsigned int maxSide) {
     png_structp png =
         png_create_read_struct(PNG_LIBPNG_VER_STRING, &error, onPngError, onPngWarning);
@@ -57,33 +92,19 @@ bool decodeOpenFile(std::FILE* file, PngImage& out, std::string& error, unsigned
         return false;
     }
     png_infop info = png_create_info_struct(png);
+    bool ok = false;
     std::vector<png_bytep> rows;
-    volatile bool ok = false;
-    if (info && setjmp(png_jmpbuf(png)) == 0) {
-        png_init_io(png, file);
-        png_read_info(png, info);
-        const png_uint_32 width = png_get_image_width(png, info);
-        const png_uint_32 height = png_get_image_height(png, info);
-        out.info.Width = width;
-        out.info.Height = height;
-        out.info.Depth = png_get_bit_depth(png, info);
-        out.info.Alpha = fileHasAlpha(png, info) ? 1u : 0u;
-        if (width == 0 || height == 0 || width > maxSide || height > maxSide) {
-            error = "image too large";
-        } else {
-            requestRgb8(png, info);
-            const size_t rowBytes = png_get_rowbytes(png, info);
-            if (rowBytes != static_cast<size_t>(width) * 3) {
-                error = "unexpected pixel layout";
-            } else {
-                out.rgb.resize(rowBytes * height);
-                rows.resize(height);
-                for (png_uint_32 r = 0; r < height; ++r)
-                    rows[r] = out.rgb.data() + rowBytes * r;
-                png_read_image(png, rows.data());
-                png_read_end(png, nullptr);
-                ok = true;
-            }
+    if (info && readHeader(png, info, file, out, error, maxSide)) {
+        // The header's size is only a claim: a tiny file may ask for gigabytes.
+        const size_t rowBytes = static_cast<size_t>(out.info.Width) * 3;
+        try {
+            out.rgb.resize(rowBytes * out.info.Height);
+            rows.resize(out.info.Height);
+            for (size_t r = 0; r < rows.size(); ++r)
+                rows[r] = out.rgb.data() + rowBytes * r;
+            ok = readPixels(png, rows.data());
+        } catch (const std::bad_alloc&) {
+            error = "not enough memory for the image";
         }
     }
     png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
