@@ -180,11 +180,15 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("stage3_frame/default_view_840x660_curve_840", frameTime,
                                  defaultWidth, defaultHeight, defaultWidth)
         ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
+        ->UseRealTime()
+        ->Repetitions(10)
+        ->ReportAggregatesOnly(true);
     benchmark::RegisterBenchmark("stage3_frame/default_view_840x660_curve_3840", frameTime,
                                  defaultWidth, defaultHeight, 3840)
         ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
+        ->UseRealTime()
+        ->Repetitions(10)
+        ->ReportAggregatesOnly(true);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
