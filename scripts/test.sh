@@ -18,4 +18,5 @@ if [ "$sanitize" = ON ]; then
   export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$top/tests/support/lsan.supp:print_suppressions=0}
   export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 fi
+export MONDREL_REQUIRE_GL=1 # the GL tests run under Xvfb: no GL context is a failure
 xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$build" --output-on-failure -j 2

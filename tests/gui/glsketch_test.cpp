@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+#include "../support/glrequirement.h"
 #include "glviewtesting.h"
 #include "sketch/glsketch.h"
 
@@ -59,7 +60,7 @@ protected:
         const bool ready = showAndWaitForGL(*view, W, H);
         startupOutput = GetCapturedStdout();
         if (!ready)
-            GTEST_SKIP() << "no usable OpenGL context (run the GL tests under xvfb-run)";
+            MONDREL_SKIP_WITHOUT_GL("no usable OpenGL context (run the GL tests under xvfb-run)");
     }
 
     QImage frame() { return view->grabFramebuffer(); }

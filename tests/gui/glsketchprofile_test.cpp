@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+#include "../support/glrequirement.h"
 #include "glviewtesting.h"
 #include "profile/glsketchprofile.h"
 
@@ -29,7 +30,7 @@ protected:
     void SetUp() override {
         view = std::make_unique<GLSketchProfile>(nullptr, "gLSketchProfile1");
         if (!showAndWaitForGL(*view, W, H))
-            GTEST_SKIP() << "no usable OpenGL context (run the GL tests under xvfb-run)";
+            MONDREL_SKIP_WITHOUT_GL("no usable OpenGL context (run the GL tests under xvfb-run)");
     }
 
     std::unique_ptr<GLSketchProfile> view;
