@@ -1,6 +1,8 @@
 #include "modeltesting.h"
+#include "../support/scratchfolder.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
@@ -43,8 +45,7 @@ void drawCurveOfLength(SketchModel& model, int n) {
 std::string temporaryPath(const std::string& name) {
     static int counter = 0;
     const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
-    std::string folder = testing::TempDir() + "mondrel-" + std::to_string(getpid());
-    mkdir(folder.c_str(), 0700);
+    const std::string& folder = scratchFolder();
     std::string testName = test ? test->name() : "test";
     for (char& c : testName)
         if (c == '/')

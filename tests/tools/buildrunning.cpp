@@ -1,4 +1,5 @@
 #include "buildrunning.h"
+#include "../support/scratchfolder.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,9 +20,7 @@ std::string quoted(const std::string& path) {
 
 std::string scratchPath(const std::string& name) {
     static int counter = 0;
-    const std::string folder = testing::TempDir() + "mondrel-build-" + std::to_string(getpid());
-    mkdir(folder.c_str(), 0700);
-    const std::string path = folder + "/" + std::to_string(counter++) + "-" + name;
+    const std::string path = scratchFolder() + "/" + std::to_string(counter++) + "-" + name;
     std::remove(path.c_str());
     return path;
 }
