@@ -613,6 +613,13 @@ bool SketchModel::exportGRD(const std::string& name, std::string& message) const
         message = "There is no terrain to save yet - press Next to build one.";
         return false;
     }
+    // A terrain rebuilt after the curve was closed or replaced by a shorter one has too few
+    // columns to be drawn; saving it would report an empty grid as a success.
+    if (grid_.front().size() < static_cast<std::size_t>(minimumColumns)) {
+        message = "The terrain is too small to save - it needs a curve of at least " +
+                  std::to_string(minimumColumns) + " columns.";
+        return false;
+    }
     switch (writeGridFile(name, grid_)) {
     case GridWriteResult::ok:
         say("Details file %s has been written successfully\n", name.c_str());

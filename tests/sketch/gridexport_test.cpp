@@ -103,6 +103,20 @@ TEST(GridExport, NothingIsWrittenBeforeTheFirstNext) {
     EXPECT_FALSE(modeltesting::fileExists(file));
 }
 
+// Regression: after "Close Curve" a rebuild made 51 empty rows, and saving them wrote an
+// empty grid and reported success.
+TEST(GridExport, ATerrainTooSmallToDrawIsNotSaved) {
+    SketchModel model = flatTerrain("10");
+    model.clearCurve();
+    model.makeMountain();
+    const std::string file = temporaryPath("empty.grd");
+    std::string message;
+    EXPECT_FALSE(model.exportGRD(file, message));
+    EXPECT_EQ(message,
+              "The terrain is too small to save - it needs a curve of at least 5 columns.");
+    EXPECT_FALSE(modeltesting::fileExists(file));
+}
+
 TEST(GridExport, MissingFolderIsReportedWithTheName) {
     const SketchModel model = flatTerrain("10");
     const std::string file = temporaryPath("no-such-folder") + "/terrain.grd";
