@@ -1,5 +1,5 @@
 #include "modeltesting.h"
-#include "../support/scratchfolder.h"
+#include "../support/testfiles.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -56,10 +56,7 @@ std::string temporaryPath(const std::string& name) {
 }
 
 std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return readWholeFile(path);
 }
 
 void writeFile(const std::string& path, const std::string& text) {

@@ -1,5 +1,5 @@
 #include "buildrunning.h"
-#include "../support/scratchfolder.h"
+#include "../support/testfiles.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -26,10 +26,7 @@ std::string scratchPath(const std::string& name) {
 }
 
 std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return readWholeFile(path);
 }
 
 bool exists(const std::string& path) {

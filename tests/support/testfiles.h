@@ -1,6 +1,8 @@
 #pragma once
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,4 +22,12 @@ inline const std::string& scratchFolder() {
     };
     static const ScratchFolder scratch;
     return scratch.path;
+}
+
+// The whole content of a file, byte for byte; empty when it cannot be read.
+inline std::string readWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
