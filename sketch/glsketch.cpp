@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "sketch/datafiles.h"
+
 namespace {
 
 const char* const startupImage = "Texture.png";
@@ -228,7 +230,10 @@ void GLSketch::initializeGL() {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
     pngInfo info{0, 0, 0, 0};
-    if (!replaceTexture(startupImage, info)) {
+    // The working directory's image first; then the one installed or in the source tree, so
+    // that Mondrel starts from any folder.
+    const std::string startupFile = findDataFile(startupImage, dataFolders());
+    if (startupFile.empty() || !replaceTexture(startupFile, info)) {
         say("Can't load %s\n", startupImage);
         // Mondrel does not start without its background image.
         std::exit(1);

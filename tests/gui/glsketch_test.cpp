@@ -318,10 +318,13 @@ struct StartupRun {
     QString output;
 };
 
-StartupRun runStartupProbe(const TextureDirectory& where) {
+StartupRun runStartupProbe(const TextureDirectory& where, bool workingDirectoryOnly = true) {
     QProcess probe;
     probe.setWorkingDirectory(where.path());
-    probe.start(QStringLiteral(MONDREL_BIN_DIR "/mondrel_sketch_startup_probe"), {});
+    QStringList arguments;
+    if (workingDirectoryOnly)
+        arguments << QStringLiteral("--working-directory-only");
+    probe.start(QStringLiteral(MONDREL_BIN_DIR "/mondrel_sketch_startup_probe"), arguments);
     probe.waitForFinished(60000);
     return {probe.exitStatus() == QProcess::NormalExit ? probe.exitCode() : -1000,
             QString::fromLocal8Bit(probe.readAllStandardOutput())};
@@ -343,6 +346,24 @@ TEST_F(SketchViewTest, WithoutAStartupImageTheProgramEndsWithStatusOne) {
     broken.write("\x89PNG\r\n\x1a\nnot really an image");
     broken.close();
     const StartupRun unreadable = runStartupProbe(empty);
+    EXPECT_EQ(unreadable.exitCode, 1);
+    EXPECT_EQ(unreadable.output, "Can't load Texture.png\n");
+}
+
+// Started from a menu or another folder, the view falls back on the shipped image; a broken
+// image in the working directory is still the one the user meant, and is reported.
+TEST_F(SketchViewTest, AStartupImageOutsideTheWorkingDirectoryIsFoundInTheDataFolders) {
+    TextureDirectory empty(false);
+    const StartupRun elsewhere = runStartupProbe(empty, false);
+    EXPECT_EQ(elsewhere.exitCode, 0);
+    EXPECT_EQ(elsewhere.output,
+              "Loaded Texture.png with resounding success\nSize=800,600 Depth=8 Alpha=0\n");
+
+    QFile broken(empty.file("Texture.png"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("\x89PNG\r\n\x1a\nnot really an image");
+    broken.close();
+    const StartupRun unreadable = runStartupProbe(empty, false);
     EXPECT_EQ(unreadable.exitCode, 1);
     EXPECT_EQ(unreadable.output, "Can't load Texture.png\n");
 }

@@ -1,12 +1,17 @@
 // Shows one sketch view in the working directory and quits after its first frame, so a test
-// can see how the view starts with and without its start-up image.
+// can see how the view starts with and without its start-up image. With
+// --working-directory-only it looks nowhere else for the image.
 #include <QApplication>
 #include <QTimer>
 #include <clocale>
+#include <cstring>
 
+#include "sketch/datafiles.h"
 #include "sketch/glsketch.h"
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "--working-directory-only") == 0)
+        setDataFolders({""});
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     GLSketch view(nullptr, "gLSketch1");
