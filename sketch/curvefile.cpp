@@ -44,19 +44,6 @@ std::size_t plausibleCount(int declared, std::size_t remainingBytes) {
     return wanted < bound ? wanted : bound;
 }
 
-// What a curve file may hold at most: ten million points and more. The lines past it are not
-// read, so that a runaway file cannot fill the memory.
-const std::size_t maxCurveFileBytes = std::size_t{256} << 20;
-
-// Cuts a text that was read only in part back to its last white space, so that no number is
-// cut in two.
-void endAtLastWhiteSpace(std::string& text) {
-    std::size_t end = text.size();
-    while (end > 0 && !std::isspace(static_cast<unsigned char>(text[end - 1])))
-        --end;
-    text.resize(end);
-}
-
 } // namespace
 
 CurveReadResult parseCurveText(const std::string& text, std::vector<gmVector2>& points,
@@ -92,28 +79,42 @@ CurveReadResult parseCurveText(const std::string& text, std::vector<gmVector2>& 
 }
 
 CurveReadResult readCurveFile(const std::string& name, std::vector<gmVector2>& points,
-                              int& declared) {
+                              int& declared, std::string* reason) {
+    const auto refuse = [reason](CurveReadResult result, const char* why) {
+        if (reason)
+            *reason = why;
+        return result;
+    };
+    const char* const tooLarge = "the file is larger than 256 MiB, the most a curve file may hold";
     // A device or a pipe is no curve file, and reading one might never end (or never start).
     struct stat info {};
-    if (stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
-        return CurveReadResult::notCurveFile;
+    if (stat(name.c_str(), &info) == 0) {
+        if (!S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
+            return refuse(CurveReadResult::notCurveFile, "not a regular file");
+        if (S_ISREG(info.st_mode) &&
+            static_cast<unsigned long long>(info.st_size) > maxCurveFileBytes)
+            return refuse(CurveReadResult::notCurveFile, tooLarge);
+    }
     std::FILE* file = std::fopen(name.c_str(), "rb");
     if (!file)
-        return CurveReadResult::cannotOpen;
+        return refuse(CurveReadResult::cannotOpen, "the file cannot be opened");
     std::string text;
     char buffer[65536];
     std::size_t got = 0;
-    while (text.size() < maxCurveFileBytes &&
+    while (text.size() <= maxCurveFileBytes &&
            (got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
         text.append(buffer, got);
     const bool failed = std::ferror(file) != 0; // a folder opens but cannot be read
-    const bool truncated = !failed && std::fgetc(file) != EOF;
     std::fclose(file);
     if (failed)
-        return CurveReadResult::cannotOpen;
-    if (truncated)
-        endAtLastWhiteSpace(text);
-    return parseCurveText(text, points, declared);
+        return refuse(CurveReadResult::cannotOpen, "the file cannot be read");
+    // The file grew while it was read.
+    if (text.size() > maxCurveFileBytes)
+        return refuse(CurveReadResult::notCurveFile, tooLarge);
+    const CurveReadResult result = parseCurveText(text, points, declared);
+    if (result != CurveReadResult::ok)
+        return refuse(result, "the file does not begin with a point count");
+    return result;
 }
 
 CurveWriteResult writeCurveFile(const std::string& name, const std::vector<gmVector2>& points) {

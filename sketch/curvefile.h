@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -35,10 +36,18 @@ enum class CurveWriteResult {
 CurveReadResult parseCurveText(const std::string& text, std::vector<gmVector2>& points,
                                int& declared);
 
+// The most a curve file may hold: 256 MiB, ten million points and more. A longer file is
+// refused whole, never read in part, so that a runaway file can neither fill the memory nor
+// be taken for a shorter curve.
+constexpr std::size_t maxCurveFileBytes = std::size_t{256} << 20;
+
 // Reads the file name; points receives only what was found (at most the declared count,
 // at least one point when the file holds one, even for a declared count of 0 or below).
+// A file longer than maxCurveFileBytes is refused as notCurveFile. On a refusal, reason (when
+// given) says what is wrong, e.g. "the file is larger than 256 MiB, the most a curve file may
+// hold".
 CurveReadResult readCurveFile(const std::string& name, std::vector<gmVector2>& points,
-                              int& declared);
+                              int& declared, std::string* reason = nullptr);
 
 // Writes points to name atomically: the previous file stays until the new one is complete.
 CurveWriteResult writeCurveFile(const std::string& name, const std::vector<gmVector2>& points);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -151,6 +152,29 @@ TEST(CurveFile, MissingOrForeignFileKeepsTheCurve) {
               "Loading file\n*** Error *** /dev/zero is not a curve file\n");
     EXPECT_FALSE(ok);
     EXPECT_EQ(model.curve().size(), 10u);
+}
+
+// Regression: a curve file past the reading limit was cut at the limit and loaded as if it
+// were complete.
+TEST(CurveFile, AFilePastTheReadingLimitIsRefusedWhole) {
+    const std::string big = temporaryPath("big.c2d");
+    writeFile(big, threePoints);
+    ASSERT_EQ(truncate(big.c_str(), static_cast<off_t>(maxCurveFileBytes) + 1), 0); // sparse
+    std::vector<gmVector2> points{{1.0, 2.0}};
+    int declared = 7;
+    std::string reason;
+    EXPECT_EQ(readCurveFile(big, points, declared, &reason), CurveReadResult::notCurveFile);
+    EXPECT_EQ(reason, "the file is larger than 256 MiB, the most a curve file may hold");
+    EXPECT_EQ(points.size(), 1u);
+    EXPECT_EQ(declared, 7);
+
+    SketchModel model = modelWithCurve(10);
+    bool ok = true;
+    std::string message;
+    loadPrinting(model, big, ok, message);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(model.curve().size(), 10u);
+    std::remove(big.c_str());
 }
 
 struct ReadCase {
