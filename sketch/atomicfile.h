@@ -5,10 +5,17 @@
 
 // Writes a file so that readers only ever see the previous file or the complete new one:
 // the text goes to a temporary file beside the target, which replaces the target only when
-// every write, the flush and the close succeeded. An AtomicFile that is destroyed without a
-// successful commit() removes its temporary file and leaves the target untouched.
-// A symbolic link is followed (the file it points at is replaced, the link stays); a target
-// that is not a regular file (a device, a pipe) is written directly, with every write checked.
+// every write, the flush, the sync and the close succeeded; the folder is synced after the
+// rename, so that a power cut cannot bring the old file back once a save was reported. An
+// AtomicFile that is destroyed without a successful commit() removes its temporary file and
+// leaves the target untouched, and so does SIGINT, SIGTERM or SIGHUP arriving during a save
+// (the signal then takes its course).
+//
+// A symbolic link is followed, also a dangling one (the file it points at is written or
+// created, the link stays). Where no new file can be made beside the target (a folder the
+// user may not write into) but the target itself may be written, it is rewritten in place:
+// then not atomically, though every write is still checked. A target that is not a regular
+// file (a device, a pipe) is written directly, with every write checked.
 //
 //     AtomicFile out(name);
 //     if (!out.open()) ...                  // the temporary file could not be created
@@ -16,28 +23,38 @@
 //     if (!out.commit()) ...                // a write, the close or the rename failed
 class AtomicFile {
 public:
+    // Temporary files are named this and six more characters, short enough beside a target
+    // whose name has the longest length the system allows.
+    static constexpr const char* temporaryPrefix = ".mondrel-";
+
     explicit AtomicFile(std::string target);
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // Creates the temporary file (with the permissions a new file would get). False when the
-    // target's folder does not exist or is not writable.
+    // Creates the temporary file (with the permissions a new file would get, or those of the
+    // file it replaces). False when the target may not be written or its folder does not
+    // exist.
     bool open();
     // The stream to write to; valid between a successful open() and commit().
     std::FILE* stream() const { return stream_; }
-    // Flushes, syncs and closes the temporary file and renames it over the target. False when
-    // anything failed on the way; the target is then as it was and the temporary file gone.
+    // Flushes, syncs and closes the temporary file, renames it over the target and syncs the
+    // folder. False when anything failed on the way; the target is then as it was (unless it
+    // was being written in place) and the temporary file gone. Only a failed sync of the
+    // folder leaves the new file in place: it is there, but might not survive a power cut.
     bool commit();
 
     const std::string& target() const { return target_; }
 
 private:
+    enum class Mode { replace, inPlace, direct };
+
     void discard();
 
     std::string target_;
     std::string path_; // the target with symbolic links followed
     std::string temporary_;
-    bool direct_ = false; // writing straight into a device or pipe
+    Mode mode_ = Mode::replace;
+    int slot_ = -1; // where the temporary file is registered for removal on a signal
     std::FILE* stream_ = nullptr;
 };

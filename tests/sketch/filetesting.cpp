@@ -5,6 +5,8 @@
 #include <dirent.h>
 #include <sys/resource.h>
 
+#include "sketch/atomicfile.h"
+
 void withFileSizeLimit(long maxBytes, const std::function<void()>& action) {
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
@@ -24,7 +26,9 @@ int filesStartingWith(const std::string& path) {
     int count = 0;
     if (DIR* dir = opendir(folder.c_str())) {
         while (const dirent* entry = readdir(dir))
-            if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0)
+            if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0 ||
+                std::strncmp(entry->d_name, AtomicFile::temporaryPrefix,
+                             std::strlen(AtomicFile::temporaryPrefix)) == 0)
                 ++count;
         closedir(dir);
     }

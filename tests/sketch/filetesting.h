@@ -7,6 +7,6 @@
 // (and SIGXFSZ ignored, so the failure is an error return rather than the end of the test).
 void withFileSizeLimit(long maxBytes, const std::function<void()>& action);
 
-// Names in the folder of path that start with path's file name: the file and any temporary
-// file left beside it.
+// Names in the folder of path that start with path's file name or are a save's temporary
+// file: the file and any temporary file left beside it.
 int filesStartingWith(const std::string& path);
