@@ -1,4 +1,9 @@
 // Exporting the terrain grid: layout, number format and failures.
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +12,7 @@
 
 #include "filetesting.h"
 #include "modeltesting.h"
+#include "sketch/gridexport.h"
 
 using modeltesting::quietModel;
 using modeltesting::readFile;
@@ -163,4 +169,60 @@ TEST(GridExport, SavesThroughALinkAndIntoADevice) {
     EXPECT_EQ(message, "*** Error *** could not write file: /dev/full.");
     ASSERT_EQ(stat("/dev/full", &info), 0);
     EXPECT_TRUE(S_ISCHR(info.st_mode));
+}
+
+// The heights are formatted without printf; the text must still be printf's "%1.2f " to the
+// byte, halfway cases (rounded on the exact binary value) and the odd values included.
+TEST(GridExport, HeightsAreWrittenExactlyAsPrintfWritesThem) {
+    std::vector<double> values = {0.0,      -0.0,    0.005,    0.015,    0.125,
+                                  0.375,    2.675,   -2.675,   -0.004,   -0.005,
+                                  1e-320,   -1e-320, 1e15,     1e22,     1e300,
+                                  -1.7e308, 99.995,  -99.995,  12.346,   0.0049999999999999,
+                                  NAN,      -NAN,    INFINITY, -INFINITY};
+    std::uint64_t state = 12345;
+    const auto next = [&state] {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return state;
+    };
+    for (int i = 0; i < 200000; ++i) {
+        const std::uint64_t r = next();
+        switch (i % 4) {
+        case 0: // heights as terrains have them
+            values.push_back(static_cast<double>(static_cast<std::int64_t>(r >> 20)) * 1e-9 - 4e3);
+            break;
+        case 1: // exact quarters and eighths: binary ties
+            values.push_back(static_cast<double>(static_cast<std::int64_t>(r >> 40)) / 8.0 - 1e6);
+            break;
+        case 2: // hundredths and a half, which are near ties
+            values.push_back((static_cast<double>(r >> 44) + 0.5) / 100.0 * (r & 1 ? -1 : 1));
+            break;
+        default: { // any bit pattern that is a number, or any size up to 1e15
+            double any = 0.0;
+            std::memcpy(&any, &r, sizeof any);
+            if (i % 8 == 3)
+                any = static_cast<double>(r >> 11) * 0x1p-53 *
+                      std::pow(10.0, static_cast<double>(r % 21) - 5.0);
+            values.push_back(std::isfinite(any) ? any : 1.0);
+        }
+        }
+    }
+    std::vector<std::vector<gmVector2>> grid(1);
+    std::string expected;
+    char buffer[400];
+    for (double v : values) {
+        grid[0].emplace_back(0.0, v);
+        std::snprintf(buffer, sizeof buffer, "%1.2f ", v);
+        expected += buffer;
+    }
+    char* text = nullptr;
+    std::size_t size = 0;
+    std::FILE* out = open_memstream(&text, &size);
+    ASSERT_TRUE(writeGrid(out, grid));
+    std::fclose(out);
+    const std::vector<std::string> written = lines(std::string(text, size));
+    std::free(text);
+    ASSERT_EQ(written.size(), 9u);
+    ASSERT_EQ(written[7].size(), expected.size());
+    for (std::size_t at = 0; at < expected.size(); at += 4096)
+        ASSERT_EQ(written[7].substr(at, 4096), expected.substr(at, 4096)) << "near byte " << at;
 }
