@@ -52,10 +52,6 @@ template <bool (*write)(std::FILE*, const Grid&)> void BM_WriteGrid(benchmark::S
     std::fclose(out);
     const auto cells = static_cast<std::int64_t>(grid.size() * grid[0].size());
     state.SetItemsProcessed(state.iterations() * cells);
-    // Time per cell in nanoseconds: the inverse of the cell rate, scaled.
-    state.counters["ns_per_cell"] =
-        benchmark::Counter(static_cast<double>(state.iterations() * cells) * 1e-9,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 } // namespace
