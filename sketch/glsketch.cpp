@@ -369,13 +369,18 @@ void GLSketch::drawTerrain() {
         gridTooSmallReported_ = true;
         return;
     }
-    glEnable(GL_ALPHA_TEST);
-    glEnable(GL_BLEND);
     // The terrain carries no texture coordinates; keep the background image off it.
     glDisable(GL_TEXTURE_2D);
     glLoadMatrixd(terrainModelViewMatrix().m);
     glEnableClientState(GL_VERTEX_ARRAY);
+    // The surface is opaque: line smoothing, blending and the alpha test change none of its
+    // pixels, they only slow every fragment of it down. They are on for the lines and the
+    // selection box only.
+    glDisable(GL_LINE_SMOOTH);
     drawTerrainSurface();
+    glEnable(GL_LINE_SMOOTH);
+    glEnable(GL_ALPHA_TEST);
+    glEnable(GL_BLEND);
     drawWireGrid();
     if (model_.stage() == 1)
         drawSelection();

@@ -1,17 +1,21 @@
-// Times one frame of the stage-3 terrain in the sketch view, and saves frames of every stage
-// to look at (--screens DIR).
+// Times one frame of the stage-3 terrain in the sketch view, drawn as it was (GL state on for
+// the whole terrain pass) and as it is (confined to the lines); --compare times both in turns
+// on one view and prints the ratio; --screens DIR saves frames of every stage to look at.
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "profile/glsketchprofile.h"
 #include "sketch/glsketch.h"
@@ -25,12 +29,25 @@ constexpr int defaultHeight = 660;
 class TimedSketch : public GLSketch {
 public:
     using GLSketch::GLSketch;
+    // Draws the terrain as the view did before its GL state was confined to the lines:
+    // blending and the alpha test on for the whole pass, the opaque surface included.
+    bool wholePass = false;
+
     // Draws one frame into the view's buffer and waits for the GL to finish it.
     void renderFrame() {
         makeCurrent();
         paintGL();
         glFinish();
         doneCurrent();
+    }
+
+protected:
+    void paintGL() override {
+        if (wholePass) {
+            glEnable(GL_BLEND);
+            glEnable(GL_ALPHA_TEST);
+        }
+        GLSketch::paintGL();
     }
 };
 
@@ -68,13 +85,14 @@ std::unique_ptr<TimedSketch> stageThreeView(int width, int height, int columns) 
     return view;
 }
 
-void frameTime(benchmark::State& state, int width, int height, int columns) {
+void frameTime(benchmark::State& state, int width, int height, int columns, bool wholePass) {
     static std::unique_ptr<TimedSketch> view;
     view = stageThreeView(width, height, columns);
     if (!view) {
         state.SkipWithError("no usable OpenGL context");
         return;
     }
+    view->wholePass = wholePass;
     const auto& grid = view->model().grid();
     state.counters["rows"] = static_cast<double>(grid.size());
     state.counters["columns"] = grid.empty() ? 0.0 : static_cast<double>(grid[0].size());
@@ -163,6 +181,39 @@ int saveScreens(const QString& dir) {
     return 0;
 }
 
+// Frame times of both drawings on one view, taken in turns so that a busy machine slows
+// both alike: ten rounds of five frames each way, the median of the ten round means.
+void compareDrawings(int columns) {
+    const std::unique_ptr<TimedSketch> view = stageThreeView(defaultWidth, defaultHeight, columns);
+    if (!view) {
+        std::printf("no usable OpenGL context\n");
+        return;
+    }
+    view->renderFrame(); // the first frame builds the terrain mesh
+    const auto roundMean = [&view](bool wholePass) {
+        view->wholePass = wholePass;
+        const auto start = std::chrono::steady_clock::now();
+        for (int frame = 0; frame < 5; ++frame)
+            view->renderFrame();
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                   .count() /
+               5.0;
+    };
+    std::vector<double> whole, confined;
+    for (int round = 0; round < 10; ++round) {
+        whole.push_back(roundMean(true));
+        confined.push_back(roundMean(false));
+    }
+    const auto median = [](std::vector<double> times) {
+        std::sort(times.begin(), times.end());
+        return (times[4] + times[5]) / 2.0;
+    };
+    std::printf("stage-3 frame, %dx%d view, curve of %d columns: whole-pass state %.2f ms, "
+                "confined state %.2f ms (medians of 10): %.2fx\n",
+                defaultWidth, defaultHeight, columns, median(whole), median(confined),
+                median(whole) / median(confined));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -176,19 +227,27 @@ int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--screens") == 0)
             return saveScreens(QString::fromLocal8Bit(argv[i + 1]));
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--compare") == 0) {
+            compareDrawings(defaultWidth);
+            compareDrawings(3840);
+            return 0;
+        }
 
-    benchmark::RegisterBenchmark("stage3_frame/default_view_840x660_curve_840", frameTime,
-                                 defaultWidth, defaultHeight, defaultWidth)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime()
-        ->Repetitions(10)
-        ->ReportAggregatesOnly(true);
-    benchmark::RegisterBenchmark("stage3_frame/default_view_840x660_curve_3840", frameTime,
-                                 defaultWidth, defaultHeight, 3840)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime()
-        ->Repetitions(10)
-        ->ReportAggregatesOnly(true);
+    // The drawing as it was (GL state on for the whole terrain pass) and as it is (confined to
+    // the lines), side by side; compare the medians.
+    for (int columns : {defaultWidth, 3840})
+        for (bool wholePass : {true, false}) {
+            const std::string name = "stage3_frame/default_view_840x660_curve_" +
+                                     std::to_string(columns) +
+                                     (wholePass ? "/whole_pass_state" : "/confined_state");
+            benchmark::RegisterBenchmark(name.c_str(), frameTime, defaultWidth, defaultHeight,
+                                         columns, wholePass)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime()
+                ->Repetitions(10)
+                ->ReportAggregatesOnly(true);
+        }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
