@@ -235,7 +235,11 @@ bool AtomicFile::open() {
         // No new file can be made in the folder, but the file itself may be written: rewrite
         // it in place rather than not at all.
         if (replacing && (createError == EACCES || createError == EPERM)) {
-            stream_ = std::fopen(path_.c_str(), "r+");
+            // Not truncated yet: commit() cuts off what is left of the old content.
+            const int existingFd = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+            stream_ = existingFd >= 0 ? fdopen(existingFd, "w") : nullptr;
+            if (!stream_ && existingFd >= 0)
+                ::close(existingFd);
             mode_ = Mode::inPlace;
             return stream_ != nullptr;
         }
