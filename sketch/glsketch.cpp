@@ -374,9 +374,13 @@ void GLSketch::drawTerrain() {
     glLoadMatrixd(terrainModelViewMatrix().m);
     glEnableClientState(GL_VERTEX_ARRAY);
     // The surface is opaque: line smoothing, blending and the alpha test change none of its
-    // pixels, they only slow every fragment of it down. They are on for the lines and the
-    // selection box only.
-    glDisable(GL_LINE_SMOOTH);
+    // pixels, they only slow it down. They are on for the lines and the selection box only.
+    if (lineStateOnWholeTerrain_) {
+        glEnable(GL_ALPHA_TEST);
+        glEnable(GL_BLEND);
+    } else {
+        glDisable(GL_LINE_SMOOTH);
+    }
     drawTerrainSurface();
     glEnable(GL_LINE_SMOOTH);
     glEnable(GL_ALPHA_TEST);

@@ -36,6 +36,11 @@ public:
     int textureWidth() const { return textureWidth_; }
     int textureHeight() const { return textureHeight_; }
 
+    // Keeps line smoothing, blending and the alpha test on for the whole terrain pass, the
+    // opaque surface included, as the view once drew it: the same frames, only slower. For
+    // measuring and checking the drawing that confines them to the lines and the box.
+    void setLineStateOnWholeTerrain(bool on) { lineStateOnWholeTerrain_ = on; }
+
     // The matrices the terrain pass draws with and picking unprojects with.
     Matrix4 projectionMatrix() const;
     Matrix4 terrainModelViewMatrix() const;
@@ -113,4 +118,5 @@ private:
     TerrainMesh mesh_;
     bool meshValid_ = false;
     bool gridTooSmallReported_ = false;
+    bool lineStateOnWholeTerrain_ = false;
 };

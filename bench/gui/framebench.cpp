@@ -30,25 +30,12 @@ constexpr int defaultHeight = 660;
 class TimedSketch : public GLSketch {
 public:
     using GLSketch::GLSketch;
-    // Draws the terrain as the view did before its GL state was confined to the lines:
-    // blending and the alpha test on for the whole pass, the opaque surface included.
-    bool wholePass = false;
-
     // Draws one frame into the view's buffer and waits for the GL to finish it.
     void renderFrame() {
         makeCurrent();
         paintGL();
         glFinish();
         doneCurrent();
-    }
-
-protected:
-    void paintGL() override {
-        if (wholePass) {
-            glEnable(GL_BLEND);
-            glEnable(GL_ALPHA_TEST);
-        }
-        GLSketch::paintGL();
     }
 };
 
@@ -93,7 +80,7 @@ void frameTime(benchmark::State& state, int width, int height, int columns, bool
         state.SkipWithError("no usable OpenGL context");
         return;
     }
-    view->wholePass = wholePass;
+    view->setLineStateOnWholeTerrain(wholePass);
     const auto& grid = view->model().grid();
     state.counters["rows"] = static_cast<double>(grid.size());
     state.counters["columns"] = grid.empty() ? 0.0 : static_cast<double>(grid[0].size());
@@ -202,7 +189,7 @@ void compareDrawings(int columns) {
         return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) * 1e-6;
     };
     const auto round = [&](bool wholePass, Times& times) {
-        view->wholePass = wholePass;
+        view->setLineStateOnWholeTerrain(wholePass);
         const auto start = std::chrono::steady_clock::now();
         const double startProcessor = processorMs();
         for (int frame = 0; frame < 5; ++frame)
