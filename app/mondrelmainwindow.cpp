@@ -9,9 +9,9 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
-#include <cstdio>
 
 #include "app/dialogprompts.h"
+#include "printing/printedlines.h"
 #include "profile/profileeditor.h"
 #include "sketch/glsketch.h"
 
@@ -187,7 +187,7 @@ void MondrelMainWindow::nextPressed() {
     } else {
         prompts_->inform(message);
     }
-    std::printf("Now at stage %i\n", stage);
+    printLine("Now at stage %i\n", stage);
 }
 
 void MondrelMainWindow::resetUI() {
@@ -231,7 +231,7 @@ void MondrelMainWindow::refineRows() {
 }
 
 void MondrelMainWindow::optionButton1Clicked() {
-    std::printf("Option button one clicked!\n");
+    printLine("Option button one clicked!\n");
     switch (stage) {
     case 0:
         gLSketch1->processLine();
@@ -251,7 +251,7 @@ void MondrelMainWindow::optionButton1Clicked() {
 }
 
 void MondrelMainWindow::optionButton2Clicked() {
-    std::printf("Option button two clicked\n");
+    printLine("Option button two clicked\n");
     switch (stage) {
     case 0:
         gLSketch1->clearCurve();
@@ -295,7 +295,7 @@ void MondrelMainWindow::profileSelected(bool selected) {
 void MondrelMainWindow::sliderMoved(int value) {
     if (stage == 2 || stage == 3) {
         gLSketch1->randomnessChanged(value);
-        std::printf("Randomness changed being called\n");
+        printLine("Randomness changed being called\n");
     }
 }
 

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "printing/printedlines.h"
+
 namespace {
 
 const char* const startupImage = "Texture.png";
@@ -63,14 +65,12 @@ GLSketch::~GLSketch() {
 }
 
 void GLSketch::say(const char* format, ...) const {
-    std::FILE* log = model_.log();
-    if (!log)
+    if (!model_.printing())
         return;
-    va_list args;
+    std::va_list args;
     va_start(args, format);
-    std::vfprintf(log, format, args);
+    vprintLine(format, args);
     va_end(args);
-    std::fflush(log);
 }
 
 void GLSketch::updateGL() {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -11,8 +10,8 @@
 // its detail levels, the terrain grid, the profiles and the randomness settings, led through
 // the four stages (0 curve drawing, 1 profile selection, 2 randomness, 3 row refinement).
 // It knows no widgets and no OpenGL; the sketch view owns one by value, forwards its slots to
-// it and draws what it holds. Progress lines are printed to the log stream (standard output
-// unless told otherwise). Nothing here ever ends the process or shows a dialog: operations
+// it and draws what it holds. Progress lines go out through printLine (printing/printedlines.h)
+// unless printing is switched off. Nothing here ever ends the process or shows a dialog: operations
 // that report to the user return a success flag and a message.
 //
 // Coordinates: stroke and curve points are in view pixels, origin at the bottom left, y up.
@@ -24,9 +23,9 @@ public:
 
     SketchModel();
 
-    // Where progress and diagnostic lines go; nullptr silences them.
-    void setLog(std::FILE* log) { log_ = log; }
-    std::FILE* log() const { return log_; }
+    // Whether this model prints its progress and diagnostic lines (through printLine).
+    void setPrinting(bool on) { printing_ = on; }
+    bool printing() const { return printing_; }
 
     // The view's size in pixels, told by the view whenever it is resized. Mouse y is flipped
     // with the height; the column key of the curve merge uses the width.
@@ -60,6 +59,8 @@ public:
     int columnKey(double x) const;
 
     // ---- Construction
+    // Rebuilds the grid from the curve, the profiles and the randomness settings, refined in
+    // stage 3 (terrain/terrainconstruction.h), with the generator reseeded with 1.
     void makeMountain();
     void buildDefaultProfile(PointList& profile) const;
     // Slider value 0 to 99: the randomness of the current stage (2 or 3), then a rebuild.
@@ -111,17 +112,6 @@ private:
     void redrawFrom(const PointList& cleaned);
     void redrawBefore(const PointList& cleaned);
     void splitOffDetails();
-    double randUnit();
-    void buildFrontAndBottomRows();
-    void buildRow(int i);
-    struct RowWeights;
-    RowWeights rowWeights(float w, float w2) const;
-    static double rowHeight(const RowWeights& k, double top, double base, double prev, double r);
-    static void blendRescaledRow(const PointList& front, const PointList& bottom,
-                                 const PointList& previous, const RowWeights& k,
-                                 Random15& generator, PointList& row);
-    void profileWeights(int i, std::size_t j, std::size_t& cursor, float& w, float& w2) const;
-    void refineRows();
     bool storeColumnProfile(unsigned c, const PointList& profile);
 
     void say(const char* format, ...) const
@@ -130,7 +120,7 @@ private:
 #endif
         ;
 
-    std::FILE* log_ = stdout;
+    bool printing_ = true;
     int viewWidth_ = 0;
     int viewHeight_ = 0;
 

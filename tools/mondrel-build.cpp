@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "tools/buildoptions.h"
-#include "tools/terrainbuilder.h"
+#include "tools/stagedbuild.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
         std::fputs(buildUsage().c_str(), stdout);
         return 0;
     }
-    if (!buildTerrain(options, error)) {
+    if (!runStagedBuild(options, error)) {
         std::fprintf(stderr, "mondrel-build: %s\n", error.c_str());
         return 1;
     }

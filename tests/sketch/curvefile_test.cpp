@@ -28,10 +28,10 @@ const std::string threePoints = "3 //size\n"
 
 std::string loadPrinting(SketchModel& model, const std::string& file, bool& ok,
                          std::string& message) {
-    model.setLog(stdout);
+    model.setPrinting(true);
     testing::internal::CaptureStdout();
     ok = model.loadCurve(file, message);
-    model.setLog(nullptr);
+    model.setPrinting(false);
     return testing::internal::GetCapturedStdout();
 }
 
@@ -54,7 +54,7 @@ TEST(CurveFile, SavesTheDocumentedLayoutAndLoadsItBack) {
     EXPECT_EQ(model.curve()[2][1], 60.25);
 
     const std::string saved = temporaryPath("saved.c2d");
-    model.setLog(stdout);
+    model.setPrinting(true);
     testing::internal::CaptureStdout();
     EXPECT_TRUE(model.saveCurve(saved, message));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Saving curve file\n");
@@ -81,7 +81,7 @@ TEST(CurveFile, RoundTripKeepsThePointsToSixDecimalsAndSinglePrecision) {
 TEST(CurveFile, EmptyCurveIsNotSaved) {
     SketchModel model = quietModel();
     const std::string file = temporaryPath("empty.c2d");
-    model.setLog(stdout);
+    model.setPrinting(true);
     testing::internal::CaptureStdout();
     std::string message;
     EXPECT_FALSE(model.saveCurve(file, message));
@@ -94,7 +94,7 @@ TEST(CurveFile, EmptyCurveIsNotSaved) {
 TEST(CurveFile, SaveIntoAMissingFolderReportsTheOpenFailure) {
     SketchModel model = modelWithCurve(10);
     const std::string file = temporaryPath("no-such-folder") + "/curve.c2d";
-    model.setLog(stdout);
+    model.setPrinting(true);
     testing::internal::CaptureStdout();
     std::string message;
     EXPECT_FALSE(model.saveCurve(file, message));
@@ -110,7 +110,7 @@ TEST(CurveFile, FailedWriteKeepsThePreviousFileAndLeavesNoPartialFile) {
     const std::string file = temporaryPath("full-disk.c2d");
     writeFile(file, threePoints);
     SketchModel model = modelWithCurve(2000); // about 40 kB
-    model.setLog(stdout);
+    model.setPrinting(true);
     bool saved = true;
     std::string message;
     testing::internal::CaptureStdout();

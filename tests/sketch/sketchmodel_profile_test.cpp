@@ -53,10 +53,10 @@ protected:
     bool isGlobal(std::size_t k) const { return same(model.profiles()[k], model.globalProfile()); }
 
     std::string capture(const std::function<void()>& action) {
-        model.setLog(stdout);
+        model.setPrinting(true);
         testing::internal::CaptureStdout();
         action();
-        model.setLog(nullptr);
+        model.setPrinting(false);
         return testing::internal::GetCapturedStdout();
     }
 

@@ -1,25 +1,23 @@
-#include "tools/terrainbuilder.h"
+#include "tools/stagedbuild.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
-#include "curve/stroke.h"
+#include "curve/profilepipeline.h"
+#include "printing/printedlines.h"
 #include "sketch/curvefile.h"
 #include "sketch/gridexport.h"
 #include "sketch/sketchmodel.h"
 
 namespace {
 
-// Profiles handed to the profile view are resampled to this many points.
-const int profilePoints = 51;
-
 bool insideUnitSquare(const gmVector2& point) {
     return point[0] >= 0.0 && point[0] <= 1.0 && point[1] >= 0.0 && point[1] <= 1.0;
 }
 
-// Reads a profile file as the profile view would take it: unit-square points resampled to
-// 51 points.
+// Reads a profile file as the profile view would take it: unit-square points in their
+// editing form.
 bool readProfile(const std::string& name, SketchModel::PointList& profile, std::string& error) {
     int declared = 0;
     switch (readCurveFile(name, profile, declared)) {
@@ -42,7 +40,7 @@ bool readProfile(const std::string& name, SketchModel::PointList& profile, std::
             return false;
         }
     }
-    resampleLine(profile, profilePoints);
+    profileForEditing(profile);
     return true;
 }
 
@@ -106,10 +104,10 @@ bool writeOutput(const BuildOptions& options, const SketchModel& model, std::str
 
 } // namespace
 
-bool buildTerrain(const BuildOptions& options, std::string& error) {
+bool runStagedBuild(const BuildOptions& options, std::string& error) {
     SketchModel model;
     // With the grid on standard output nothing else may go there.
-    model.setLog(options.quiet || options.toStandardOutput() ? nullptr : stdout);
+    model.setPrinting(!(options.quiet || options.toStandardOutput()));
 
     ProfileEdits edits;
     if (!readProfiles(options, edits, error))
