@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "curve/profilepipeline.h"
@@ -102,6 +104,25 @@ bool writeOutput(const BuildOptions& options, const SketchModel& model, std::str
     return true;
 }
 
+// Whether the output can be written at all, found out before any work is done: its folder
+// must exist, and either the folder or an existing file must be writable. The reason is the
+// one the failed save would give.
+bool outputLooksWritable(const std::string& name, std::string& error) {
+    if (name == "-")
+        return true;
+    const std::size_t slash = name.find_last_of('/');
+    const std::string folder =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : name.substr(0, slash));
+    struct stat info {};
+    const bool folderThere = ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    const bool targetIsFolder = ::stat(name.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    const bool writable = ::access(folder.c_str(), W_OK) == 0 || ::access(name.c_str(), W_OK) == 0;
+    if (folderThere && !targetIsFolder && writable)
+        return true;
+    error = "*** Error *** fopen returned NULL when writing to file: " + name + ".";
+    return false;
+}
+
 } // namespace
 
 bool runStagedBuild(const BuildOptions& options, std::string& error) {
@@ -109,6 +130,8 @@ bool runStagedBuild(const BuildOptions& options, std::string& error) {
     // With the grid on standard output nothing else may go there.
     model.setPrinting(!(options.quiet || options.toStandardOutput()));
 
+    if (!outputLooksWritable(options.outputFile, error))
+        return false;
     ProfileEdits edits;
     if (!readProfiles(options, edits, error))
         return false;
