@@ -36,6 +36,11 @@ int saturatedInt(double value) {
     return static_cast<int>(value);
 }
 
+// The slider's value as a randomness, in the precision the model keeps it.
+float sliderRandomness(int value) {
+    return static_cast<float>(value / 100.0);
+}
+
 } // namespace
 
 SketchModel::SketchModel() = default;
@@ -198,8 +203,12 @@ void SketchModel::makeMountain() {
     constructTerrain(inputs, rng_, grid_);
 }
 
+void SketchModel::presetDetailRandomness(int value) {
+    detailRandomness_ = sliderRandomness(value);
+}
+
 void SketchModel::randomnessChanged(int value) {
-    const float x = static_cast<float>(value / 100.0);
+    const float x = sliderRandomness(value);
     if (stage_ == 2)
         profileRandomness_ = x;
     else if (stage_ == 3)

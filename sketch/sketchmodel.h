@@ -65,6 +65,10 @@ public:
     void buildDefaultProfile(PointList& profile) const;
     // Slider value 0 to 99: the randomness of the current stage (2 or 3), then a rebuild.
     void randomnessChanged(int value);
+    // Sets the detail randomness as the stage-3 slider would (value 0 to 99), without a
+    // rebuild: the next construction uses it. Lets a build reach stage 3 at a chosen value
+    // with one construction instead of two.
+    void presetDetailRandomness(int value);
     // "Up" (true) or "Down" (false) by 0.05, then a rebuild.
     void changeBottomDropOff(bool up);
     // One step of the decomposition and its inverse; the grid is not rebuilt.

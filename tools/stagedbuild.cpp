@@ -152,9 +152,11 @@ bool runStagedBuild(const BuildOptions& options, std::string& error) {
             model.changeBottomDropOff(options.dropOffSteps > 0);
     }
     if (options.stage >= 3) {
+        // The refined terrain is built once, at the requested randomness: the same grid as
+        // entering stage 3 and then moving the slider.
+        model.presetDetailRandomness(options.detailRandomness);
         if (!advance(model, error))
             return false;
-        model.randomnessChanged(options.detailRandomness);
     }
     return writeOutput(options, model, error);
 }

@@ -1,5 +1,6 @@
 // The stage machine, the decomposition of the first next() and the terrain construction.
 #include <cmath>
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -396,4 +397,23 @@ TEST(Construction, OneSinkCarriesAWholeRunInOrder) {
     const std::size_t shuffle = printed.find("moving ");
     EXPECT_GT(shuffle, printed.find(stageTwo));
     EXPECT_EQ(printed.substr(printed.size() - 14), "finished next\n");
+}
+
+// The builder reaches stage 3 with one construction; the grid must be the one the window
+// gets by entering stage 3 and then moving the slider.
+TEST(Construction, PresetDetailRandomnessGivesTheSliderGrid) {
+    SketchModel slider = modelAtStage(2);
+    SketchModel preset = slider;
+    slider.next();
+    slider.randomnessChanged(63);
+    preset.presetDetailRandomness(63);
+    preset.next();
+    EXPECT_EQ(preset.detailRandomness(), slider.detailRandomness());
+    ASSERT_EQ(preset.grid().size(), slider.grid().size());
+    for (std::size_t r = 0; r < slider.grid().size(); ++r) {
+        const SketchModel::PointList& a = preset.grid()[r];
+        const SketchModel::PointList& b = slider.grid()[r];
+        ASSERT_EQ(a.size(), b.size());
+        ASSERT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(gmVector2)), 0) << "row " << r;
+    }
 }
