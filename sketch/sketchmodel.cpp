@@ -94,6 +94,7 @@ void SketchModel::next() {
     say("In next\n");
     ++stage_;
     if (stage_ == 1) {
+        drawnCurve_ = curve_;
         for (int level = 0; level < decompositionLevels; ++level)
             splitOffDetails();
         buildDefaultProfile(globalProfile_);
@@ -180,7 +181,22 @@ void SketchModel::redrawBefore(const PointList& cleaned) {
 
 void SketchModel::clearCurve() {
     stroke_.clear();
-    curve_.clear();
+    replaceCurve(PointList());
+}
+
+// In stage 0 the curve is all there is. Later the silhouette goes with it, and the terrain
+// follows at once: a grid left standing from the old curve would show, and save, a terrain
+// that nothing the model holds describes. The per-column profiles were made for the old
+// curve's columns and go too.
+void SketchModel::replaceCurve(PointList points) {
+    curve_ = std::move(points);
+    if (stage_ == 0)
+        return;
+    drawnCurve_ = curve_;
+    profileIndices_.clear();
+    profiles_.clear();
+    currentProfile_ = -1;
+    makeMountain();
 }
 
 // ---- Construction
@@ -291,8 +307,6 @@ int SketchModel::selectProfile(int column) {
 void SketchModel::getGlobalProfile(PointList& profile) {
     profile = globalProfile_;
     editingGlobalProfile_ = true;
-    profiles_.clear();
-    profileIndices_.clear();
 }
 
 void SketchModel::getProfile(PointList& profile) {
@@ -317,7 +331,10 @@ void SketchModel::getProfile(PointList& profile) {
 
 void SketchModel::receiveProfileChange(const PointList& profile) {
     if (editingGlobalProfile_) {
+        // A global profile replaces every per-column one.
         globalProfile_ = profile;
+        profiles_.clear();
+        profileIndices_.clear();
         makeMountain();
         return;
     }
@@ -378,16 +395,53 @@ void SketchModel::deleteCurrentProfile() {
     makeMountain();
 }
 
+// ---- The whole state
+
+SketchState SketchModel::state() const {
+    SketchState state;
+    state.stage = stage_;
+    state.curve = std::make_shared<const PointList>(curve_);
+    state.silhouette = stage_ == 0 ? state.curve : std::make_shared<const PointList>(drawnCurve_);
+    state.detailLevels = std::make_shared<const std::vector<PointList>>(detailLevels_);
+    state.globalProfile = std::make_shared<const PointList>(globalProfile_);
+    state.profileColumns = std::make_shared<const std::vector<unsigned>>(profileIndices_);
+    state.columnProfiles = std::make_shared<const std::vector<PointList>>(profiles_);
+    state.profileRandomness = profileRandomness_;
+    state.detailRandomness = detailRandomness_;
+    state.bottomDropOff = bottomDropOff_;
+    state.selectedColumn = currentProfile_;
+    return state;
+}
+
+void SketchModel::restore(const SketchState& state) {
+    stage_ = state.stage;
+    curve_ = *state.curve;
+    drawnCurve_ = stage_ == 0 ? PointList() : *state.silhouette;
+    detailLevels_ = *state.detailLevels;
+    globalProfile_ = *state.globalProfile;
+    profileIndices_ = *state.profileColumns;
+    profiles_ = *state.columnProfiles;
+    profileRandomness_ = state.profileRandomness;
+    detailRandomness_ = state.detailRandomness;
+    bottomDropOff_ = state.bottomDropOff;
+    if (stage_ == 0)
+        grid_.clear();
+    else
+        makeMountain();
+    // The selection is a grid column; a column the grid no longer has is no selection.
+    selectProfile(state.selectedColumn);
+}
+
 // ---- Files
 
 bool SketchModel::saveCurve(const std::string& name, std::string& message) {
     say("Saving curve file\n");
-    if (curve_.empty()) {
+    if (silhouette().empty()) {
         say("File not saved, curve size is %i\n", 0);
         message = "File not saved, curve size is 0";
         return false;
     }
-    switch (writeCurveFile(name, curve_)) {
+    switch (writeCurveFile(name, silhouette())) {
     case CurveWriteResult::ok:
         return true;
     case CurveWriteResult::cannotCreate:
@@ -419,7 +473,7 @@ bool SketchModel::loadCurve(const std::string& name, std::string& message) {
         return false;
     }
     say("%i of %i curve points were found\n", static_cast<int>(points.size()), declared);
-    curve_ = std::move(points);
+    replaceCurve(std::move(points));
     return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include "curve/random15.h"
 #include "libgm/gmvec2.h"
+#include "sketch/sketchstate.h"
 
 // The mountain model behind the sketch view: the stroke being drawn, the silhouette curve,
 // its detail levels, the terrain grid, the profiles and the randomness settings, led through
@@ -51,7 +52,8 @@ public:
     void extendStroke(int x, int y); // move and release
     // Cleans the stroke and merges it into the curve; then empties the stroke.
     void processLine();
-    // Empties stroke and curve; stage, grid, details and profiles stay.
+    // Empties stroke and curve. From stage 1 on the silhouette goes with them and the
+    // terrain is rebuilt at once (see replaceCurve).
     void clearCurve();
     // Reverses a right-to-left stroke and regularises it to one point per pixel column.
     static void cleanStroke(PointList& points);
@@ -88,6 +90,9 @@ public:
     // The number of grid columns (the length of row 0), 0 without a grid.
     int gridColumns() const;
     int currentProfile() const { return currentProfile_; }
+    // Hands out the global profile and makes the next profile received the global one. The
+    // per-column profiles stay until that profile comes back, so the terrain always shows
+    // what the model holds.
     void getGlobalProfile(PointList& profile);
     void getProfile(PointList& profile);
     void receiveProfileChange(const PointList& profile);
@@ -95,13 +100,26 @@ public:
 
     // ---- Files. Each returns true on success; on failure message says why (the printed
     // line without its line end) and nothing of the model or of an existing file changed.
+    // saveCurve writes the silhouette as drawn, in every stage. loadCurve replaces the curve;
+    // from stage 1 on it replaces the silhouette too (see replaceCurve).
     bool saveCurve(const std::string& name, std::string& message);
     bool loadCurve(const std::string& name, std::string& message);
     bool exportGRD(const std::string& name, std::string& message) const;
 
+    // ---- The whole state as a value (sketch/sketchstate.h)
+    // Everything the terrain is built from, and the selection.
+    SketchState state() const;
+    // Takes over every input of the terrain and the selection from state and rebuilds the
+    // terrain from them (from stage 1 on; before that there is none). A selection outside
+    // the rebuilt grid is cleared. The stroke being drawn and the editing flag stay.
+    void restore(const SketchState& state);
+
     // ---- Read access for drawing and tests
     const PointList& stroke() const { return stroke_; }
     const PointList& curve() const { return curve_; }
+    // The silhouette as drawn: the curve in stage 0, afterwards the curve as it was when
+    // stage 0 was left.
+    const PointList& silhouette() const { return stage_ == 0 ? curve_ : drawnCurve_; }
     const std::vector<PointList>& detailLevels() const { return detailLevels_; }
     const std::vector<PointList>& grid() const { return grid_; }
     const PointList& globalProfile() const { return globalProfile_; }
@@ -116,6 +134,7 @@ private:
     void redrawFrom(const PointList& cleaned);
     void redrawBefore(const PointList& cleaned);
     void splitOffDetails();
+    void replaceCurve(PointList points);
     bool storeColumnProfile(unsigned c, const PointList& profile);
 
     void say(const char* format, ...) const
@@ -130,6 +149,7 @@ private:
 
     PointList stroke_;
     PointList curve_;
+    PointList drawnCurve_; // from stage 1 on: the curve as stage 0 left it
     std::vector<PointList> detailLevels_;
     std::vector<PointList> grid_;
     int stage_ = 0;

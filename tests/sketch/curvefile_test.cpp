@@ -167,19 +167,19 @@ TEST_P(CurveFileReading, LoadsThePointsPresentAndReportsTheCount) {
     const std::string file = temporaryPath("case.c2d");
     writeFile(file, c.text);
     SketchModel model = modelWithCurve(10);
-    model.next(); // the stage and the terrain stay whatever a load brings
-    const std::size_t columns = model.grid()[0].size();
+    model.next(); // the stage stays whatever a load brings; the terrain follows the curve
     bool ok = false;
     std::string message;
     const std::string printed = loadPrinting(model, file, ok, message);
     EXPECT_TRUE(ok);
     EXPECT_EQ(printed, "Loading file\n" + std::to_string(c.found) + " of " +
-                           std::to_string(c.declared) + " curve points were found\n");
+                           std::to_string(c.declared) +
+                           " curve points were found\nmaking new mountain\n\n");
     ASSERT_EQ(model.curve().size(), static_cast<std::size_t>(c.found));
     for (const gmVector2& point : model.curve())
         EXPECT_TRUE(std::isfinite(point[0]) && std::isfinite(point[1]));
     EXPECT_EQ(model.stage(), 1);
-    EXPECT_EQ(model.grid()[0].size(), columns);
+    EXPECT_EQ(model.grid()[0].size(), static_cast<std::size_t>(c.found));
 }
 
 INSTANTIATE_TEST_SUITE_P(
