@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <stdexcept>
 
 #include "sketch/atomicfile.h"
@@ -51,8 +51,8 @@ struct Refusal : std::runtime_error {
 // project, so that a huge file is refused before it is all in memory.
 struct TooManyNumbers {};
 
-std::string tooManyPoints() {
-    return "it holds more than " + std::to_string(maxProjectPoints) + " points";
+std::string tooManyPoints(long maxPoints) {
+    return "it holds more than " + std::to_string(maxPoints) + " points";
 }
 
 const Json& field(const Json& object, const char* name) {
@@ -93,12 +93,14 @@ long wholeNumber(const Json& value, const std::string& what, long low, long high
 
 class PointReader {
 public:
+    explicit PointReader(long maxPoints) : maxPoints_(maxPoints) {}
+
     PointList points(const Json& value, const std::string& what) {
         if (!value.is_array())
             throw Refusal(what + " must be a list of [x, y] points");
         count_ += static_cast<long>(value.size());
-        if (count_ > maxProjectPoints)
-            throw Refusal(tooManyPoints());
+        if (count_ > maxPoints_)
+            throw Refusal(tooManyPoints(maxPoints_));
         PointList list;
         list.reserve(value.size());
         for (std::size_t i = 0; i < value.size(); ++i) {
@@ -112,6 +114,7 @@ public:
     }
 
 private:
+    long maxPoints_;
     long count_ = 0;
 };
 
@@ -131,9 +134,9 @@ void checkFormat(const Json& document) {
                       "; this Mondrel reads version " + std::to_string(projectFormatVersion) + ")");
 }
 
-Project readProject(const Json& document) {
+Project readProject(const Json& document, long maxPoints) {
     checkFormat(document);
-    PointReader reader;
+    PointReader reader(maxPoints);
     Project project;
     SketchState& sketch = project.sketch;
     sketch.stage = static_cast<int>(wholeNumber(field(document, "stage"), "\"stage\"", 0, 3));
@@ -250,21 +253,24 @@ std::string projectText(const Project& project) {
     return document.dump() + "\n";
 }
 
-bool parseProjectText(const std::string& text, Project& project, std::string& reason) {
+bool parseProjectText(const std::string& text, Project& project, std::string& reason,
+                      long maxPoints) {
+    // Two numbers a point, and a few more for the settings.
+    const long maxNumbers = 2 * maxPoints + 64;
     long numbers = 0;
     const Json::parser_callback_t countNumbers =
-        [&numbers](int, nlohmann::json::parse_event_t event, Json& parsed) {
+        [&numbers, maxNumbers](int, nlohmann::json::parse_event_t event, Json& parsed) {
             if (event == nlohmann::json::parse_event_t::value && parsed.is_number() &&
-                ++numbers > 2 * maxProjectPoints + 64)
+                ++numbers > maxNumbers)
                 throw TooManyNumbers();
             return true;
         };
     try {
         const Json document = Json::parse(text, countNumbers);
-        project = readProject(document);
+        project = readProject(document, maxPoints);
         return true;
     } catch (const TooManyNumbers&) {
-        reason = tooManyPoints();
+        reason = tooManyPoints(maxPoints);
     } catch (const Refusal& refusal) {
         reason = refusal.what();
     } catch (const nlohmann::json::exception& error) {
@@ -297,14 +303,22 @@ bool writeProjectFile(const std::string& name, const Project& project, std::stri
 }
 
 bool readProjectFile(const std::string& name, Project& project, std::string& message) {
+    // A device or a pipe could feed the reader without end.
+    std::error_code failed;
+    if (std::filesystem::exists(name, failed) && !std::filesystem::is_regular_file(name, failed)) {
+        message = "Cannot open the project " + name + ": it is not a file.";
+        return false;
+    }
     std::ifstream in(name, std::ios::binary);
-    std::ostringstream text;
-    if (!in || !(text << in.rdbuf()) || in.bad()) {
+    const std::string text =
+        in ? std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>())
+           : std::string();
+    if (!in.is_open() || in.bad()) {
         message = "Cannot open the project " + name + ": the file cannot be read.";
         return false;
     }
     std::string reason;
-    if (!parseProjectText(text.str(), project, reason)) {
+    if (!parseProjectText(text, project, reason)) {
         message = "Cannot open the project " + name + ": " + reason + ".";
         return false;
     }

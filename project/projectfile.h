@@ -48,8 +48,9 @@ const long maxProjectPoints = 10000000;
 std::string projectText(const Project& project);
 
 // Parses text. False with a reason (without the file name) when it is not an acceptable
-// project; project is then untouched.
-bool parseProjectText(const std::string& text, Project& project, std::string& reason);
+// project, or holds more than maxPoints points in all; project is then untouched.
+bool parseProjectText(const std::string& text, Project& project, std::string& reason,
+                      long maxPoints = maxProjectPoints);
 
 // Writes the project to name atomically (the previous file stays until the new one is
 // complete). False with a message naming the file when it could not be written.

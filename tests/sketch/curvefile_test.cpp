@@ -78,6 +78,33 @@ TEST(CurveFile, RoundTripKeepsThePointsToSixDecimalsAndSinglePrecision) {
     }
 }
 
+// Regression: after the first "Next" the curve file held the four times coarsened curve
+// (48 of 740 points), and a terrain rebuilt from it had a handful of columns.
+TEST(CurveFile, SavesTheSilhouetteAsDrawnInEveryStageAndALoadReplacesIt) {
+    SketchModel model = modelWithCurve(740);
+    const std::string drawn = temporaryPath("drawn.c2d");
+    std::string message;
+    ASSERT_TRUE(model.saveCurve(drawn, message));
+    for (int stage = 1; stage <= 3; ++stage) {
+        model.next();
+        const std::string later = temporaryPath("later.c2d");
+        ASSERT_TRUE(model.saveCurve(later, message));
+        EXPECT_EQ(readFile(later), readFile(drawn)) << "stage " << stage;
+    }
+
+    const std::string other = temporaryPath("other.c2d");
+    writeFile(other, threePoints);
+    ASSERT_TRUE(model.loadCurve(other, message));
+    EXPECT_EQ(model.stage(), 3);
+    const std::string saved = temporaryPath("saved.c2d");
+    ASSERT_TRUE(model.saveCurve(saved, message));
+    EXPECT_EQ(readFile(saved), threePoints);
+
+    model.clearCurve();
+    EXPECT_FALSE(model.saveCurve(temporaryPath("none.c2d"), message));
+    EXPECT_EQ(message, "File not saved, curve size is 0");
+}
+
 TEST(CurveFile, EmptyCurveIsNotSaved) {
     SketchModel model = quietModel();
     const std::string file = temporaryPath("empty.c2d");
