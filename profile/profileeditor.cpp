@@ -73,6 +73,8 @@ void profileEditor::profileChanged(std::vector<gmVector2> profile) {
 }
 
 void profileEditor::cancelClicked() {
+    cancelling = true;
     emit cancel();
+    cancelling = false;
     close();
 }

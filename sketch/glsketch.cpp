@@ -169,6 +169,26 @@ void GLSketch::changeBottomDropOff(bool up) {
     updateGL();
 }
 
+// ---- Restoring a saved or earlier state
+
+void GLSketch::restoreSketch(const SketchState& state) {
+    model_.restore(state);
+    updateGL();
+}
+
+void GLSketch::setViewAngles(float rotX, float rotY) {
+    rotX_ = rotX;
+    rotY_ = rotY;
+    updateGL();
+}
+
+bool GLSketch::showStartupImage() {
+    bool ok = false;
+    QString message;
+    loadPNG(QString::fromLatin1(startupImage), ok, message);
+    return ok;
+}
+
 // ---- Background image
 
 bool GLSketch::replaceTexture(const std::string& name, pngInfo& info) {

@@ -36,6 +36,14 @@ public:
     int textureWidth() const { return textureWidth_; }
     int textureHeight() const { return textureHeight_; }
 
+    // ---- Restoring a saved or earlier state
+    // Hands the model state back to the model (which rebuilds the terrain) and repaints.
+    void restoreSketch(const SketchState& state);
+    // Turns the view to the given angles in degrees.
+    void setViewAngles(float rotX, float rotY);
+    // Shows the start-up picture again; false when it cannot be loaded (the picture stays).
+    bool showStartupImage();
+
     // The matrices the terrain pass draws with and picking unprojects with.
     Matrix4 projectionMatrix() const;
     Matrix4 terrainModelViewMatrix() const;
