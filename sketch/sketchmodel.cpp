@@ -36,11 +36,6 @@ int saturatedInt(double value) {
     return static_cast<int>(value);
 }
 
-// The slider's value as a randomness, in the precision the model keeps it.
-float sliderRandomness(int value) {
-    return static_cast<float>(value / 100.0);
-}
-
 } // namespace
 
 SketchModel::SketchModel() = default;
@@ -217,6 +212,10 @@ void SketchModel::makeMountain() {
         bottomDropOff_, detailRandomness_, detailLevels_,   stage_ >= 3, numRows_,
         printing_};
     constructTerrain(inputs, rng_, grid_);
+}
+
+float SketchModel::sliderRandomness(int value) {
+    return static_cast<float>(value / 100.0);
 }
 
 void SketchModel::presetDetailRandomness(int value) {

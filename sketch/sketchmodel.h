@@ -65,6 +65,8 @@ public:
     // stage 3 (terrain/terrainconstruction.h), with the generator reseeded with 1.
     void makeMountain();
     void buildDefaultProfile(PointList& profile) const;
+    // The slider's value 0 to 99 as a randomness, in the precision the model keeps it.
+    static float sliderRandomness(int value);
     // Slider value 0 to 99: the randomness of the current stage (2 or 3), then a rebuild.
     void randomnessChanged(int value);
     // Sets the detail randomness as the stage-3 slider would (value 0 to 99), without a

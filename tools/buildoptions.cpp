@@ -36,7 +36,7 @@ void noteGiven(const CLI::App& app, BuildOptions& options) {
 } // namespace
 
 std::string buildUsageLine() {
-    return "Usage: mondrel-build [options] CURVE.c2d OUTPUT.grd";
+    return "Usage: mondrel-build [options] INPUT OUTPUT.grd";
 }
 
 std::string buildVersion() {
@@ -46,12 +46,21 @@ std::string buildVersion() {
 std::string buildUsage() {
     return buildUsageLine() +
            "\n"
-           "Builds the terrain of a curve file as Mondrel does and writes it as a .grd grid.\n"
-           "OUTPUT \"-\" writes the grid to standard output; progress lines are then silenced.\n"
+           "Builds the terrain of a curve file or a project as Mondrel does and writes it as a\n"
+           ".grd grid. INPUT is a curve file (.c2d) or a Mondrel project (.mondrel), told apart\n"
+           "by their content. OUTPUT \"-\" writes the grid to standard output; progress lines\n"
+           "are then silenced.\n"
+           "\n"
+           "A project is built at its own stage with its own profiles, randomness and drop-off:\n"
+           "the same grid as \"Save Terrain\" in the window that saved it. The options given\n"
+           "override its settings: --drop-off-steps presses \"Up\" or \"Down\" from its\n"
+           "drop-off, --global-profile and --profile edit its profiles as in stage 1, and\n"
+           "--stage may go on from its stage but not back.\n"
            "\n"
            "Options:\n"
            "  --stage N                  the stage whose terrain is written: 1, 2 or 3 (default "
-           "3)\n"
+           "3,\n"
+           "                             for a project its own stage)\n"
            "  --profile-randomness V     profile randomness slider, 0 to 99, applied in stage 2\n"
            "                             (default 0)\n"
            "  --drop-off-steps K         in stage 2, press \"Up\" K times (K > 0) or \"Down\" -K\n"
@@ -116,10 +125,10 @@ bool parseBuildOptions(const std::vector<std::string>& arguments, BuildOptions& 
     if (options.help || options.version)
         return true;
     if (files.size() != 2) {
-        error = "expected CURVE.c2d and OUTPUT.grd (see --help)";
+        error = "expected INPUT and OUTPUT.grd (see --help)";
         return false;
     }
-    options.curveFile = files[0];
+    options.inputFile = files[0];
     options.outputFile = files[1];
     return true;
 }

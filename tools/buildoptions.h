@@ -11,9 +11,9 @@ struct BuildOptions {
         std::string file;
     };
 
-    std::string curveFile;
-    std::string outputFile; // "-" for standard output
-    int stage = 3;
+    std::string inputFile;     // a curve file or a project
+    std::string outputFile;    // "-" for standard output
+    int stage = 3;             // a project's own stage unless given
     int profileRandomness = 0; // slider value, 0 to 99, applied in stage 2
     int dropOffSteps = 0;      // "Up" presses when positive, "Down" presses when negative
     int detailRandomness = 20; // slider value, 0 to 99, applied in stage 3

@@ -8,6 +8,7 @@
 
 #include "curve/profilepipeline.h"
 #include "printing/printedlines.h"
+#include "project/projectfile.h"
 #include "sketch/curvefile.h"
 #include "sketch/gridexport.h"
 #include "sketch/sketchmodel.h"
@@ -123,25 +124,9 @@ bool outputLooksWritable(const std::string& name, std::string& error) {
     return false;
 }
 
-} // namespace
-
-bool runStagedBuild(const BuildOptions& options, std::string& error) {
-    SketchModel model;
-    // With the grid on standard output nothing else may go there.
-    model.setPrinting(!(options.quiet || options.toStandardOutput()));
-
-    if (!outputLooksWritable(options.outputFile, error))
-        return false;
-    ProfileEdits edits;
-    if (!readProfiles(options, edits, error))
-        return false;
-    if (!model.loadCurve(options.curveFile, error))
-        return false;
-    if (model.curve().empty()) {
-        error = options.curveFile + " holds no curve points";
-        return false;
-    }
-
+// From a curve in stage 0 on, as the window is driven from a freshly drawn or loaded curve.
+bool walkFromCurve(const BuildOptions& options, const ProfileEdits& edits, SketchModel& model,
+                   std::string& error) {
     if (!advance(model, error) || !applyProfiles(options, edits, model, error))
         return false;
     if (options.stage >= 2) {
@@ -158,5 +143,86 @@ bool runStagedBuild(const BuildOptions& options, std::string& error) {
         if (!advance(model, error))
             return false;
     }
+    return true;
+}
+
+SketchState atStage(SketchState state, int stage) {
+    state.stage = stage;
+    return state;
+}
+
+// From a project's state on. The terrain is a function of the state, so the settings the
+// command line gives are put into the state, the profile edits and the drop-off presses made
+// where the window makes them (stages 1 and 2), and the terrain is built at the end.
+bool walkFromProject(const BuildOptions& options, const ProfileEdits& edits, SketchModel& model,
+                     std::string& error) {
+    Project project;
+    if (!readProjectFile(options.inputFile, project, error))
+        return false;
+    SketchState state = project.sketch;
+    const int stage = options.wasGiven("--stage") ? options.stage : state.stage;
+    if (state.stage == 0) {
+        if (!options.wasGiven("--stage")) {
+            error = "the project " + options.inputFile +
+                    " is at stage 0 and holds no terrain yet (give --stage)";
+            return false;
+        }
+        model.restore(state);
+        if (model.curve().empty()) {
+            error = "the project " + options.inputFile + " holds no curve points";
+            return false;
+        }
+        return walkFromCurve(options, edits, model, error);
+    }
+    if (stage < state.stage) {
+        error = "the project " + options.inputFile + " is at stage " + std::to_string(state.stage) +
+                "; --stage " + std::to_string(stage) + " cannot go back";
+        return false;
+    }
+    if (edits.hasGlobal || !edits.columns.empty()) {
+        model.restore(atStage(state, 1));
+        if (!applyProfiles(options, edits, model, error))
+            return false;
+        state = atStage(model.state(), state.stage);
+    }
+    if (stage >= 2 && (options.wasGiven("--profile-randomness") || options.dropOffSteps != 0)) {
+        model.restore(atStage(state, 2));
+        if (options.wasGiven("--profile-randomness"))
+            model.randomnessChanged(options.profileRandomness);
+        for (int press = 0; press < std::abs(options.dropOffSteps); ++press)
+            model.changeBottomDropOff(options.dropOffSteps > 0);
+        state = atStage(model.state(), state.stage);
+    }
+    if (stage == 3 && options.wasGiven("--detail-randomness"))
+        state.detailRandomness = SketchModel::sliderRandomness(options.detailRandomness);
+    model.restore(atStage(state, stage));
+    return true;
+}
+
+} // namespace
+
+bool runStagedBuild(const BuildOptions& options, std::string& error) {
+    SketchModel model;
+    // With the grid on standard output nothing else may go there.
+    model.setPrinting(!(options.quiet || options.toStandardOutput()));
+
+    if (!outputLooksWritable(options.outputFile, error))
+        return false;
+    ProfileEdits edits;
+    if (!readProfiles(options, edits, error))
+        return false;
+    if (looksLikeProjectFile(options.inputFile)) {
+        if (!walkFromProject(options, edits, model, error))
+            return false;
+        return writeOutput(options, model, error);
+    }
+    if (!model.loadCurve(options.inputFile, error))
+        return false;
+    if (model.curve().empty()) {
+        error = options.inputFile + " holds no curve points";
+        return false;
+    }
+    if (!walkFromCurve(options, edits, model, error))
+        return false;
     return writeOutput(options, model, error);
 }

@@ -110,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"profile_without_column", "--profile profile_concave.c2d single_peak.c2d",
                 "--profile", 2},
         Failure{"value_missing", "single_peak.c2d % --stage", "--stage", 2},
-        Failure{"output_missing", "--quiet %", "expected CURVE.c2d and OUTPUT.grd", 2}),
+        Failure{"output_missing", "--quiet %", "expected INPUT and OUTPUT.grd", 2}),
     [](const testing::TestParamInfo<Failure>& param) { return std::string(param.param.what); });
 
 TEST(MondrelBuildFailure, UnwritableOutputIsReportedAndLeavesNothing) {
@@ -171,7 +171,7 @@ TEST(BuildOptions, ReadsEveryOptionInBothSpellings) {
     EXPECT_EQ(options.columnProfiles[0].column, 7);
     EXPECT_EQ(options.columnProfiles[1].file, "b.c2d");
     EXPECT_TRUE(options.quiet);
-    EXPECT_EQ(options.curveFile, "in.c2d");
+    EXPECT_EQ(options.inputFile, "in.c2d");
     EXPECT_TRUE(options.toStandardOutput());
 
     BuildOptions defaults;
