@@ -115,6 +115,8 @@ TEST_F(ProjectTest, OpeningAProjectGivesBackTheWorkAsItWasSaved) {
     EXPECT_TRUE(rowsOf(model().grid()) == grid);
     EXPECT_FALSE(window_->hasUnsavedChanges());
     EXPECT_EQ(window_->editUndoAction->text(), "&Undo Open Project");
+    QTest::qWait(50);
+    saveShot(window_.get(), "project-opened.png");
 
     const QString second = scratch("again.mondrel");
     answerAndTrigger(second, window_->fileSave_ProjectAction);

@@ -116,6 +116,8 @@ TEST_F(UndoTest, UndoingNextGoesBackToTheStageBeforeWithItsCurve) {
     window_->editUndoAction->trigger();
     EXPECT_EQ(window_->currentStage(), 0);
     EXPECT_TRUE(seen() == drawing);
+    QTest::qWait(50);
+    saveShot(window_.get(), "next-undone.png");
     EXPECT_EQ(window_->option1Button->text(), "Process Line");
     // Stage 0 works as before: the view draws again, and "Next" moves on.
     drawMountain();
