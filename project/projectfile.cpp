@@ -105,15 +105,26 @@ public:
         list.reserve(value.size());
         for (std::size_t i = 0; i < value.size(); ++i) {
             const Json& pair = value[i];
-            const std::string point = what + " point " + std::to_string(i);
-            if (!pair.is_array() || pair.size() != 2)
-                throw Refusal(point + " must be an [x, y] pair");
-            list.emplace_back(finiteNumber(pair[0], point), finiteNumber(pair[1], point));
+            const bool good =
+                pair.is_array() && pair.size() == 2 && isFinite(pair[0]) && isFinite(pair[1]);
+            if (!good) // the reason is worked out only for the point that has none
+                checkPoint(pair, what + " point " + std::to_string(i));
+            list.emplace_back(pair[0].get<double>(), pair[1].get<double>());
         }
         return list;
     }
 
 private:
+    static bool isFinite(const Json& value) {
+        return value.is_number() && std::isfinite(value.get<double>());
+    }
+    static void checkPoint(const Json& pair, const std::string& point) {
+        if (!pair.is_array() || pair.size() != 2)
+            throw Refusal(point + " must be an [x, y] pair");
+        finiteNumber(pair[0], point);
+        finiteNumber(pair[1], point);
+    }
+
     long maxPoints_;
     long count_ = 0;
 };
@@ -126,8 +137,8 @@ void checkFormat(const Json& document) {
         throw Refusal(std::string("it is not a Mondrel project (\"format\" is not \"") +
                       projectFormatName + "\")");
     const Json& version = field(document, "version");
-    if (!version.is_number_integer() ||
-        (version.is_number_unsigned() ? version.get<std::uint64_t>() < 1 : true))
+    // Whole numbers from 0 on are read as unsigned, negative ones as signed.
+    if (!version.is_number_unsigned() || version.get<std::uint64_t>() < 1)
         throw Refusal("\"version\" must be a whole number from 1 on");
     if (version.get<std::uint64_t>() > static_cast<std::uint64_t>(projectFormatVersion))
         throw Refusal("it was written by a newer Mondrel (format version " + version.dump() +
