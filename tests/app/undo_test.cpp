@@ -130,20 +130,6 @@ TEST_F(UndoTest, UndoingNextGoesBackToTheStageBeforeWithItsCurve) {
     EXPECT_EQ(window_->currentStage(), 2);
 }
 
-TEST_F(UndoTest, KeyboardShortcutsUndoAndRedo) {
-    goToStage(2);
-    const Seen before = seen();
-    click(window_->option1Button);
-    const Seen raised = seen();
-    QTest::keyClick(window_.get(), Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_TRUE(seen() == before);
-    QTest::keyClick(window_.get(), Qt::Key_Y, Qt::ControlModifier);
-    EXPECT_TRUE(seen() == raised);
-    QTest::keyClick(window_.get(), Qt::Key_Z, Qt::ControlModifier);
-    QTest::keyClick(window_.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_TRUE(seen() == raised);
-}
-
 TEST_F(UndoTest, AHundredStepsAreKept) {
     goToStage(2);
     const Seen start = seen();

@@ -1,5 +1,4 @@
-// The model's state as a value: restoring it rebuilds the same terrain, and a series of
-// states shares what did not change.
+// A series of model states shares what did not change, so an undo step costs what it changed.
 #include <gtest/gtest.h>
 
 #include "modeltesting.h"
@@ -8,21 +7,6 @@ using modeltesting::drawCurve;
 using modeltesting::quietModel;
 
 namespace {
-
-using Grid = std::vector<SketchModel::PointList>;
-
-bool sameGrid(const Grid& a, const Grid& b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i].size() != b[i].size())
-            return false;
-        for (std::size_t j = 0; j < a[i].size(); ++j)
-            if (a[i][j][0] != b[i][j][0] || a[i][j][1] != b[i][j][1])
-                return false;
-    }
-    return true;
-}
 
 SketchModel::PointList steepProfile() {
     SketchModel::PointList profile;
@@ -38,41 +22,6 @@ SketchModel mountain(int columns) {
 }
 
 } // namespace
-
-TEST(SketchState, RestoringAStateRebuildsTheSameTerrainInEveryStage) {
-    SketchModel model = mountain(600);
-    std::vector<std::pair<SketchState, Grid>> taken;
-    taken.emplace_back(model.state(), model.grid());
-    model.next();
-    model.selectProfile(12);
-    SketchModel::PointList handedOut;
-    model.getProfile(handedOut);
-    model.receiveProfileChange(steepProfile());
-    taken.emplace_back(model.state(), model.grid());
-    model.next();
-    model.randomnessChanged(37);
-    model.changeBottomDropOff(false);
-    taken.emplace_back(model.state(), model.grid());
-    model.next();
-    model.randomnessChanged(63);
-    taken.emplace_back(model.state(), model.grid());
-
-    for (const auto& [state, grid] : taken) {
-        SketchModel restored = quietModel();
-        restored.restore(state);
-        EXPECT_EQ(restored.stage(), state.stage);
-        EXPECT_TRUE(sameGrid(restored.grid(), grid)) << "stage " << state.stage;
-        EXPECT_TRUE(restored.state().sameTerrainInputs(state)) << "stage " << state.stage;
-        EXPECT_EQ(restored.currentProfile(), state.stage == 0 ? -1 : 12);
-    }
-
-    // Going back to stage 0 gives back the curve as drawn, without a terrain.
-    model.restore(taken.front().first);
-    EXPECT_EQ(model.stage(), 0);
-    EXPECT_EQ(model.curve().size(), 600u);
-    EXPECT_TRUE(model.grid().empty());
-    EXPECT_TRUE(model.detailLevels().empty());
-}
 
 TEST(SketchState, ASeriesOfStatesHoldsOneCopyOfWhatDidNotChange) {
     SketchModel model = mountain(3840);
