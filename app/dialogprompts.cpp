@@ -8,6 +8,20 @@ void DialogPrompts::inform(const QString& text) {
     QMessageBox::information(parent_, QStringLiteral("Mondrel"), text, QMessageBox::Ok);
 }
 
+UserPrompts::UnsavedChoice DialogPrompts::askAboutUnsavedChanges(const QString& text) {
+    const QMessageBox::StandardButton answer = QMessageBox::question(
+        parent_, QStringLiteral("Mondrel"), text,
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    switch (answer) {
+    case QMessageBox::Save:
+        return UnsavedChoice::save;
+    case QMessageBox::Discard:
+        return UnsavedChoice::discard;
+    default:
+        return UnsavedChoice::cancel;
+    }
+}
+
 QString DialogPrompts::openFileName(const QString& caption, const QString& filter,
                                     const QString& start) {
     return runFileDialog(caption, filter, start, QFileDialog::ExistingFile);

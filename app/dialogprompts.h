@@ -15,6 +15,7 @@ public:
                          const QString& start) override;
     QString saveFileName(const QString& caption, const QString& filter,
                          const QString& start) override;
+    UnsavedChoice askAboutUnsavedChanges(const QString& text) override;
 
 private:
     QString runFileDialog(const QString& caption, const QString& filter, const QString& start,

@@ -9,9 +9,10 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
-#include <cstdio>
 
 #include "app/dialogprompts.h"
+#include "app/sketchhistory.h"
+#include "printing/printedlines.h"
 #include "profile/profileeditor.h"
 #include "sketch/glsketch.h"
 
@@ -22,9 +23,11 @@ MondrelMainWindow::MondrelMainWindow(QWidget* parent, const char* name, Qt::Wind
 
     buildWidgets();
     buildMenu();
+    buildProjectAndEditMenus();
     languageChange();
     resize(QSize(856, 756).expandedTo(minimumSizeHint()));
     makeConnections();
+    connectProjectAndEditMenus();
     init();
 }
 
@@ -134,7 +137,8 @@ void MondrelMainWindow::languageChange() {
 }
 
 void MondrelMainWindow::makeConnections() {
-    connect(fileClose_CurveAction, &QAction::triggered, gLSketch1, &GLSketch::clearCurve);
+    // Through the window, so that closing the curve is a step of the undo history.
+    connect(fileClose_CurveAction, &QAction::triggered, this, &MondrelMainWindow::closeCurve);
     connect(fileOpen_CurveAction, &QAction::triggered, this, &MondrelMainWindow::loadCurveFile);
     connect(fileOpen_ImageAction, &QAction::triggered, this, &MondrelMainWindow::openImage);
     connect(fileSave_CurveAction, &QAction::triggered, this, &MondrelMainWindow::saveCurveFile);
@@ -168,6 +172,7 @@ void MondrelMainWindow::init() {
 void MondrelMainWindow::nextPressed() {
     QString message;
     if (gLSketch1->checkStage(message)) {
+        const SketchState before = gLSketch1->model().state();
         gLSketch1->next();
         resetUI();
         ++stage;
@@ -184,10 +189,11 @@ void MondrelMainWindow::nextPressed() {
         default:
             break;
         }
+        recordModelStep(tr("Next"), before);
     } else {
         prompts_->inform(message);
     }
-    std::printf("Now at stage %i\n", stage);
+    printLine("Now at stage %i\n", stage);
 }
 
 void MondrelMainWindow::resetUI() {
@@ -231,10 +237,10 @@ void MondrelMainWindow::refineRows() {
 }
 
 void MondrelMainWindow::optionButton1Clicked() {
-    std::printf("Option button one clicked!\n");
+    printLine("Option button one clicked!\n");
     switch (stage) {
     case 0:
-        gLSketch1->processLine();
+        runModelStep(tr("Process Line"), [this] { gLSketch1->processLine(); });
         break;
     case 1: {
         std::vector<gmVector2> profile;
@@ -243,7 +249,7 @@ void MondrelMainWindow::optionButton1Clicked() {
         break;
     }
     case 2:
-        gLSketch1->changeBottomDropOff(true);
+        runModelStep(tr("Drop-Off Up"), [this] { gLSketch1->changeBottomDropOff(true); });
         break;
     default:
         break;
@@ -251,10 +257,10 @@ void MondrelMainWindow::optionButton1Clicked() {
 }
 
 void MondrelMainWindow::optionButton2Clicked() {
-    std::printf("Option button two clicked\n");
+    printLine("Option button two clicked\n");
     switch (stage) {
     case 0:
-        gLSketch1->clearCurve();
+        runModelStep(tr("Clear Curve"), [this] { gLSketch1->clearCurve(); });
         break;
     case 1: {
         std::vector<gmVector2> profile;
@@ -263,7 +269,7 @@ void MondrelMainWindow::optionButton2Clicked() {
         break;
     }
     case 2:
-        gLSketch1->changeBottomDropOff(false);
+        runModelStep(tr("Drop-Off Down"), [this] { gLSketch1->changeBottomDropOff(false); });
         break;
     default:
         break;
@@ -277,11 +283,13 @@ void MondrelMainWindow::openProfileEditor(const std::vector<gmVector2>& profile)
 
 void MondrelMainWindow::resetButtonClicked() {
     if (stage == 1)
-        gLSketch1->deleteCurrentProfile();
+        runModelStep(tr("Delete Selected Profile"), [this] { gLSketch1->deleteCurrentProfile(); });
 }
 
 void MondrelMainWindow::updateProfile(std::vector<gmVector2> profile) {
-    emit updateTerrainProfile(profile);
+    const QString step =
+        profiler && profiler->isCancelling() ? tr("Cancel Profile Edit") : tr("Profile Edit");
+    runModelStep(step, [&] { emit updateTerrainProfile(profile); });
 }
 
 void MondrelMainWindow::profileSelected(bool selected) {
@@ -294,8 +302,12 @@ void MondrelMainWindow::profileSelected(bool selected) {
 
 void MondrelMainWindow::sliderMoved(int value) {
     if (stage == 2 || stage == 3) {
-        gLSketch1->randomnessChanged(value);
-        std::printf("Randomness changed being called\n");
+        // A drag becomes one step when it ends; a move made without a drag is one by itself.
+        if (sliderDragging_)
+            gLSketch1->randomnessChanged(value);
+        else
+            runModelStep(tr("Randomness Change"), [&] { gLSketch1->randomnessChanged(value); });
+        printLine("Randomness changed being called\n");
     }
 }
 
@@ -307,7 +319,7 @@ void MondrelMainWindow::loadCurveFile() {
     if (chosen.isEmpty())
         return;
     lastFileName = chosen;
-    emit loadSignal(lastFileName);
+    runModelStep(tr("Open Curve"), [this] { emit loadSignal(lastFileName); });
 }
 
 void MondrelMainWindow::saveCurveFile() {
@@ -332,6 +344,8 @@ void MondrelMainWindow::openImage() {
     emit loadPNGSignal(lastFileName, ok, message);
     if (!ok)
         prompts_->inform(message);
+    else
+        noteBackgroundImage(lastFileName);
 }
 
 void MondrelMainWindow::saveTerrain() {

@@ -2,19 +2,24 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "libgm/gmvec2.h"
+#include "sketch/sketchstate.h"
 
 class GLSketch;
 class QAction;
+class QCloseEvent;
 class QGridLayout;
 class QHBoxLayout;
 class QMenu;
 class QMenuBar;
 class QPushButton;
 class QSlider;
+class QUndoStack;
+class SketchHistory;
 class UserPrompts;
 class profileEditor;
 
@@ -22,7 +27,8 @@ class profileEditor;
 // leads the user through the four stages (0 curve drawing, 1 profile selection, 2 randomness,
 // 3 row refinement), giving the two option buttons and the reset button their meaning per
 // stage, and runs the file dialogs. The sketch view holds the mountain; the window only keeps
-// the stage counter, the selection flag and the last file name.
+// the stage counter, the selection flag and the last file name. Every change of the mountain
+// is a step of the undo history ("&Edit"), and the whole work can be kept in a project file.
 class MondrelMainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -44,6 +50,11 @@ public:
     QAction* fileClose_CurveAction;
     QAction* fileOpen_ImageAction;
     QAction* fileSave_TerrainAction;
+    QAction* fileOpen_ProjectAction;
+    QAction* fileSave_ProjectAction;
+    QMenu* editMenu;
+    QAction* editUndoAction;
+    QAction* editRedoAction;
 
     // Replaces the boxes and file dialogs the window shows (the default asks the user).
     void setPrompts(std::unique_ptr<UserPrompts> prompts);
@@ -52,6 +63,9 @@ public:
     const QString& currentFileName() const { return lastFileName; }
     bool hasSelectedProfile() const { return profileIsSelected; }
     profileEditor* profileDialog() const { return profiler; }
+    QUndoStack* undoStack() const;
+    // Whether the work has changed since it was last saved in or opened from a project.
+    bool hasUnsavedChanges() const;
 
 public slots:
     virtual void loadCurveFile();
@@ -70,6 +84,11 @@ public slots:
     virtual void updateProfile(std::vector<gmVector2> profile);
     virtual void profileSelected(bool selected);
     virtual void sliderMoved(int value);
+    // "File > Open Project..." and "File > Save Project...".
+    void openProject();
+    void saveProject();
+    // "&Close Curve": empties the curve as one undo step.
+    void closeCurve();
 
 signals:
     void saveSignal(QString name);
@@ -79,6 +98,9 @@ signals:
     void updateTerrainProfile(const std::vector<gmVector2>& profile);
 
 protected:
+    // Asks whether to save unsaved changes before the window closes.
+    void closeEvent(QCloseEvent* event) override;
+
     QGridLayout* MondrelMainWindowLayout;
     QHBoxLayout* layout21;
     QHBoxLayout* layout22;
@@ -89,6 +111,9 @@ protected slots:
 private slots:
     // A curve file that could not be read or written is shown, not only printed.
     void reportCurveFileFailure(const QString& message);
+    // A whole drag of the slider is one undo step.
+    void sliderDragStarted();
+    void sliderDragFinished();
 
 private:
     void buildWidgets();
@@ -97,9 +122,32 @@ private:
     void init();
     void openProfileEditor(const std::vector<gmVector2>& profile);
 
+    // ---- Project files and the undo history
+    void buildProjectAndEditMenus();
+    void connectProjectAndEditMenus();
+    // Runs change on the mountain and records it as one undo step named text.
+    void runModelStep(const QString& text, const std::function<void()>& change);
+    // Records the change from before to the model's present state as one undo step.
+    void recordModelStep(const QString& text, const SketchState& before);
+    // Shows a state from the history, keeping the present selection where the grid has it.
+    void showHistoryState(const SketchState& state);
+    // Puts state into the model and gives the controls what its stage has.
+    void showSketchState(const SketchState& state);
+    void showStageControls();
+    bool writeProject();
+    void showProjectImage(const QString& projectFile, const std::string& stored);
+    void noteBackgroundImage(const QString& image);
+
     bool profileIsSelected = false;
     int stage = 0;
     QString lastFileName;
     profileEditor* profiler = nullptr;
     std::unique_ptr<UserPrompts> prompts_;
+
+    std::unique_ptr<SketchHistory> history_;
+    bool sliderDragging_ = false;
+    SketchState sliderDragStart_;
+    // The background image's absolute path; empty while the start-up picture is shown.
+    QString backgroundImage_;
+    bool backgroundChanged_ = false;
 };

@@ -2,7 +2,8 @@
 
 #include <QString>
 
-// Everything the main window asks of the user: the result boxes and the four file dialogs.
+// Everything the main window asks of the user: the result boxes, the file dialogs and whether
+// to save unsaved changes.
 // The window shows them through this seam, so that scripted answers can stand in for a user.
 class UserPrompts {
 public:
@@ -17,4 +18,9 @@ public:
     // The same for a file that may not exist yet.
     virtual QString saveFileName(const QString& caption, const QString& filter,
                                  const QString& start) = 0;
+
+    enum class UnsavedChoice { save, discard, cancel };
+    // A box captioned "Mondrel" with text and the buttons Save, Discard and Cancel; closing the
+    // box counts as Cancel.
+    virtual UnsavedChoice askAboutUnsavedChanges(const QString& text) = 0;
 };

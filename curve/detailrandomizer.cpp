@@ -4,6 +4,8 @@
 #include <cmath>
 #include <utility>
 
+#include "printing/printedlines.h"
+
 namespace {
 
 // One exchange: moves the chunk of s heights starting at source to the best-matching place
@@ -77,8 +79,7 @@ private:
 
 } // namespace
 
-void randomizeDetails(std::vector<gmVector2>& details, float amount, Random15& rng,
-                      std::FILE* log) {
+void randomizeDetails(std::vector<gmVector2>& details, float amount, Random15& rng, bool announce) {
     const int n = static_cast<int>(details.size());
     const int s = static_cast<int>(std::ceil(n / 15.0 - 1.0));
     if (s < 2)
@@ -86,8 +87,8 @@ void randomizeDetails(std::vector<gmVector2>& details, float amount, Random15& r
     // The slider's range; anything outside it (or not a number) moves nothing or everything.
     const float clamped = amount > 0.0f ? std::min(amount, 1.0f) : 0.0f;
     const int m = static_cast<int>(std::ceil((n / static_cast<double>(s)) * clamped));
-    if (log)
-        std::fprintf(log, "moving %i chunks\n", m);
+    if (announce)
+        printLine("moving %i chunks\n", m);
 
     for (int chunk = 0; chunk < m; ++chunk) {
         const int source = rng.next() % (n - s + 1);

@@ -1,20 +1,14 @@
 #include "profile/glsketchprofile.h"
 
+#include "curve/profilepipeline.h"
+#include "printing/printedlines.h"
+#include "sketch/viewgeometry.h"
 #include <GL/glu.h>
 #include <QMouseEvent>
-#include <cstdio>
-
-#include "curve/stroke.h"
-#include "curve/subdivision.h"
-#include "sketch/viewgeometry.h"
 
 namespace {
 
 constexpr int leftButton = 1;
-// A finished stroke is resampled to this many points, then coarsened three times to 51.
-constexpr int resampledPoints = 394;
-constexpr int coarsenings = 3;
-constexpr int shownPoints = 51;
 constexpr size_t strokeReserve = 1000000;
 
 // The unit square with a margin of 0.1 on every side, stretched to the view's shape.
@@ -43,12 +37,12 @@ void GLSketchProfile::setDefaultProfile() {
     for (float x = 0.0f; x <= 1.0f; x += 0.01f)
         profile_.emplace_back(x, 1.0f - x);
     initialProfile_ = profile_;
-    resampleLine(profile_, shownPoints);
+    profileForEditing(profile_);
 }
 
 void GLSketchProfile::setInitialProfile(std::vector<gmVector2> initprof) {
     profile_ = std::move(initprof);
-    resampleLine(profile_, shownPoints);
+    profileForEditing(profile_);
     initialProfile_ = profile_;
     update();
 }
@@ -107,17 +101,13 @@ void GLSketchProfile::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void GLSketchProfile::finishStroke() {
-    cleanupLine(stroke_, viewWidth_);
+    profileFromStroke(stroke_, viewWidth_);
     if (stroke_.empty()) {
         // Drawn wholly left of the box: nothing to make a profile of.
         update();
         return;
     }
-    resampleLine(stroke_, resampledPoints);
-    for (int i = 0; i < coarsenings; ++i)
-        coarsenCurve(stroke_);
-    std::printf("There are %i points\n", static_cast<int>(stroke_.size()));
-    std::fflush(stdout);
+    printLine("There are %i points\n", static_cast<int>(stroke_.size()));
     profile_ = stroke_;
     stroke_.clear();
     update();

@@ -10,7 +10,7 @@ class QMouseEvent;
 // The small view of the profile editor in which one cross-section profile is redrawn with the
 // mouse. A profile is a height function over the unit square: x from 0 to 1 across the
 // section, y the height relative to the silhouette. Each finished stroke becomes the new
-// profile (cleaned, resampled and coarsened to 51 points) and is announced by profileUpdated.
+// profile (see profileFromStroke) and is announced by profileUpdated.
 class GLSketchProfile : public QOpenGLWidget {
     Q_OBJECT
 

@@ -3,9 +3,9 @@
 #include <QGridLayout>
 #include <QKeySequence>
 #include <QPushButton>
-#include <cstdio>
 
 #include "app/mondrelmainwindow.h"
+#include "printing/printedlines.h"
 #include "profile/glsketchprofile.h"
 
 profileEditor::profileEditor(QWidget* parent, const char* name, bool modal, Qt::WindowFlags fl)
@@ -55,7 +55,7 @@ void profileEditor::languageChange() {
 }
 
 void profileEditor::init() {
-    std::printf(isModal() ? "Modal\n" : "Not Modal\n");
+    printLine(isModal() ? "Modal\n" : "Not Modal\n");
 }
 
 void profileEditor::setParentWidget(MondrelMainWindow* owner) {
@@ -73,6 +73,8 @@ void profileEditor::profileChanged(std::vector<gmVector2> profile) {
 }
 
 void profileEditor::cancelClicked() {
+    cancelling = true;
     emit cancel();
+    cancelling = false;
     close();
 }

@@ -37,6 +37,10 @@ public slots:
     virtual void profileChanged(std::vector<gmVector2> profile);
     virtual void cancelClicked();
 
+public:
+    // Whether the profile arriving at the window now is the one "&Cancel" sends back.
+    bool isCancelling() const { return cancelling; }
+
 signals:
     void cancel();
     void changeProfile(std::vector<gmVector2> profile);
@@ -51,4 +55,5 @@ private:
     void init();
 
     MondrelMainWindow* ownerWindow = nullptr;
+    bool cancelling = false;
 };

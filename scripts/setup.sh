@@ -7,7 +7,9 @@ build=${1:-$top/build}
 shift || true
 
 packages=(g++ make cmake pkg-config qt6-base-dev libqt6opengl6-dev libglu1-mesa-dev libpng-dev
-          libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth clang-format)
+          libgtest-dev libgmock-dev libcli11-dev libbenchmark-dev xvfb xauth clang-format
+          libopenexr-dev nlohmann-json3-dev
+          gdal-bin openexr assimp-utils) # the programs the export tests open their files with
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

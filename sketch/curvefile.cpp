@@ -93,7 +93,7 @@ CurveReadResult readCurveFile(const std::string& name, std::vector<gmVector2>& p
             return refuse(CurveReadResult::notCurveFile, "not a regular file");
         if (S_ISREG(info.st_mode) &&
             static_cast<unsigned long long>(info.st_size) > maxCurveFileBytes)
-            return refuse(CurveReadResult::notCurveFile, tooLarge);
+            return refuse(CurveReadResult::tooLarge, tooLarge);
     }
     std::FILE* file = std::fopen(name.c_str(), "rb");
     if (!file)
@@ -110,7 +110,7 @@ CurveReadResult readCurveFile(const std::string& name, std::vector<gmVector2>& p
         return refuse(CurveReadResult::cannotOpen, "the file cannot be read");
     // The file grew while it was read.
     if (text.size() > maxCurveFileBytes)
-        return refuse(CurveReadResult::notCurveFile, tooLarge);
+        return refuse(CurveReadResult::tooLarge, tooLarge);
     const CurveReadResult result = parseCurveText(text, points, declared);
     if (result != CurveReadResult::ok)
         return refuse(result, "the file does not begin with a point count");

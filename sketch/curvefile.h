@@ -24,6 +24,7 @@ enum class CurveReadResult {
     cannotOpen,   // the file could not be opened or read
     notCurveFile, // the first token is not an integer that fits an int, or the name is a
                   // device or a pipe rather than a file
+    tooLarge,     // the file is larger than maxCurveFileBytes; nothing of it was read
 };
 
 enum class CurveWriteResult {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "printing/printedlines.h"
 #include "sketch/datafiles.h"
 
 namespace {
@@ -65,14 +66,12 @@ GLSketch::~GLSketch() {
 }
 
 void GLSketch::say(const char* format, ...) const {
-    std::FILE* log = model_.log();
-    if (!log)
+    if (!model_.printing())
         return;
-    va_list args;
+    std::va_list args;
     va_start(args, format);
-    std::vfprintf(log, format, args);
+    vprintLine(format, args);
     va_end(args);
-    std::fflush(log);
 }
 
 void GLSketch::updateGL() {
@@ -169,6 +168,26 @@ void GLSketch::randomnessChanged(int value) {
 void GLSketch::changeBottomDropOff(bool up) {
     model_.changeBottomDropOff(up);
     updateGL();
+}
+
+// ---- Restoring a saved or earlier state
+
+void GLSketch::restoreSketch(const SketchState& state) {
+    model_.restore(state);
+    updateGL();
+}
+
+void GLSketch::setViewAngles(float rotX, float rotY) {
+    rotX_ = rotX;
+    rotY_ = rotY;
+    updateGL();
+}
+
+bool GLSketch::showStartupImage() {
+    bool ok = false;
+    QString message;
+    loadPNG(QString::fromLatin1(startupImage), ok, message);
+    return ok;
 }
 
 // ---- Background image

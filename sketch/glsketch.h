@@ -40,6 +40,13 @@ public:
     // opaque surface included, as the view once drew it: the same frames, only slower. For
     // measuring and checking the drawing that confines them to the lines and the box.
     void setLineStateOnWholeTerrain(bool on) { lineStateOnWholeTerrain_ = on; }
+    // ---- Restoring a saved or earlier state
+    // Hands the model state back to the model (which rebuilds the terrain) and repaints.
+    void restoreSketch(const SketchState& state);
+    // Turns the view to the given angles in degrees.
+    void setViewAngles(float rotX, float rotY);
+    // Shows the start-up picture again; false when it cannot be loaded (the picture stays).
+    bool showStartupImage();
 
     // The matrices the terrain pass draws with and picking unprojects with.
     Matrix4 projectionMatrix() const;

@@ -4,16 +4,14 @@
 #include <cmath>
 #include <cstdarg>
 #include <limits>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
-#include "curve/detailrandomizer.h"
+#include "curve/profilepipeline.h"
 #include "curve/stroke.h"
 #include "curve/subdivision.h"
-#include "sketch/clocalescope.h"
+#include "printing/printedlines.h"
 #include "sketch/curvefile.h"
 #include "sketch/gridexport.h"
+#include "terrain/terrainconstruction.h"
 
 namespace {
 
@@ -21,23 +19,11 @@ namespace {
 const int decompositionLevels = 4;
 // A terrain needs at least this many columns (and the view draws nothing smaller).
 const int minimumColumns = 5;
-// Below this magnitude a profile height counts as zero: the previous row can then not be
-// rescaled by it.
-const float zeroProfileHeight = 1e-6f;
 
 // The length coarsenCurve leaves: the odd last point dropped, then halved plus one from 8 on.
 std::size_t coarsenedLength(std::size_t n) {
     const std::size_t even = n - n % 2;
     return even >= 8 ? even / 2 + 1 : even;
-}
-
-// Height of point i of a profile. Profiles normally hold at least numRows points; a shorter
-// one holds its last height, and an empty one is flat at 0.
-double profileHeight(const SketchModel::PointList& profile, int i) {
-    if (profile.empty())
-        return 0.0;
-    const std::size_t at = std::min(static_cast<std::size_t>(i), profile.size() - 1);
-    return profile[at][1];
 }
 
 // The x of a column's point for merging, with the column key saturated so that a curve
@@ -50,63 +36,17 @@ int saturatedInt(double value) {
     return static_cast<int>(value);
 }
 
-// randUnit, rand / 32767 - 0.5, for every value the generator returns. The construction
-// draws once per grid point, and a division each time would cost more than all the rest.
-const double* randUnitTable() {
-    static const std::vector<double> table = [] {
-        std::vector<double> values(static_cast<std::size_t>(Random15::maxValue) + 1);
-        for (std::size_t v = 0; v < values.size(); ++v)
-            values[v] = static_cast<double>(v) / 32767.0 - 0.5;
-        return values;
-    }();
-    return table.data();
-}
-
 } // namespace
-
-// The factors of one column's profile step from row i - 1 to row i, in the precision the
-// construction has always used: the profile heights in single precision, the rest in double.
-struct SketchModel::RowWeights {
-    // Held as float: the profile heights are single precision by definition, and keeping
-    // them in float storage stops the optimiser from carrying their unrounded doubles on.
-    float w;          // profile height at row i
-    float w2;         // profile height at row i - 1
-    double oneMinusW; // 1 - w, the bottom row's share
-    bool rescales;    // whether the previous row can be rescaled by w / w2
-    double noise;     // the noise amplitude per unit of silhouette height
-};
-
-SketchModel::RowWeights SketchModel::rowWeights(float w, float w2) const {
-    const double noise = profileRandomness_ * 0.1;
-    const auto oneMinusW = static_cast<double>(1.0f - w);
-    return RowWeights{w, w2, oneMinusW, std::fabs(w2) >= zeroProfileHeight,
-                      w * noise + oneMinusW * noise * bottomDropOff_};
-}
-
-// The mean of two estimates of the height at row i: the profile's blend of silhouette and
-// bottom, and the previous row rescaled by the profile's change, each plus the bottom's
-// share; then the noise. Where the profile has reached 0 there is nothing to rescale, and the
-// first estimate stands alone.
-double SketchModel::rowHeight(const RowWeights& k, double top, double base, double prev, double r) {
-    double y = k.w * top + k.oneMinusW * base;
-    if (k.rescales) {
-        y = y + (prev / k.w2) * k.w + k.oneMinusW * base;
-        y = y / 2;
-    }
-    return y + r * top * k.noise;
-}
 
 SketchModel::SketchModel() = default;
 
 void SketchModel::say(const char* format, ...) const {
-    if (!log_)
+    if (!printing_)
         return;
-    const CLocaleScope cLocale;
-    va_list arguments;
+    std::va_list arguments;
     va_start(arguments, format);
-    std::vfprintf(log_, format, arguments);
+    vprintLine(format, arguments);
     va_end(arguments);
-    std::fflush(log_);
 }
 
 void SketchModel::setViewSize(int width, int height) {
@@ -149,6 +89,7 @@ void SketchModel::next() {
     say("In next\n");
     ++stage_;
     if (stage_ == 1) {
+        drawnCurve_ = curve_;
         for (int level = 0; level < decompositionLevels; ++level)
             splitOffDetails();
         buildDefaultProfile(globalProfile_);
@@ -235,7 +176,22 @@ void SketchModel::redrawBefore(const PointList& cleaned) {
 
 void SketchModel::clearCurve() {
     stroke_.clear();
-    curve_.clear();
+    replaceCurve(PointList());
+}
+
+// In stage 0 the curve is all there is. Later the silhouette goes with it, and the terrain
+// follows at once: a grid left standing from the old curve would show, and save, a terrain
+// that nothing the model holds describes. The per-column profiles were made for the old
+// curve's columns and go too.
+void SketchModel::replaceCurve(PointList points) {
+    curve_ = std::move(points);
+    if (stage_ == 0)
+        return;
+    drawnCurve_ = curve_;
+    profileIndices_.clear();
+    profiles_.clear();
+    currentProfile_ = -1;
+    makeMountain();
 }
 
 // ---- Construction
@@ -247,153 +203,27 @@ void SketchModel::buildDefaultProfile(PointList& profile) const {
         profile.emplace_back(static_cast<double>(1.0f - t), static_cast<double>(t));
 }
 
-double SketchModel::randUnit() {
-    return rng_.next() / 32767.0 - 0.5;
-}
-
 void SketchModel::makeMountain() {
     rng_.reseed(1);
     say("making new mountain\n");
-    buildFrontAndBottomRows();
     say("\n");
-    for (int i = 1; i < numRows_; ++i)
-        buildRow(i);
-    if (stage_ >= 3)
-        refineRows();
+    const TerrainInputs inputs{
+        curve_,         globalProfile_,    profileIndices_, profiles_,   profileRandomness_,
+        bottomDropOff_, detailRandomness_, detailLevels_,   stage_ >= 3, numRows_,
+        printing_};
+    constructTerrain(inputs, rng_, grid_);
 }
 
-void SketchModel::buildFrontAndBottomRows() {
-    const std::size_t n = curve_.size();
-    // Rows keep their storage from one construction to the next; only their contents go.
-    grid_.resize(static_cast<std::size_t>(numRows_) + 1);
-    for (PointList& row : grid_) {
-        row.clear();
-        row.reserve(n);
-    }
-    PointList& front = grid_.front();
-    PointList& bottom = grid_.back();
-    const double amplitude = n > 0 ? curve_[0][1] : 0.0;
-    for (std::size_t j = 0; j < n; ++j) {
-        front.push_back(curve_[j]);
-        const double r = randUnit();
-        const float v = static_cast<float>(r * amplitude * profileRandomness_ * bottomDropOff_);
-        bottom.emplace_back(curve_[j][0], static_cast<double>(v));
-    }
+float SketchModel::sliderRandomness(int value) {
+    return static_cast<float>(value / 100.0);
 }
 
-// The profile heights (w at row i, w2 at row i - 1) that column j of the row takes.
-void SketchModel::profileWeights(int i, std::size_t j, std::size_t& cursor, float& w,
-                                 float& w2) const {
-    // Columns past the last stored profile take the last one.
-    while (cursor + 1 < profileIndices_.size() && j > profileIndices_[cursor])
-        ++cursor;
-    const PointList& here = profiles_[cursor];
-    if (cursor == 0 || j > profileIndices_[cursor]) {
-        w = static_cast<float>(profileHeight(here, i));
-        w2 = static_cast<float>(profileHeight(here, i - 1));
-        return;
-    }
-    const PointList& before = profiles_[cursor - 1];
-    const float t = static_cast<float>(profileIndices_[cursor] - j) /
-                    static_cast<float>(profileIndices_[cursor] - profileIndices_[cursor - 1]);
-    w = static_cast<float>(t * profileHeight(before, i) + (1.0f - t) * profileHeight(here, i));
-    w2 = static_cast<float>(t * profileHeight(before, i - 1) +
-                            (1.0f - t) * profileHeight(here, i - 1));
-}
-
-void SketchModel::buildRow(int i) {
-    const PointList& front = grid_.front();
-    const PointList& bottom = grid_.back();
-    const PointList& previous = grid_[static_cast<std::size_t>(i) - 1];
-    PointList& row = grid_[static_cast<std::size_t>(i)];
-    const std::size_t n = front.size();
-    const double* const unit = randUnitTable();
-
-    if (profiles_.empty()) {
-        // One profile for the whole row: its weights are worked out once.
-        const RowWeights k = rowWeights(static_cast<float>(profileHeight(globalProfile_, i)),
-                                        static_cast<float>(profileHeight(globalProfile_, i - 1)));
-        if (k.rescales) {
-            blendRescaledRow(front, bottom, previous, k, rng_, row);
-            return;
-        }
-        for (std::size_t j = 0; j < n; ++j) {
-            const double r = unit[rng_.next()];
-            row.emplace_back(front[j][0],
-                             rowHeight(k, front[j][1], bottom[j][1], previous[j][1], r));
-        }
-        return;
-    }
-    std::size_t cursor = 0;
-    for (std::size_t j = 0; j < n; ++j) {
-        float w = 0.0f, w2 = 0.0f;
-        profileWeights(i, j, cursor, w, w2);
-        const RowWeights k = rowWeights(w, w2);
-        const double r = unit[rng_.next()];
-        row.emplace_back(front[j][0], rowHeight(k, front[j][1], bottom[j][1], previous[j][1], r));
-    }
-}
-
-// The rows of one profile that rescale the previous row: rowHeight for every column, with
-// the draws in column order, two columns at a time where the processor offers it. The packed
-// operations are the scalar ones in the same order, so the heights are bit for bit those of
-// rowHeight; the division is what the construction spends most of its time on.
-void SketchModel::blendRescaledRow(const PointList& front, const PointList& bottom,
-                                   const PointList& previous, const RowWeights& k,
-                                   Random15& generator, PointList& row) {
-    const std::size_t n = front.size();
-    const double* const unit = randUnitTable();
-    Random15 rng = generator; // a local copy stays in a register
-    row.resize(n);
-    gmVector2* const out = row.data();
-    std::size_t j = 0;
-#if defined(__SSE2__)
-    const __m128d w = _mm_set1_pd(k.w);
-    const __m128d w2 = _mm_set1_pd(k.w2);
-    const __m128d oneMinusW = _mm_set1_pd(k.oneMinusW);
-    const __m128d noise = _mm_set1_pd(k.noise);
-    const __m128d half = _mm_set1_pd(0.5); // y * 0.5 is exactly y / 2
-    for (; j + 1 < n; j += 2) {
-        const double r0 = unit[rng.next()];
-        const double r1 = unit[rng.next()];
-        const __m128d front0 = _mm_loadu_pd(&front[j][0]);
-        const __m128d front1 = _mm_loadu_pd(&front[j + 1][0]);
-        const __m128d top = _mm_unpackhi_pd(front0, front1);
-        const __m128d base =
-            _mm_unpackhi_pd(_mm_loadu_pd(&bottom[j][0]), _mm_loadu_pd(&bottom[j + 1][0]));
-        const __m128d prev =
-            _mm_unpackhi_pd(_mm_loadu_pd(&previous[j][0]), _mm_loadu_pd(&previous[j + 1][0]));
-        __m128d y = _mm_add_pd(_mm_mul_pd(w, top), _mm_mul_pd(oneMinusW, base));
-        y = _mm_add_pd(_mm_add_pd(y, _mm_mul_pd(_mm_div_pd(prev, w2), w)),
-                       _mm_mul_pd(oneMinusW, base));
-        y = _mm_mul_pd(y, half);
-        y = _mm_add_pd(y, _mm_mul_pd(_mm_mul_pd(_mm_set_pd(r1, r0), top), noise));
-        // Each point takes its column's x and the new height.
-        _mm_storeu_pd(&out[j][0], _mm_unpacklo_pd(front0, y));
-        _mm_storeu_pd(&out[j + 1][0], _mm_shuffle_pd(front1, y, 2));
-    }
-#endif
-    for (; j < n; ++j) {
-        const double r = unit[rng.next()];
-        out[j] = gmVector2(front[j][0], rowHeight(k, front[j][1], bottom[j][1], previous[j][1], r));
-    }
-    generator = rng;
-}
-
-void SketchModel::refineRows() {
-    const std::size_t levels = detailLevels_.size();
-    for (std::size_t level = 1; level < levels; ++level) {
-        for (std::size_t i = 0; i < grid_.size(); ++i) {
-            PointList details = detailLevels_[levels - level];
-            if (i != 0)
-                randomizeDetails(details, detailRandomness_, rng_, log_);
-            refineCurve(grid_[i], details);
-        }
-    }
+void SketchModel::presetDetailRandomness(int value) {
+    detailRandomness_ = sliderRandomness(value);
 }
 
 void SketchModel::randomnessChanged(int value) {
-    const float x = static_cast<float>(value / 100.0);
+    const float x = sliderRandomness(value);
     if (stage_ == 2)
         profileRandomness_ = x;
     else if (stage_ == 3)
@@ -476,8 +306,6 @@ int SketchModel::selectProfile(int column) {
 void SketchModel::getGlobalProfile(PointList& profile) {
     profile = globalProfile_;
     editingGlobalProfile_ = true;
-    profiles_.clear();
-    profileIndices_.clear();
 }
 
 void SketchModel::getProfile(PointList& profile) {
@@ -493,7 +321,7 @@ void SketchModel::getProfile(PointList& profile) {
     // A column that never rises above 0 cannot be normalised; it is handed out as it stands.
     const bool scale = maxHeight > 0.0f;
     for (std::size_t i = 0; i < profile.size(); ++i) {
-        profile[i][0] = static_cast<double>(i) / 51.0;
+        profile[i][0] = static_cast<double>(i) / profilePoints;
         if (scale)
             profile[i][1] = profile[i][1] / maxHeight;
     }
@@ -502,7 +330,10 @@ void SketchModel::getProfile(PointList& profile) {
 
 void SketchModel::receiveProfileChange(const PointList& profile) {
     if (editingGlobalProfile_) {
+        // A global profile replaces every per-column one.
         globalProfile_ = profile;
+        profiles_.clear();
+        profileIndices_.clear();
         makeMountain();
         return;
     }
@@ -563,16 +394,53 @@ void SketchModel::deleteCurrentProfile() {
     makeMountain();
 }
 
+// ---- The whole state
+
+SketchState SketchModel::state() const {
+    SketchState state;
+    state.stage = stage_;
+    state.curve = std::make_shared<const PointList>(curve_);
+    state.silhouette = stage_ == 0 ? state.curve : std::make_shared<const PointList>(drawnCurve_);
+    state.detailLevels = std::make_shared<const std::vector<PointList>>(detailLevels_);
+    state.globalProfile = std::make_shared<const PointList>(globalProfile_);
+    state.profileColumns = std::make_shared<const std::vector<unsigned>>(profileIndices_);
+    state.columnProfiles = std::make_shared<const std::vector<PointList>>(profiles_);
+    state.profileRandomness = profileRandomness_;
+    state.detailRandomness = detailRandomness_;
+    state.bottomDropOff = bottomDropOff_;
+    state.selectedColumn = currentProfile_;
+    return state;
+}
+
+void SketchModel::restore(const SketchState& state) {
+    stage_ = state.stage;
+    curve_ = *state.curve;
+    drawnCurve_ = stage_ == 0 ? PointList() : *state.silhouette;
+    detailLevels_ = *state.detailLevels;
+    globalProfile_ = *state.globalProfile;
+    profileIndices_ = *state.profileColumns;
+    profiles_ = *state.columnProfiles;
+    profileRandomness_ = state.profileRandomness;
+    detailRandomness_ = state.detailRandomness;
+    bottomDropOff_ = state.bottomDropOff;
+    if (stage_ == 0)
+        grid_.clear();
+    else
+        makeMountain();
+    // The selection is a grid column; a column the grid no longer has is no selection.
+    selectProfile(state.selectedColumn);
+}
+
 // ---- Files
 
 bool SketchModel::saveCurve(const std::string& name, std::string& message) {
     say("Saving curve file\n");
-    if (curve_.empty()) {
+    if (silhouette().empty()) {
         say("File not saved, curve size is %i\n", 0);
         message = "File not saved, curve size is 0";
         return false;
     }
-    switch (writeCurveFile(name, curve_)) {
+    switch (writeCurveFile(name, silhouette())) {
     case CurveWriteResult::ok:
         return true;
     case CurveWriteResult::cannotCreate:
@@ -602,9 +470,15 @@ bool SketchModel::loadCurve(const std::string& name, std::string& message) {
         say("*** Error *** %s is not a curve file\n", name.c_str());
         message = "*** Error *** " + name + " is not a curve file";
         return false;
+    case CurveReadResult::tooLarge:
+        say("*** Error *** %s is larger than 256 MiB, the most a curve file may hold\n",
+            name.c_str());
+        message =
+            "*** Error *** " + name + " is larger than 256 MiB, the most a curve file may hold";
+        return false;
     }
     say("%i of %i curve points were found\n", static_cast<int>(points.size()), declared);
-    curve_ = std::move(points);
+    replaceCurve(std::move(points));
     return true;
 }
 

@@ -1,18 +1,18 @@
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "curve/random15.h"
 #include "libgm/gmvec2.h"
+#include "sketch/sketchstate.h"
 
 // The mountain model behind the sketch view: the stroke being drawn, the silhouette curve,
 // its detail levels, the terrain grid, the profiles and the randomness settings, led through
 // the four stages (0 curve drawing, 1 profile selection, 2 randomness, 3 row refinement).
 // It knows no widgets and no OpenGL; the sketch view owns one by value, forwards its slots to
-// it and draws what it holds. Progress lines are printed to the log stream (standard output
-// unless told otherwise). Nothing here ever ends the process or shows a dialog: operations
+// it and draws what it holds. Progress lines go out through printLine (printing/printedlines.h)
+// unless printing is switched off. Nothing here ever ends the process or shows a dialog: operations
 // that report to the user return a success flag and a message.
 //
 // Coordinates: stroke and curve points are in view pixels, origin at the bottom left, y up.
@@ -24,9 +24,9 @@ public:
 
     SketchModel();
 
-    // Where progress and diagnostic lines go; nullptr silences them.
-    void setLog(std::FILE* log) { log_ = log; }
-    std::FILE* log() const { return log_; }
+    // Whether this model prints its progress and diagnostic lines (through printLine).
+    void setPrinting(bool on) { printing_ = on; }
+    bool printing() const { return printing_; }
 
     // The view's size in pixels, told by the view whenever it is resized. Mouse y is flipped
     // with the height; the column key of the curve merge uses the width.
@@ -52,7 +52,8 @@ public:
     void extendStroke(int x, int y); // move and release
     // Cleans the stroke and merges it into the curve; then empties the stroke.
     void processLine();
-    // Empties stroke and curve; stage, grid, details and profiles stay.
+    // Empties stroke and curve. From stage 1 on the silhouette goes with them and the
+    // terrain is rebuilt at once (see replaceCurve).
     void clearCurve();
     // Reverses a right-to-left stroke and regularises it to one point per pixel column.
     static void cleanStroke(PointList& points);
@@ -60,10 +61,18 @@ public:
     int columnKey(double x) const;
 
     // ---- Construction
+    // Rebuilds the grid from the curve, the profiles and the randomness settings, refined in
+    // stage 3 (terrain/terrainconstruction.h), with the generator reseeded with 1.
     void makeMountain();
     void buildDefaultProfile(PointList& profile) const;
+    // The slider's value 0 to 99 as a randomness, in the precision the model keeps it.
+    static float sliderRandomness(int value);
     // Slider value 0 to 99: the randomness of the current stage (2 or 3), then a rebuild.
     void randomnessChanged(int value);
+    // Sets the detail randomness as the stage-3 slider would (value 0 to 99), without a
+    // rebuild: the next construction uses it. Lets a build reach stage 3 at a chosen value
+    // with one construction instead of two.
+    void presetDetailRandomness(int value);
     // "Up" (true) or "Down" (false) by 0.05, then a rebuild.
     void changeBottomDropOff(bool up);
     // One step of the decomposition and its inverse; the grid is not rebuilt.
@@ -83,6 +92,9 @@ public:
     // The number of grid columns (the length of row 0), 0 without a grid.
     int gridColumns() const;
     int currentProfile() const { return currentProfile_; }
+    // Hands out the global profile and makes the next profile received the global one. The
+    // per-column profiles stay until that profile comes back, so the terrain always shows
+    // what the model holds.
     void getGlobalProfile(PointList& profile);
     void getProfile(PointList& profile);
     void receiveProfileChange(const PointList& profile);
@@ -90,13 +102,26 @@ public:
 
     // ---- Files. Each returns true on success; on failure message says why (the printed
     // line without its line end) and nothing of the model or of an existing file changed.
+    // saveCurve writes the silhouette as drawn, in every stage. loadCurve replaces the curve;
+    // from stage 1 on it replaces the silhouette too (see replaceCurve).
     bool saveCurve(const std::string& name, std::string& message);
     bool loadCurve(const std::string& name, std::string& message);
     bool exportGRD(const std::string& name, std::string& message) const;
 
+    // ---- The whole state as a value (sketch/sketchstate.h)
+    // Everything the terrain is built from, and the selection.
+    SketchState state() const;
+    // Takes over every input of the terrain and the selection from state and rebuilds the
+    // terrain from them (from stage 1 on; before that there is none). A selection outside
+    // the rebuilt grid is cleared. The stroke being drawn and the editing flag stay.
+    void restore(const SketchState& state);
+
     // ---- Read access for drawing and tests
     const PointList& stroke() const { return stroke_; }
     const PointList& curve() const { return curve_; }
+    // The silhouette as drawn: the curve in stage 0, afterwards the curve as it was when
+    // stage 0 was left.
+    const PointList& silhouette() const { return stage_ == 0 ? curve_ : drawnCurve_; }
     const std::vector<PointList>& detailLevels() const { return detailLevels_; }
     const std::vector<PointList>& grid() const { return grid_; }
     const PointList& globalProfile() const { return globalProfile_; }
@@ -111,17 +136,7 @@ private:
     void redrawFrom(const PointList& cleaned);
     void redrawBefore(const PointList& cleaned);
     void splitOffDetails();
-    double randUnit();
-    void buildFrontAndBottomRows();
-    void buildRow(int i);
-    struct RowWeights;
-    RowWeights rowWeights(float w, float w2) const;
-    static double rowHeight(const RowWeights& k, double top, double base, double prev, double r);
-    static void blendRescaledRow(const PointList& front, const PointList& bottom,
-                                 const PointList& previous, const RowWeights& k,
-                                 Random15& generator, PointList& row);
-    void profileWeights(int i, std::size_t j, std::size_t& cursor, float& w, float& w2) const;
-    void refineRows();
+    void replaceCurve(PointList points);
     bool storeColumnProfile(unsigned c, const PointList& profile);
 
     void say(const char* format, ...) const
@@ -130,12 +145,13 @@ private:
 #endif
         ;
 
-    std::FILE* log_ = stdout;
+    bool printing_ = true;
     int viewWidth_ = 0;
     int viewHeight_ = 0;
 
     PointList stroke_;
     PointList curve_;
+    PointList drawnCurve_; // from stage 1 on: the curve as stage 0 left it
     std::vector<PointList> detailLevels_;
     std::vector<PointList> grid_;
     int stage_ = 0;

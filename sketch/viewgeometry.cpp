@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "libgm/gmvec3.h"
+
 Matrix4 Matrix4::identity() {
     Matrix4 r{};
     r.m[0] = r.m[5] = r.m[10] = r.m[15] = 1.0;
@@ -112,16 +114,8 @@ namespace {
 
 using Grid = std::vector<std::vector<gmVector2>>;
 
-struct Vec3 {
-    double x, y, z;
-};
-
-Vec3 operator-(const TerrainPoint& a, const TerrainPoint& b) {
-    return {a.x - b.x, a.y - b.y, a.z - b.z};
-}
-
-Vec3 cross(const Vec3& a, const Vec3& b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+gmVector3 toVector(const TerrainPoint& p) {
+    return gmVector3(p.x, p.y, p.z);
 }
 
 void append(std::vector<float>& out, double x, double y, double z) {
@@ -134,22 +128,24 @@ void append(std::vector<float>& out, const TerrainPoint& p) {
     append(out, p.x, p.y, p.z);
 }
 
+void append(std::vector<float>& out, const gmVector3& v) {
+    append(out, v[0], v[1], v[2]);
+}
+
 double gridSpacing(const Grid& grid) {
     return grid[0][1][0] - grid[0][0][0];
 }
 
-void setFirstPairNormal(std::vector<float>& normals, const Vec3& n) {
-    for (size_t k = 0; k < 2; ++k) {
-        normals[k * 3 + 0] = static_cast<float>(n.x);
-        normals[k * 3 + 1] = static_cast<float>(n.y);
-        normals[k * 3 + 2] = static_cast<float>(n.z);
-    }
+void setFirstPairNormal(std::vector<float>& normals, const gmVector3& n) {
+    for (size_t k = 0; k < 2; ++k)
+        for (int axis = 0; axis < 3; ++axis)
+            normals[k * 3 + static_cast<size_t>(axis)] = static_cast<float>(n[axis]);
 }
 
 // One strip between rows r and r + 1. Its first pair carries lastNormal, the last normal
 // issued before it; the first strip has none before it and takes its own first normal.
 // lastNormal becomes this strip's last normal.
-void buildStrip(const Grid& grid, int r, double s, TerrainMesh& mesh, Vec3& lastNormal) {
+void buildStrip(const Grid& grid, int r, double s, TerrainMesh& mesh, gmVector3& lastNormal) {
     const size_t columns = static_cast<size_t>(mesh.columns);
     std::vector<float> vertices;
     std::vector<float> normals(6);
@@ -158,17 +154,17 @@ void buildStrip(const Grid& grid, int r, double s, TerrainMesh& mesh, Vec3& last
     append(vertices, terrainPoint(grid, r, 0, s));
     append(vertices, terrainPoint(grid, r + 1, 0, s));
     for (int c = 1; c < mesh.columns; ++c) {
-        const TerrainPoint a = terrainPoint(grid, r, c, s);
-        const TerrainPoint b = terrainPoint(grid, r, c - 1, s);
-        const TerrainPoint d = terrainPoint(grid, r + 1, c - 1, s);
-        const TerrainPoint e = terrainPoint(grid, r + 1, c, s);
-        const Vec3 na = cross(b - a, d - a);
-        const Vec3 ne = cross(d - a, e - a);
+        const gmVector3 a = toVector(terrainPoint(grid, r, c, s));
+        const gmVector3 b = toVector(terrainPoint(grid, r, c - 1, s));
+        const gmVector3 d = toVector(terrainPoint(grid, r + 1, c - 1, s));
+        const gmVector3 e = toVector(terrainPoint(grid, r + 1, c, s));
+        const gmVector3 na = cross(b - a, d - a);
+        const gmVector3 ne = cross(d - a, e - a);
         if (c == 1)
             setFirstPairNormal(normals, r == 0 ? na : lastNormal);
-        append(normals, na.x, na.y, na.z);
+        append(normals, na);
         append(vertices, a);
-        append(normals, ne.x, ne.y, ne.z);
+        append(normals, ne);
         append(vertices, e);
         lastNormal = ne;
     }
@@ -191,7 +187,7 @@ TerrainMesh buildTerrainMesh(const Grid& grid) {
     const double s = gridSpacing(grid);
     mesh.spacing = s;
 
-    Vec3 lastNormal{0.0, 0.0, 1.0};
+    gmVector3 lastNormal(0.0, 0.0, 1.0);
     for (int r = 0; r + 1 < mesh.rows; ++r)
         buildStrip(grid, r, s, mesh, lastNormal);
 

@@ -1,67 +1,66 @@
 #include "tools/buildoptions.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
+#include <CLI/CLI.hpp>
+#include <algorithm>
+
+#ifndef MONDREL_VERSION
+#define MONDREL_VERSION "unknown"
+#endif
 
 namespace {
 
 const int maxDropOffSteps = 100;
 
-// A whole decimal number filling the text, within [low, high].
-bool parseInt(const std::string& text, int low, int high, int& value) {
-    if (text.empty())
-        return false;
-    char* stop = nullptr;
-    errno = 0;
-    const long parsed = std::strtol(text.c_str(), &stop, 10);
-    if (*stop != '\0' || errno == ERANGE || parsed < low || parsed > high)
-        return false;
-    value = static_cast<int>(parsed);
-    return true;
-}
-
-bool parseColumnProfile(const std::string& text, BuildOptions::ColumnProfile& profile) {
+// "COLUMN:FILE", the column a whole decimal number of at least 0.
+std::string parseColumnProfile(const std::string& text, BuildOptions::ColumnProfile& profile) {
     const std::size_t colon = text.find(':');
-    if (colon == std::string::npos || colon + 1 == text.size())
-        return false;
+    const std::string column = text.substr(0, colon == std::string::npos ? 0 : colon);
+    const bool digits =
+        !column.empty() && column.size() <= 9 &&
+        std::all_of(column.begin(), column.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (colon == std::string::npos || colon + 1 == text.size() || !digits)
+        return "bad value \"" + text + "\" for --profile: expected COLUMN:FILE.c2d";
+    profile.column = std::stoi(column);
     profile.file = text.substr(colon + 1);
-    return parseInt(text.substr(0, colon), 0, INT_MAX, profile.column);
+    return {};
 }
 
-class ArgumentReader {
-public:
-    explicit ArgumentReader(const std::vector<std::string>& arguments) : arguments_(arguments) {}
-
-    bool done() const { return at_ >= arguments_.size(); }
-    const std::string& take() { return arguments_[at_++]; }
-    // The value of an option, given as "--name value" or "--name=value".
-    bool value(const std::string& inlineValue, bool hasInline, std::string& result) {
-        if (hasInline) {
-            result = inlineValue;
-            return true;
-        }
-        if (done())
-            return false;
-        result = take();
-        return true;
+// The option names of every option the command line used.
+void noteGiven(const CLI::App& app, BuildOptions& options) {
+    for (const CLI::Option* option : app.get_options()) {
+        if (option->count() > 0 && !option->get_lnames().empty())
+            options.given.insert("--" + option->get_lnames().front());
     }
-
-private:
-    const std::vector<std::string>& arguments_;
-    std::size_t at_ = 0;
-};
+}
 
 } // namespace
 
+std::string buildUsageLine() {
+    return "Usage: mondrel-build [options] INPUT OUTPUT.grd";
+}
+
+std::string buildVersion() {
+    return std::string("mondrel-build ") + MONDREL_VERSION + "\n";
+}
+
 std::string buildUsage() {
-    return "Usage: mondrel-build [options] CURVE.c2d OUTPUT.grd\n"
-           "Builds the terrain of a curve file as Mondrel does and writes it as a .grd grid.\n"
-           "OUTPUT \"-\" writes the grid to standard output; progress lines are then silenced.\n"
+    return buildUsageLine() +
+           "\n"
+           "Builds the terrain of a curve file or a project as Mondrel does and writes it as a\n"
+           ".grd grid. INPUT is a curve file (.c2d) or a Mondrel project (.mondrel), told apart\n"
+           "by their content. OUTPUT \"-\" writes the grid to standard output; progress lines\n"
+           "are then silenced.\n"
+           "\n"
+           "A project is built at its own stage with its own profiles, randomness and drop-off:\n"
+           "the same grid as \"Save Terrain\" in the window that saved it. The options given\n"
+           "override its settings: --drop-off-steps presses \"Up\" or \"Down\" from its\n"
+           "drop-off, --global-profile and --profile edit its profiles as in stage 1, and\n"
+           "--stage may go on from its stage but not back.\n"
            "\n"
            "Options:\n"
            "  --stage N                  the stage whose terrain is written: 1, 2 or 3 (default "
-           "3)\n"
+           "3,\n"
+           "                             for a project its own stage)\n"
            "  --profile-randomness V     profile randomness slider, 0 to 99, applied in stage 2\n"
            "                             (default 0)\n"
            "  --drop-off-steps K         in stage 2, press \"Up\" K times (K > 0) or \"Down\" -K\n"
@@ -73,74 +72,63 @@ std::string buildUsage() {
            "  --profile COLUMN:FILE.c2d  a profile for that grid column, stored in stage 1 after\n"
            "                             the global profile; may be repeated\n"
            "  --quiet                    no progress lines\n"
-           "  --help                     this text\n"
+           "  -h, --help                 this text\n"
+           "  --version                  the program's version\n"
            "\n"
            "Progress lines go to standard output. On failure one line on standard error says\n"
-           "what is wrong, the exit status is 1 and no output file is written.\n";
+           "what is wrong and no output file is written. Exit status: 0 on success, 1 when the\n"
+           "build or the write failed, 2 for a usage error.\n";
 }
 
 bool parseBuildOptions(const std::vector<std::string>& arguments, BuildOptions& options,
                        std::string& error) {
-    ArgumentReader reader(arguments);
+    CLI::App app("mondrel-build", "mondrel-build");
+    // Our own --help text, so that the options read as the manual page does.
+    app.set_help_flag();
+    bool help = false;
+    app.add_flag("-h,--help", help);
+    app.add_flag("--version", options.version);
+    app.add_flag("--quiet", options.quiet);
+    app.add_option("--stage", options.stage)->check(CLI::Range(1, 3));
+    app.add_option("--profile-randomness", options.profileRandomness)->check(CLI::Range(0, 99));
+    app.add_option("--drop-off-steps", options.dropOffSteps)
+        ->check(CLI::Range(-maxDropOffSteps, maxDropOffSteps));
+    app.add_option("--detail-randomness", options.detailRandomness)->check(CLI::Range(0, 99));
+    app.add_option("--global-profile", options.globalProfileFile)
+        ->check([](const std::string& value) {
+            return value.empty() ? std::string("a file name is needed") : std::string();
+        });
+    std::vector<std::string> columnProfiles;
+    app.add_option("--profile", columnProfiles)->allow_extra_args(false);
     std::vector<std::string> files;
-    while (!reader.done()) {
-        const std::string argument = reader.take();
-        if (argument.size() < 3 || argument.compare(0, 2, "--") != 0) {
-            files.push_back(argument); // "-" included
-            continue;
-        }
-        const std::size_t equals = argument.find('=');
-        const std::string name = argument.substr(0, equals);
-        const bool hasInline = equals != std::string::npos;
-        const std::string inlineValue = hasInline ? argument.substr(equals + 1) : std::string();
-        if (name == "--help" || name == "--quiet") {
-            if (hasInline) {
-                error = name + " takes no value";
-                return false;
-            }
-            (name == "--help" ? options.help : options.quiet) = true;
-            continue;
-        }
-        std::string value;
-        const bool known = name == "--stage" || name == "--profile-randomness" ||
-                           name == "--drop-off-steps" || name == "--detail-randomness" ||
-                           name == "--global-profile" || name == "--profile";
-        if (!known) {
-            error = "unknown option " + name + " (see --help)";
-            return false;
-        }
-        if (!reader.value(inlineValue, hasInline, value)) {
-            error = name + " needs a value";
-            return false;
-        }
-        bool good = true;
-        if (name == "--stage")
-            good = parseInt(value, 1, 3, options.stage);
-        else if (name == "--profile-randomness")
-            good = parseInt(value, 0, 99, options.profileRandomness);
-        else if (name == "--drop-off-steps")
-            good = parseInt(value, -maxDropOffSteps, maxDropOffSteps, options.dropOffSteps);
-        else if (name == "--detail-randomness")
-            good = parseInt(value, 0, 99, options.detailRandomness);
-        else if (name == "--global-profile")
-            good = !(options.globalProfileFile = value).empty();
-        else {
-            BuildOptions::ColumnProfile profile;
-            good = parseColumnProfile(value, profile);
-            options.columnProfiles.push_back(profile);
-        }
-        if (!good) {
-            error = "bad value \"" + value + "\" for " + name + " (see --help)";
-            return false;
-        }
-    }
-    if (options.help)
-        return true;
-    if (files.size() != 2) {
-        error = "expected CURVE.c2d and OUTPUT.grd (see --help)";
+    app.add_option("files", files);
+
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ParseError& failure) {
+        error = failure.what();
+        if (error.empty())
+            error = "bad command line";
         return false;
     }
-    options.curveFile = files[0];
+    noteGiven(app, options);
+    options.help = help;
+    for (const std::string& text : columnProfiles) {
+        BuildOptions::ColumnProfile profile;
+        error = parseColumnProfile(text, profile);
+        if (!error.empty())
+            return false;
+        options.columnProfiles.push_back(profile);
+    }
+    if (options.help || options.version)
+        return true;
+    if (files.size() != 2) {
+        error = "expected INPUT and OUTPUT.grd (see --help)";
+        return false;
+    }
+    options.inputFile = files[0];
     options.outputFile = files[1];
     return true;
 }

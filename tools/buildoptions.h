@@ -1,5 +1,6 @@
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -10,9 +11,9 @@ struct BuildOptions {
         std::string file;
     };
 
-    std::string curveFile;
-    std::string outputFile; // "-" for standard output
-    int stage = 3;
+    std::string inputFile;     // a curve file or a project
+    std::string outputFile;    // "-" for standard output
+    int stage = 3;             // a project's own stage unless given
     int profileRandomness = 0; // slider value, 0 to 99, applied in stage 2
     int dropOffSteps = 0;      // "Up" presses when positive, "Down" presses when negative
     int detailRandomness = 20; // slider value, 0 to 99, applied in stage 3
@@ -20,14 +21,24 @@ struct BuildOptions {
     std::vector<ColumnProfile> columnProfiles; // in the order given
     bool quiet = false;
     bool help = false;
+    bool version = false;
+    // The long names of the options given on the command line ("--stage", ...), so that
+    // settings read from elsewhere know which ones the command line overrides.
+    std::set<std::string> given;
 
     bool toStandardOutput() const { return outputFile == "-"; }
+    bool wasGiven(const std::string& option) const { return given.count(option) > 0; }
 };
 
 // The text of --help.
 std::string buildUsage();
+// Its first line, printed after a usage error.
+std::string buildUsageLine();
+// The text of --version.
+std::string buildVersion();
 
 // Parses the arguments after the program name. False with a one-line reason on a bad option,
-// a bad value or a missing file argument; with --help the file arguments may be missing.
+// a bad value or a missing file argument (a usage error); with --help or --version the file
+// arguments may be missing.
 bool parseBuildOptions(const std::vector<std::string>& arguments, BuildOptions& options,
                        std::string& error);

@@ -5,23 +5,35 @@
 #include <vector>
 
 #include "tools/buildoptions.h"
-#include "tools/terrainbuilder.h"
+#include "tools/stagedbuild.h"
+
+namespace {
+
+// Exit statuses: a build or write that failed, and a command line that could not be used.
+const int buildFailed = 1;
+const int usageError = 2;
+
+} // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     BuildOptions options;
     std::string error;
     if (!parseBuildOptions(arguments, options, error)) {
-        std::fprintf(stderr, "mondrel-build: %s\n", error.c_str());
-        return 1;
+        std::fprintf(stderr, "mondrel-build: %s\n%s\n", error.c_str(), buildUsageLine().c_str());
+        return usageError;
     }
     if (options.help) {
         std::fputs(buildUsage().c_str(), stdout);
         return 0;
     }
-    if (!buildTerrain(options, error)) {
+    if (options.version) {
+        std::fputs(buildVersion().c_str(), stdout);
+        return 0;
+    }
+    if (!runStagedBuild(options, error)) {
         std::fprintf(stderr, "mondrel-build: %s\n", error.c_str());
-        return 1;
+        return buildFailed;
     }
     return 0;
 }

@@ -140,7 +140,7 @@ void BM_StageThreeShuffles(benchmark::State& state) {
         for (const Points& level : levels)
             for (int row = 1; row <= 50; ++row) {
                 details = level;
-                randomizeDetails(details, 0.99f, rng, nullptr);
+                randomizeDetails(details, 0.99f, rng, false);
                 benchmark::DoNotOptimize(details.data());
             }
         const double elapsed = secondsOf(start);

@@ -15,7 +15,7 @@ namespace {
 // detail, drawn as one left-to-right stroke.
 SketchModel modelWithCurve(int columns) {
     SketchModel model;
-    model.setLog(nullptr);
+    model.setPrinting(false);
     model.setViewSize(columns, 1000);
     std::uint32_t state = 1;
     double height = 400;

@@ -68,3 +68,21 @@ TEST(DialogPrompts, InformShowsAMondrelBoxWithOneOkButton) {
     });
     prompts.inform("hill.grd was saved successfully.");
 }
+
+TEST(DialogPrompts, UnsavedChangesAreAskedAboutWithSaveDiscardAndCancel) {
+    QWidget window;
+    DialogPrompts prompts(&window);
+    const std::pair<QMessageBox::StandardButton, UserPrompts::UnsavedChoice> answers[] = {
+        {QMessageBox::Save, UserPrompts::UnsavedChoice::save},
+        {QMessageBox::Discard, UserPrompts::UnsavedChoice::discard},
+        {QMessageBox::Cancel, UserPrompts::UnsavedChoice::cancel}};
+    for (const auto& [button, choice] : answers) {
+        whenShown<QMessageBox>([button = button](QMessageBox* box) {
+            EXPECT_EQ(box->windowTitle(), "Mondrel");
+            EXPECT_EQ(box->standardButtons(),
+                      QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+            box->button(button)->click();
+        });
+        EXPECT_EQ(prompts.askAboutUnsavedChanges("Save?"), choice);
+    }
+}

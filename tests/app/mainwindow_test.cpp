@@ -70,15 +70,31 @@ TEST_F(WindowTest, StartsInTheCurveStageWithItsMenuAndControls) {
     EXPECT_LT(w.option1Button->y(), w.resetButton->y());
 
     const QList<QAction*> items = w.MenuBarEditor->actions();
-    ASSERT_EQ(items.size(), 1);
+    ASSERT_EQ(items.size(), 2);
     EXPECT_EQ(items[0]->text(), "&File");
+    EXPECT_EQ(items[1]->text(), "&Edit");
+    // The five curve, image and terrain entries keep their order and have no shortcuts; the
+    // project entries follow after a separator.
     QStringList entries;
+    QList<QKeySequence> shortcuts;
     for (QAction* action : w.fileMenu->actions()) {
-        entries << action->text();
-        EXPECT_TRUE(action->shortcut().isEmpty()) << action->text().toStdString();
+        entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        shortcuts << action->shortcut();
     }
     EXPECT_EQ(entries, QStringList({"&Open Curve", "&Save Curve", "&Close Curve", "Open &Image",
-                                    "Save &Terrain"}));
+                                    "Save &Terrain", "-", "Open &Project...", "Save Pro&ject..."}));
+    ASSERT_EQ(shortcuts.size(), 8);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_TRUE(shortcuts[i].isEmpty()) << entries[i].toStdString();
+    EXPECT_EQ(shortcuts[6], QKeySequence("Ctrl+O"));
+    EXPECT_EQ(shortcuts[7], QKeySequence("Ctrl+S"));
+    EXPECT_EQ(w.editUndoAction->text(), "&Undo");
+    EXPECT_FALSE(w.editUndoAction->isEnabled());
+    EXPECT_EQ(w.editUndoAction->shortcut(), QKeySequence("Ctrl+Z"));
+    EXPECT_EQ(w.editRedoAction->text(), "&Redo");
+    EXPECT_EQ(w.editRedoAction->shortcuts(),
+              QList<QKeySequence>({QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")}));
+    EXPECT_FALSE(w.hasUnsavedChanges());
 
     profileEditor* editor = w.profileDialog();
     ASSERT_NE(editor, nullptr);

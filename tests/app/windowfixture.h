@@ -35,8 +35,15 @@ public:
         return answer({true, caption, filter, start});
     }
 
+    UnsavedChoice askAboutUnsavedChanges(const QString& text) override {
+        unsavedQuestions.append(text);
+        return unsavedChoice;
+    }
+
     QStringList answers;
     QStringList boxes;
+    QStringList unsavedQuestions;
+    UnsavedChoice unsavedChoice = UnsavedChoice::cancel;
     std::vector<FileQuestion> questions;
 
 private:

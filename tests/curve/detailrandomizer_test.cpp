@@ -79,7 +79,7 @@ TEST(RandomizeDetails, ShortListsAndZeroAmountStayPut) {
         const Points original = distinctDetails(n, data);
         Points details = original;
         Random15 rng(1);
-        randomizeDetails(details, amount, rng, nullptr);
+        randomizeDetails(details, amount, rng, false);
         ASSERT_EQ(details.size(), original.size());
         for (std::size_t i = 0; i < details.size(); ++i)
             EXPECT_EQ(details[i][1], original[i][1]) << "n = " << n << ", entry " << i;
@@ -93,7 +93,7 @@ TEST(RandomizeDetails, PermutesHeightsAndKeepsEveryX) {
         const Points original = distinctDetails(n, data);
         Points details = original;
         Random15 rng(1);
-        randomizeDetails(details, 1.0f, rng, nullptr);
+        randomizeDetails(details, 1.0f, rng, false);
         std::vector<double> before, after;
         for (int i = 0; i < n; ++i) {
             EXPECT_EQ(details[i][0], original[i][0]) << "n = " << n << ", entry " << i;
@@ -118,7 +118,7 @@ TEST(RandomizeDetails, MatchesTheCandidateWalk) {
                     d[1] = data.next() % 3;
             Points walked = details;
             Random15 rng(static_cast<std::uint32_t>(n)), walkRng = rng;
-            randomizeDetails(details, amount, rng, nullptr);
+            randomizeDetails(details, amount, rng, false);
             walkedShuffle(walked, amount, walkRng);
             for (int i = 0; i < n; ++i)
                 ASSERT_EQ(details[i][1], walked[i][1]) << "n = " << n << ", entry " << i;
@@ -132,7 +132,7 @@ TEST(RandomizeDetails, OneChunkMovesAsABlock) {
     const Points original = distinctDetails(n, data);
     Points details = original;
     Random15 rng(9);
-    randomizeDetails(details, 0.01f, rng, nullptr); // ceil(16.67 * 0.01) = 1 chunk
+    randomizeDetails(details, 0.01f, rng, false); // ceil(16.67 * 0.01) = 1 chunk
     std::vector<int> moved;
     for (int i = 0; i < n; ++i)
         if (details[i][1] != original[i][1])
@@ -152,9 +152,9 @@ TEST(RandomizeDetails, SameSeedSameResult) {
     const Points original = distinctDetails(300, data);
     Points a = original, b = original, c = original;
     Random15 rngA(1), rngB(1), rngC(2);
-    randomizeDetails(a, 0.7f, rngA, nullptr);
-    randomizeDetails(b, 0.7f, rngB, nullptr);
-    randomizeDetails(c, 0.7f, rngC, nullptr);
+    randomizeDetails(a, 0.7f, rngA, false);
+    randomizeDetails(b, 0.7f, rngB, false);
+    randomizeDetails(c, 0.7f, rngC, false);
     bool differs = false;
     for (std::size_t i = 0; i < original.size(); ++i) {
         EXPECT_EQ(a[i][1], b[i][1]) << i;
@@ -168,7 +168,7 @@ TEST(RandomizeDetails, EqualHeightsStayEqual) {
     for (int i = 0; i < 200; ++i)
         flat.emplace_back(i, 4.25);
     Random15 rng(1);
-    randomizeDetails(flat, 1.0f, rng, nullptr);
+    randomizeDetails(flat, 1.0f, rng, false);
     for (int i = 0; i < 200; ++i) {
         EXPECT_EQ(flat[i][0], i);
         EXPECT_EQ(flat[i][1], 4.25);

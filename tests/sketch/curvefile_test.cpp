@@ -29,10 +29,10 @@ const std::string threePoints = "3 //size\n"
 
 std::string loadPrinting(SketchModel& model, const std::string& file, bool& ok,
                          std::string& message) {
-    model.setLog(stdout);
+    model.setPrinting(true);
     testing::internal::CaptureStdout();
     ok = model.loadCurve(file, message);
-    model.setLog(nullptr);
+    model.setPrinting(false);
     return testing::internal::GetCapturedStdout();
 }
 
@@ -55,7 +55,7 @@ TEST(CurveFile, SavesTheDocumentedLayoutAndLoadsItBack) {
     EXPECT_EQ(model.curve()[2][1], 60.25);
 
     const std::string saved = temporaryPath("saved.c2d");
-    model.setLog(stdout);
+    model.setPrinting(true);
     testing::internal::CaptureStdout();
     EXPECT_TRUE(model.saveCurve(saved, message));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Saving curve file\n");
@@ -79,10 +79,37 @@ TEST(CurveFile, RoundTripKeepsThePointsToSixDecimalsAndSinglePrecision) {
     }
 }
 
+// Regression: after the first "Next" the curve file held the four times coarsened curve
+// (48 of 740 points), and a terrain rebuilt from it had a handful of columns.
+TEST(CurveFile, SavesTheSilhouetteAsDrawnInEveryStageAndALoadReplacesIt) {
+    SketchModel model = modelWithCurve(740);
+    const std::string drawn = temporaryPath("drawn.c2d");
+    std::string message;
+    ASSERT_TRUE(model.saveCurve(drawn, message));
+    for (int stage = 1; stage <= 3; ++stage) {
+        model.next();
+        const std::string later = temporaryPath("later.c2d");
+        ASSERT_TRUE(model.saveCurve(later, message));
+        EXPECT_EQ(readFile(later), readFile(drawn)) << "stage " << stage;
+    }
+
+    const std::string other = temporaryPath("other.c2d");
+    writeFile(other, threePoints);
+    ASSERT_TRUE(model.loadCurve(other, message));
+    EXPECT_EQ(model.stage(), 3);
+    const std::string saved = temporaryPath("saved.c2d");
+    ASSERT_TRUE(model.saveCurve(saved, message));
+    EXPECT_EQ(readFile(saved), threePoints);
+
+    model.clearCurve();
+    EXPECT_FALSE(model.saveCurve(temporaryPath("none.c2d"), message));
+    EXPECT_EQ(message, "File not saved, curve size is 0");
+}
+
 TEST(CurveFile, EmptyCurveIsNotSaved) {
     SketchModel model = quietModel();
     const std::string file = temporaryPath("empty.c2d");
-    model.setLog(stdout);
+    model.setPrinting(true);
     testing::internal::CaptureStdout();
     std::string message;
     EXPECT_FALSE(model.saveCurve(file, message));
@@ -95,7 +122,7 @@ TEST(CurveFile, EmptyCurveIsNotSaved) {
 TEST(CurveFile, SaveIntoAMissingFolderReportsTheOpenFailure) {
     SketchModel model = modelWithCurve(10);
     const std::string file = temporaryPath("no-such-folder") + "/curve.c2d";
-    model.setLog(stdout);
+    model.setPrinting(true);
     testing::internal::CaptureStdout();
     std::string message;
     EXPECT_FALSE(model.saveCurve(file, message));
@@ -111,7 +138,7 @@ TEST(CurveFile, FailedWriteKeepsThePreviousFileAndLeavesNoPartialFile) {
     const std::string file = temporaryPath("full-disk.c2d");
     writeFile(file, threePoints);
     SketchModel model = modelWithCurve(2000); // about 40 kB
-    model.setLog(stdout);
+    model.setPrinting(true);
     bool saved = true;
     std::string message;
     testing::internal::CaptureStdout();
@@ -163,7 +190,7 @@ TEST(CurveFile, AFilePastTheReadingLimitIsRefusedWhole) {
     std::vector<gmVector2> points{{1.0, 2.0}};
     int declared = 7;
     std::string reason;
-    EXPECT_EQ(readCurveFile(big, points, declared, &reason), CurveReadResult::notCurveFile);
+    EXPECT_EQ(readCurveFile(big, points, declared, &reason), CurveReadResult::tooLarge);
     EXPECT_EQ(reason, "the file is larger than 256 MiB, the most a curve file may hold");
     EXPECT_EQ(points.size(), 1u);
     EXPECT_EQ(declared, 7);
@@ -173,6 +200,8 @@ TEST(CurveFile, AFilePastTheReadingLimitIsRefusedWhole) {
     std::string message;
     loadPrinting(model, big, ok, message);
     EXPECT_FALSE(ok);
+    EXPECT_EQ(message,
+              "*** Error *** " + big + " is larger than 256 MiB, the most a curve file may hold");
     EXPECT_EQ(model.curve().size(), 10u);
     std::remove(big.c_str());
 }
@@ -191,19 +220,19 @@ TEST_P(CurveFileReading, LoadsThePointsPresentAndReportsTheCount) {
     const std::string file = temporaryPath("case.c2d");
     writeFile(file, c.text);
     SketchModel model = modelWithCurve(10);
-    model.next(); // the stage and the terrain stay whatever a load brings
-    const std::size_t columns = model.grid()[0].size();
+    model.next(); // the stage stays whatever a load brings; the terrain follows the curve
     bool ok = false;
     std::string message;
     const std::string printed = loadPrinting(model, file, ok, message);
     EXPECT_TRUE(ok);
     EXPECT_EQ(printed, "Loading file\n" + std::to_string(c.found) + " of " +
-                           std::to_string(c.declared) + " curve points were found\n");
+                           std::to_string(c.declared) +
+                           " curve points were found\nmaking new mountain\n\n");
     ASSERT_EQ(model.curve().size(), static_cast<std::size_t>(c.found));
     for (const gmVector2& point : model.curve())
         EXPECT_TRUE(std::isfinite(point[0]) && std::isfinite(point[1]));
     EXPECT_EQ(model.stage(), 1);
-    EXPECT_EQ(model.grid()[0].size(), columns);
+    EXPECT_EQ(model.grid()[0].size(), static_cast<std::size_t>(c.found));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -67,7 +67,7 @@ TEST(GridExport, WritesTheHeaderOneLinePerRowAndAFinalEmptyLine) {
     std::string message = "untouched";
     testing::internal::CaptureStdout();
     SketchModel printing = model;
-    printing.setLog(stdout);
+    printing.setPrinting(true);
     EXPECT_TRUE(printing.exportGRD(file, message));
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "Details file " + file + " has been written successfully\n");

@@ -14,7 +14,7 @@ namespace modeltesting {
 
 SketchModel quietModel() {
     SketchModel model;
-    model.setLog(nullptr);
+    model.setPrinting(false);
     model.setViewSize(viewWidth, viewHeight);
     return model;
 }

@@ -1,10 +1,12 @@
 // The stage machine, the decomposition of the first next() and the terrain construction.
 #include <cmath>
+#include <cstring>
 
 #include <gtest/gtest.h>
 
 #include "curve/subdivision.h"
 #include "modeltesting.h"
+#include "printing/printedlines.h"
 
 using modeltesting::drawCurve;
 using modeltesting::drawCurveOfLength;
@@ -107,7 +109,7 @@ TEST(Stages, CoarsenedColumnsFollowsFourCoarsenings) {
 
 TEST(Stages, NextPrintsItsLinesAndTheFirstOneDecomposes) {
     SketchModel model = modelAtStage(0);
-    model.setLog(stdout);
+    model.setPrinting(true);
     testing::internal::CaptureStdout();
     model.next();
     const std::string printed = testing::internal::GetCapturedStdout();
@@ -187,7 +189,7 @@ TEST(Construction, EqualInputsGiveIdenticalGridsAndSlidersRestoreEarlierTerrains
 
 TEST(Construction, RandomnessIsStoredOnlyInItsStageButAlwaysRebuilds) {
     SketchModel model = modelAtStage(1);
-    model.setLog(stdout);
+    model.setPrinting(true);
     testing::internal::CaptureStdout();
     model.randomnessChanged(40);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "making new mountain\n\n");
@@ -210,13 +212,13 @@ TEST(Construction, RandomnessIsStoredOnlyInItsStageButAlwaysRebuilds) {
 
 TEST(Construction, BottomDropOffStopsAtItsLimits) {
     SketchModel model = modelAtStage(2);
-    model.setLog(stdout);
+    model.setPrinting(true);
     testing::internal::CaptureStdout();
     model.changeBottomDropOff(true);
     const std::string printed = testing::internal::GetCapturedStdout();
     EXPECT_EQ(printed.substr(0, 24), "Bottom drop-off is 0.350");
 
-    model.setLog(nullptr);
+    model.setPrinting(false);
     for (int press = 1; press < 13; ++press)
         model.changeBottomDropOff(true);
     EXPECT_NEAR(model.bottomDropOff(), 0.9500002, 1e-7);
@@ -229,7 +231,7 @@ TEST(Construction, BottomDropOffStopsAtItsLimits) {
     EXPECT_NEAR(lower.bottomDropOff(), 0.0, 1e-8);
     EXPECT_GT(lower.bottomDropOff(), 0.0f);
     const float last = lower.bottomDropOff();
-    lower.setLog(stdout);
+    lower.setPrinting(true);
     testing::internal::CaptureStdout();
     lower.changeBottomDropOff(false);
     EXPECT_EQ(testing::internal::GetCapturedStdout().substr(0, 24), "Bottom drop-off is 0.000");
@@ -244,7 +246,7 @@ TEST(Construction, StageThreeRefinesEveryRowThreeTimes) {
     coarsenCurve(onceCoarsened);
     model.next();
     model.next();
-    model.setLog(stdout);
+    model.setPrinting(true);
     testing::internal::CaptureStdout();
     model.next();
     const std::string printed = testing::internal::GetCapturedStdout();
@@ -372,4 +374,46 @@ TEST(Construction, BuildingBeforeTheFirstNextDoesNotCrash) {
     expectAllFinite(model.grid());
     std::string message;
     EXPECT_FALSE(model.exportGRD(modeltesting::temporaryPath("early.grd"), message));
+}
+
+// Every line of a run arrives at the one sink in the order it was printed, the detail
+// shuffle's lines among the model's own.
+TEST(Construction, OneSinkCarriesAWholeRunInOrder) {
+    SketchModel model = modeltesting::quietModel();
+    modeltesting::drawCurveOfLength(model, 290);
+    model.setPrinting(true);
+    std::string printed;
+    {
+        const PrintCapture capture;
+        model.next();
+        model.next();
+        model.next();
+        printed = capture.text();
+    }
+    const std::string stageTwo = "In next\nfinished next\n";
+    const std::string build = "In next\nmaking new mountain\n\n";
+    ASSERT_EQ(printed.substr(0, build.size()), build);
+    EXPECT_NE(printed.find(stageTwo), std::string::npos);
+    const std::size_t shuffle = printed.find("moving ");
+    EXPECT_GT(shuffle, printed.find(stageTwo));
+    EXPECT_EQ(printed.substr(printed.size() - 14), "finished next\n");
+}
+
+// The builder reaches stage 3 with one construction; the grid must be the one the window
+// gets by entering stage 3 and then moving the slider.
+TEST(Construction, PresetDetailRandomnessGivesTheSliderGrid) {
+    SketchModel slider = modelAtStage(2);
+    SketchModel preset = slider;
+    slider.next();
+    slider.randomnessChanged(63);
+    preset.presetDetailRandomness(63);
+    preset.next();
+    EXPECT_EQ(preset.detailRandomness(), slider.detailRandomness());
+    ASSERT_EQ(preset.grid().size(), slider.grid().size());
+    for (std::size_t r = 0; r < slider.grid().size(); ++r) {
+        const SketchModel::PointList& a = preset.grid()[r];
+        const SketchModel::PointList& b = slider.grid()[r];
+        ASSERT_EQ(a.size(), b.size());
+        ASSERT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(gmVector2)), 0) << "row " << r;
+    }
 }

@@ -48,10 +48,20 @@ TEST(MondrelBuild, HelpDescribesTheOptions) {
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
 }
 
+TEST(MondrelBuild, ShortHelpAndVersion) {
+    const BuildRun shortHelp = runBuild("-h");
+    EXPECT_EQ(shortHelp.status, 0);
+    EXPECT_EQ(shortHelp.out, buildUsage());
+    const BuildRun version = runBuild("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("mondrel-build ", 0), 0u) << version.out;
+}
+
 struct Failure {
     const char* what;
     const char* arguments; // "%" stands for the output file, appended when absent
-    const char* says;      // part of the line on standard error
+    const char* says;      // part of the first line on standard error
+    int status = 1;        // 1: the build failed; 2: a usage error, followed by the usage line
 };
 
 class MondrelBuildFailure : public testing::TestWithParam<Failure> {};
@@ -66,9 +76,12 @@ TEST_P(MondrelBuildFailure, SaysWhatIsWrongOnOneLineAndWritesNothing) {
     else
         arguments.replace(at, 1, quoted(grid));
     const BuildRun run = runBuild(arguments);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(countLines(run.err), 1) << run.err;
+    EXPECT_EQ(run.status, f.status);
+    EXPECT_EQ(countLines(run.err), f.status == 2 ? 2 : 1) << run.err;
     EXPECT_EQ(run.err.rfind("mondrel-build: ", 0), 0u) << run.err;
+    if (f.status == 2) {
+        EXPECT_NE(run.err.find("\n" + buildUsageLine() + "\n"), std::string::npos) << run.err;
+    }
     EXPECT_NE(run.err.find(f.says), std::string::npos) << run.err;
     EXPECT_FALSE(exists(grid));
 }
@@ -84,26 +97,27 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"missing_profile", "--global-profile nothing.c2d single_peak.c2d", "nothing.c2d"},
         Failure{"profile_outside_unit_square", "--profile 3:single_peak.c2d single_peak.c2d",
                 "outside the unit square"},
-        Failure{"bad_option", "--frobnicate single_peak.c2d", "unknown option --frobnicate"},
-        Failure{"stage_out_of_range", "--stage 4 single_peak.c2d", "--stage"},
-        Failure{"stage_not_a_number", "--stage=two single_peak.c2d", "--stage"},
+        Failure{"bad_option", "--frobnicate single_peak.c2d", "--frobnicate", 2},
+        Failure{"stage_out_of_range", "--stage 4 single_peak.c2d", "--stage", 2},
+        Failure{"stage_not_a_number", "--stage=two single_peak.c2d", "--stage", 2},
         Failure{"randomness_out_of_range", "--profile-randomness 100 single_peak.c2d",
-                "--profile-randomness"},
+                "--profile-randomness", 2},
         Failure{"detail_randomness_negative", "--detail-randomness -1 single_peak.c2d",
-                "--detail-randomness"},
+                "--detail-randomness", 2},
         Failure{"drop_off_steps_too_many", "--drop-off-steps 101 single_peak.c2d",
-                "--drop-off-steps"},
-        Failure{"profile_without_file", "--profile 5: single_peak.c2d", "--profile"},
+                "--drop-off-steps", 2},
+        Failure{"profile_without_file", "--profile 5: single_peak.c2d", "--profile", 2},
         Failure{"profile_without_column", "--profile profile_concave.c2d single_peak.c2d",
-                "--profile"},
-        Failure{"value_missing", "single_peak.c2d % --stage", "--stage needs a value"},
-        Failure{"output_missing", "--quiet %", "expected CURVE.c2d and OUTPUT.grd"}),
+                "--profile", 2},
+        Failure{"value_missing", "single_peak.c2d % --stage", "--stage", 2},
+        Failure{"output_missing", "--quiet %", "expected INPUT and OUTPUT.grd", 2}),
     [](const testing::TestParamInfo<Failure>& param) { return std::string(param.param.what); });
 
 TEST(MondrelBuildFailure, UnwritableOutputIsReportedAndLeavesNothing) {
     const std::string grid = scratchPath("missing-folder") + "/out.grd";
     const BuildRun run = runBuild("single_peak.c2d " + quoted(grid));
     EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "") << "found before the build starts";
     EXPECT_EQ(run.err, "mondrel-build: *** Error *** fopen returned NULL when writing to file: " +
                            grid + ".\n");
 }
@@ -157,7 +171,7 @@ TEST(BuildOptions, ReadsEveryOptionInBothSpellings) {
     EXPECT_EQ(options.columnProfiles[0].column, 7);
     EXPECT_EQ(options.columnProfiles[1].file, "b.c2d");
     EXPECT_TRUE(options.quiet);
-    EXPECT_EQ(options.curveFile, "in.c2d");
+    EXPECT_EQ(options.inputFile, "in.c2d");
     EXPECT_TRUE(options.toStandardOutput());
 
     BuildOptions defaults;

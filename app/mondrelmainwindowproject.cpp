@@ -1,0 +1,245 @@
+// The main window's project files and undo history: "File > Open Project...",
+// "File > Save Project...", the "&Edit" menu, and the question about unsaved changes.
+#include <QAction>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QUndoStack>
+#include <cmath>
+
+#include "app/mondrelmainwindow.h"
+#include "app/sketchhistory.h"
+#include "app/userprompts.h"
+#include "profile/profileeditor.h"
+#include "project/projectfile.h"
+#include "sketch/glsketch.h"
+
+namespace {
+
+const char* const projectFilter = "Mondrel Project (*.mondrel)";
+const char* const projectSuffix = ".mondrel";
+
+std::string fileNameOf(const QString& name) {
+    return name.toLocal8Bit().toStdString();
+}
+
+// The slider position of a randomness value: the slider value that stored it.
+int sliderValueOf(float randomness) {
+    return static_cast<int>(std::lround(static_cast<double>(randomness) * 100.0));
+}
+
+} // namespace
+
+void MondrelMainWindow::buildProjectAndEditMenus() {
+    history_ = std::make_unique<SketchHistory>(
+        this, [this](const SketchState& state) { showHistoryState(state); });
+
+    fileOpen_ProjectAction = new QAction(tr("Open &Project..."), this);
+    fileOpen_ProjectAction->setObjectName(QStringLiteral("fileOpen_ProjectAction"));
+    fileOpen_ProjectAction->setShortcut(QKeySequence(tr("Ctrl+O")));
+    fileSave_ProjectAction = new QAction(tr("Save Pro&ject..."), this);
+    fileSave_ProjectAction->setObjectName(QStringLiteral("fileSave_ProjectAction"));
+    fileSave_ProjectAction->setShortcut(QKeySequence(tr("Ctrl+S")));
+    fileMenu->addSeparator();
+    fileMenu->addAction(fileOpen_ProjectAction);
+    fileMenu->addAction(fileSave_ProjectAction);
+
+    // The entries read "&Undo Process Line", "&Redo Next" and so on.
+    editUndoAction = history_->stack()->createUndoAction(this, tr("&Undo"));
+    editUndoAction->setObjectName(QStringLiteral("editUndoAction"));
+    editUndoAction->setShortcut(QKeySequence(tr("Ctrl+Z")));
+    editRedoAction = history_->stack()->createRedoAction(this, tr("&Redo"));
+    editRedoAction->setObjectName(QStringLiteral("editRedoAction"));
+    editRedoAction->setShortcuts({QKeySequence(tr("Ctrl+Shift+Z")), QKeySequence(tr("Ctrl+Y"))});
+    editMenu = new QMenu(tr("&Edit"), this);
+    editMenu->addAction(editUndoAction);
+    editMenu->addAction(editRedoAction);
+    MenuBarEditor->addMenu(editMenu);
+}
+
+void MondrelMainWindow::connectProjectAndEditMenus() {
+    connect(fileOpen_ProjectAction, &QAction::triggered, this, &MondrelMainWindow::openProject);
+    connect(fileSave_ProjectAction, &QAction::triggered, this, &MondrelMainWindow::saveProject);
+    connect(randomSlider, &QSlider::sliderPressed, this, &MondrelMainWindow::sliderDragStarted);
+    connect(randomSlider, &QSlider::sliderReleased, this, &MondrelMainWindow::sliderDragFinished);
+}
+
+QUndoStack* MondrelMainWindow::undoStack() const {
+    return history_->stack();
+}
+
+bool MondrelMainWindow::hasUnsavedChanges() const {
+    return !history_->stack()->isClean() || backgroundChanged_;
+}
+
+// ---- Undo steps
+
+void MondrelMainWindow::runModelStep(const QString& text, const std::function<void()>& change) {
+    const SketchState before = gLSketch1->model().state();
+    change();
+    recordModelStep(text, before);
+}
+
+void MondrelMainWindow::recordModelStep(const QString& text, const SketchState& before) {
+    history_->record(text, before, gLSketch1->model().state());
+    // A replaced or closed curve takes the selection with it.
+    if (profileIsSelected && gLSketch1->model().currentProfile() < 0)
+        profileSelected(false);
+}
+
+void MondrelMainWindow::closeCurve() {
+    runModelStep(tr("Close Curve"), [this] { gLSketch1->clearCurve(); });
+}
+
+void MondrelMainWindow::sliderDragStarted() {
+    sliderDragging_ = true;
+    sliderDragStart_ = gLSketch1->model().state();
+}
+
+void MondrelMainWindow::sliderDragFinished() {
+    if (!sliderDragging_)
+        return;
+    sliderDragging_ = false;
+    recordModelStep(tr("Randomness Change"), sliderDragStart_);
+    sliderDragStart_ = SketchState();
+}
+
+void MondrelMainWindow::showHistoryState(const SketchState& state) {
+    // The selection belongs to the session (the editor may be open on it), not to the step.
+    SketchState shown = state;
+    shown.selectedColumn = gLSketch1->model().currentProfile();
+    showSketchState(shown);
+}
+
+void MondrelMainWindow::showSketchState(const SketchState& state) {
+    const int before = stage;
+    gLSketch1->restoreSketch(state);
+    stage = gLSketch1->model().stage();
+    profileIsSelected = gLSketch1->model().currentProfile() >= 0;
+    if (stage != before)
+        resetUI();
+    showStageControls();
+}
+
+// The captions, enabling and slider of the present stage, as "&Next" leaves them, with the
+// slider at the randomness the model holds for the stage.
+void MondrelMainWindow::showStageControls() {
+    switch (stage) {
+    case 0:
+        drawCurveStage();
+        break;
+    case 1:
+        drawProfileStage();
+        option2Button->setEnabled(profileIsSelected);
+        resetButton->setEnabled(profileIsSelected);
+        break;
+    case 2:
+        changeRandomness();
+        break;
+    default:
+        refineRows();
+        break;
+    }
+    const SketchModel& model = gLSketch1->model();
+    randomSlider->setValue(
+        sliderValueOf(stage == 3 ? model.detailRandomness() : model.profileRandomness()));
+}
+
+// ---- Project files
+
+void MondrelMainWindow::openProject() {
+    const QString chosen =
+        prompts_->openFileName(tr("Open Project"), tr(projectFilter), lastFileName);
+    if (chosen.isEmpty())
+        return;
+    lastFileName = chosen;
+    Project project;
+    std::string message;
+    if (!readProjectFile(fileNameOf(chosen), project, message)) {
+        prompts_->inform(QString::fromLocal8Bit(message.c_str()));
+        return;
+    }
+    profiler->close();
+    const SketchState before = gLSketch1->model().state();
+    showSketchState(project.sketch);
+    recordModelStep(tr("Open Project"), before);
+    gLSketch1->setViewAngles(project.rotX, project.rotY);
+    showProjectImage(chosen, project.backgroundImage);
+    history_->stack()->setClean();
+    backgroundChanged_ = false;
+}
+
+void MondrelMainWindow::saveProject() {
+    writeProject();
+}
+
+bool MondrelMainWindow::writeProject() {
+    const QString chosen =
+        prompts_->saveFileName(tr("Save Project"), tr(projectFilter), lastFileName);
+    if (chosen.isEmpty())
+        return false;
+    lastFileName = chosen;
+    if (!lastFileName.contains(QLatin1String(projectSuffix)))
+        lastFileName += QLatin1String(projectSuffix);
+    const std::string file = fileNameOf(lastFileName);
+    Project project;
+    project.sketch = gLSketch1->model().state();
+    project.rotX = gLSketch1->rotX();
+    project.rotY = gLSketch1->rotY();
+    project.backgroundImage = imagePathForProject(file, backgroundImage_.toStdString());
+    std::string message;
+    if (!writeProjectFile(file, project, message)) {
+        prompts_->inform(QString::fromLocal8Bit(message.c_str()));
+        return false;
+    }
+    history_->stack()->setClean();
+    backgroundChanged_ = false;
+    return true;
+}
+
+void MondrelMainWindow::showProjectImage(const QString& projectFile, const std::string& stored) {
+    const QString image =
+        QString::fromStdString(imagePathFromProject(fileNameOf(projectFile), stored));
+    if (image.isEmpty()) {
+        if (!backgroundImage_.isEmpty() && gLSketch1->showStartupImage())
+            backgroundImage_.clear();
+        return;
+    }
+    bool ok = false;
+    QString message;
+    gLSketch1->loadPNG(image, ok, message);
+    if (ok) {
+        backgroundImage_ = QFileInfo(image).absoluteFilePath();
+        return;
+    }
+    gLSketch1->showStartupImage();
+    backgroundImage_.clear();
+    prompts_->inform(tr("The project's background image %1 cannot be loaded; the start-up "
+                        "picture is shown instead.")
+                         .arg(image));
+}
+
+void MondrelMainWindow::noteBackgroundImage(const QString& image) {
+    backgroundImage_ = QFileInfo(image).absoluteFilePath();
+    backgroundChanged_ = true;
+}
+
+void MondrelMainWindow::closeEvent(QCloseEvent* event) {
+    if (!hasUnsavedChanges()) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    const UserPrompts::UnsavedChoice choice = prompts_->askAboutUnsavedChanges(
+        tr("The mountain has changes that are not saved in a project. Save them before "
+           "closing?"));
+    const bool close = choice == UserPrompts::UnsavedChoice::discard ||
+                       (choice == UserPrompts::UnsavedChoice::save && writeProject());
+    if (close)
+        QMainWindow::closeEvent(event);
+    else
+        event->ignore();
+}

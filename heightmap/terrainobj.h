@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdio>
+#include <vector>
+
+#include "libgm/gmvec2.h"
+
+// The terrain grid itself as a Wavefront OBJ mesh, for 3D tools: one vertex per grid point at
+// its own x, its height and its depth, one normal per vertex, and two triangles per grid cell,
+// counter-clockwise seen from above. Coordinates are sketch pixels times scale, y up, and the
+// terrain runs back along -z from the silhouette at z = 0 (row r at z = -r * rowSpacing).
+// Rows of R points give rows * R vertices and 2 * (rows - 1) * (R - 1) triangles. Normals
+// follow the slopes to the neighbouring points (one-sided at the borders). Two rows of two
+// points, 16 pixels apart both ways, at scale 1:
+//
+//     # Mondrel terrain: 2 rows of 2 points
+//     v 0 10 0
+//     v 16 12 0
+//     v 0 8 -16
+//     v 16 9 -16
+//     vn -0.12309149 0.9847319 -0.12309149
+//     vn -0.121942155 0.97553724 -0.18291323
+//     vn -0.061898448 0.99037516 -0.123796895
+//     vn -0.061313935 0.98102295 -0.1839418
+//     f 1//1 2//2 4//4
+//     f 1//1 4//4 3//3
+//
+// The grid must pass checkTerrainGrid. False when a write failed.
+bool writeTerrainObj(std::FILE* out, const std::vector<std::vector<gmVector2>>& grid,
+                     double rowSpacing, double scale);

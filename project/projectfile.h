@@ -1,0 +1,69 @@
+#pragma once
+
+#include <string>
+
+#include "sketch/sketchstate.h"
+
+// The project file ".mondrel": one UTF-8 JSON object holding everything the terrain is built
+// from, so that the terrain can be rebuilt exactly, in the window or by mondrel-build. The grid
+// itself is not stored. Numbers are written in the shortest form that reads back to the same
+// double, whatever the locale; single-precision values are stored as the double they widen
+// to, so they read back bit for bit too. Points are [x, y] pairs.
+//
+//     {"format":"Mondrel project","version":1,"stage":1,
+//      "silhouette":[[96.0,310.0],[97.0,311.0],...],
+//      "curve":[[96.0,310.0],[112.57,315.9],...],
+//      "detailLevels":[[[0.25,-1.5],...],...],
+//      "globalProfile":[[0.0,1.0],...],
+//      "columnProfiles":[{"column":0,"profile":[[0.0,1.0],...]},...],
+//      "profileRandomness":0.0,"detailRandomness":0.20000000298023224,
+//      "bottomDropOff":0.30000001192092896,"selectedColumn":-1,
+//      "view":{"rotX":0.0,"rotY":0.0},"backgroundImage":"photos/ridge.png"}
+//
+// "silhouette" is the curve as drawn (in stage 0 it equals "curve"); "curve" and
+// "detailLevels" are the model's curve and its decomposition (no levels in stage 0).
+// "columnProfiles" are ascending grid columns, all inside the grid (a grid has as many columns
+// as "curve" has points, and none in stage 0). "backgroundImage" is relative to the project
+// file's folder when the image lies in or below it, absolute otherwise, and empty for the
+// start-up picture.
+//
+// Reading accepts only this: every field present with its type, finite numbers, a stage from
+// 0 to 3, randomness and drop-off from 0 to 1, at most maxProjectPoints points in all. A
+// version above projectFormatVersion is refused, as a newer Mondrel wrote it.
+
+struct Project {
+    SketchState sketch;
+    // View angles in degrees.
+    float rotX = 0.0f;
+    float rotY = 0.0f;
+    // As stored: see above.
+    std::string backgroundImage;
+};
+
+extern const char* const projectFormatName; // "Mondrel project"
+const int projectFormatVersion = 1;
+const long maxProjectPoints = 10000000;
+
+// The file's text.
+std::string projectText(const Project& project);
+
+// Parses text. False with a reason (without the file name) when it is not an acceptable
+// project, or holds more than maxPoints points in all; project is then untouched.
+bool parseProjectText(const std::string& text, Project& project, std::string& reason,
+                      long maxPoints = maxProjectPoints);
+
+// Writes the project to name atomically (the previous file stays until the new one is
+// complete). False with a message naming the file when it could not be written.
+bool writeProjectFile(const std::string& name, const Project& project, std::string& message);
+
+// Reads the project name. False with one message naming the file and what is wrong; project is
+// then untouched.
+bool readProjectFile(const std::string& name, Project& project, std::string& message);
+
+// Whether the file's first character after white space opens a JSON object, which tells a
+// project from a curve file (which starts with its point count).
+bool looksLikeProjectFile(const std::string& name);
+
+// The background image's path as a project saved as projectFile stores it, and back.
+std::string imagePathForProject(const std::string& projectFile, const std::string& imageFile);
+std::string imagePathFromProject(const std::string& projectFile, const std::string& stored);

@@ -1,0 +1,103 @@
+#include "sketch/sketchstate.h"
+
+namespace {
+
+template <typename T> std::shared_ptr<const T> emptyList() {
+    return std::make_shared<const T>();
+}
+
+bool same(const SketchState::PointList& a, const SketchState::PointList& b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i][0] != b[i][0] || a[i][1] != b[i][1])
+            return false;
+    return true;
+}
+
+bool same(const std::vector<SketchState::PointList>& a,
+          const std::vector<SketchState::PointList>& b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (!same(a[i], b[i]))
+            return false;
+    return true;
+}
+
+bool same(const std::vector<unsigned>& a, const std::vector<unsigned>& b) {
+    return a == b;
+}
+
+template <typename T>
+bool sameShared(const std::shared_ptr<const T>& a, const std::shared_ptr<const T>& b) {
+    return a == b || same(*a, *b);
+}
+
+template <typename T>
+void share(std::shared_ptr<const T>& mine, const std::shared_ptr<const T>& earlier) {
+    if (mine != earlier && same(*mine, *earlier))
+        mine = earlier;
+}
+
+std::size_t bytesOf(const SketchState::PointList& points) {
+    return points.size() * sizeof(gmVector2);
+}
+std::size_t bytesOf(const std::vector<unsigned>& columns) {
+    return columns.size() * sizeof(unsigned);
+}
+std::size_t bytesOf(const std::vector<SketchState::PointList>& lists) {
+    std::size_t bytes = lists.size() * sizeof(SketchState::PointList);
+    for (const SketchState::PointList& points : lists)
+        bytes += bytesOf(points);
+    return bytes;
+}
+
+// What a list costs when it is held alone, beyond the pointer in the state.
+template <typename T>
+std::size_t ownBytes(const std::shared_ptr<const T>& mine,
+                     const std::shared_ptr<const T>& earlier) {
+    return mine == earlier ? 0 : sizeof(T) + bytesOf(*mine);
+}
+
+} // namespace
+
+SketchState::SketchState()
+    : silhouette(emptyList<PointList>()), curve(silhouette),
+      detailLevels(emptyList<std::vector<PointList>>()), globalProfile(emptyList<PointList>()),
+      profileColumns(emptyList<std::vector<unsigned>>()),
+      columnProfiles(emptyList<std::vector<PointList>>()) {}
+
+bool SketchState::sameTerrainInputs(const SketchState& other) const {
+    return stage == other.stage && profileRandomness == other.profileRandomness &&
+           detailRandomness == other.detailRandomness && bottomDropOff == other.bottomDropOff &&
+           sameShared(silhouette, other.silhouette) && sameShared(curve, other.curve) &&
+           sameShared(detailLevels, other.detailLevels) &&
+           sameShared(globalProfile, other.globalProfile) &&
+           sameShared(profileColumns, other.profileColumns) &&
+           sameShared(columnProfiles, other.columnProfiles);
+}
+
+void SketchState::shareUnchanged(const SketchState& earlier) {
+    // The silhouette of stage 0 is the curve: keep the two one list.
+    const bool silhouetteIsCurve = silhouette == curve;
+    share(curve, earlier.curve);
+    if (silhouetteIsCurve)
+        silhouette = curve;
+    else
+        share(silhouette, earlier.silhouette);
+    share(detailLevels, earlier.detailLevels);
+    share(globalProfile, earlier.globalProfile);
+    share(profileColumns, earlier.profileColumns);
+    share(columnProfiles, earlier.columnProfiles);
+}
+
+std::size_t SketchState::bytesBeyond(const SketchState& earlier) const {
+    std::size_t bytes = ownBytes(curve, earlier.curve);
+    if (silhouette != curve)
+        bytes += ownBytes(silhouette, earlier.silhouette);
+    return bytes + ownBytes(detailLevels, earlier.detailLevels) +
+           ownBytes(globalProfile, earlier.globalProfile) +
+           ownBytes(profileColumns, earlier.profileColumns) +
+           ownBytes(columnProfiles, earlier.columnProfiles);
+}

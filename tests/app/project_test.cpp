@@ -1,0 +1,197 @@
+// Project files through the window: the terrain the window saves is the one mondrel-build
+// makes from the project saved with it; opening a project gives back the work as it was; bad
+// files and missing images are reported; unsaved work is not closed without asking.
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QUndoStack>
+
+#include "profile/profileeditor.h"
+#include "sketch/glsketch.h"
+#include "tests/app/windowfixture.h"
+
+namespace {
+
+QByteArray contentsOf(const QString& name) {
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+const std::vector<std::pair<double, double>> kHollow = {{0.02, 0.98}, {0.2, 0.55}, {0.4, 0.3},
+                                                        {0.6, 0.2},   {0.8, 0.1},  {0.98, 0.02}};
+
+} // namespace
+
+class ProjectTest : public WindowTest {
+protected:
+    // Saves the terrain and the project under name, builds the project with mondrel-build
+    // and expects the very same bytes.
+    void expectBuilderMakesTheSavedTerrain(const QString& name) {
+        const QString terrain = scratch(name + ".grd");
+        const QString project = scratch(name + ".mondrel");
+        answerAndTrigger(terrain, window_->fileSave_TerrainAction);
+        answerAndTrigger(project, window_->fileSave_ProjectAction);
+        const QString built = scratch(name + "-built.grd");
+        QProcess builder;
+        builder.start(QStringLiteral(MONDREL_BIN_DIR "/mondrel-build"),
+                      {"--quiet", project, built});
+        ASSERT_TRUE(builder.waitForFinished(60000));
+        ASSERT_EQ(builder.exitCode(), 0) << builder.readAllStandardError().toStdString();
+        const QByteArray saved = contentsOf(terrain);
+        ASSERT_FALSE(saved.isEmpty()) << prompts_->boxes.join('|').toStdString();
+        EXPECT_TRUE(saved == contentsOf(built)) << name.toStdString();
+    }
+
+    const SketchModel& model() const { return window_->gLSketch1->model(); }
+};
+
+TEST_F(ProjectTest, TheBuilderMakesTheTerrainTheWindowSavesInEveryStage) {
+    goToStage(1);
+    profileEditor* editor = window_->profileDialog();
+    click(window_->option1Button);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));
+    drawProfile(kHollow);
+    ASSERT_TRUE(selectColumn());
+    click(window_->option2Button);
+    drawProfile({{0.02, 0.98}, {0.5, 0.9}, {0.98, 0.02}});
+    click(editor->confirmButton);
+    ASSERT_EQ(model().profileIndices().size(), 3u);
+    expectBuilderMakesTheSavedTerrain("profiles");
+
+    click(window_->nextButton);
+    ASSERT_GT(dragSlider(70), 0);
+    for (int i = 0; i < 3; ++i)
+        click(window_->option1Button);
+    window_->editUndoAction->trigger();
+    expectBuilderMakesTheSavedTerrain("randomness");
+
+    click(window_->nextButton);
+    ASSERT_GT(dragSlider(-50), 0);
+    ASSERT_NE(window_->randomSlider->value(), 20);
+    expectBuilderMakesTheSavedTerrain("refined");
+    EXPECT_FALSE(window_->hasUnsavedChanges());
+}
+
+TEST_F(ProjectTest, OpeningAProjectGivesBackTheWorkAsItWasSaved) {
+    ASSERT_TRUE(QDir(dir_.path()).mkdir("photos"));
+    QImage photo(64, 32, QImage::Format_RGB888);
+    photo.fill(Qt::darkCyan);
+    ASSERT_TRUE(photo.save(scratch("photos/ridge.png")));
+    answerAndTrigger(scratch("photos/ridge.png"), window_->fileOpen_ImageAction);
+    goToStage(2);
+    ASSERT_GT(dragSlider(60), 0);
+    click(window_->option2Button);
+    QWidget* view = window_->gLSketch1;
+    const QPoint middle(view->width() / 2, view->height() / 2);
+    drag(view, {middle, middle + QPoint(-40, -60), middle + QPoint(-80, -120)});
+    const float rotX = window_->gLSketch1->rotX();
+    ASSERT_NE(rotX, 0.0f);
+    const auto grid = rowsOf(model().grid());
+    const int slider = window_->randomSlider->value();
+    const QString first = scratch("range.mondrel");
+    answerAndTrigger(scratch("range"), window_->fileSave_ProjectAction);
+    EXPECT_TRUE(contentsOf(first).contains("\"backgroundImage\":\"photos/ridge.png\""));
+
+    // Work on, then come back.
+    click(window_->nextButton);
+    window_->fileClose_CurveAction->trigger();
+    window_->gLSketch1->setViewAngles(0.0f, 0.0f);
+    EXPECT_TRUE(window_->hasUnsavedChanges());
+    answerAndTrigger(first, window_->fileOpen_ProjectAction);
+    EXPECT_EQ(prompts_->questions.back().caption, "Open Project");
+    EXPECT_EQ(prompts_->questions.back().filter, "Mondrel Project (*.mondrel)");
+    EXPECT_TRUE(prompts_->boxes.isEmpty()) << prompts_->boxes.join('|').toStdString();
+    EXPECT_EQ(window_->currentStage(), 2);
+    EXPECT_EQ(window_->option1Button->text(), "Up");
+    EXPECT_TRUE(window_->randomSlider->isEnabled());
+    EXPECT_EQ(window_->randomSlider->value(), slider);
+    EXPECT_EQ(window_->gLSketch1->rotX(), rotX);
+    EXPECT_EQ(window_->gLSketch1->textureWidth(), 64);
+    EXPECT_TRUE(rowsOf(model().grid()) == grid);
+    EXPECT_FALSE(window_->hasUnsavedChanges());
+    EXPECT_EQ(window_->editUndoAction->text(), "&Undo Open Project");
+    QTest::qWait(50);
+    saveShot(window_.get(), "project-opened.png");
+
+    const QString second = scratch("again.mondrel");
+    answerAndTrigger(second, window_->fileSave_ProjectAction);
+    EXPECT_EQ(contentsOf(second), contentsOf(first));
+
+    // Undoing the opening goes back to the closed curve in stage 3.
+    window_->editUndoAction->trigger();
+    EXPECT_EQ(window_->currentStage(), 3);
+    EXPECT_TRUE(model().curve().empty());
+    EXPECT_TRUE(window_->hasUnsavedChanges());
+}
+
+TEST_F(ProjectTest, AMissingImageIsReportedOnceAndTheStartUpPictureStays) {
+    QImage photo(64, 32, QImage::Format_RGB888);
+    photo.fill(Qt::darkCyan);
+    ASSERT_TRUE(photo.save(scratch("photo.png")));
+    answerAndTrigger(scratch("photo.png"), window_->fileOpen_ImageAction);
+    goToStage(1);
+    answerAndTrigger(scratch("hill.mondrel"), window_->fileSave_ProjectAction);
+    ASSERT_TRUE(QFile::remove(scratch("photo.png")));
+
+    answerAndTrigger(scratch("hill.mondrel"), window_->fileOpen_ProjectAction);
+    EXPECT_EQ(window_->currentStage(), 1);
+    ASSERT_EQ(prompts_->boxes.size(), 1);
+    EXPECT_TRUE(prompts_->boxes[0].contains(scratch("photo.png")))
+        << prompts_->boxes[0].toStdString();
+    EXPECT_EQ(window_->gLSketch1->textureWidth(), 800);
+}
+
+TEST_F(ProjectTest, ABadProjectIsRefusedWithOneBoxAndTheWorkStays) {
+    goToStage(2);
+    click(window_->option1Button);
+    const auto grid = rowsOf(model().grid());
+    const int steps = window_->undoStack()->index();
+    QFile bad(scratch("bad.mondrel"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("{\"format\": \"Mondrel project\", \"version\": 1, \"stage\": 9}");
+    bad.close();
+
+    answerAndTrigger(scratch("bad.mondrel"), window_->fileOpen_ProjectAction);
+    ASSERT_EQ(prompts_->boxes.size(), 1);
+    EXPECT_TRUE(
+        prompts_->boxes[0].startsWith("Cannot open the project " + scratch("bad.mondrel") + ": "))
+        << prompts_->boxes[0].toStdString();
+    EXPECT_EQ(window_->currentStage(), 2);
+    EXPECT_TRUE(rowsOf(model().grid()) == grid);
+    EXPECT_EQ(window_->undoStack()->index(), steps);
+}
+
+TEST_F(ProjectTest, ClosingWithUnsavedChangesAsksFirst) {
+    goToStage(1);
+    ASSERT_TRUE(window_->hasUnsavedChanges());
+    window_->close();
+    EXPECT_EQ(prompts_->unsavedQuestions.size(), 1); // answered Cancel
+    EXPECT_TRUE(window_->isVisible());
+
+    prompts_->unsavedChoice = UserPrompts::UnsavedChoice::save; // and the dialog is cancelled
+    window_->close();
+    EXPECT_TRUE(window_->isVisible());
+
+    prompts_->answers.append(scratch("kept"));
+    window_->close();
+    EXPECT_FALSE(window_->isVisible());
+    EXPECT_TRUE(contentsOf(scratch("kept.mondrel")).startsWith("{\"format\":\"Mondrel project\""));
+    EXPECT_EQ(prompts_->unsavedQuestions.size(), 3);
+
+    // Saved work closes without a question; a change after the save asks again, and Discard
+    // closes.
+    window_->show();
+    window_->close();
+    EXPECT_EQ(prompts_->unsavedQuestions.size(), 3);
+    window_->show();
+    click(window_->nextButton);
+    prompts_->unsavedChoice = UserPrompts::UnsavedChoice::discard;
+    window_->close();
+    EXPECT_EQ(prompts_->unsavedQuestions.size(), 4);
+    EXPECT_FALSE(window_->isVisible());
+}

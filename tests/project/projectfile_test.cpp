@@ -1,0 +1,197 @@
+// Project files: an exact round trip, the files that are refused, and where the background
+// image's path points.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "../sketch/modeltesting.h"
+#include "project/projectfile.h"
+
+using modeltesting::drawCurve;
+using modeltesting::quietModel;
+using modeltesting::readFile;
+using modeltesting::temporaryPath;
+using modeltesting::writeFile;
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+bool sameGrid(const std::vector<SketchModel::PointList>& a,
+              const std::vector<SketchModel::PointList>& b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i].size() != b[i].size())
+            return false;
+        for (std::size_t j = 0; j < a[i].size(); ++j)
+            if (a[i][j][0] != b[i][j][0] || a[i][j][1] != b[i][j][1])
+                return false;
+    }
+    return true;
+}
+
+// A stage-3 model with a column profile and values that single precision cannot hold
+// exactly; its curve heights carry fractions the curve file would round away.
+SketchModel refinedModel() {
+    SketchModel model = quietModel();
+    drawCurve(model, 10, 609, [](int x) { return 120.0 + 50.0 * ((x / 13) % 4); });
+    model.next();
+    model.selectProfile(9);
+    SketchModel::PointList profile;
+    model.getProfile(profile);
+    for (gmVector2& point : profile)
+        point[1] = point[1] * point[1] / 3.0;
+    model.receiveProfileChange(profile);
+    model.next();
+    model.randomnessChanged(37);
+    model.changeBottomDropOff(true);
+    model.next();
+    model.randomnessChanged(61);
+    return model;
+}
+
+Project projectOf(const SketchModel& model) {
+    Project project;
+    project.sketch = model.state();
+    project.rotX = 12.7f;
+    project.rotY = -33.3f;
+    project.backgroundImage = "photos/ridge.png";
+    return project;
+}
+
+// A small valid stage-1 document to take apart.
+Json validDocument() {
+    SketchModel model = quietModel();
+    drawCurve(model, 0, 299, [](int x) { return 100.0 + x % 11; });
+    model.next();
+    return Json::parse(projectText(projectOf(model)));
+}
+
+} // namespace
+
+TEST(ProjectFile, RoundTripIsExactAndRebuildsTheSameTerrain) {
+    for (int stage : {0, 3}) {
+        SketchModel model = stage == 0 ? quietModel() : refinedModel();
+        if (stage == 0)
+            drawCurve(model, 0, 99, [](int x) { return 100.5 + x / 7.0; });
+        const std::string first = temporaryPath("first.mondrel");
+        std::string message;
+        ASSERT_TRUE(writeProjectFile(first, projectOf(model), message)) << message;
+
+        Project read;
+        ASSERT_TRUE(readProjectFile(first, read, message)) << message;
+        EXPECT_EQ(read.rotX, 12.7f);
+        EXPECT_EQ(read.rotY, -33.3f);
+        EXPECT_EQ(read.backgroundImage, "photos/ridge.png");
+        EXPECT_TRUE(read.sketch.sameTerrainInputs(model.state())) << "stage " << stage;
+        EXPECT_EQ(read.sketch.selectedColumn, model.currentProfile());
+
+        SketchModel restored = quietModel();
+        restored.restore(read.sketch);
+        EXPECT_TRUE(sameGrid(restored.grid(), model.grid())) << "stage " << stage;
+
+        const std::string second = temporaryPath("second.mondrel");
+        ASSERT_TRUE(writeProjectFile(second, read, message)) << message;
+        EXPECT_EQ(readFile(second), readFile(first)) << "stage " << stage;
+        EXPECT_TRUE(looksLikeProjectFile(second));
+    }
+}
+
+struct BadFile {
+    const char* what;
+    std::function<void(Json&)> spoil;
+    const char* reason;
+};
+
+class RefusedProject : public testing::TestWithParam<BadFile> {};
+
+TEST_P(RefusedProject, IsRefusedWithOneMessageNamingTheFileAndTheFault) {
+    Json document = validDocument();
+    GetParam().spoil(document);
+    const std::string file = temporaryPath("bad.mondrel");
+    writeFile(file, document.is_string() ? document.get<std::string>() : document.dump());
+    Project project;
+    project.backgroundImage = "untouched";
+    std::string message;
+    EXPECT_FALSE(readProjectFile(file, project, message));
+    EXPECT_EQ(message.rfind("Cannot open the project " + file + ": ", 0), 0u) << message;
+    EXPECT_NE(message.find(GetParam().reason), std::string::npos) << message;
+    EXPECT_EQ(project.backgroundImage, "untouched");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RefusedProject,
+    testing::Values(
+        BadFile{"not_json", [](Json& d) { d = "hill 3 //size"; }, "is not a JSON document"},
+        BadFile{"other_format", [](Json& d) { d["format"] = "Other"; }, "is not a Mondrel project"},
+        BadFile{"newer_version", [](Json& d) { d["version"] = 2; },
+                "written by a newer Mondrel (format version 2"},
+        BadFile{"missing_field", [](Json& d) { d.erase("curve"); }, "\"curve\" is missing"},
+        BadFile{"stage_out_of_range", [](Json& d) { d["stage"] = 4; },
+                "\"stage\" must lie between 0 and 3"},
+        BadFile{"point_not_a_pair",
+                [](Json& d) {
+                    d["curve"][3] = {1.0, 2.0, 3.0};
+                },
+                "\"curve\" point 3 must be an [x, y] pair"},
+        BadFile{"nan_written_as_null", [](Json& d) { d["silhouette"][0][0] = nullptr; },
+                "\"silhouette\" point 0 must be a number"},
+        BadFile{"non_finite_number",
+                [](Json& d) {
+                    std::string text = d.dump();
+                    const std::size_t at = text.find("\"bottomDropOff\":") + 16;
+                    d = text.replace(at, text.find(',', at) - at, "1e999");
+                },
+                "number overflow"},
+        BadFile{"column_outside_the_grid",
+                [](Json& d) {
+                    const Json profile = d["globalProfile"];
+                    d["columnProfiles"] = {Json{{"column", 0}, {"profile", profile}},
+                                           Json{{"column", 40}, {"profile", profile}}};
+                },
+                "has column 40, outside the grid's columns 0 to"},
+        BadFile{"randomness_above_one", [](Json& d) { d["detailRandomness"] = 1.5; },
+                "\"detailRandomness\" must lie between 0 and 1"},
+        BadFile{"details_in_stage_0", [](Json& d) { d["stage"] = 0; },
+                "\"detailLevels\" must be empty in stage 0"}),
+    [](const testing::TestParamInfo<BadFile>& param) { return std::string(param.param.what); });
+
+TEST(ProjectFile, MoreThanTheMostPointsAreRefused) {
+    const std::string text = validDocument().dump();
+    Project project;
+    std::string reason;
+    // 300 silhouette points alone exceed 100; far more numbers stop the parser itself.
+    EXPECT_FALSE(parseProjectText(text, project, reason, 100));
+    EXPECT_EQ(reason, "it holds more than 100 points");
+    EXPECT_FALSE(parseProjectText(text, project, reason, 10));
+    EXPECT_EQ(reason, "it holds more than 10 points");
+    EXPECT_TRUE(parseProjectText(text, project, reason));
+}
+
+TEST(ProjectFile, UnwritableOrUnreadableFilesAreNamed) {
+    const std::string nowhere = temporaryPath("no-such-folder") + "/hill.mondrel";
+    std::string message;
+    EXPECT_FALSE(writeProjectFile(nowhere, projectOf(quietModel()), message));
+    EXPECT_EQ(message, "Cannot save the project " + nowhere +
+                           ": its folder does not exist or cannot be written.");
+    Project project;
+    EXPECT_FALSE(readProjectFile(nowhere, project, message));
+    EXPECT_EQ(message, "Cannot open the project " + nowhere + ": the file cannot be read.");
+    EXPECT_FALSE(looksLikeProjectFile(nowhere));
+    // A device would never end.
+    EXPECT_FALSE(readProjectFile("/dev/zero", project, message));
+    EXPECT_EQ(message, "Cannot open the project /dev/zero: it is not a file.");
+}
+
+TEST(ProjectFile, ImagesInOrBelowTheProjectFolderAreStoredRelativeToIt) {
+    EXPECT_EQ(imagePathForProject("/work/hills/range.mondrel", "/work/hills/photo.png"),
+              "photo.png");
+    EXPECT_EQ(imagePathForProject("/work/hills/range.mondrel", "/work/hills/shots/../a/b.png"),
+              "a/b.png");
+    EXPECT_EQ(imagePathForProject("/work/hills/range.mondrel", "/work/other/photo.png"),
+              "/work/other/photo.png");
+    EXPECT_EQ(imagePathForProject("/work/hills/range.mondrel", ""), "");
+    EXPECT_EQ(imagePathFromProject("/work/hills/range.mondrel", "a/b.png"), "/work/hills/a/b.png");
+    EXPECT_EQ(imagePathFromProject("/work/hills/range.mondrel", "/srv/p.png"), "/srv/p.png");
+    EXPECT_EQ(imagePathFromProject("/work/hills/range.mondrel", ""), "");
+}

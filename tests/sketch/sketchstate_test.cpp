@@ -1,0 +1,59 @@
+// A series of model states shares what did not change, so an undo step costs what it changed.
+#include <gtest/gtest.h>
+
+#include "modeltesting.h"
+
+using modeltesting::drawCurve;
+using modeltesting::quietModel;
+
+namespace {
+
+SketchModel::PointList steepProfile() {
+    SketchModel::PointList profile;
+    for (int i = 0; i < 51; ++i)
+        profile.emplace_back(i / 51.0, (1.0 - i / 51.0) * (1.0 - i / 51.0));
+    return profile;
+}
+
+SketchModel mountain(int columns) {
+    SketchModel model = quietModel();
+    drawCurve(model, 20, 20 + columns - 1, [](int x) { return 150.0 + 60.0 * ((x / 9) % 5); });
+    return model;
+}
+
+} // namespace
+
+TEST(SketchState, ASeriesOfStatesHoldsOneCopyOfWhatDidNotChange) {
+    SketchModel model = mountain(3840);
+    model.next();
+    model.next();
+    const SketchState before = model.state();
+    EXPECT_EQ(before.silhouette->size(), 3840u);
+
+    model.randomnessChanged(40);
+    SketchState slider = model.state();
+    EXPECT_FALSE(slider.sameTerrainInputs(before));
+    slider.shareUnchanged(before);
+    EXPECT_EQ(slider.curve, before.curve);
+    EXPECT_EQ(slider.silhouette, before.silhouette);
+    EXPECT_EQ(slider.bytesBeyond(before), 0u);
+
+    model.restore(before);
+    model.selectProfile(100);
+    SketchModel::PointList handedOut;
+    model.getProfile(handedOut);
+    model.receiveProfileChange(steepProfile());
+    SketchState edit = model.state();
+    edit.shareUnchanged(before);
+    // Only the profile set is new: three profiles of 51 points and their columns.
+    EXPECT_LT(edit.bytesBeyond(before), 4000u);
+    EXPECT_GT(edit.bytesBeyond(before), 3 * 51 * sizeof(gmVector2));
+
+    // In stage 0 the silhouette is the curve, and stays one list when shared.
+    SketchModel drawing = mountain(100);
+    SketchState first = drawing.state();
+    SketchState second = drawing.state();
+    second.shareUnchanged(first);
+    EXPECT_EQ(second.silhouette, second.curve);
+    EXPECT_EQ(second.curve, first.curve);
+}

@@ -1,0 +1,97 @@
+// mondrel-build on a project: the project's own terrain, the command line over its settings,
+// and the projects it cannot build.
+#include <gtest/gtest.h>
+
+#include "buildrunning.h"
+#include "project/projectfile.h"
+#include "sketch/sketchmodel.h"
+
+namespace {
+
+// long_ridge.c2d in stage 2 with a column profile, randomness and a raised drop-off.
+SketchModel ridgeAtStageTwo() {
+    SketchModel model;
+    model.setPrinting(false);
+    std::string message;
+    EXPECT_TRUE(model.loadCurve(MONDREL_TEST_DATA_DIR "/long_ridge.c2d", message)) << message;
+    model.next();
+    model.selectProfile(7);
+    SketchModel::PointList profile;
+    model.getProfile(profile);
+    for (gmVector2& point : profile)
+        point[1] *= point[1];
+    model.receiveProfileChange(profile);
+    model.next();
+    model.randomnessChanged(30);
+    model.changeBottomDropOff(true);
+    return model;
+}
+
+std::string savedProject(const SketchModel& model, const std::string& name) {
+    Project project;
+    project.sketch = model.state();
+    const std::string file = scratchPath(name);
+    std::string message;
+    EXPECT_TRUE(writeProjectFile(file, project, message)) << message;
+    return file;
+}
+
+std::string gridOf(const SketchModel& model, const std::string& name) {
+    const std::string file = scratchPath(name);
+    std::string message;
+    EXPECT_TRUE(model.exportGRD(file, message)) << message;
+    return slurp(file);
+}
+
+} // namespace
+
+TEST(ProjectBuild, BuildsTheProjectsTerrainAndTakesTheCommandLineOverIt) {
+    SketchModel model = ridgeAtStageTwo();
+    const std::string project = savedProject(model, "ridge.mondrel");
+    const std::string out = scratchPath("out.grd");
+    BuildRun run = runBuild("--quiet " + quoted(project) + " " + quoted(out));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(slurp(out), gridOf(model, "expected.grd"));
+
+    // On to stage 3 at a chosen detail randomness, one "Down" from the project's drop-off.
+    model.changeBottomDropOff(false);
+    model.next();
+    model.randomnessChanged(45);
+    run = runBuild("--quiet --stage 3 --detail-randomness 45 --drop-off-steps -1 " +
+                   quoted(project) + " " + quoted(out));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(slurp(out), gridOf(model, "expected3.grd"));
+}
+
+TEST(ProjectBuild, RefusesWhatItCannotBuild) {
+    SketchModel drawing;
+    drawing.setPrinting(false);
+    std::string message;
+    ASSERT_TRUE(drawing.loadCurve(MONDREL_TEST_DATA_DIR "/long_ridge.c2d", message));
+    const std::string early = savedProject(drawing, "early.mondrel");
+    const std::string later = savedProject(ridgeAtStageTwo(), "later.mondrel");
+    const std::string broken = scratchPath("broken.mondrel");
+    {
+        std::FILE* f = std::fopen(broken.c_str(), "w");
+        std::fputs("{\"format\": \"Mondrel project\", \"version\": 7}", f);
+        std::fclose(f);
+    }
+    const std::string out = scratchPath("never.grd");
+    const std::pair<std::string, std::string> cases[] = {
+        {quoted(early), "the project " + early + " is at stage 0 and holds no terrain yet"},
+        {"--stage 1 " + quoted(later),
+         "the project " + later + " is at stage 2; --stage 1 cannot go back"},
+        {quoted(broken), "Cannot open the project " + broken +
+                             ": it was written by a newer Mondrel (format version 7"}};
+    for (const auto& [arguments, reason] : cases) {
+        const BuildRun run = runBuild("--quiet " + arguments + " " + quoted(out));
+        EXPECT_EQ(run.status, 1) << arguments;
+        EXPECT_EQ(run.err.rfind("mondrel-build: " + reason, 0), 0u) << run.err;
+        EXPECT_FALSE(exists(out));
+    }
+    // Given a stage, the project of stage 0 is built as its curve would be.
+    const BuildRun run = runBuild("--quiet --stage 1 " + quoted(early) + " " + quoted(out));
+    EXPECT_EQ(run.status, 0) << run.err;
+    const BuildRun fromCurve = runBuild("--quiet --stage 1 long_ridge.c2d -");
+    EXPECT_EQ(slurp(out), fromCurve.out);
+}
