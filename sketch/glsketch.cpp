@@ -371,10 +371,10 @@ void GLSketch::drawSketch() {
 }
 
 void GLSketch::refreshTerrainMesh() {
-    if (meshValid_ && sameGrid(meshGrid_, model_.grid()))
+    if (meshValid_ && mesh_.rowSpacing == model_.rowSpacing() && sameGrid(meshGrid_, model_.grid()))
         return;
     meshGrid_ = model_.grid();
-    mesh_ = buildTerrainMesh(meshGrid_);
+    mesh_ = buildTerrainMesh(meshGrid_, model_.rowSpacing());
     meshValid_ = true;
     gridTooSmallReported_ = false;
 }
@@ -439,7 +439,7 @@ void GLSketch::drawWireGrid() {
 void GLSketch::drawSelection() {
     const int selected = model_.currentProfile();
     if (selected >= 0 && selected < mesh_.columns) {
-        const std::vector<float> box = selectionBox(meshGrid_, selected);
+        const std::vector<float> box = selectionBox(meshGrid_, selected, mesh_.rowSpacing);
         glColor4f(1.0f, 0.0f, 0.0f, 0.75f);
         glVertexPointer(3, GL_FLOAT, 0, box.data());
         glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(box.size() / 3));
@@ -448,7 +448,7 @@ void GLSketch::drawSelection() {
     glLineWidth(4.0f);
     for (unsigned int column : model_.profileIndices())
         if (static_cast<int>(column) < mesh_.columns)
-            drawLineStrip(columnLine(meshGrid_, static_cast<int>(column), 0.9));
+            drawLineStrip(columnLine(meshGrid_, static_cast<int>(column), 0.9, mesh_.rowSpacing));
     glLineWidth(1.0f);
 }
 

@@ -94,6 +94,8 @@ void SketchModel::next() {
             splitOffDetails();
         buildDefaultProfile(globalProfile_);
         makeMountain();
+        const PointList& front = grid_.front();
+        rowSpacing_ = front.size() >= 2 ? front[1][0] - front[0][0] : 0.0;
     }
     if (stage_ == 3)
         makeMountain();

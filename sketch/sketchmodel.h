@@ -16,8 +16,8 @@
 // that report to the user return a success flag and a message.
 //
 // Coordinates: stroke and curve points are in view pixels, origin at the bottom left, y up.
-// The grid keeps the curve's x values and pixel heights; row r lies r column spacings behind
-// the silhouette.
+// The grid keeps the curve's x values and pixel heights; row r lies r row spacings behind the
+// silhouette (rowSpacing()).
 class SketchModel {
 public:
     using PointList = std::vector<gmVector2>;
@@ -124,6 +124,12 @@ public:
     const PointList& silhouette() const { return stage_ == 0 ? curve_ : drawnCurve_; }
     const std::vector<PointList>& detailLevels() const { return detailLevels_; }
     const std::vector<PointList>& grid() const { return grid_; }
+    // The depth in pixels from one grid row to the next. It is fixed when the first terrain
+    // is built (the gap between the first two columns of its front row, the coarsened curve's
+    // spacing) and kept until the next first build: refining the rows in stage 3 makes the
+    // columns denser but must not make the terrain shallower, and a curve loaded in a later
+    // stage does not change how deep the terrain is either. 0 before the first build.
+    double rowSpacing() const { return rowSpacing_; }
     const PointList& globalProfile() const { return globalProfile_; }
     const std::vector<unsigned int>& profileIndices() const { return profileIndices_; }
     const std::vector<PointList>& profiles() const { return profiles_; }
@@ -154,6 +160,7 @@ private:
     PointList drawnCurve_; // from stage 1 on: the curve as stage 0 left it
     std::vector<PointList> detailLevels_;
     std::vector<PointList> grid_;
+    double rowSpacing_ = 0.0;
     int stage_ = 0;
     int numRows_ = 50;
     PointList globalProfile_;

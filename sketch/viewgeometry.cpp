@@ -132,7 +132,7 @@ void append(std::vector<float>& out, const gmVector3& v) {
     append(out, v[0], v[1], v[2]);
 }
 
-double gridSpacing(const Grid& grid) {
+double columnSpacing(const Grid& grid) {
     return grid[0][1][0] - grid[0][0][0];
 }
 
@@ -178,14 +178,14 @@ bool terrainDrawable(const Grid& grid) {
     return grid.size() >= 5 && grid[0].size() >= 5;
 }
 
-TerrainMesh buildTerrainMesh(const Grid& grid) {
+TerrainMesh buildTerrainMesh(const Grid& grid, double rowSpacing) {
     TerrainMesh mesh;
+    mesh.rowSpacing = rowSpacing;
     if (!terrainDrawable(grid))
         return mesh;
     mesh.rows = static_cast<int>(grid.size());
     mesh.columns = static_cast<int>(grid[0].size());
-    const double s = gridSpacing(grid);
-    mesh.spacing = s;
+    const double s = rowSpacing;
 
     gmVector3 lastNormal(0.0, 0.0, 1.0);
     for (int r = 0; r + 1 < mesh.rows; ++r)
@@ -202,15 +202,15 @@ TerrainMesh buildTerrainMesh(const Grid& grid) {
     }
     const int columnStep = std::max(1, mesh.columns / 10);
     for (int c = 0; c < mesh.columns; c += columnStep)
-        mesh.columnLines.push_back(columnLine(grid, c, 0.7));
+        mesh.columnLines.push_back(columnLine(grid, c, 0.7, s));
     return mesh;
 }
 
-std::vector<float> columnLine(const Grid& grid, int col, double lift) {
+std::vector<float> columnLine(const Grid& grid, int col, double lift, double rowSpacing) {
     std::vector<float> line;
     if (grid.size() < 2)
         return line;
-    const double s = gridSpacing(grid);
+    const double s = rowSpacing;
     for (size_t r = 0; r < grid.size(); ++r) {
         const gmVector2& p = grid[r][static_cast<size_t>(col)];
         append(line, p[0], p[1] + lift, static_cast<double>(r) * s);
@@ -218,17 +218,16 @@ std::vector<float> columnLine(const Grid& grid, int col, double lift) {
     return line;
 }
 
-std::vector<float> selectionBox(const Grid& grid, int col) {
+std::vector<float> selectionBox(const Grid& grid, int col, double rowSpacing) {
     std::vector<float> box;
-    if (grid.size() < 2)
+    if (grid.size() < 2 || grid[0].size() < 2)
         return box;
-    const double s = gridSpacing(grid);
-    const double h = static_cast<double>(0.25f * static_cast<float>(s));
+    const double h = static_cast<double>(0.25f * static_cast<float>(columnSpacing(grid)));
     const gmVector2& first = grid.front()[static_cast<size_t>(col)];
     const gmVector2& last = grid.back()[static_cast<size_t>(col)];
     const double fx = first[0], fy = first[1] + 1.0;
     const double lx = last[0], ly = last[1] + 1.0;
-    const double zf = static_cast<double>(grid.size()) * s;
+    const double zf = static_cast<double>(grid.size()) * rowSpacing;
     const double faces[6][4][3] = {
         {{fx - h, fy, zf}, {lx - h, ly, zf}, {lx + h, ly, zf}, {fx + h, fy, zf}}, // far
         {{fx - h, fy, 0}, {lx - h, ly, 0}, {lx + h, ly, 0}, {fx + h, fy, 0}},     // near

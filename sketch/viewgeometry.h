@@ -42,7 +42,7 @@ void projectPoint(const Matrix4& modelView, const Matrix4& projection, const int
                   double x, double y, double z, double& winX, double& winY);
 
 // Grid point (r, c) placed in the terrain's model space: the stored x and height, and a depth
-// of r column spacings.
+// of r row spacings.
 struct TerrainPoint {
     double x, y, z;
 };
@@ -61,7 +61,7 @@ struct TerrainMesh {
     std::vector<std::vector<float>> columnLines;
     int rows = 0;
     int columns = 0;
-    double spacing = 0.0;
+    double rowSpacing = 0.0;
 };
 
 // Whether a grid is large enough to draw: at least 5 rows and 5 columns.
@@ -69,12 +69,14 @@ bool terrainDrawable(const std::vector<std::vector<gmVector2>>& grid);
 // Builds the mesh of a drawable grid (rows of equal length). Each strip vertex after the
 // first pair carries the normal of the triangle it closes; the first pair carries the last
 // normal issued before it (the previous strip's last, or this strip's first for row 0). The
-// wire-grid steps are rows / 10 and columns / 10, never less than 1.
-TerrainMesh buildTerrainMesh(const std::vector<std::vector<gmVector2>>& grid);
+// wire-grid steps are rows / 10 and columns / 10, never less than 1. Row r lies at depth
+// r * rowSpacing (the model's rowSpacing(), which refining the rows leaves as it was).
+TerrainMesh buildTerrainMesh(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing);
 // The line along column col, lifted by lift above the surface (profile markers).
-std::vector<float> columnLine(const std::vector<std::vector<gmVector2>>& grid, int col,
-                              double lift);
+std::vector<float> columnLine(const std::vector<std::vector<gmVector2>>& grid, int col, double lift,
+                              double rowSpacing);
 // The six faces (24 vertices, GL_QUADS order) of the translucent box that marks column col:
-// half a spacing wide, from the silhouette height to the last row's height, over the whole
-// depth rows * spacing, one unit above the surface.
-std::vector<float> selectionBox(const std::vector<std::vector<gmVector2>>& grid, int col);
+// half a column spacing wide, from the silhouette height to the last row's height, over the
+// whole depth rows * rowSpacing, one unit above the surface.
+std::vector<float> selectionBox(const std::vector<std::vector<gmVector2>>& grid, int col,
+                                double rowSpacing);

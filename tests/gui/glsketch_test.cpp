@@ -77,7 +77,7 @@ protected:
     // A point of the surface: the middle of column c between two rows.
     QPoint onSurface(int column, int row) const {
         const auto& grid = view->model().grid();
-        const double s = grid[0][1][0] - grid[0][0][0];
+        const double s = view->model().rowSpacing();
         const gmVector2& p = grid[static_cast<size_t>(row)][static_cast<size_t>(column)];
         return onScreen(p[0], p[1], row * s);
     }
@@ -188,7 +188,7 @@ TEST_F(SketchViewTest, RedBoxStandsAtThePickedColumn) {
     ASSERT_EQ(view->model().currentProfile(), picked);
 
     const QImage shown = frame();
-    const double s = grid[0][1][0] - grid[0][0][0];
+    const double s = view->model().rowSpacing();
     const auto boxMiddle = [&](int c) {
         const gmVector2& top = grid.front()[static_cast<size_t>(c)];
         const gmVector2& bottom = grid.back()[static_cast<size_t>(c)];
@@ -226,6 +226,34 @@ TEST_F(SketchViewTest, ConfiningTheLineStateToTheLinesKeepsEveryPixel) {
     view->next();
     view->next();
     sameBothWays("stage 3");
+}
+
+// Refining used to put the rows a refined column spacing apart: the terrain shaped in stage 2
+// collapsed into a strip an eighth as deep the moment stage 3 began.
+TEST_F(SketchViewTest, RefinedTerrainIsDrawnAsDeepAsTheTerrainBeforeIt) {
+    sketchMountainAndGoOn();
+    view->next();
+    // Looked down on from 60 degrees above the front view, the terrain's depth runs up the
+    // frame: its back row is the highest thing drawn, the ends of the front row the lowest.
+    for (int turn = 0; turn < 2; ++turn)
+        drag(*view, straightPath(QPoint(300, 350), QPoint(300, 100), 10));
+    const auto drawnRows = [](const QImage& image) {
+        int top = image.height(), bottom = -1;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (!isWhite(image.pixelColor(x, y))) {
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+        return std::make_pair(top, bottom);
+    };
+    const auto before = drawnRows(frame());
+    view->next();
+    ASSERT_EQ(view->model().stage(), 3);
+    const auto after = drawnRows(frame());
+    ASSERT_GT(before.second - before.first, 150) << "the whole depth is in the frame";
+    EXPECT_NEAR(after.first, before.first, 3) << "the back row stays where it was";
+    EXPECT_NEAR(after.second, before.second, 3);
 }
 
 TEST_F(SketchViewTest, RightPressOverTheFirstColumnSelectsItAndDragsReportTheSelection) {

@@ -11,6 +11,7 @@
 using modeltesting::drawCurve;
 using modeltesting::drawCurveOfLength;
 using modeltesting::quietModel;
+using modeltesting::temporaryPath;
 
 namespace {
 
@@ -266,6 +267,30 @@ TEST(Construction, StageThreeRefinesEveryRowThreeTimes) {
         ++shuffles;
     EXPECT_EQ(shuffles, 2u * 50u);
     expectAllFinite(model.grid());
+}
+
+// Refining put the rows a refined column spacing (2 pixels) apart, and the terrain the user
+// shaped in stage 2 came out an eighth as deep.
+TEST(Construction, RowSpacingIsFixedByTheFirstBuildAndKeptThroughRefinement) {
+    SketchModel model = modelAtStage(0, 290);
+    EXPECT_EQ(model.rowSpacing(), 0.0);
+    model.next();
+    const double stageOne = model.grid()[0][1][0] - model.grid()[0][0][0];
+    EXPECT_EQ(model.rowSpacing(), stageOne);
+    model.next();
+    model.randomnessChanged(30);
+    model.next();
+    EXPECT_LT(model.grid()[0][1][0] - model.grid()[0][0][0], stageOne / 2);
+    EXPECT_EQ(model.rowSpacing(), stageOne) << "refining leaves the rows where they were";
+
+    // A curve file loaded now holds one point per pixel; the terrain stays as deep.
+    const std::string file = temporaryPath("dense.c2d");
+    std::string message;
+    SketchModel dense = modelAtStage(0, 120);
+    ASSERT_TRUE(dense.saveCurve(file, message)) << message;
+    ASSERT_TRUE(model.loadCurve(file, message)) << message;
+    model.randomnessChanged(50);
+    EXPECT_EQ(model.rowSpacing(), stageOne);
 }
 
 TEST(Construction, CoarsenAndRefineUndoEachOther) {

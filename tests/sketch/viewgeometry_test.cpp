@@ -46,7 +46,7 @@ TEST(ViewGeometry, RotationsFollowGlRotateAndTheirOrder) {
 }
 
 TEST(ViewGeometry, SurfaceNormalsFaceUpAndTowardsTheViewer) {
-    const TerrainMesh mesh = buildTerrainMesh(slopeGrid(6, 7, 200, 2));
+    const TerrainMesh mesh = buildTerrainMesh(slopeGrid(6, 7, 200, 2), 16.0);
     ASSERT_EQ(mesh.stripVertices.size(), 5u);
     for (size_t r = 0; r < mesh.stripNormals.size(); ++r) {
         const std::vector<float>& n = mesh.stripNormals[r];
@@ -72,11 +72,11 @@ TEST(ViewGeometry, WireGridStepsAreATenthAndNeverZero) {
         size_t rowLines, columnLines;
     };
     for (const Case& c : {Case{51, 23, 11, 12}, Case{5, 9, 5, 9}, Case{7, 10, 7, 10}}) {
-        const TerrainMesh mesh = buildTerrainMesh(slopeGrid(c.rows, c.columns, 100, 1));
+        const TerrainMesh mesh = buildTerrainMesh(slopeGrid(c.rows, c.columns, 100, 1), 16.0);
         EXPECT_EQ(mesh.rowLines.size(), c.rowLines) << c.rows << "x" << c.columns;
         EXPECT_EQ(mesh.columnLines.size(), c.columnLines) << c.rows << "x" << c.columns;
     }
-    const TerrainMesh mesh = buildTerrainMesh(slopeGrid(51, 23, 100, 1));
+    const TerrainMesh mesh = buildTerrainMesh(slopeGrid(51, 23, 100, 1), 16.0);
     // Row 5 is the second row line: lifted 0.7, pushed back 0.3.
     EXPECT_FLOAT_EQ(mesh.rowLines[1][1], 95.7f);
     EXPECT_FLOAT_EQ(mesh.rowLines[1][2], 80.3f);
@@ -88,12 +88,12 @@ TEST(ViewGeometry, TooSmallGridsAreNotDrawable) {
     EXPECT_FALSE(terrainDrawable(slopeGrid(51, 4, 10, 0)));
     EXPECT_FALSE(terrainDrawable(slopeGrid(4, 51, 10, 0)));
     EXPECT_TRUE(terrainDrawable(slopeGrid(5, 5, 10, 0)));
-    EXPECT_TRUE(buildTerrainMesh(slopeGrid(51, 4, 10, 0)).stripVertices.empty());
+    EXPECT_TRUE(buildTerrainMesh(slopeGrid(51, 4, 10, 0), 16.0).stripVertices.empty());
 }
 
 TEST(ViewGeometry, SelectionBoxSpansTheColumnOverTheWholeDepth) {
     const Grid grid = slopeGrid(51, 20, 300, 5);
-    const std::vector<float> box = selectionBox(grid, 3);
+    const std::vector<float> box = selectionBox(grid, 3, 16.0);
     ASSERT_EQ(box.size(), 24u * 3u);
     float minX = 1e9f, maxX = -1e9f, minZ = 1e9f, maxZ = -1e9f, minY = 1e9f, maxY = -1e9f;
     for (size_t k = 0; k < box.size(); k += 3) {
@@ -110,6 +110,24 @@ TEST(ViewGeometry, SelectionBoxSpansTheColumnOverTheWholeDepth) {
     EXPECT_FLOAT_EQ(minY, 300.0f - 5 * 50 + 1);
     EXPECT_FLOAT_EQ(minZ, 0.0f);
     EXPECT_FLOAT_EQ(maxZ, 51 * 16.0f) << "the box reaches a whole spacing past the last row";
+}
+
+TEST(ViewGeometry, RowsLieTheRowSpacingApartWhateverTheColumnSpacing) {
+    // Columns 16 apart, rows 40 apart: depth follows the rows only.
+    const Grid grid = slopeGrid(51, 20, 300, 5);
+    const TerrainMesh mesh = buildTerrainMesh(grid, 40.0);
+    EXPECT_FLOAT_EQ(mesh.stripVertices.back()[5], 50 * 40.0f) << "last row, column 0";
+    EXPECT_FLOAT_EQ(mesh.columnLines[0].back(), 50 * 40.0f);
+    EXPECT_FLOAT_EQ(mesh.rowLines.back()[2], 50 * 40.0f + 0.3f);
+    EXPECT_FLOAT_EQ(columnLine(grid, 3, 0.9, 40.0).back(), 50 * 40.0f);
+    float maxZ = 0, maxX = 0;
+    const std::vector<float> box = selectionBox(grid, 3, 40.0);
+    for (size_t k = 0; k < box.size(); k += 3) {
+        maxZ = std::max(maxZ, box[k + 2]);
+        maxX = std::max(maxX, box[k]);
+    }
+    EXPECT_FLOAT_EQ(maxZ, 51 * 40.0f);
+    EXPECT_FLOAT_EQ(maxX, 88.0f + 4.0f) << "the box stays a quarter column spacing wide";
 }
 
 } // namespace
