@@ -484,7 +484,7 @@ bool SketchModel::loadCurve(const std::string& name, std::string& message) {
     return true;
 }
 
-bool SketchModel::exportGRD(const std::string& name, std::string& message) const {
+bool SketchModel::hasTerrainToSave(std::string& message) const {
     if (stage_ < 1 || grid_.empty()) {
         message = "There is no terrain to save yet - press Next to build one.";
         return false;
@@ -496,6 +496,12 @@ bool SketchModel::exportGRD(const std::string& name, std::string& message) const
                   std::to_string(minimumColumns) + " columns.";
         return false;
     }
+    return true;
+}
+
+bool SketchModel::exportGRD(const std::string& name, std::string& message) const {
+    if (!hasTerrainToSave(message))
+        return false;
     switch (writeGridFile(name, grid_)) {
     case GridWriteResult::ok:
         say("Details file %s has been written successfully\n", name.c_str());

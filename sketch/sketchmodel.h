@@ -107,6 +107,9 @@ public:
     bool saveCurve(const std::string& name, std::string& message);
     bool loadCurve(const std::string& name, std::string& message);
     bool exportGRD(const std::string& name, std::string& message) const;
+    // Whether there is a terrain that can be saved (built, and wide enough to draw); when not,
+    // message says why.
+    bool hasTerrainToSave(std::string& message) const;
 
     // ---- The whole state as a value (sketch/sketchstate.h)
     // Everything the terrain is built from, and the selection.

@@ -50,7 +50,8 @@ struct TerrainInputs {
 
 // Builds the grid of inputs.rows + 1 rows into grid, drawing every random number from rng
 // (the caller seeds it; equal inputs and seeds give equal grids). Rows keep their storage
-// from one call to the next. Row 0 is the front; row r lies r column spacings behind it.
+// from one call to the next. Row 0 is the front; the grid holds no depths (the model lays the
+// rows its rowSpacing() apart).
 // All rows have the front's length; an empty front gives empty rows. Profiles shorter than
 // the grid hold their last height; an empty profile is flat at 0.
 void constructTerrain(const TerrainInputs& inputs, Random15& rng, TerrainGrid& grid);

@@ -2,6 +2,8 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 
 #ifndef MONDREL_VERSION
 #define MONDREL_VERSION "unknown"
@@ -25,6 +27,76 @@ std::string parseColumnProfile(const std::string& text, BuildOptions::ColumnProf
     return {};
 }
 
+// The whole text as a finite number, whatever the locale.
+bool readNumber(const std::string& text, double& value) {
+    const char* end = text.data() + text.size();
+    const auto [stop, failure] = std::from_chars(text.data(), end, value);
+    return failure == std::errc() && stop == end && std::isfinite(value);
+}
+
+// A whole number of cells, 2 to maximumRasterSide.
+bool readSide(const std::string& text, int& side) {
+    const char* end = text.data() + text.size();
+    const auto [stop, failure] = std::from_chars(text.data(), end, side);
+    return failure == std::errc() && stop == end && side >= 2 && side <= maximumRasterSide;
+}
+
+std::string badValue(const std::string& option, const std::string& text,
+                     const std::string& expected) {
+    return "bad value \"" + text + "\" for " + option + ": expected " + expected;
+}
+
+// "N" (a square) or "WxH".
+std::string parseSize(const std::string& text, RasterOptions& raster) {
+    const std::size_t x = text.find_first_of("xX");
+    const std::string width = text.substr(0, x);
+    const std::string height = x == std::string::npos ? width : text.substr(x + 1);
+    if (!readSide(width, raster.width) || !readSide(height, raster.height))
+        return badValue("--size", text,
+                        "N or WxH, 2 to " + std::to_string(maximumRasterSide) + " cells a side");
+    return {};
+}
+
+std::string parseScale(const std::string& text, double& scale) {
+    if (!readNumber(text, scale) || !(scale > 0))
+        return badValue("--scale", text, "a positive number of world units per sketch pixel");
+    return {};
+}
+
+// "MIN:MAX", MIN below MAX.
+std::string parseHeightRange(const std::string& text, std::optional<HeightRange>& range) {
+    const std::size_t colon = text.find(':');
+    HeightRange read;
+    if (colon == std::string::npos || !readNumber(text.substr(0, colon), read.min) ||
+        !readNumber(text.substr(colon + 1), read.max))
+        return badValue("--height-range", text, "MIN:MAX, two numbers");
+    if (read.empty())
+        return "the height range " + text + " is empty: MIN must lie below MAX";
+    range = read;
+    return {};
+}
+
+// The export options the format has no use for, and formats that need a file name.
+std::string checkFitsFormat(const BuildOptions& options) {
+    const std::string name = heightmapFormatName(options.format);
+    if (options.format == HeightmapFormat::grd) {
+        for (const char* option : {"--size", "--scale", "--height-range"})
+            if (options.wasGiven(option))
+                return std::string(option) + " does not apply to the grd format, whose grid " +
+                       "is written as it is (choose a heightmap format with --format)";
+    }
+    if (options.format == HeightmapFormat::obj && options.wasGiven("--size"))
+        return "--size does not apply to the obj format: the mesh is the grid itself";
+    if (!isSixteenBit(options.format) && options.wasGiven("--height-range"))
+        return "--height-range applies only to the 16-bit formats png16 and r16, not to " + name;
+    if (options.toStandardOutput() && isSixteenBit(options.format))
+        return "the " + name + " format cannot go to standard output: its metadata file is " +
+               "named after OUTPUT";
+    if (options.toStandardOutput() && options.format == HeightmapFormat::exr)
+        return "the exr format cannot go to standard output: OpenEXR writes to a file";
+    return {};
+}
+
 // The option names of every option the command line used.
 void noteGiven(const CLI::App& app, BuildOptions& options) {
     for (const CLI::Option* option : app.get_options()) {
@@ -36,7 +108,7 @@ void noteGiven(const CLI::App& app, BuildOptions& options) {
 } // namespace
 
 std::string buildUsageLine() {
-    return "Usage: mondrel-build [options] INPUT OUTPUT.grd";
+    return "Usage: mondrel-build [options] INPUT OUTPUT";
 }
 
 std::string buildVersion() {
@@ -46,10 +118,20 @@ std::string buildVersion() {
 std::string buildUsage() {
     return buildUsageLine() +
            "\n"
-           "Builds the terrain of a curve file or a project as Mondrel does and writes it as a\n"
-           ".grd grid. INPUT is a curve file (.c2d) or a Mondrel project (.mondrel), told apart\n"
-           "by their content. OUTPUT \"-\" writes the grid to standard output; progress lines\n"
-           "are then silenced.\n"
+           "Builds the terrain of a curve file or a project as Mondrel does and writes it to\n"
+           "OUTPUT: a .grd grid, or a heightmap or mesh for other tools. INPUT is a curve file\n"
+           "(.c2d) or a Mondrel project (.mondrel), told apart by their content. The format\n"
+           "follows OUTPUT's suffix or --format:\n"
+           "  .grd          grd    the terrain's own grid (the default)\n"
+           "  .asc          asc    ESRI ASCII grid, heights in world units (GDAL, QGIS)\n"
+           "  .png          png16  16-bit grayscale PNG (Unreal, Godot, Blender)\n"
+           "  .r16, .raw    r16    headerless 16-bit little-endian samples (Unity, Unreal)\n"
+           "  .exr          exr    32-bit float OpenEXR, heights in world units\n"
+           "  .obj          obj    the terrain as a mesh (any 3D tool)\n"
+           "Heightmaps are resampled onto square cells, the back of the terrain in the first\n"
+           "row. Beside a 16-bit file, OUTPUT.json says what its samples stand for.\n"
+           "OUTPUT \"-\" writes a grd, asc or obj file to standard output; progress lines are\n"
+           "then silenced.\n"
            "\n"
            "A project is built at its own stage with its own profiles, randomness and drop-off:\n"
            "the same grid as \"Save Terrain\" in the window that saved it. The options given\n"
@@ -71,6 +153,17 @@ std::string buildUsage() {
            "                             square, used as the edited global profile in stage 1\n"
            "  --profile COLUMN:FILE.c2d  a profile for that grid column, stored in stage 1 after\n"
            "                             the global profile; may be repeated\n"
+           "  --format NAME              grd, asc, png16, r16, exr or obj, whatever OUTPUT's\n"
+           "                             suffix\n"
+           "  --size N, --size WxH       the raster's size in cells, 2 to 16385 a side (engine\n"
+           "                             sizes: 513, 1025, 2049, 4097, 1009, 2017, 4033); the\n"
+           "                             terrain keeps its proportions, centred, on base height\n"
+           "                             0 (default: native, cells of the median column spacing)\n"
+           "  --scale M                  world units per sketch pixel, across and up (default 1)\n"
+           "  --height-range MIN:MAX     the heights 0 and 65535 stand for in png16 and r16\n"
+           "                             (default: the raster's lowest and highest); heights\n"
+           "                             outside are clamped, and a line on standard error\n"
+           "                             says how many\n"
            "  --quiet                    no progress lines\n"
            "  -h, --help                 this text\n"
            "  --version                  the program's version\n"
@@ -100,6 +193,11 @@ bool parseBuildOptions(const std::vector<std::string>& arguments, BuildOptions& 
         });
     std::vector<std::string> columnProfiles;
     app.add_option("--profile", columnProfiles)->allow_extra_args(false);
+    std::string formatText, sizeText, scaleText, rangeText;
+    app.add_option("--format", formatText);
+    app.add_option("--size", sizeText);
+    app.add_option("--scale", scaleText);
+    app.add_option("--height-range", rangeText);
     std::vector<std::string> files;
     app.add_option("files", files);
 
@@ -122,13 +220,28 @@ bool parseBuildOptions(const std::vector<std::string>& arguments, BuildOptions& 
             return false;
         options.columnProfiles.push_back(profile);
     }
+    if (options.wasGiven("--format") && !heightmapFormatNamed(formatText, options.format)) {
+        error = badValue("--format", formatText, "grd, asc, png16, r16, exr or obj");
+        return false;
+    }
+    if (options.wasGiven("--size"))
+        error = parseSize(sizeText, options.raster);
+    if (error.empty() && options.wasGiven("--scale"))
+        error = parseScale(scaleText, options.raster.scale);
+    if (error.empty() && options.wasGiven("--height-range"))
+        error = parseHeightRange(rangeText, options.heightRange);
+    if (!error.empty())
+        return false;
     if (options.help || options.version)
         return true;
     if (files.size() != 2) {
-        error = "expected INPUT and OUTPUT.grd (see --help)";
+        error = "expected INPUT and OUTPUT (see --help)";
         return false;
     }
     options.inputFile = files[0];
     options.outputFile = files[1];
-    return true;
+    if (!options.wasGiven("--format"))
+        options.format = heightmapFormatForFile(options.outputFile);
+    error = checkFitsFormat(options);
+    return error.empty();
 }

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "heightmap/heightmapformat.h"
+#include "heightmap/heightraster.h"
+#include "heightmap/rasterwriters.h"
 
 // What mondrel-build is asked to do: the command line, checked and parsed.
 struct BuildOptions {
@@ -11,10 +16,14 @@ struct BuildOptions {
         std::string file;
     };
 
-    std::string inputFile;     // a curve file or a project
-    std::string outputFile;    // "-" for standard output
-    int stage = 3;             // a project's own stage unless given
-    int profileRandomness = 0; // slider value, 0 to 99, applied in stage 2
+    std::string inputFile;  // a curve file or a project
+    std::string outputFile; // "-" for standard output
+    // --format, or else the one OUTPUT's suffix stands for (grd for none or another).
+    HeightmapFormat format = HeightmapFormat::grd;
+    RasterOptions raster;                   // --size (native when not given) and --scale
+    std::optional<HeightRange> heightRange; // --height-range
+    int stage = 3;                          // a project's own stage unless given
+    int profileRandomness = 0;              // slider value, 0 to 99, applied in stage 2
     int dropOffSteps = 0;      // "Up" presses when positive, "Down" presses when negative
     int detailRandomness = 20; // slider value, 0 to 99, applied in stage 3
     std::string globalProfileFile;
@@ -38,7 +47,8 @@ std::string buildUsageLine();
 std::string buildVersion();
 
 // Parses the arguments after the program name. False with a one-line reason on a bad option,
-// a bad value or a missing file argument (a usage error); with --help or --version the file
-// arguments may be missing.
+// a bad value, a missing file argument, an export option the format has no use for, or a
+// format that cannot go to standard output (all usage errors); with --help or --version the
+// file arguments may be missing.
 bool parseBuildOptions(const std::vector<std::string>& arguments, BuildOptions& options,
                        std::string& error);

@@ -31,9 +31,12 @@ int main(int argc, char** argv) {
         std::fputs(buildVersion().c_str(), stdout);
         return 0;
     }
-    if (!runStagedBuild(options, error)) {
+    std::string notice;
+    if (!runStagedBuild(options, error, &notice)) {
         std::fprintf(stderr, "mondrel-build: %s\n", error.c_str());
         return buildFailed;
     }
+    if (!notice.empty())
+        std::fprintf(stderr, "mondrel-build: %s\n", notice.c_str());
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "tools/stagedbuild.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -10,8 +11,8 @@
 #include "printing/printedlines.h"
 #include "project/projectfile.h"
 #include "sketch/curvefile.h"
-#include "sketch/gridexport.h"
 #include "sketch/sketchmodel.h"
+#include "sketch/terrainsave.h"
 
 namespace {
 
@@ -98,13 +99,42 @@ bool advance(SketchModel& model, std::string& error) {
     return true;
 }
 
-bool writeOutput(const BuildOptions& options, const SketchModel& model, std::string& error) {
-    if (!options.toStandardOutput())
-        return model.exportGRD(options.outputFile, error);
-    if (!writeGrid(stdout, model.grid()) || std::fflush(stdout) != 0) {
-        error = "could not write the grid to standard output";
-        return false;
+// The metadata's account of the build: the model's settings and the profile files used.
+nlohmann::ordered_json buildSource(const BuildOptions& options, const SketchModel& model) {
+    nlohmann::ordered_json source = terrainSource(model, "mondrel-build", options.inputFile);
+    nlohmann::ordered_json& settings = source["settings"];
+    if (!options.globalProfileFile.empty())
+        settings["globalProfile"] = options.globalProfileFile;
+    if (!options.columnProfiles.empty()) {
+        nlohmann::ordered_json& profiles = settings["profiles"];
+        for (const BuildOptions::ColumnProfile& profile : options.columnProfiles)
+            profiles.push_back({{"column", profile.column}, {"file", profile.file}});
     }
+    return source;
+}
+
+std::string number(double value) {
+    char text[32];
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+bool writeOutput(const BuildOptions& options, const SketchModel& model, std::string& error,
+                 std::string* notice) {
+    HeightmapExport settings;
+    settings.format = options.format;
+    settings.raster = options.raster;
+    settings.heightRange = options.heightRange;
+    if (options.toStandardOutput())
+        return writeTerrainTo(stdout, model, settings, error);
+    settings.source = buildSource(options, model);
+    ExportReport report;
+    if (!saveTerrainAs(model, options.outputFile, settings, error, &report))
+        return false;
+    if (notice && report.clampedCells > 0)
+        *notice = std::to_string(report.clampedCells) + " of " + std::to_string(report.width) +
+                  "x" + std::to_string(report.height) + " cells lay outside the height range " +
+                  number(report.heightRange.min) + ":" + number(report.heightRange.max) +
+                  " and were clamped to it";
     return true;
 }
 
@@ -204,7 +234,7 @@ bool walkFromProject(const BuildOptions& options, const ProfileEdits& edits, Ske
 
 } // namespace
 
-bool runStagedBuild(const BuildOptions& options, std::string& error) {
+bool runStagedBuild(const BuildOptions& options, std::string& error, std::string* notice) {
     SketchModel model;
     // With the grid on standard output nothing else may go there.
     model.setPrinting(!(options.quiet || options.toStandardOutput()));
@@ -217,7 +247,7 @@ bool runStagedBuild(const BuildOptions& options, std::string& error) {
     if (looksLikeProjectFile(options.inputFile)) {
         if (!walkFromProject(options, edits, model, error))
             return false;
-        return writeOutput(options, model, error);
+        return writeOutput(options, model, error, notice);
     }
     if (!model.loadCurve(options.inputFile, error))
         return false;
@@ -227,5 +257,5 @@ bool runStagedBuild(const BuildOptions& options, std::string& error) {
     }
     if (!walkFromCurve(options, edits, model, error))
         return false;
-    return writeOutput(options, model, error);
+    return writeOutput(options, model, error, notice);
 }

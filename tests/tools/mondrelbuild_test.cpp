@@ -44,7 +44,8 @@ TEST(MondrelBuild, HelpDescribesTheOptions) {
     EXPECT_EQ(run.out, buildUsage());
     for (const char* option :
          {"--stage", "--profile-randomness", "--drop-off-steps", "--detail-randomness",
-          "--global-profile", "--profile COLUMN", "--quiet", "standard output"})
+          "--global-profile", "--profile COLUMN", "--quiet", "standard output", "--format NAME",
+          "--size WxH", "--scale M", "--height-range MIN:MAX", "png16", ".r16"})
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
 }
 
@@ -110,7 +111,16 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"profile_without_column", "--profile profile_concave.c2d single_peak.c2d",
                 "--profile", 2},
         Failure{"value_missing", "single_peak.c2d % --stage", "--stage", 2},
-        Failure{"output_missing", "--quiet %", "expected INPUT and OUTPUT.grd", 2}),
+        Failure{"output_missing", "--quiet %", "expected INPUT and OUTPUT", 2},
+        Failure{"unknown_format", "--format tiff single_peak.c2d", "--format", 2},
+        Failure{"size_too_large", "--format asc --size 16386 single_peak.c2d", "--size", 2},
+        Failure{"scale_zero", "--format asc --scale 0 single_peak.c2d", "--scale", 2},
+        Failure{"height_range_empty", "--format r16 --height-range 9:9 single_peak.c2d", "is empty",
+                2},
+        Failure{"height_range_on_asc", "--format asc --height-range 0:9 single_peak.c2d", "16-bit",
+                2},
+        Failure{"scale_on_grd", "--scale 2 single_peak.c2d", "grd", 2},
+        Failure{"size_on_obj", "--format obj --size 513 single_peak.c2d", "obj", 2}),
     [](const testing::TestParamInfo<Failure>& param) { return std::string(param.param.what); });
 
 TEST(MondrelBuildFailure, UnwritableOutputIsReportedAndLeavesNothing) {

@@ -1,0 +1,92 @@
+#include "sketch/terrainsave.h"
+
+#include <cmath>
+
+#include "heightmap/terrainobj.h"
+#include "printing/printedlines.h"
+#include "sketch/gridexport.h"
+
+namespace {
+
+int sliderValue(float randomness) {
+    return static_cast<int>(std::lround(static_cast<double>(randomness) * 100.0));
+}
+
+} // namespace
+
+nlohmann::ordered_json terrainSource(const SketchModel& model, const std::string& program,
+                                     const std::string& input) {
+    nlohmann::ordered_json columns = nlohmann::ordered_json::array();
+    for (unsigned column : model.profileIndices())
+        columns.push_back(column);
+    const double dropOff = std::round(static_cast<double>(model.bottomDropOff()) * 100.0) / 100.0;
+    return {
+        {"program", program},
+        {"input", input.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(input)},
+        {"stage", model.stage()},
+        {"settings",
+         {{"profileRandomness", sliderValue(model.profileRandomness())},
+          {"bottomDropOff", dropOff},
+          {"detailRandomness", sliderValue(model.detailRandomness())},
+          {"profileColumns", columns}}},
+    };
+}
+
+bool streamableFormat(HeightmapFormat format) {
+    return format == HeightmapFormat::grd || format == HeightmapFormat::asc ||
+           format == HeightmapFormat::obj;
+}
+
+bool saveTerrainAs(const SketchModel& model, const std::string& name,
+                   const HeightmapExport& settings, std::string& message, ExportReport* report) {
+    if (settings.format == HeightmapFormat::grd)
+        return model.exportGRD(name, message);
+    if (!model.hasTerrainToSave(message))
+        return false;
+    if (!exportHeightmap(model.grid(), model.rowSpacing(), settings, name, message, report))
+        return false;
+    if (model.printing())
+        printLine("Heightmap %s has been written successfully\n", name.c_str());
+    return true;
+}
+
+bool writeTerrainTo(std::FILE* out, const SketchModel& model, const HeightmapExport& settings,
+                    std::string& message) {
+    if (!streamableFormat(settings.format)) {
+        message = std::string("the ") + heightmapFormatName(settings.format) +
+                  " format cannot be written to a stream";
+        return false;
+    }
+    if (!model.hasTerrainToSave(message))
+        return false;
+    bool written = false;
+    if (settings.format == HeightmapFormat::grd) {
+        written = writeGrid(out, model.grid());
+    } else if (settings.format == HeightmapFormat::obj) {
+        if (!checkRasterOptions(settings.raster, message) ||
+            !checkTerrainGrid(model.grid(), model.rowSpacing(), message))
+            return false;
+        written = writeTerrainObj(out, model.grid(), model.rowSpacing(), settings.raster.scale);
+    } else {
+        HeightRaster raster;
+        if (!resampleTerrain(model.grid(), model.rowSpacing(), settings.raster, raster, message))
+            return false;
+        written = writeAsciiGrid(out, raster);
+    }
+    if (!written || std::fflush(out) != 0) {
+        message = "could not write the terrain to standard output";
+        return false;
+    }
+    return true;
+}
+
+bool nativeHeightmapSize(const SketchModel& model, int& width, int& height) {
+    std::string reason;
+    HeightRaster raster;
+    if (!model.hasTerrainToSave(reason) ||
+        !resampleTerrain(model.grid(), model.rowSpacing(), RasterOptions{}, raster, reason))
+        return false;
+    width = raster.width;
+    height = raster.height;
+    return true;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "heightmap/heightmapexport.h"
+#include "sketch/sketchmodel.h"
+
+// Saving the model's terrain in any of the terrain formats (heightmap/heightmapformat.h): the
+// ".grd" grid exactly as "Save Terrain" writes it, or a heightmap or mesh for other tools. The
+// heightmaps always lay the rows the model's rowSpacing() apart, so an exported terrain is as
+// deep as the one the user shaped. Shared by the window and the headless builder.
+
+// What the terrain was built from, for the metadata beside a 16-bit heightmap:
+//
+//     { "program": "mondrel-build", "input": "peak.c2d", "stage": 3,
+//       "settings": { "profileRandomness": 0, "bottomDropOff": 0.3, "detailRandomness": 20,
+//                     "profileColumns": [0, 7, 25] } }
+//
+// The randomness values are the sliders' (0 to 99), the drop-off the model's, rounded to two
+// decimals; profileColumns are the columns holding a profile of their own. An empty input
+// (a curve drawn in the window and never saved) is written as null.
+nlohmann::ordered_json terrainSource(const SketchModel& model, const std::string& program,
+                                     const std::string& input);
+
+// Whether the format can be written to a pipe: not EXR (OpenEXR seeks back in its file) and no
+// 16-bit format (their metadata file needs the heightmap's name).
+bool streamableFormat(HeightmapFormat format);
+
+// Writes the model's terrain to the file `name` in settings.format, atomically (a failure
+// leaves no partial file and a previous file as it was). grd is written as SketchModel::
+// exportGRD writes it (settings other than the format do not apply); every other format by
+// exportHeightmap with the model's grid and rowSpacing(). A successful heightmap prints
+// "Heightmap NAME has been written successfully" when the model prints. False with a
+// one-line reason, also when the model has no terrain to save.
+bool saveTerrainAs(const SketchModel& model, const std::string& name,
+                   const HeightmapExport& settings, std::string& message,
+                   ExportReport* report = nullptr);
+
+// Writes the model's terrain to an open stream in a streamable format. False with a one-line
+// reason when there is no terrain, the format cannot be streamed or a write failed.
+bool writeTerrainTo(std::FILE* out, const SketchModel& model, const HeightmapExport& settings,
+                    std::string& message);
+
+// The size in cells of the terrain's native heightmap raster. False when there is no terrain
+// that could be resampled (the size would not fit either).
+bool nativeHeightmapSize(const SketchModel& model, int& width, int& height);

@@ -1,0 +1,103 @@
+// mondrel-build writing heightmaps: the format from the suffix or --format, size, scale and
+// height range, the metadata file, pipes, and the terrain's depth in every export.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "buildrunning.h"
+
+namespace {
+
+const std::size_t npos = std::string::npos;
+
+unsigned bigEndian32(const std::string& bytes, std::size_t at) {
+    unsigned value = 0;
+    for (std::size_t k = 0; k < 4; ++k)
+        value = value << 8 | static_cast<unsigned char>(bytes[at + k]);
+    return value;
+}
+
+// A keyword's value in an ASCII grid header.
+double headerValue(const std::string& grid, const std::string& keyword) {
+    std::istringstream in(grid.substr(grid.find(keyword + " ") + keyword.size()));
+    double value = 0.0;
+    in >> value;
+    return value;
+}
+
+} // namespace
+
+TEST(HeightmapBuild, SixteenBitFileCarriesItsScaleAndSourceAndClampingIsSaid) {
+    const std::string png = scratchPath("peak.png");
+    const BuildRun run = runBuild("--quiet --size 513x257 --scale 2 --height-range 0:100 "
+                                  "--detail-randomness 35 single_peak.c2d " +
+                                  quoted(png));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    // At scale 2 the peak rises far above 100 world units.
+    EXPECT_EQ(run.err.rfind("mondrel-build: ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find(" cells lay outside the height range 0:100 and were clamped to it\n"),
+              npos)
+        << run.err;
+
+    const std::string bytes = slurp(png);
+    ASSERT_GT(bytes.size(), 26u);
+    EXPECT_EQ(bigEndian32(bytes, 16), 513u);
+    EXPECT_EQ(bigEndian32(bytes, 20), 257u);
+    EXPECT_EQ(bytes[24], 16) << "bit depth";
+    EXPECT_EQ(bytes[25], 0) << "gray, no alpha";
+
+    const nlohmann::json meta = nlohmann::json::parse(slurp(png + ".json"));
+    EXPECT_EQ(meta["width"], 513);
+    EXPECT_EQ(meta["height"], 257);
+    EXPECT_EQ(meta["heightRange"]["min"], 0.0);
+    EXPECT_EQ(meta["heightRange"]["max"], 100.0);
+    EXPECT_GT(meta["clampedCells"].get<int>(), 0);
+    EXPECT_EQ(meta["scale"], 2.0);
+    EXPECT_EQ(meta["source"]["input"], "single_peak.c2d");
+    EXPECT_EQ(meta["source"]["stage"], 3);
+    EXPECT_EQ(meta["source"]["settings"]["detailRandomness"], 35);
+}
+
+TEST(HeightmapBuild, FormatFollowsTheSuffixOrTheOptionAndOnlyTextGoesDownAPipe) {
+    const std::string asc = scratchPath("ridge.asc");
+    const std::string txt = scratchPath("ridge.txt");
+    const std::string r16 = scratchPath("ridge.raw");
+    ASSERT_EQ(runBuild("--quiet long_ridge.c2d " + quoted(asc)).status, 0);
+    ASSERT_EQ(runBuild("--quiet --format asc long_ridge.c2d " + quoted(txt)).status, 0);
+    const BuildRun piped = runBuild("--format asc long_ridge.c2d -");
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(slurp(asc).rfind("ncols ", 0), 0u);
+    EXPECT_EQ(slurp(txt), slurp(asc));
+    EXPECT_EQ(piped.out, slurp(asc)) << "nothing but the grid on standard output";
+
+    ASSERT_EQ(runBuild("--quiet --size 1025 long_ridge.c2d " + quoted(r16)).status, 0);
+    EXPECT_EQ(slurp(r16).size(), 1025u * 1025u * 2u);
+    EXPECT_TRUE(exists(r16 + ".json"));
+
+    for (const char* format : {"png16", "r16", "exr"}) {
+        const BuildRun refused = runBuild(std::string("--format ") + format + " long_ridge.c2d -");
+        EXPECT_EQ(refused.status, 2) << format;
+        EXPECT_EQ(refused.out, "") << format;
+        EXPECT_NE(refused.err.find("cannot go to standard output"), npos) << refused.err;
+    }
+}
+
+// Refining used to lay the rows a refined column spacing (2 pixels) apart: every stage-3
+// export was an eighth as deep as the terrain the user had shaped in stage 2.
+TEST(HeightmapBuild, StageThreeExportsAreAsDeepAsStageTwo) {
+    const auto depth = [](const std::string& grid) {
+        return (headerValue(grid, "nrows") - 1) * headerValue(grid, "cellsize");
+    };
+    const std::string shaped = scratchPath("shaped.asc");
+    const std::string refined = scratchPath("refined.asc");
+    ASSERT_EQ(runBuild("--quiet --stage 2 single_peak.c2d " + quoted(shaped)).status, 0);
+    ASSERT_EQ(runBuild("--quiet --stage 3 single_peak.c2d " + quoted(refined)).status, 0);
+    const std::string before = slurp(shaped), after = slurp(refined);
+    ASSERT_LT(headerValue(after, "cellsize"), headerValue(before, "cellsize"));
+    EXPECT_NEAR(depth(after), depth(before), headerValue(before, "cellsize"));
+
+    const BuildRun gdal = runShell("gdalinfo " + quoted(refined));
+    EXPECT_EQ(gdal.status, 0) << gdal.err;
+    EXPECT_NE(gdal.out.find("Driver: AAIGrid"), npos) << gdal.out;
+}
