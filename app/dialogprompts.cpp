@@ -1,7 +1,14 @@
 #include "app/dialogprompts.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QFileInfo>
+#include <QFormLayout>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QRegularExpressionValidator>
 #include <QStringList>
 
 void DialogPrompts::inform(const QString& text) {
@@ -58,4 +65,94 @@ QString DialogPrompts::runFileDialog(const QString& caption, const QString& filt
         return QString();
     const QStringList chosen = dialog.selectedFiles();
     return chosen.isEmpty() ? QString() : chosen.first();
+}
+
+namespace {
+
+// The size field's text: "Native (...)", "N" or "WxH" (the validator lets nothing else in).
+void readSize(const QString& text, RasterOptions& raster) {
+    if (text.startsWith(QStringLiteral("Native"))) {
+        raster.width = raster.height = 0;
+        return;
+    }
+    const QStringList sides = text.split(QLatin1Char('x'), Qt::KeepEmptyParts, Qt::CaseInsensitive);
+    raster.width = sides.value(0).toInt();
+    raster.height = sides.size() > 1 ? sides.value(1).toInt() : raster.width;
+}
+
+QDoubleSpinBox* numberBox(QWidget* parent, const char* name, double low, double high,
+                          double value) {
+    auto* box = new QDoubleSpinBox(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setRange(low, high);
+    box->setDecimals(4);
+    box->setValue(value);
+    return box;
+}
+
+} // namespace
+
+bool DialogPrompts::heightmapSettings(HeightmapFormat format, int nativeWidth, int nativeHeight,
+                                      HeightmapExport& settings) {
+    QDialog dialog(parent_);
+    dialog.setWindowTitle(QStringLiteral("Export Heightmap"));
+    dialog.setModal(true);
+    auto* form = new QFormLayout(&dialog);
+
+    // The mesh is the grid itself: it has no raster size.
+    const bool raster = format != HeightmapFormat::obj;
+    auto* size = new QComboBox(&dialog);
+    size->setObjectName(QStringLiteral("sizeBox"));
+    size->setEditable(true);
+    size->addItem(nativeWidth > 0
+                      ? QStringLiteral("Native (%1x%2)").arg(nativeWidth).arg(nativeHeight)
+                      : QStringLiteral("Native"));
+    // Unity's 2^n + 1 sides and Unreal's recommended ones.
+    for (const char* engineSize : {"513", "1025", "2049", "4097", "1009", "2017", "4033"})
+        size->addItem(QString::fromLatin1(engineSize));
+    size->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("Native.*|[0-9]{1,5}([xX][0-9]{0,5})?")), size));
+    if (!settings.raster.native())
+        size->setCurrentText(
+            settings.raster.width == settings.raster.height
+                ? QString::number(settings.raster.width)
+                : QStringLiteral("%1x%2").arg(settings.raster.width).arg(settings.raster.height));
+    size->setEnabled(raster);
+    form->addRow(QStringLiteral("Size in cells:"), size);
+
+    auto* scale = numberBox(&dialog, "scaleBox", 0.0001, 1e6, settings.raster.scale);
+    form->addRow(QStringLiteral("World units per pixel:"), scale);
+
+    // 16-bit files only: the heights their lowest and highest step stand for.
+    const bool sixteenBit = isSixteenBit(format);
+    auto* fixedRange = new QCheckBox(QStringLiteral("Fixed height range"), &dialog);
+    fixedRange->setObjectName(QStringLiteral("rangeBox"));
+    fixedRange->setChecked(sixteenBit && settings.heightRange.has_value());
+    fixedRange->setEnabled(sixteenBit);
+    const HeightRange range = settings.heightRange.value_or(HeightRange{0.0, 1000.0});
+    auto* low = numberBox(&dialog, "rangeMinBox", -1e9, 1e9, range.min);
+    auto* high = numberBox(&dialog, "rangeMaxBox", -1e9, 1e9, range.max);
+    low->setEnabled(fixedRange->isChecked());
+    high->setEnabled(fixedRange->isChecked());
+    QObject::connect(fixedRange, &QCheckBox::toggled, low, &QWidget::setEnabled);
+    QObject::connect(fixedRange, &QCheckBox::toggled, high, &QWidget::setEnabled);
+    form->addRow(fixedRange);
+    form->addRow(QStringLiteral("Height of 0:"), low);
+    form->addRow(QStringLiteral("Height of 65535:"), high);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    if (raster)
+        readSize(size->currentText(), settings.raster);
+    settings.raster.scale = scale->value();
+    if (fixedRange->isChecked())
+        settings.heightRange = HeightRange{low->value(), high->value()};
+    else if (sixteenBit)
+        settings.heightRange.reset();
+    return true;
 }

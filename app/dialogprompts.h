@@ -5,7 +5,8 @@
 #include "app/userprompts.h"
 
 // The prompts a user sees: a fresh modal file dialog per question (detail view, the given
-// caption and filter) and a message box, both over the parent window.
+// caption and filter), a message box and the heightmap export's settings dialog, all over the
+// parent window.
 class DialogPrompts : public UserPrompts {
 public:
     explicit DialogPrompts(QWidget* parent) : parent_(parent) {}
@@ -16,6 +17,8 @@ public:
     QString saveFileName(const QString& caption, const QString& filter,
                          const QString& start) override;
     UnsavedChoice askAboutUnsavedChanges(const QString& text) override;
+    bool heightmapSettings(HeightmapFormat format, int nativeWidth, int nativeHeight,
+                           HeightmapExport& settings) override;
 
 private:
     QString runFileDialog(const QString& caption, const QString& filter, const QString& start,

@@ -1,6 +1,8 @@
 #include "app/mondrelmainwindow.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeySequence>
@@ -15,6 +17,7 @@
 #include "printing/printedlines.h"
 #include "profile/profileeditor.h"
 #include "sketch/glsketch.h"
+#include "sketch/terrainsave.h"
 
 MondrelMainWindow::MondrelMainWindow(QWidget* parent, const char* name, Qt::WindowFlags fl)
     : QMainWindow(parent, fl), prompts_(std::make_unique<DialogPrompts>(this)) {
@@ -118,6 +121,7 @@ void MondrelMainWindow::buildMenu() {
     fileMenu->addAction(fileOpen_ImageAction);
     fileMenu->addAction(fileSave_TerrainAction);
     MenuBarEditor->addMenu(fileMenu);
+    addExportHeightmapEntry();
 }
 
 void MondrelMainWindow::languageChange() {
@@ -367,4 +371,65 @@ void MondrelMainWindow::saveTerrain() {
 
 void MondrelMainWindow::reportCurveFileFailure(const QString& message) {
     prompts_->inform(message);
+}
+
+// ---- Heightmap export
+
+void MondrelMainWindow::addExportHeightmapEntry() {
+    fileExport_HeightmapAction = makeAction(this, "fileExport_HeightmapAction");
+    fileExport_HeightmapAction->setText(tr("Export Heightmap..."));
+    fileExport_HeightmapAction->setShortcut(QKeySequence(tr("Ctrl+E")));
+    fileMenu->addAction(fileExport_HeightmapAction);
+    connect(fileExport_HeightmapAction, &QAction::triggered, this,
+            &MondrelMainWindow::exportHeightmap);
+}
+
+void MondrelMainWindow::exportHeightmap() {
+    const SketchModel& model = gLSketch1->model();
+    std::string reason;
+    if (!model.hasTerrainToSave(reason)) {
+        prompts_->inform(QString::fromStdString(reason));
+        return;
+    }
+    // Offered under the last export's name, or the last file's without its suffix: the
+    // suffix picks the format.
+    const QFileInfo last(lastFileName);
+    const QString start = !lastExportName_.isEmpty() ? lastExportName_
+                          : lastFileName.isEmpty()   ? QString()
+                                                     : last.dir().filePath(last.completeBaseName());
+    const QString chosen = prompts_->saveFileName(
+        tr("Export Heightmap"),
+        tr("Heightmaps (*.asc *.png *.r16 *.raw *.exr *.obj);;ESRI ASCII Grid (*.asc);;"
+           "16-bit PNG (*.png);;16-bit RAW (*.r16 *.raw);;OpenEXR (*.exr);;Wavefront OBJ (*.obj)"),
+        start);
+    if (chosen.isEmpty())
+        return;
+    const std::string name = chosen.toLocal8Bit().toStdString();
+    HeightmapExport settings = exportSettings_;
+    settings.format = heightmapFormatForFile(name);
+    if (settings.format == HeightmapFormat::grd) {
+        prompts_->inform(tr("Choose a name ending in .asc, .png, .r16, .raw, .exr or .obj: its "
+                            "suffix picks the format."));
+        return;
+    }
+    int nativeWidth = 0, nativeHeight = 0;
+    nativeHeightmapSize(model, nativeWidth, nativeHeight);
+    if (!prompts_->heightmapSettings(settings.format, nativeWidth, nativeHeight, settings))
+        return;
+    lastExportName_ = chosen;
+    exportSettings_ = settings;
+
+    settings.source = terrainSource(model, "Mondrel", gLSketch1->curveFile());
+    ExportReport report;
+    if (!saveTerrainAs(model, name, settings, reason, &report)) {
+        prompts_->inform(tr("%1 was not saved: %2.").arg(chosen, QString::fromStdString(reason)));
+        return;
+    }
+    QString text = chosen + tr(" was saved successfully.");
+    if (report.clampedCells > 0)
+        text += tr(" %1 of its %2x%3 cells lay outside the height range and were clamped to it.")
+                    .arg(static_cast<qulonglong>(report.clampedCells))
+                    .arg(report.width)
+                    .arg(report.height);
+    prompts_->inform(text);
 }

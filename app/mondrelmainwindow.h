@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "heightmap/heightmapexport.h"
 #include "libgm/gmvec2.h"
 #include "sketch/sketchstate.h"
 
@@ -55,6 +56,7 @@ public:
     QMenu* editMenu;
     QAction* editUndoAction;
     QAction* editRedoAction;
+    QAction* fileExport_HeightmapAction;
 
     // Replaces the boxes and file dialogs the window shows (the default asks the user).
     void setPrompts(std::unique_ptr<UserPrompts> prompts);
@@ -72,6 +74,9 @@ public slots:
     virtual void saveCurveFile();
     virtual void openImage();
     virtual void saveTerrain();
+    // "File > Export Heightmap...": the terrain for other tools, in the format its suffix
+    // names, with the size, scale and height range asked through the prompts.
+    virtual void exportHeightmap();
     virtual void resetUI();
     virtual void drawProfileStage();
     virtual void drawCurveStage();
@@ -121,6 +126,7 @@ private:
     void makeConnections();
     void init();
     void openProfileEditor(const std::vector<gmVector2>& profile);
+    void addExportHeightmapEntry();
 
     // ---- Project files and the undo history
     void buildProjectAndEditMenus();
@@ -150,4 +156,7 @@ private:
     // The background image's absolute path; empty while the start-up picture is shown.
     QString backgroundImage_;
     bool backgroundChanged_ = false;
+    // The last heightmap export's name and answers, offered again by the next one.
+    QString lastExportName_;
+    HeightmapExport exportSettings_;
 };

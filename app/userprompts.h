@@ -2,9 +2,11 @@
 
 #include <QString>
 
-// Everything the main window asks of the user: the result boxes, the file dialogs and whether
-// to save unsaved changes.
-// The window shows them through this seam, so that scripted answers can stand in for a user.
+#include "heightmap/heightmapexport.h"
+
+// Everything the main window asks of the user: the result boxes, the file dialogs, whether to
+// save unsaved changes and the heightmap export's settings. The window shows them through
+// this seam, so that scripted answers can stand in for a user.
 class UserPrompts {
 public:
     virtual ~UserPrompts() = default;
@@ -23,4 +25,10 @@ public:
     // A box captioned "Mondrel" with text and the buttons Save, Discard and Cancel; closing the
     // box counts as Cancel.
     virtual UnsavedChoice askAboutUnsavedChanges(const QString& text) = 0;
+    // The settings of a heightmap export in format: settings.raster's size (0 x 0 for the
+    // native nativeWidth x nativeHeight cells, which are 0 x 0 when unknown) and scale, and
+    // for a 16-bit format an optional fixed height range. settings comes in with the previous
+    // answers. False when the user cancelled. The export checks what comes back.
+    virtual bool heightmapSettings(HeightmapFormat format, int nativeWidth, int nativeHeight,
+                                   HeightmapExport& settings) = 0;
 };

@@ -104,14 +104,20 @@ void GLSketch::processLine() {
 
 void GLSketch::loadCurve(QString name) {
     std::string message;
-    if (!model_.loadCurve(name.toLocal8Bit().toStdString(), message))
+    const std::string file = name.toLocal8Bit().toStdString();
+    if (model_.loadCurve(file, message))
+        curveFile_ = file;
+    else
         emit curveFileFailed(QString::fromStdString(message));
     updateGL();
 }
 
 void GLSketch::saveCurve(QString name) {
     std::string message;
-    if (!model_.saveCurve(name.toLocal8Bit().toStdString(), message))
+    const std::string file = name.toLocal8Bit().toStdString();
+    if (model_.saveCurve(file, message))
+        curveFile_ = file;
+    else
         emit curveFileFailed(QString::fromStdString(message));
 }
 

@@ -26,6 +26,8 @@ public:
     // Whether the current stage may be left; when not, message says why.
     bool checkStage(QString& message);
     const SketchModel& model() const { return model_; }
+    // The curve file last read or written (empty when none), named in exported heightmaps.
+    const std::string& curveFile() const { return curveFile_; }
     // The repaint request of every model change.
     void updateGL();
 
@@ -102,6 +104,7 @@ private:
     void refreshTerrainMesh();
 
     SketchModel model_;
+    std::string curveFile_;
     float rotX_ = 0.0f;
     float rotY_ = 0.0f;
     float rotZ_ = 0.0f;

@@ -1,5 +1,8 @@
 // The prompts a user really sees, answered by a timer so that the modal loops end.
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -85,4 +88,37 @@ TEST(DialogPrompts, UnsavedChangesAreAskedAboutWithSaveDiscardAndCancel) {
         });
         EXPECT_EQ(prompts.askAboutUnsavedChanges("Save?"), choice);
     }
+}
+
+TEST(DialogPrompts, HeightmapSettingsReadSizeScaleAndRange) {
+    QWidget window;
+    DialogPrompts prompts(&window);
+    HeightmapExport settings;
+    whenShown<QDialog>([&](QDialog* dialog) {
+        EXPECT_EQ(dialog->windowTitle(), "Export Heightmap");
+        auto* size = dialog->findChild<QComboBox*>("sizeBox");
+        ASSERT_TRUE(size);
+        EXPECT_EQ(size->currentText(), "Native (300x120)");
+        size->setCurrentText("1025x513");
+        dialog->findChild<QDoubleSpinBox*>("scaleBox")->setValue(2.5);
+        dialog->findChild<QCheckBox*>("rangeBox")->setChecked(true);
+        dialog->findChild<QDoubleSpinBox*>("rangeMinBox")->setValue(-10.0);
+        dialog->accept();
+    });
+    ASSERT_TRUE(prompts.heightmapSettings(HeightmapFormat::r16, 300, 120, settings));
+    EXPECT_EQ(settings.raster.width, 1025);
+    EXPECT_EQ(settings.raster.height, 513);
+    EXPECT_EQ(settings.raster.scale, 2.5);
+    ASSERT_TRUE(settings.heightRange.has_value());
+    EXPECT_EQ(settings.heightRange->min, -10.0);
+    EXPECT_EQ(settings.heightRange->max, 1000.0);
+
+    // The next export offers these answers again; a mesh has no size and no height range.
+    whenShown<QDialog>([&](QDialog* dialog) {
+        EXPECT_EQ(dialog->findChild<QComboBox*>("sizeBox")->currentText(), "1025x513");
+        EXPECT_FALSE(dialog->findChild<QComboBox*>("sizeBox")->isEnabled());
+        EXPECT_FALSE(dialog->findChild<QCheckBox*>("rangeBox")->isEnabled());
+        dialog->reject();
+    });
+    EXPECT_FALSE(prompts.heightmapSettings(HeightmapFormat::obj, 300, 120, settings));
 }

@@ -3,6 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QKeySequence>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QSlider>
@@ -226,4 +230,48 @@ TEST_F(WindowTest, SavedTerrainsMatchTheHeadlessBuilder) {
     const QImage frame = window_->gLSketch1->grabFramebuffer();
     EXPECT_GT(greenShare(frame), 0.05);
     saveShot(window_.get(), "terrain-stage3.png");
+}
+
+TEST_F(WindowTest, ExportHeightmapTakesItsFormatFromTheSuffixAndItsSettingsFromThePrompts) {
+    EXPECT_EQ(window_->fileMenu->actions().last(), window_->fileExport_HeightmapAction);
+    EXPECT_EQ(window_->fileExport_HeightmapAction->text(), "Export Heightmap...");
+    EXPECT_EQ(window_->fileExport_HeightmapAction->shortcut(), QKeySequence("Ctrl+E"));
+    window_->fileExport_HeightmapAction->trigger();
+    EXPECT_EQ(prompts_->boxes.takeLast(),
+              "There is no terrain to save yet - press Next to build one.");
+    EXPECT_TRUE(prompts_->questions.empty()) << "nothing to export, nothing asked";
+
+    goToStage(0);
+    answerAndTrigger(scratch("hill"), window_->fileSave_CurveAction);
+    goToStage(3);
+    answerAndTrigger(scratch("hill.txt"), window_->fileExport_HeightmapAction);
+    EXPECT_TRUE(prompts_->boxes.takeLast().startsWith("Choose a name ending in .asc"));
+    EXPECT_TRUE(prompts_->settingsQuestions.empty());
+
+    prompts_->settingsAnswers.push_back({RasterOptions{513, 257, 2.0}, HeightRange{0.0, 50.0}});
+    answerAndTrigger(scratch("hill.png"), window_->fileExport_HeightmapAction);
+    ASSERT_EQ(prompts_->settingsQuestions.size(), 1u);
+    EXPECT_EQ(prompts_->settingsQuestions[0].format, HeightmapFormat::png16);
+    EXPECT_GT(prompts_->settingsQuestions[0].nativeWidth, 100);
+    const QString box = prompts_->boxes.takeLast();
+    EXPECT_TRUE(box.startsWith(scratch("hill.png") + " was saved successfully. "))
+        << box.toStdString();
+    EXPECT_TRUE(box.contains("of its 513x257 cells lay outside the height range"))
+        << box.toStdString();
+
+    const QImage image(scratch("hill.png"));
+    EXPECT_EQ(image.format(), QImage::Format_Grayscale16);
+    EXPECT_EQ(image.size(), QSize(513, 257));
+    const QJsonObject meta = QJsonDocument::fromJson(contentsOf(scratch("hill.png.json"))).object();
+    EXPECT_EQ(meta["scale"].toDouble(), 2.0);
+    const QJsonObject source = meta["source"].toObject();
+    EXPECT_EQ(source["program"].toString(), "Mondrel");
+    EXPECT_EQ(source["input"].toString(), scratch("hill.c2d"));
+    EXPECT_EQ(source["stage"].toInt(), 3);
+
+    // A cancelled settings dialog writes nothing; the next export starts at the last name.
+    answerAndTrigger(scratch("hill.obj"), window_->fileExport_HeightmapAction);
+    EXPECT_FALSE(QFile::exists(scratch("hill.obj")));
+    EXPECT_TRUE(prompts_->boxes.isEmpty());
+    EXPECT_EQ(prompts_->questions.back().start, scratch("hill.png"));
 }

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/mondrelmainwindow.h"
@@ -34,6 +35,26 @@ public:
                          const QString& start) override {
         return answer({true, caption, filter, start});
     }
+    // Heightmap settings: the question is recorded, the next scripted answer replaces the
+    // offered size, scale and height range (none left is a cancel).
+    struct SettingsQuestion {
+        HeightmapFormat format;
+        int nativeWidth, nativeHeight;
+    };
+    struct SettingsAnswer {
+        RasterOptions raster;
+        std::optional<HeightRange> heightRange;
+    };
+    bool heightmapSettings(HeightmapFormat format, int nativeWidth, int nativeHeight,
+                           HeightmapExport& settings) override {
+        settingsQuestions.push_back({format, nativeWidth, nativeHeight});
+        if (settingsAnswers.empty())
+            return false;
+        settings.raster = settingsAnswers.front().raster;
+        settings.heightRange = settingsAnswers.front().heightRange;
+        settingsAnswers.erase(settingsAnswers.begin());
+        return true;
+    }
 
     UnsavedChoice askAboutUnsavedChanges(const QString& text) override {
         unsavedQuestions.append(text);
@@ -45,6 +66,8 @@ public:
     QStringList unsavedQuestions;
     UnsavedChoice unsavedChoice = UnsavedChoice::cancel;
     std::vector<FileQuestion> questions;
+    std::vector<SettingsAnswer> settingsAnswers;
+    std::vector<SettingsQuestion> settingsQuestions;
 
 private:
     QString answer(const FileQuestion& question) {
