@@ -27,6 +27,7 @@ MondrelMainWindow::MondrelMainWindow(QWidget* parent, const char* name, Qt::Wind
     buildWidgets();
     buildMenu();
     buildProjectAndEditMenus();
+    addExportHeightmapEntry();
     languageChange();
     resize(QSize(856, 756).expandedTo(minimumSizeHint()));
     makeConnections();
@@ -121,7 +122,6 @@ void MondrelMainWindow::buildMenu() {
     fileMenu->addAction(fileOpen_ImageAction);
     fileMenu->addAction(fileSave_TerrainAction);
     MenuBarEditor->addMenu(fileMenu);
-    addExportHeightmapEntry();
 }
 
 void MondrelMainWindow::languageChange() {
@@ -379,6 +379,7 @@ void MondrelMainWindow::addExportHeightmapEntry() {
     fileExport_HeightmapAction = makeAction(this, "fileExport_HeightmapAction");
     fileExport_HeightmapAction->setText(tr("Export Heightmap..."));
     fileExport_HeightmapAction->setShortcut(QKeySequence(tr("Ctrl+E")));
+    fileMenu->addSeparator();
     fileMenu->addAction(fileExport_HeightmapAction);
     connect(fileExport_HeightmapAction, &QAction::triggered, this,
             &MondrelMainWindow::exportHeightmap);

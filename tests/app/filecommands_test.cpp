@@ -5,8 +5,6 @@
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QKeySequence>
-#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QSlider>
@@ -233,9 +231,6 @@ TEST_F(WindowTest, SavedTerrainsMatchTheHeadlessBuilder) {
 }
 
 TEST_F(WindowTest, ExportHeightmapTakesItsFormatFromTheSuffixAndItsSettingsFromThePrompts) {
-    EXPECT_EQ(window_->fileMenu->actions().last(), window_->fileExport_HeightmapAction);
-    EXPECT_EQ(window_->fileExport_HeightmapAction->text(), "Export Heightmap...");
-    EXPECT_EQ(window_->fileExport_HeightmapAction->shortcut(), QKeySequence("Ctrl+E"));
     window_->fileExport_HeightmapAction->trigger();
     EXPECT_EQ(prompts_->boxes.takeLast(),
               "There is no terrain to save yet - press Next to build one.");

@@ -74,7 +74,7 @@ TEST_F(WindowTest, StartsInTheCurveStageWithItsMenuAndControls) {
     EXPECT_EQ(items[0]->text(), "&File");
     EXPECT_EQ(items[1]->text(), "&Edit");
     // The five curve, image and terrain entries keep their order and have no shortcuts; the
-    // project entries follow after a separator.
+    // project entries and then the heightmap export follow, each after a separator.
     QStringList entries;
     QList<QKeySequence> shortcuts;
     for (QAction* action : w.fileMenu->actions()) {
@@ -82,12 +82,14 @@ TEST_F(WindowTest, StartsInTheCurveStageWithItsMenuAndControls) {
         shortcuts << action->shortcut();
     }
     EXPECT_EQ(entries, QStringList({"&Open Curve", "&Save Curve", "&Close Curve", "Open &Image",
-                                    "Save &Terrain", "-", "Open &Project...", "Save Pro&ject..."}));
-    ASSERT_EQ(shortcuts.size(), 8);
+                                    "Save &Terrain", "-", "Open &Project...", "Save Pro&ject...",
+                                    "-", "Export Heightmap..."}));
+    ASSERT_EQ(shortcuts.size(), 10);
     for (int i = 0; i < 6; ++i)
         EXPECT_TRUE(shortcuts[i].isEmpty()) << entries[i].toStdString();
     EXPECT_EQ(shortcuts[6], QKeySequence("Ctrl+O"));
     EXPECT_EQ(shortcuts[7], QKeySequence("Ctrl+S"));
+    EXPECT_EQ(shortcuts[9], QKeySequence("Ctrl+E"));
     EXPECT_EQ(w.editUndoAction->text(), "&Undo");
     EXPECT_FALSE(w.editUndoAction->isEnabled());
     EXPECT_EQ(w.editUndoAction->shortcut(), QKeySequence("Ctrl+Z"));
