@@ -36,6 +36,14 @@ int saturatedInt(double value) {
     return static_cast<int>(value);
 }
 
+// The row spacing of a silhouette's first build: the first gap of its front row, which is
+// the silhouette coarsened as the first next() coarsens it.
+double firstBuildRowSpacing(std::vector<gmVector2> front) {
+    for (int level = 0; level < decompositionLevels; ++level)
+        coarsenCurve(front);
+    return front.size() >= 2 ? front[1][0] - front[0][0] : 0.0;
+}
+
 } // namespace
 
 SketchModel::SketchModel() = default;
@@ -93,9 +101,8 @@ void SketchModel::next() {
         for (int level = 0; level < decompositionLevels; ++level)
             splitOffDetails();
         buildDefaultProfile(globalProfile_);
+        rowSpacing_ = firstBuildRowSpacing(drawnCurve_);
         makeMountain();
-        const PointList& front = grid_.front();
-        rowSpacing_ = front.size() >= 2 ? front[1][0] - front[0][0] : 0.0;
     }
     if (stage_ == 3)
         makeMountain();
@@ -190,6 +197,7 @@ void SketchModel::replaceCurve(PointList points) {
     if (stage_ == 0)
         return;
     drawnCurve_ = curve_;
+    rowSpacing_ = firstBuildRowSpacing(drawnCurve_);
     profileIndices_.clear();
     profiles_.clear();
     currentProfile_ = -1;
@@ -425,6 +433,7 @@ void SketchModel::restore(const SketchState& state) {
     profileRandomness_ = state.profileRandomness;
     detailRandomness_ = state.detailRandomness;
     bottomDropOff_ = state.bottomDropOff;
+    rowSpacing_ = stage_ == 0 ? 0.0 : firstBuildRowSpacing(drawnCurve_);
     if (stage_ == 0)
         grid_.clear();
     else

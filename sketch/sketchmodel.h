@@ -127,11 +127,12 @@ public:
     const PointList& silhouette() const { return stage_ == 0 ? curve_ : drawnCurve_; }
     const std::vector<PointList>& detailLevels() const { return detailLevels_; }
     const std::vector<PointList>& grid() const { return grid_; }
-    // The depth in pixels from one grid row to the next. It is fixed when the first terrain
-    // is built (the gap between the first two columns of its front row, the coarsened curve's
-    // spacing) and kept until the next first build: refining the rows in stage 3 makes the
-    // columns denser but must not make the terrain shallower, and a curve loaded in a later
-    // stage does not change how deep the terrain is either. 0 before the first build.
+    // The depth in pixels from one grid row to the next: the column spacing of the
+    // silhouette's first build (the gap between the first two columns of the front row the
+    // first next() makes). Refining the rows in stage 3 makes the columns denser but leaves the
+    // rows where they were, so the terrain stays as deep as the one the user shaped. It
+    // follows from the silhouette alone, so a restored state brings it back, and a silhouette
+    // replaced in a later stage brings the spacing its first build would have. 0 in stage 0.
     double rowSpacing() const { return rowSpacing_; }
     const PointList& globalProfile() const { return globalProfile_; }
     const std::vector<unsigned int>& profileIndices() const { return profileIndices_; }

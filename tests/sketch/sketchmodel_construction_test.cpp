@@ -271,7 +271,7 @@ TEST(Construction, StageThreeRefinesEveryRowThreeTimes) {
 
 // Refining put the rows a refined column spacing (2 pixels) apart, and the terrain the user
 // shaped in stage 2 came out an eighth as deep.
-TEST(Construction, RowSpacingIsFixedByTheFirstBuildAndKeptThroughRefinement) {
+TEST(Construction, RowSpacingIsTheSilhouettesFirstBuildsThroughRefinementRestoreAndLoad) {
     SketchModel model = modelAtStage(0, 290);
     EXPECT_EQ(model.rowSpacing(), 0.0);
     model.next();
@@ -283,14 +283,21 @@ TEST(Construction, RowSpacingIsFixedByTheFirstBuildAndKeptThroughRefinement) {
     EXPECT_LT(model.grid()[0][1][0] - model.grid()[0][0][0], stageOne / 2);
     EXPECT_EQ(model.rowSpacing(), stageOne) << "refining leaves the rows where they were";
 
-    // A curve file loaded now holds one point per pixel; the terrain stays as deep.
-    const std::string file = temporaryPath("dense.c2d");
+    // A restored state (an undo step, a project) brings the spacing back with the silhouette.
+    SketchModel restored = quietModel();
+    restored.restore(model.state());
+    EXPECT_EQ(restored.rowSpacing(), stageOne);
+
+    // A curve loaded now replaces the silhouette: the terrain is as deep as that curve's first
+    // build would be, not as its dense columns.
+    const std::string file = temporaryPath("other.c2d");
     std::string message;
-    SketchModel dense = modelAtStage(0, 120);
-    ASSERT_TRUE(dense.saveCurve(file, message)) << message;
+    SketchModel other = modelAtStage(0, 121);
+    ASSERT_TRUE(other.saveCurve(file, message)) << message;
+    other.next();
     ASSERT_TRUE(model.loadCurve(file, message)) << message;
-    model.randomnessChanged(50);
-    EXPECT_EQ(model.rowSpacing(), stageOne);
+    EXPECT_EQ(model.rowSpacing(), other.rowSpacing());
+    EXPECT_GT(model.rowSpacing(), 4 * (model.grid()[0][1][0] - model.grid()[0][0][0]));
 }
 
 TEST(Construction, CoarsenAndRefineUndoEachOther) {
