@@ -9,14 +9,17 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QStatusBar>
 
 #include "app/dialogprompts.h"
+#include "app/fittinglabel.h"
 #include "app/sketchhistory.h"
 #include "printing/printedlines.h"
 #include "profile/profileeditor.h"
 #include "sketch/glsketch.h"
+#include "sketch/statusline.h"
 #include "sketch/terrainsave.h"
 
 MondrelMainWindow::MondrelMainWindow(QWidget* parent, const char* name, Qt::WindowFlags fl)
@@ -30,9 +33,12 @@ MondrelMainWindow::MondrelMainWindow(QWidget* parent, const char* name, Qt::Wind
     addExportHeightmapEntry();
     languageChange();
     resize(QSize(856, 756).expandedTo(minimumSizeHint()));
+    fitFirstSizeToScreen();
     makeConnections();
     connectProjectAndEditMenus();
     init();
+    buildStatusLine();
+    buildViewReset();
 }
 
 MondrelMainWindow::~MondrelMainWindow() = default;
@@ -76,6 +82,8 @@ void MondrelMainWindow::buildWidgets() {
     MondrelMainWindowLayout->setSpacing(6);
 
     gLSketch1 = new GLSketch(central, "gLSketch1");
+    // The smallest window still leaves room to draw and to see the terrain.
+    gLSketch1->setMinimumSize(320, 240);
     MondrelMainWindowLayout->addWidget(gLSketch1, 0, 0);
 
     layout21 = makeRow("layout21");
@@ -100,6 +108,8 @@ void MondrelMainWindow::buildWidgets() {
     randomSlider = new QSlider(Qt::Horizontal, central);
     randomSlider->setObjectName(QStringLiteral("randomSlider"));
     randomSlider->setEnabled(false);
+    // Wide enough to drag at the window's smallest size: about a pixel per value.
+    randomSlider->setMinimumWidth(120);
     layout22->addWidget(randomSlider);
     MondrelMainWindowLayout->addLayout(layout22, 1, 0);
 }
@@ -162,6 +172,9 @@ void MondrelMainWindow::makeConnections() {
     connect(randomSlider, &QSlider::sliderMoved, this, &MondrelMainWindow::sliderMoved);
 
     connect(gLSketch1, &GLSketch::curveFileFailed, this,
+            &MondrelMainWindow::reportCurveFileFailure);
+    // A curve file that held fewer points than it declared is loaded, and explained.
+    connect(gLSketch1, &GLSketch::curveFilePartlyRead, this,
             &MondrelMainWindow::reportCurveFileFailure);
 }
 
@@ -433,4 +446,50 @@ void MondrelMainWindow::exportHeightmap() {
                     .arg(report.width)
                     .arg(report.height);
     prompts_->inform(text);
+}
+
+// ---- Guidance, view reset and the first size
+
+void MondrelMainWindow::buildStatusLine() {
+    statusLine_ = new FittingLabel(statusBar());
+    statusLine_->setObjectName(QStringLiteral("statusLine"));
+    statusBar()->addWidget(statusLine_, 1);
+    connect(gLSketch1, &GLSketch::modelChanged, this, &MondrelMainWindow::showStatusLine);
+    showStatusLine();
+}
+
+void MondrelMainWindow::showStatusLine() {
+    const SketchModel& model = gLSketch1->model();
+    const StatusText guidance = stageGuidance(model.stage());
+    const StatusText values = modelValues(model);
+    statusLine_->setParts(
+        QString::fromStdString(guidance.full), QString::fromStdString(guidance.compact),
+        QString::fromStdString(values.full), QString::fromStdString(values.compact));
+}
+
+QString MondrelMainWindow::statusText() const {
+    return statusLine_->fullText();
+}
+
+void MondrelMainWindow::buildViewReset() {
+    // Home answers wherever the keyboard focus is in the window.
+    viewResetAction_ = new QAction(this);
+    viewResetAction_->setObjectName(QStringLiteral("viewResetAction"));
+    viewResetAction_->setShortcut(QKeySequence(Qt::Key_Home));
+    viewResetAction_->setShortcutContext(Qt::WindowShortcut);
+    addAction(viewResetAction_);
+    connect(viewResetAction_, &QAction::triggered, gLSketch1, &GLSketch::resetView);
+}
+
+void MondrelMainWindow::fitFirstSizeToScreen() {
+    // On a small screen, or a large scale factor, the first size could reach past the
+    // screen's edges and hide the buttons: the window then starts maximised.
+    const QScreen* shownOn = screen();
+    if (!shownOn)
+        return;
+    const QSize room = shownOn->availableGeometry().size();
+    if (width() <= room.width() && height() <= room.height())
+        return;
+    resize(size().boundedTo(room).expandedTo(minimumSizeHint()));
+    setWindowState(windowState() | Qt::WindowMaximized);
 }

@@ -10,6 +10,7 @@
 #include "libgm/gmvec2.h"
 #include "sketch/sketchstate.h"
 
+class FittingLabel;
 class GLSketch;
 class QAction;
 class QCloseEvent;
@@ -68,6 +69,8 @@ public:
     QUndoStack* undoStack() const;
     // Whether the work has changed since it was last saved in or opened from a project.
     bool hasUnsavedChanges() const;
+    // The status bar's whole text: what to do in this stage, then the terrain's values.
+    QString statusText() const;
 
 public slots:
     virtual void loadCurveFile();
@@ -119,6 +122,8 @@ private slots:
     // A whole drag of the slider is one undo step.
     void sliderDragStarted();
     void sliderDragFinished();
+    // Puts the current stage's guidance and the model's values into the status bar.
+    void showStatusLine();
 
 private:
     void buildWidgets();
@@ -127,6 +132,9 @@ private:
     void init();
     void openProfileEditor(const std::vector<gmVector2>& profile);
     void addExportHeightmapEntry();
+    void buildStatusLine();
+    void buildViewReset();
+    void fitFirstSizeToScreen();
 
     // ---- Project files and the undo history
     void buildProjectAndEditMenus();
@@ -159,4 +167,6 @@ private:
     // The last heightmap export's name and answers, offered again by the next one.
     QString lastExportName_;
     HeightmapExport exportSettings_;
+    FittingLabel* statusLine_ = nullptr;
+    QAction* viewResetAction_ = nullptr;
 };

@@ -194,21 +194,33 @@ AtomicFile::~AtomicFile() {
     discard();
 }
 
+void AtomicFile::noteError() {
+    if (error_ == 0)
+        error_ = errno != 0 ? errno : EIO;
+}
+
 bool AtomicFile::open() {
     discard();
+    error_ = 0;
     path_ = followLinks(target_);
-    if (isLink(path_))
+    if (isLink(path_)) {
+        error_ = ELOOP;
         return false;
+    }
     // A target that may not be written keeps being refused, as opening it directly would be;
     // one that may keeps its permissions.
     struct stat existing {};
     const bool replacing = stat(path_.c_str(), &existing) == 0;
-    if (replacing && access(path_.c_str(), W_OK) != 0)
+    if (replacing && access(path_.c_str(), W_OK) != 0) {
+        noteError();
         return false;
+    }
     if (replacing && !S_ISREG(existing.st_mode)) {
         // A device or a pipe cannot be replaced by a file: write into it, and check that.
         stream_ = std::fopen(path_.c_str(), "w");
         mode_ = Mode::direct;
+        if (!stream_)
+            noteError();
         return stream_ != nullptr;
     }
     installSignalCleanup();
@@ -238,17 +250,21 @@ bool AtomicFile::open() {
             // Not truncated yet: commit() cuts off what is left of the old content.
             const int existingFd = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
             stream_ = existingFd >= 0 ? fdopen(existingFd, "w") : nullptr;
+            if (!stream_)
+                noteError();
             if (!stream_ && existingFd >= 0)
                 ::close(existingFd);
             mode_ = Mode::inPlace;
             return stream_ != nullptr;
         }
+        error_ = createError;
         return false;
     }
     if (replacing)
         fchmod(fd, existing.st_mode & 07777);
     stream_ = fdopen(fd, "w");
     if (!stream_) {
+        noteError();
         ::close(fd);
         discard();
         return false;
@@ -261,6 +277,8 @@ bool AtomicFile::commit() {
     if (!stream_)
         return false;
     bool written = std::fflush(stream_) == 0 && !std::ferror(stream_);
+    if (!written)
+        noteError();
     if (mode_ == Mode::inPlace) {
         // What is left of a longer previous content goes.
         const off_t length = ftello(stream_);
@@ -268,8 +286,12 @@ bool AtomicFile::commit() {
     }
     if (mode_ != Mode::direct)
         written = written && fsync(fileno(stream_)) == 0;
+    if (!written)
+        noteError();
     // fclose must run whatever happened before, and its own failure counts too.
     written = (std::fclose(stream_) == 0) && written;
+    if (!written)
+        noteError();
     stream_ = nullptr;
     if (mode_ != Mode::replace)
         return written;
@@ -277,8 +299,12 @@ bool AtomicFile::commit() {
         unregisterTemporary(slot_);
         slot_ = -1;
         temporary_.clear();
-        return syncFolder(folderOf(path_));
+        const bool synced = syncFolder(folderOf(path_));
+        if (!synced)
+            noteError();
+        return synced;
     }
+    noteError();
     discard();
     return false;
 }

@@ -45,11 +45,16 @@ public:
     bool commit();
 
     const std::string& target() const { return target_; }
+    // The system's error number of the first step that failed (0 while nothing failed), for
+    // telling the user why a save did not happen.
+    int systemError() const { return error_; }
 
 private:
     enum class Mode { replace, inPlace, direct };
 
     void discard();
+    // Keeps errno as the reason, unless an earlier step already failed.
+    void noteError();
 
     std::string target_;
     std::string path_; // the target with symbolic links followed
@@ -57,4 +62,5 @@ private:
     Mode mode_ = Mode::replace;
     int slot_ = -1; // where the temporary file is registered for removal on a signal
     std::FILE* stream_ = nullptr;
+    int error_ = 0;
 };

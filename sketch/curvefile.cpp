@@ -79,7 +79,7 @@ CurveReadResult parseCurveText(const std::string& text, std::vector<gmVector2>& 
 }
 
 CurveReadResult readCurveFile(const std::string& name, std::vector<gmVector2>& points,
-                              int& declared, std::string* reason) {
+                              int& declared, std::string* reason, int* systemError) {
     const auto refuse = [reason](CurveReadResult result, const char* why) {
         if (reason)
             *reason = why;
@@ -96,8 +96,11 @@ CurveReadResult readCurveFile(const std::string& name, std::vector<gmVector2>& p
             return refuse(CurveReadResult::tooLarge, tooLarge);
     }
     std::FILE* file = std::fopen(name.c_str(), "rb");
-    if (!file)
+    if (!file) {
+        if (systemError)
+            *systemError = errno;
         return refuse(CurveReadResult::cannotOpen, "the file cannot be opened");
+    }
     std::string text;
     char buffer[65536];
     std::size_t got = 0;
@@ -105,6 +108,8 @@ CurveReadResult readCurveFile(const std::string& name, std::vector<gmVector2>& p
            (got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
         text.append(buffer, got);
     const bool failed = std::ferror(file) != 0; // a folder opens but cannot be read
+    if (failed && systemError)
+        *systemError = errno;
     std::fclose(file);
     if (failed)
         return refuse(CurveReadResult::cannotOpen, "the file cannot be read");
@@ -117,10 +122,14 @@ CurveReadResult readCurveFile(const std::string& name, std::vector<gmVector2>& p
     return result;
 }
 
-CurveWriteResult writeCurveFile(const std::string& name, const std::vector<gmVector2>& points) {
+CurveWriteResult writeCurveFile(const std::string& name, const std::vector<gmVector2>& points,
+                                int* systemError) {
     AtomicFile out(name);
-    if (!out.open())
+    if (!out.open()) {
+        if (systemError)
+            *systemError = out.systemError();
         return CurveWriteResult::cannotCreate;
+    }
     {
         const CLocaleScope cLocale;
         std::FILE* f = out.stream();
@@ -128,5 +137,9 @@ CurveWriteResult writeCurveFile(const std::string& name, const std::vector<gmVec
         for (const gmVector2& point : points)
             std::fprintf(f, "%f %f\n", point[0], point[1]);
     }
-    return out.commit() ? CurveWriteResult::ok : CurveWriteResult::writeFailed;
+    if (out.commit())
+        return CurveWriteResult::ok;
+    if (systemError)
+        *systemError = out.systemError();
+    return CurveWriteResult::writeFailed;
 }

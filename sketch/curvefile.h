@@ -46,9 +46,13 @@ constexpr std::size_t maxCurveFileBytes = std::size_t{256} << 20;
 // at least one point when the file holds one, even for a declared count of 0 or below).
 // A file longer than maxCurveFileBytes is refused as notCurveFile. On a refusal, reason (when
 // given) says what is wrong, e.g. "the file is larger than 256 MiB, the most a curve file may
-// hold".
+// hold". When the file cannot be opened or read, systemError (when given) receives the
+// system's error number.
 CurveReadResult readCurveFile(const std::string& name, std::vector<gmVector2>& points,
-                              int& declared, std::string* reason = nullptr);
+                              int& declared, std::string* reason = nullptr,
+                              int* systemError = nullptr);
 
 // Writes points to name atomically: the previous file stays until the new one is complete.
-CurveWriteResult writeCurveFile(const std::string& name, const std::vector<gmVector2>& points);
+// On failure systemError (when given) receives the system's error number (0 when it gave none).
+CurveWriteResult writeCurveFile(const std::string& name, const std::vector<gmVector2>& points,
+                                int* systemError = nullptr);

@@ -2,12 +2,15 @@
 
 #include <GL/glu.h>
 #include <QMouseEvent>
+#include <QWheelEvent>
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
 #include "printing/printedlines.h"
 #include "sketch/datafiles.h"
+#include "sketch/failurereasons.h"
 
 namespace {
 
@@ -16,6 +19,7 @@ const char* const startupImage = "Texture.png";
 // Mouse buttons as the model and the stage table count them.
 constexpr int leftButton = 1;
 constexpr int rightButton = 2;
+constexpr int middleButton = 4;
 
 // Degrees the view turns per pixel of a left drag.
 constexpr float degreesPerPixel = 0.12f;
@@ -87,70 +91,104 @@ bool GLSketch::checkStage(QString& message) {
 }
 
 Matrix4 GLSketch::projectionMatrix() const {
-    return sketchProjection();
+    // The stage-0 overlay fills the view whatever its size; the terrain keeps its size in
+    // pixels, so that it fits small views and does not run out of large ones.
+    if (model_.stage() == 0)
+        return sketchProjection();
+    return boxProjection(terrainBox());
+}
+
+ViewBox GLSketch::terrainBox() const {
+    // The silhouette's reach decides whether the terrain would run out of the view.
+    double rightmost = 0.0, highest = 0.0;
+    for (const gmVector2& p : model_.curve()) {
+        rightmost = std::max(rightmost, p[0]);
+        highest = std::max(highest, p[1]);
+    }
+    return terrainViewBox(model_.viewWidth(), model_.viewHeight(), rightmost, highest);
+}
+
+Matrix4 GLSketch::viewMatrix() const {
+    // Strokes are drawn in view pixels: the overlay is never zoomed or moved.
+    if (model_.stage() == 0)
+        return sketchViewTransform(0.0f, 0.0f, 0.0f, 2.0f, rotX_, rotY_, rotZ_);
+    return sketchViewTransform(transX_, transY_, transZ_, zoom_, rotX_, rotY_, rotZ_);
 }
 
 Matrix4 GLSketch::terrainModelViewMatrix() const {
-    return sketchViewTransform(transX_, transY_, transZ_, zoom_, rotX_, rotY_, rotZ_) *
-           terrainModelTransform();
+    return viewMatrix() * terrainModelTransform();
+}
+
+void GLSketch::modelUpdated() {
+    emit modelChanged();
+    updateGL();
 }
 
 // ---- Slots forwarded to the model
 
 void GLSketch::processLine() {
     model_.processLine();
-    updateGL();
+    modelUpdated();
 }
 
 void GLSketch::loadCurve(QString name) {
     std::string message;
+    SketchModel::FileOutcome outcome;
     const std::string file = name.toLocal8Bit().toStdString();
-    if (model_.loadCurve(file, message))
-        curveFile_ = file;
-    else
-        emit curveFileFailed(QString::fromStdString(message));
-    updateGL();
+    if (!model_.loadCurve(file, message, &outcome)) {
+        emit curveFileFailed(QString::fromStdString(withReason(message, outcome.reason)));
+        updateGL();
+        return;
+    }
+    curveFile_ = file;
+    modelUpdated();
+    // The points that could be read are loaded, as always; the user is told what is missing.
+    if (outcome.pointsRead < outcome.declaredPoints)
+        emit curveFilePartlyRead(QString::fromStdString(
+            partialCurveNotice(file, outcome.pointsRead, outcome.declaredPoints)));
 }
 
 void GLSketch::saveCurve(QString name) {
     std::string message;
+    SketchModel::FileOutcome outcome;
     const std::string file = name.toLocal8Bit().toStdString();
-    if (model_.saveCurve(file, message))
+    if (model_.saveCurve(file, message, &outcome))
         curveFile_ = file;
     else
-        emit curveFileFailed(QString::fromStdString(message));
+        emit curveFileFailed(QString::fromStdString(withReason(message, outcome.reason)));
 }
 
 void GLSketch::clearCurve() {
     model_.clearCurve();
-    updateGL();
+    modelUpdated();
 }
 
 void GLSketch::coarsen() {
     model_.coarsen();
-    updateGL();
+    modelUpdated();
 }
 
 void GLSketch::refine() {
     model_.refine();
-    updateGL();
+    modelUpdated();
 }
 
 void GLSketch::exportGRD(QString name, bool& ok, QString& message) {
     std::string reason;
-    ok = model_.exportGRD(name.toLocal8Bit().toStdString(), reason);
+    SketchModel::FileOutcome outcome;
+    ok = model_.exportGRD(name.toLocal8Bit().toStdString(), reason, &outcome);
     if (!ok)
-        message = QString::fromStdString(reason);
+        message = QString::fromStdString(withReason(reason, outcome.reason));
 }
 
 void GLSketch::next() {
     model_.next();
-    updateGL();
+    modelUpdated();
 }
 
 void GLSketch::receiveProfileChange(const std::vector<gmVector2>& profile) {
     model_.receiveProfileChange(profile);
-    updateGL();
+    modelUpdated();
 }
 
 void GLSketch::getGlobalProfile(std::vector<gmVector2>& profile) {
@@ -163,16 +201,26 @@ void GLSketch::getProfile(std::vector<gmVector2>& profile) {
 
 void GLSketch::deleteCurrentProfile() {
     model_.deleteCurrentProfile();
-    updateGL();
+    modelUpdated();
 }
 
 void GLSketch::randomnessChanged(int value) {
     model_.randomnessChanged(value);
-    updateGL();
+    modelUpdated();
 }
 
 void GLSketch::changeBottomDropOff(bool up) {
     model_.changeBottomDropOff(up);
+    modelUpdated();
+}
+
+void GLSketch::resetView() {
+    rotX_ = 0.0f;
+    rotY_ = 0.0f;
+    const ZoomPan first;
+    zoom_ = first.zoom;
+    transX_ = first.transX;
+    transY_ = first.transY;
     updateGL();
 }
 
@@ -180,7 +228,7 @@ void GLSketch::changeBottomDropOff(bool up) {
 
 void GLSketch::restoreSketch(const SketchState& state) {
     model_.restore(state);
-    updateGL();
+    modelUpdated();
 }
 
 void GLSketch::setViewAngles(float rotX, float rotY) {
@@ -198,15 +246,19 @@ bool GLSketch::showStartupImage() {
 
 // ---- Background image
 
-bool GLSketch::replaceTexture(const std::string& name, pngInfo& info) {
+bool GLSketch::replaceTexture(const std::string& name, pngInfo& info, ImageFailure* failure) {
     // The new image goes into a fresh texture; the old one is dropped only once the new
     // image is in, so a failed load keeps the picture.
     GLuint fresh = 0;
     glGenTextures(1, &fresh);
     glBindTexture(GL_TEXTURE_2D, fresh);
+    // Enlarged images stay sharp; a photograph larger than the view is averaged down from
+    // its mipmaps (which the GL builds at every upload into this texture) instead of losing
+    // whole rows and columns of pixels.
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    if (!pngLoad(name.c_str(), 0, -1, &info)) {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
+    if (!pngLoad(name.c_str(), 0, -1, &info, failure)) {
         glDeleteTextures(1, &fresh);
         glBindTexture(GL_TEXTURE_2D, texture_);
         return false;
@@ -222,16 +274,17 @@ bool GLSketch::replaceTexture(const std::string& name, pngInfo& info) {
 void GLSketch::loadPNG(QString name, bool& ok, QString& message) {
     const std::string file = name.toLocal8Bit().toStdString();
     pngInfo info{0, 0, 0, 0};
+    ImageFailure failure;
     if (isValid()) {
         makeCurrent();
-        ok = replaceTexture(file, info);
+        ok = replaceTexture(file, info, &failure);
         glEnable(GL_TEXTURE_2D);
         doneCurrent();
     } else {
         // Not shown yet: there is no GL context to hold the texture. Decode now, so the
         // answer is true, and hand the image to the texture when the context exists.
         std::string reason;
-        ok = pngDecode(file, pendingImage_, reason);
+        ok = pngDecode(file, pendingImage_, reason, 16384, &failure);
         hasPendingImage_ = hasPendingImage_ || ok;
         info = pendingImage_.info;
     }
@@ -241,6 +294,9 @@ void GLSketch::loadPNG(QString name, bool& ok, QString& message) {
     } else {
         say("Can't load %s\n", file.c_str());
         message = QStringLiteral("Can't load ") + name;
+        const std::string why = imageReason(failure);
+        if (!why.empty())
+            message += QStringLiteral("\n") + QString::fromStdString(why);
     }
     updateGL();
 }
@@ -297,8 +353,7 @@ void GLSketch::setViewTransform() {
     glMatrixMode(GL_PROJECTION);
     glLoadMatrixd(projectionMatrix().m);
     glMatrixMode(GL_MODELVIEW);
-    const Matrix4 view = sketchViewTransform(transX_, transY_, transZ_, zoom_, rotX_, rotY_, rotZ_);
-    glLoadMatrixd(view.m);
+    glLoadMatrixd(viewMatrix().m);
 }
 
 void GLSketch::setupLights() {
@@ -474,9 +529,12 @@ void GLSketch::pickProfile(int x, int y, bool announce) {
     if (gluUnProject(x, model_.viewHeight() - y, 0.0, modelView.m, projection.m, viewport, &modelX,
                      &modelY, &modelZ) != GL_TRUE)
         return;
+    const int before = model_.currentProfile();
     const int selected = model_.pickProfile(modelX, announce);
-    if (!announce)
-        emit timeToEnableProfileButtons(selected != -1);
+    // A plain click selects as a drag does, so the window hears of it on the press too.
+    emit timeToEnableProfileButtons(selected != -1);
+    if (selected != before)
+        emit modelChanged();
 }
 
 void GLSketch::turnView(int x, int y) {
@@ -486,6 +544,13 @@ void GLSketch::turnView(int x, int y) {
         rotX_ += dy;
         rotY_ -= dx;
     }
+}
+
+void GLSketch::panView(int x, int y) {
+    const ZoomPan moved = panBy(zoomPan(), x - lastX_, y - lastY_, model_.viewWidth(),
+                                model_.viewHeight(), terrainBox());
+    transX_ = moved.transX;
+    transY_ = moved.transY;
 }
 
 void GLSketch::mousePressEvent(QMouseEvent* event) {
@@ -510,6 +575,8 @@ void GLSketch::mouseMoveEvent(QMouseEvent* event) {
             model_.extendStroke(p.x(), p.y());
     } else if (model_.stage() == 1 && mouseButton_ == rightButton) {
         pickProfile(p.x(), p.y(), false);
+    } else if (mouseButton_ == middleButton) {
+        panView(p.x(), p.y());
     } else {
         turnView(p.x(), p.y());
     }
@@ -527,4 +594,20 @@ void GLSketch::mouseReleaseEvent(QMouseEvent* event) {
     mousePressed_ = false;
     lastX_ = p.x();
     lastY_ = p.y();
+}
+
+void GLSketch::wheelEvent(QWheelEvent* event) {
+    // Strokes are kept in view pixels: only the terrain stages zoom.
+    if (model_.stage() == 0 || event->angleDelta().y() == 0) {
+        event->ignore();
+        return;
+    }
+    const QPointF at = event->position();
+    const ZoomPan zoomed = zoomAbout(zoomPan(), wheelZoomFactor(event->angleDelta().y()), at.x(),
+                                     at.y(), model_.viewWidth(), model_.viewHeight(), terrainBox());
+    zoom_ = zoomed.zoom;
+    transX_ = zoomed.transX;
+    transY_ = zoomed.transY;
+    event->accept();
+    updateGL();
 }

@@ -9,8 +9,10 @@
 #include "sketch/pngload.h"
 #include "sketch/sketchmodel.h"
 #include "sketch/viewgeometry.h"
+#include "sketch/viewnavigation.h"
 
 class QMouseEvent;
+class QWheelEvent;
 
 // The main view: the user draws the silhouette here in stage 0 and looks at (and picks
 // columns of) the terrain in the later stages. It owns the whole mountain model and forwards
@@ -34,6 +36,8 @@ public:
     // The view angles in degrees; left drags in stages 1 to 3 turn them.
     float rotX() const { return rotX_; }
     float rotY() const { return rotY_; }
+    // The zoom and translation the wheel and middle drags set in stages 1 to 3.
+    ZoomPan zoomPan() const { return {zoom_, transX_, transY_}; }
     // Size of the current background image in pixels (0 x 0 before the first load).
     int textureWidth() const { return textureWidth_; }
     int textureHeight() const { return textureHeight_; }
@@ -70,17 +74,26 @@ public slots:
     void deleteCurrentProfile();
     void randomnessChanged(int value);
     void changeBottomDropOff(bool up);
+    // Back to the first view of the terrain: no turn, no zoom, no pan.
+    void resetView();
 
 signals:
     void terrainExists(bool exists);
     void timeToEnableProfileButtons(bool enable);
     // A curve file could not be read or written; message is the reason to show the user.
     void curveFileFailed(QString message);
+    // A curve file was loaded but held fewer points than it declared; message says how many.
+    void curveFilePartlyRead(QString message);
+    // Something the terrain is built from changed: the curve, the stage, the profiles, the
+    // randomness, the drop-off or the selected column (not the stroke being drawn, nor the
+    // view's angle, zoom or pan).
+    void modelChanged();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void initializeGL() override;
     void resizeGL(int width, int height) override;
     void paintGL() override;
@@ -93,7 +106,14 @@ private:
         ;
     void pickProfile(int x, int y, bool announce);
     void turnView(int x, int y);
-    bool replaceTexture(const std::string& name, pngInfo& info);
+    void panView(int x, int y);
+    // Tells the window the model changed and repaints.
+    void modelUpdated();
+    // The view transform of the current stage.
+    Matrix4 viewMatrix() const;
+    // What the terrain stages show before any zoom or pan.
+    ViewBox terrainBox() const;
+    bool replaceTexture(const std::string& name, pngInfo& info, ImageFailure* failure = nullptr);
     void setViewTransform();
     void setupLights();
     void drawSketch();

@@ -1,5 +1,6 @@
 #include "sketch/gridexport.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -118,11 +119,21 @@ bool writeGrid(std::FILE* out, const std::vector<std::vector<gmVector2>>& grid) 
 }
 
 GridWriteResult writeGridFile(const std::string& name,
-                              const std::vector<std::vector<gmVector2>>& grid) {
+                              const std::vector<std::vector<gmVector2>>& grid, int* systemError) {
     AtomicFile out(name);
-    if (!out.open())
+    if (!out.open()) {
+        if (systemError)
+            *systemError = out.systemError();
         return GridWriteResult::cannotCreate;
-    if (!writeGrid(out.stream(), grid))
+    }
+    if (!writeGrid(out.stream(), grid)) {
+        if (systemError)
+            *systemError = errno;
         return GridWriteResult::writeFailed;
-    return out.commit() ? GridWriteResult::ok : GridWriteResult::writeFailed;
+    }
+    if (out.commit())
+        return GridWriteResult::ok;
+    if (systemError)
+        *systemError = out.systemError();
+    return GridWriteResult::writeFailed;
 }

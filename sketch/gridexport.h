@@ -32,6 +32,8 @@ enum class GridWriteResult {
     writeFailed,  // a write, the close or the final rename failed; the target is untouched
 };
 
-// Writes the grid to the file name atomically.
+// Writes the grid to the file name atomically. On failure systemError (if given) receives the
+// system's error number (0 when it gave none).
 GridWriteResult writeGridFile(const std::string& name,
-                              const std::vector<std::vector<gmVector2>>& grid);
+                              const std::vector<std::vector<gmVector2>>& grid,
+                              int* systemError = nullptr);

@@ -1,5 +1,6 @@
 #include "sketch/pngdecode.h"
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -167,11 +168,14 @@ enum class Reading { failed, done, readAgain };
 // One reading of source into out. An image of up to eagerImageBytes (or any image when
 // pixelsAnyway) is decoded at once; a larger one is only read through, and readAgain says
 // that it is complete and may now have its memory.
+// problem says why when it fails: memory, or else damage.
 Reading decodeOnce(Source& source, PngImage& out, std::string& error, unsigned int maxSide,
-                   bool pixelsAnyway) {
+                   bool pixelsAnyway, ImageProblem& problem) {
+    problem = ImageProblem::damaged;
     Reader reader(source, error, maxSide);
     if (!reader.ready()) {
         error = "out of memory";
+        problem = ImageProblem::tooLargeForMemory;
         return Reading::failed;
     }
     if (!readHeader(reader.png, reader.info, source, out.info, error, maxSide))
@@ -190,11 +194,31 @@ Reading decodeOnce(Source& source, PngImage& out, std::string& error, unsigned i
         return readPixels(reader.png, rows.data()) ? Reading::done : Reading::failed;
     } catch (const std::bad_alloc&) {
         error = "not enough memory for the image";
+        problem = ImageProblem::tooLargeForMemory;
         return Reading::failed;
     }
 }
 
-bool decode(Source& source, PngImage& image, std::string& error, unsigned int maxSide) {
+// The size the header claims, read straight from the IHDR chunk that must follow the
+// signature, so that an image too large for the display can be named with its size even
+// though libpng refuses it before telling it. False when the file is too short to say.
+bool claimedSize(Source& source, png_uint_32& width, png_uint_32& height) {
+    unsigned char header[24];
+    bool read = source.size >= sizeof header;
+    if (read && source.file)
+        read =
+            source.rewind() && std::fread(header, 1, sizeof header, source.file) == sizeof header;
+    else if (read)
+        std::memcpy(header, source.data, sizeof header);
+    if (!read || std::memcmp(header + 12, "IHDR", 4) != 0)
+        return false;
+    width = png_get_uint_32(header + 16);
+    height = png_get_uint_32(header + 20);
+    return true;
+}
+
+bool decode(Source& source, PngImage& image, std::string& error, unsigned int maxSide,
+            ImageFailure& why) {
     unsigned char signature[8];
     bool isPng = source.size >= sizeof signature;
     if (isPng && source.file)
@@ -203,16 +227,24 @@ bool decode(Source& source, PngImage& image, std::string& error, unsigned int ma
         std::memcpy(signature, source.data, sizeof signature);
     if (!isPng || png_sig_cmp(signature, 0, sizeof signature) != 0) {
         error = "not a PNG file";
+        why.problem = ImageProblem::notPng;
         return false;
     }
+    png_uint_32 width = 0, height = 0;
+    if (claimedSize(source, width, height) && (width > maxSide || height > maxSide)) {
+        error = "image too large";
+        why = {ImageProblem::largerThanTexture, 0, width, height, maxSide};
+        return false;
+    }
+    why.problem = ImageProblem::damaged;
     PngImage decoded;
     Reading reading = Reading::failed;
     if (source.rewind())
-        reading = decodeOnce(source, decoded, error, maxSide, false);
+        reading = decodeOnce(source, decoded, error, maxSide, false, why.problem);
     if (reading == Reading::readAgain) {
         reading = Reading::failed;
         if (source.rewind())
-            reading = decodeOnce(source, decoded, error, maxSide, true);
+            reading = decodeOnce(source, decoded, error, maxSide, true, why.problem);
     }
     if (reading != Reading::done)
         return false;
@@ -222,17 +254,25 @@ bool decode(Source& source, PngImage& image, std::string& error, unsigned int ma
 
 } // namespace
 
-bool pngDecode(const std::string& name, PngImage& image, std::string& error, unsigned int maxSide) {
+bool pngDecode(const std::string& name, PngImage& image, std::string& error, unsigned int maxSide,
+               ImageFailure* failure) {
+    ImageFailure ignored;
+    ImageFailure& why = failure ? *failure : ignored;
+    why = ImageFailure();
     // Only a regular file has a size to check the image against; opening a pipe might also
     // wait for ever.
     struct stat status {};
     if (stat(name.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
         error = "not a regular file";
+        why.problem = S_ISDIR(status.st_mode) ? ImageProblem::cannotOpen : ImageProblem::notPng;
+        why.systemError = S_ISDIR(status.st_mode) ? EISDIR : 0;
         return false;
     }
     std::FILE* file = std::fopen(name.c_str(), "rb");
     if (!file) {
         error = "cannot open the file";
+        why.problem = ImageProblem::cannotOpen;
+        why.systemError = errno;
         return false;
     }
     bool ok = false;
@@ -242,16 +282,17 @@ bool pngDecode(const std::string& name, PngImage& image, std::string& error, uns
         Source source;
         source.file = file;
         source.size = static_cast<std::size_t>(status.st_size);
-        ok = decode(source, image, error, maxSide);
+        ok = decode(source, image, error, maxSide, why);
     }
     std::fclose(file);
     return ok;
 }
 
 bool pngDecodeBytes(const unsigned char* data, std::size_t size, PngImage& image,
-                    std::string& error, unsigned int maxSide) {
+                    std::string& error, unsigned int maxSide, ImageFailure* failure) {
+    ImageFailure ignored;
     Source source;
     source.data = data;
     source.size = data ? size : 0;
-    return decode(source, image, error, maxSide);
+    return decode(source, image, error, maxSide, failure ? *failure : ignored);
 }

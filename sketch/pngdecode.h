@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "sketch/failurereasons.h"
+
 // What a PNG load reports about the image: size in pixels, bits per channel in the file and
 // whether the file carried transparency (1) or not (0).
 struct pngInfo {
@@ -26,10 +28,11 @@ struct PngImage {
 // through once before its pixels get memory, so that a file that breaks off never costs more
 // than a few megabytes beyond the image it really holds. Ancillary chunks other than tRNS are
 // skipped unread. On failure returns false, leaves image untouched and puts the reason in
-// error. Needs no GL context.
+// error, and what kind of problem it was in failure (when given). Needs no GL context.
 bool pngDecode(const std::string& name, PngImage& image, std::string& error,
-               unsigned int maxSide = 16384);
+               unsigned int maxSide = 16384, ImageFailure* failure = nullptr);
 
 // The same for a PNG file held in memory.
 bool pngDecodeBytes(const unsigned char* data, std::size_t size, PngImage& image,
-                    std::string& error, unsigned int maxSide = 16384);
+                    std::string& error, unsigned int maxSide = 16384,
+                    ImageFailure* failure = nullptr);

@@ -10,14 +10,14 @@ void pngUpload(const PngImage& image) {
                  image.rgb.data());
 }
 
-bool pngLoad(const char* name, int mipmap, int trans, pngInfo* info) {
+bool pngLoad(const char* name, int mipmap, int trans, pngInfo* info, ImageFailure* failure) {
     if (!name || mipmap != 0 || trans != -1 || !QOpenGLContext::currentContext())
         return false;
     GLint maxSize = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
     PngImage image;
     std::string error;
-    if (maxSize <= 0 || !pngDecode(name, image, error, static_cast<unsigned int>(maxSize)))
+    if (maxSize <= 0 || !pngDecode(name, image, error, static_cast<unsigned int>(maxSize), failure))
         return false;
     pngUpload(image);
     if (info)

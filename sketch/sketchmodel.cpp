@@ -1,6 +1,7 @@
 #include "sketch/sketchmodel.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdarg>
 #include <limits>
@@ -10,6 +11,7 @@
 #include "curve/subdivision.h"
 #include "printing/printedlines.h"
 #include "sketch/curvefile.h"
+#include "sketch/failurereasons.h"
 #include "sketch/gridexport.h"
 #include "terrain/terrainconstruction.h"
 
@@ -42,6 +44,14 @@ double firstBuildRowSpacing(std::vector<gmVector2> front) {
     for (int level = 0; level < decompositionLevels; ++level)
         coarsenCurve(front);
     return front.size() >= 2 ? front[1][0] - front[0][0] : 0.0;
+}
+
+// "the file does not begin with a point count" as a sentence of its own.
+std::string asSentence(std::string phrase) {
+    if (phrase.empty())
+        return phrase;
+    phrase[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(phrase[0])));
+    return phrase + ".";
 }
 
 } // namespace
@@ -444,42 +454,54 @@ void SketchModel::restore(const SketchState& state) {
 
 // ---- Files
 
-bool SketchModel::saveCurve(const std::string& name, std::string& message) {
+bool SketchModel::saveCurve(const std::string& name, std::string& message, FileOutcome* outcome) {
+    FileOutcome ignored;
+    FileOutcome& out = outcome ? *outcome : ignored;
     say("Saving curve file\n");
     if (silhouette().empty()) {
         say("File not saved, curve size is %i\n", 0);
         message = "File not saved, curve size is 0";
+        out.reason = "There is no curve yet: draw one and press \"Process Line\" first.";
         return false;
     }
-    switch (writeCurveFile(name, silhouette())) {
+    int error = 0;
+    switch (writeCurveFile(name, silhouette(), &error)) {
     case CurveWriteResult::ok:
         return true;
     case CurveWriteResult::cannotCreate:
         say("*** Error *** fopen returned NULL when writing to file %s.\n", name.c_str());
         message = "*** Error *** fopen returned NULL when writing to file " + name + ".";
+        out.reason = systemReason(error);
         return false;
     case CurveWriteResult::writeFailed:
         break;
     }
     say("*** Error *** could not write file %s.\n", name.c_str());
     message = "*** Error *** could not write file " + name + ".";
+    out.reason = systemReason(error);
     return false;
 }
 
-bool SketchModel::loadCurve(const std::string& name, std::string& message) {
+bool SketchModel::loadCurve(const std::string& name, std::string& message, FileOutcome* outcome) {
+    FileOutcome ignored;
+    FileOutcome& out = outcome ? *outcome : ignored;
     say("Loading file\n");
     PointList points;
     int declared = 0;
-    switch (readCurveFile(name, points, declared)) {
+    int error = 0;
+    std::string refusal;
+    switch (readCurveFile(name, points, declared, &refusal, &error)) {
     case CurveReadResult::ok:
         break;
     case CurveReadResult::cannotOpen:
         say("*** Error *** %s was not found\n", name.c_str());
         message = "*** Error *** " + name + " was not found";
+        out.reason = error != 0 ? systemReason(error) : "The file could not be read.";
         return false;
     case CurveReadResult::notCurveFile:
         say("*** Error *** %s is not a curve file\n", name.c_str());
         message = "*** Error *** " + name + " is not a curve file";
+        out.reason = asSentence(refusal);
         return false;
     case CurveReadResult::tooLarge:
         say("*** Error *** %s is larger than 256 MiB, the most a curve file may hold\n",
@@ -489,6 +511,8 @@ bool SketchModel::loadCurve(const std::string& name, std::string& message) {
         return false;
     }
     say("%i of %i curve points were found\n", static_cast<int>(points.size()), declared);
+    out.declaredPoints = declared;
+    out.pointsRead = static_cast<int>(points.size());
     replaceCurve(std::move(points));
     return true;
 }
@@ -508,19 +532,25 @@ bool SketchModel::hasTerrainToSave(std::string& message) const {
     return true;
 }
 
-bool SketchModel::exportGRD(const std::string& name, std::string& message) const {
+bool SketchModel::exportGRD(const std::string& name, std::string& message,
+                            FileOutcome* outcome) const {
     if (!hasTerrainToSave(message))
         return false;
-    switch (writeGridFile(name, grid_)) {
+    int error = 0;
+    switch (writeGridFile(name, grid_, &error)) {
     case GridWriteResult::ok:
         say("Details file %s has been written successfully\n", name.c_str());
         return true;
     case GridWriteResult::cannotCreate:
         message = "*** Error *** fopen returned NULL when writing to file: " + name + ".";
+        if (outcome)
+            outcome->reason = systemReason(error);
         return false;
     case GridWriteResult::writeFailed:
         break;
     }
     message = "*** Error *** could not write file: " + name + ".";
+    if (outcome)
+        outcome->reason = systemReason(error);
     return false;
 }

@@ -104,9 +104,17 @@ public:
     // line without its line end) and nothing of the model or of an existing file changed.
     // saveCurve writes the silhouette as drawn, in every stage. loadCurve replaces the curve;
     // from stage 1 on it replaces the silhouette too (see replaceCurve).
-    bool saveCurve(const std::string& name, std::string& message);
-    bool loadCurve(const std::string& name, std::string& message);
-    bool exportGRD(const std::string& name, std::string& message) const;
+    // The outcome, when asked for, adds what a window tells the user beyond that message.
+    struct FileOutcome {
+        std::string reason;     // on failure: why, in plain words (the system's words for a
+                                // failed save or open)
+        int declaredPoints = 0; // after a curve was loaded: the count its file declared
+        int pointsRead = 0;     // after a curve was loaded: the points it held
+    };
+    bool saveCurve(const std::string& name, std::string& message, FileOutcome* outcome = nullptr);
+    bool loadCurve(const std::string& name, std::string& message, FileOutcome* outcome = nullptr);
+    bool exportGRD(const std::string& name, std::string& message,
+                   FileOutcome* outcome = nullptr) const;
     // Whether there is a terrain that can be saved (built, and wide enough to draw); when not,
     // message says why.
     bool hasTerrainToSave(std::string& message) const;

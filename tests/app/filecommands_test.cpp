@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
+#include <unistd.h>
 
 #include "sketch/glsketch.h"
 #include "tests/app/windowfixture.h"
@@ -135,14 +136,15 @@ TEST_F(WindowTest, ImagesAreLoadedAndAFailedLoadIsShown) {
     broken.write("not a picture");
     broken.close();
     answerAndTrigger(scratch("broken.png"), window_->fileOpen_ImageAction);
-    EXPECT_EQ(prompts_->boxes, QStringList{"Can't load " + scratch("broken.png")});
+    EXPECT_EQ(prompts_->boxes, QStringList{"Can't load " + scratch("broken.png") +
+                                           "\nThe file is not a PNG image."});
     EXPECT_EQ(window_->currentFileName(), scratch("broken.png"));
     EXPECT_EQ(prompts_->questions.back().start, image);
     // The failed load keeps the picture that was there.
     EXPECT_EQ(window_->gLSketch1->grabFramebuffer(), before);
 }
 
-TEST_F(WindowTest, FailedCurveSavesAndLoadsAreShownAsPrinted) {
+TEST_F(WindowTest, FailedCurveSavesAndLoadsAreShownAsPrintedWithTheSystemsReason) {
     // Regression: a curve saved to an unwritable place used to fail with only a printed line.
     goToStage(0);
     const QString nowhere = scratch("no-such-dir/hill.c2d");
@@ -150,13 +152,27 @@ TEST_F(WindowTest, FailedCurveSavesAndLoadsAreShownAsPrinted) {
         printedBy([&] { answerAndTrigger(nowhere, window_->fileSave_CurveAction); });
     ASSERT_EQ(prompts_->boxes.size(), 1);
     EXPECT_FALSE(errorLine(printed).isEmpty()) << printed;
-    EXPECT_EQ(prompts_->boxes[0], errorLine(printed));
+    EXPECT_EQ(prompts_->boxes[0], errorLine(printed) + "\nNo such file or directory");
     EXPECT_TRUE(prompts_->boxes[0].contains(nowhere));
 
     printed = printedBy([&] { answerAndTrigger(nowhere, window_->fileOpen_CurveAction); });
     ASSERT_EQ(prompts_->boxes.size(), 2);
-    EXPECT_EQ(prompts_->boxes[1], errorLine(printed));
-    EXPECT_TRUE(prompts_->boxes[1].contains(nowhere));
+    EXPECT_EQ(prompts_->boxes[1], errorLine(printed) + "\nNo such file or directory");
+
+    // A full disk: /dev/full, saved to through a link, takes the file and refuses every byte.
+    ASSERT_TRUE(QFile::link("/dev/full", scratch("full.c2d")));
+    printed =
+        printedBy([&] { answerAndTrigger(scratch("full.c2d"), window_->fileSave_CurveAction); });
+    ASSERT_EQ(prompts_->boxes.size(), 3);
+    EXPECT_EQ(prompts_->boxes[2], errorLine(printed) + "\nNo space left on device");
+
+    if (geteuid() != 0) { // folder permissions do not bind root
+        QDir(dir_.path()).mkdir("locked");
+        QFile::setPermissions(scratch("locked"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        answerAndTrigger(scratch("locked/hill.c2d"), window_->fileSave_CurveAction);
+        ASSERT_EQ(prompts_->boxes.size(), 4);
+        EXPECT_TRUE(prompts_->boxes[3].endsWith("\nPermission denied"));
+    }
 }
 
 TEST_F(WindowTest, FailedTerrainSavesAreShown) {
@@ -173,6 +189,7 @@ TEST_F(WindowTest, FailedTerrainSavesAreShown) {
     ASSERT_EQ(prompts_->boxes.size(), 2);
     EXPECT_TRUE(prompts_->boxes[1].startsWith("*** Error ***"));
     EXPECT_TRUE(prompts_->boxes[1].contains(nowhere));
+    EXPECT_TRUE(prompts_->boxes[1].endsWith(".\nNo such file or directory"));
     EXPECT_EQ(window_->currentFileName(), nowhere);
 }
 

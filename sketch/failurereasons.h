@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+
+// The second line of a failure box: why it failed, in plain words. The first line is the
+// message Mondrel has always shown and printed; these only add to it.
+
+// The system's own words for an error number ("No such file or directory", "Permission
+// denied", "No space left on device"); a generic sentence when there is no number.
+std::string systemReason(int errorNumber);
+
+// Why an image could not be shown.
+enum class ImageProblem {
+    none,
+    cannotOpen,        // the file could not be opened (systemError says why)
+    notPng,            // the file does not start with the PNG signature
+    damaged,           // a PNG that is corrupt or ends early
+    largerThanTexture, // wider or taller than the display's largest texture
+    tooLargeForMemory, // the decoded pixels do not fit into memory
+};
+
+struct ImageFailure {
+    ImageProblem problem = ImageProblem::none;
+    int systemError = 0;      // with cannotOpen
+    unsigned int width = 0;   // with largerThanTexture: the image's size in pixels
+    unsigned int height = 0;  //
+    unsigned int maxSide = 0; // with largerThanTexture: the largest texture side
+};
+
+std::string imageReason(const ImageFailure& failure);
+
+// The box for a curve file that holds fewer points than its count line declares.
+std::string partialCurveNotice(const std::string& file, int found, int declared);
+
+// Joins a message and its reason into the two lines of a box (just the message when there is
+// no reason).
+std::string withReason(const std::string& message, const std::string& reason);

@@ -1,0 +1,57 @@
+#include "sketch/statusline.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "sketch/sketchmodel.h"
+
+namespace {
+
+// Two decimals, as the slider's hundredths; a drop-off stepped down to a hair below zero
+// reads as 0.00, not -0.00.
+std::string twoDecimals(float value) {
+    const double shown = std::fabs(value) < 0.005f ? 0.0 : static_cast<double>(value);
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", shown);
+    return text;
+}
+
+} // namespace
+
+StatusText stageGuidance(int stage) {
+    switch (stage) {
+    case 0:
+        return {"Draw the mountain's silhouette with the left button, then press \"Process "
+                "Line\"; \"Next\" builds the terrain.",
+                "Draw with the left button, press Process Line; Next builds the terrain."};
+    case 1:
+        return {"Right-click or right-drag a column, then \"Edit Selected Profile\" (or \"Edit "
+                "Global Profile\"). Left-drag turns, the wheel zooms, a middle drag pans, Home "
+                "resets the view.",
+                "Right-click a column, then edit its profile; left-drag turns the view."};
+    case 2:
+        return {"Drag the slider to roughen the profiles; \"Up\" and \"Down\" change how much of "
+                "it reaches the foot.",
+                "The slider roughens the profiles; Up and Down change the foot."};
+    default:
+        return {"Drag the slider to shuffle each row's detail, then save with File > Save "
+                "Terrain.",
+                "The slider shuffles each row's detail; then File > Save Terrain."};
+    }
+}
+
+StatusText modelValues(const SketchModel& model) {
+    const std::string profile = twoDecimals(model.profileRandomness());
+    const std::string detail = twoDecimals(model.detailRandomness());
+    const std::string dropOff = " · Drop-off " + twoDecimals(model.bottomDropOff());
+    const int column = model.currentProfile();
+    const auto& grid = model.grid();
+    const std::string gridSize = grid.empty() ? " · No terrain yet"
+                                              : " · Grid " + std::to_string(grid.front().size()) +
+                                                    " × " + std::to_string(grid.size());
+    return {"Profile randomness " + profile + " · Detail randomness " + detail + dropOff +
+                (column >= 0 ? " · Column " + std::to_string(column) : " · No column selected") +
+                gridSize,
+            "Profiles " + profile + " · Detail " + detail + dropOff +
+                (column >= 0 ? " · Column " + std::to_string(column) : " · No column") + gridSize};
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+class SketchModel;
+
+// What the status bar says, so that a new user can tell in every stage what to do next and
+// read off the values that shaped the terrain in view. Each text comes whole and in a compact
+// form for a status bar too narrow for the whole one.
+struct StatusText {
+    std::string full;
+    std::string compact;
+};
+
+// What to do in the stage (0 curve drawing, 1 profile selection, 2 randomness, 3 row
+// refinement).
+StatusText stageGuidance(int stage);
+
+// The values the terrain is built from: profile randomness, detail randomness, drop-off,
+// the selected column and the grid's size (columns x rows), for example
+// "Profile randomness 0.35 · Detail randomness 0.20 · Drop-off 0.30 · Column 21 · Grid 40 × 51".
+StatusText modelValues(const SketchModel& model);

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "sketch/viewgeometry.h"
+
+// How the terrain stages frame the terrain, and how the wheel, a middle drag and Home move
+// that frame. Plain functions on the CPU: the sketch view loads the matrices they lead to and
+// hands the very same ones to gluUnProject, so a pick after any zoom or pan still finds the
+// column under the pointer.
+
+// The sketch view's size in the window's first layout (856 x 756): the size the terrain's
+// scale of 0.0024 per pixel was chosen for.
+constexpr int referenceViewWidth = 840;
+constexpr int referenceViewHeight = 640;
+
+// The part of view space (before the projection, after the view transform) a view shows.
+struct ViewBox {
+    double left, right, bottom, top;
+};
+
+// What the terrain stages show. At the reference size it is sketchProjection()'s box; other
+// view sizes grow or shrink it from its bottom-left corner, so a terrain point keeps its
+// distance in pixels from the view's bottom-left corner, as the silhouette it was drawn from
+// did: the terrain of a silhouette drawn across the view stays in view in a small window
+// and does not run out of a large one. When the silhouette reaches further than the view
+// (rightmostX and highestY, in silhouette pixels, measured in the first view), the box grows
+// by what is missing, keeping its shape, so that the whole terrain stays in view. A view
+// without a size yet gets sketchProjection()'s box.
+ViewBox terrainViewBox(int viewWidth, int viewHeight, double rightmostX, double highestY);
+
+// The projection of a box: glOrtho with the sketch view's depth range -10000 .. 10000.
+Matrix4 boxProjection(const ViewBox& box);
+
+// The zoom and translation of sketchViewTransform(): translation in view units, applied after
+// the zoom, so the zoom acts about the view's origin.
+struct ZoomPan {
+    float zoom = 2.0f;
+    float transX = 0.0f;
+    float transY = 0.0f;
+};
+
+// The zoom can go from an eighth to 32 times the first one.
+constexpr float minimumZoom = 0.25f;
+constexpr float maximumZoom = 64.0f;
+
+// The zoom factor of a wheel turn: 1.2 for every notch (120 eighths of a degree) away from
+// the user, its inverse towards them.
+double wheelZoomFactor(int angleDelta);
+
+// A view of viewWidth x viewHeight pixels showing box. Zooms by factor (held within the zoom
+// limits) about the pointer at (x, y) (pixels, origin top left, y down): what is under the
+// pointer stays under it.
+ZoomPan zoomAbout(const ZoomPan& current, double factor, double x, double y, int viewWidth,
+                  int viewHeight, const ViewBox& box);
+
+// Moves the picture by (dx, dy) pixels (y down, as the pointer moves): what was under the
+// pointer follows it.
+ZoomPan panBy(const ZoomPan& current, double dx, double dy, int viewWidth, int viewHeight,
+              const ViewBox& box);
