@@ -49,7 +49,8 @@ void FittingLabel::resizeEvent(QResizeEvent* event) {
 void FittingLabel::showFitting() {
     QString shown;
     for (const QString& candidate :
-         {fullText(), leadFull_ + gap + tailCompact_, leadCompact_ + gap + tailCompact_}) {
+         {fullText(), leadFull_ + gap + tailCompact_, leadCompact_ + gap + tailFull_,
+          leadCompact_ + gap + tailCompact_}) {
         if (textWidth(candidate) <= width()) {
             shown = candidate;
             break;

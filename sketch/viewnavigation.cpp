@@ -31,10 +31,12 @@ ViewBox terrainViewBox(int viewWidth, int viewHeight, double rightmostX, double 
     const double height = (firstBox.top - firstBox.bottom) * viewHeight / referenceViewHeight;
     double reachX = 0.0, reachY = 0.0;
     firstViewPoint(rightmostX, highestY, reachX, reachY);
+    // Grown, the box leaves the terrain a little room at its edges.
+    const double room = 0.98;
     double grow = 1.0;
     if (std::isfinite(reachX) && std::isfinite(reachY))
-        grow =
-            std::max({1.0, (reachX - firstBox.left) / width, (reachY - firstBox.bottom) / height});
+        grow = std::max({1.0, (reachX - firstBox.left) / (room * width),
+                         (reachY - firstBox.bottom) / (room * height)});
     return {firstBox.left, firstBox.left + width * grow, firstBox.bottom,
             firstBox.bottom + height * grow};
 }

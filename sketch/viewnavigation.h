@@ -22,9 +22,9 @@ struct ViewBox {
 // distance in pixels from the view's bottom-left corner, as the silhouette it was drawn from
 // did: the terrain of a silhouette drawn across the view stays in view in a small window
 // and does not run out of a large one. When the silhouette reaches further than the view
-// (rightmostX and highestY, in silhouette pixels, measured in the first view), the box grows
-// by what is missing, keeping its shape, so that the whole terrain stays in view. A view
-// without a size yet gets sketchProjection()'s box.
+// (rightmostX and highestY, in silhouette pixels), or within 2 % of its edges, the box grows,
+// keeping its shape, until the whole terrain is in view with that 2 % to spare. A view without
+// a size yet gets sketchProjection()'s box.
 ViewBox terrainViewBox(int viewWidth, int viewHeight, double rightmostX, double highestY);
 
 // The projection of a box: glOrtho with the sketch view's depth range -10000 .. 10000.

@@ -175,6 +175,23 @@ TEST_F(WindowTest, FailedCurveSavesAndLoadsAreShownAsPrintedWithTheSystemsReason
     }
 }
 
+// Regression: a decimal comma used to replace the curve with its first point, said only on
+// standard output.
+TEST_F(WindowTest, ACurveFileShortOfItsDeclaredPointsIsLoadedAndExplained) {
+    const QString file = scratch("comma.c2d");
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("5 //size\n10.0 20.0\n30,5 40,0\n50.0 60.0\n");
+    out.close();
+    const std::string printed =
+        printedBy([&] { answerAndTrigger(file, window_->fileOpen_CurveAction); });
+    EXPECT_NE(printed.find("1 of 5 curve points were found\n"), std::string::npos);
+    EXPECT_EQ(window_->gLSketch1->model().curve().size(), 1u);
+    ASSERT_EQ(prompts_->boxes.size(), 1);
+    EXPECT_TRUE(prompts_->boxes[0].startsWith("Only 1 of the 5 points declared in " + file))
+        << prompts_->boxes[0].toStdString();
+}
+
 TEST_F(WindowTest, FailedTerrainSavesAreShown) {
     window_->fileSave_TerrainAction->trigger(); // cancelled: no box
     EXPECT_TRUE(prompts_->boxes.isEmpty());

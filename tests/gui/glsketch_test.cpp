@@ -383,6 +383,41 @@ TEST_F(SketchViewTest, LoadedImagesReplaceTheBackgroundAndFailedLoadsKeepIt) {
     }
 }
 
+// Regression: a photograph larger than the view lost most of its thin lines to nearest-pixel
+// minification. Now it is averaged down; an enlarged image stays sharp.
+TEST_F(SketchViewTest, LargePhotographsKeepTheirThinLinesAndSmallImagesStaySharp) {
+    const int scale = 8; // image pixels per view pixel across
+    QImage lines = solidImage(Qt::white, W * scale, 64);
+    for (int i = 0; i < 16; ++i)
+        for (int y = 0; y < lines.height(); ++y)
+            lines.setPixelColor((i * 36 + 20) * scale + i % scale, y, Qt::black);
+    const QString large = dir.file("lines.png");
+    ASSERT_TRUE(lines.save(large));
+    bool ok = false;
+    QString message;
+    CaptureStdout();
+    view->loadPNG(large, ok, message);
+    GetCapturedStdout();
+    ASSERT_TRUE(ok);
+    QImage shown = frame();
+    for (int i = 0; i < 16; ++i)
+        EXPECT_TRUE(
+            anyPixelNear(shown, i * 36 + 20, H / 2, 1, [](QColor c) { return c.red() < 245; }))
+            << "line " << i;
+
+    QImage stripes = solidImage(Qt::white, 30, 20);
+    for (int x = 0; x < stripes.width(); x += 2)
+        for (int y = 0; y < stripes.height(); ++y)
+            stripes.setPixelColor(x, y, Qt::black);
+    ASSERT_TRUE(stripes.save(dir.file("stripes.png")));
+    CaptureStdout();
+    view->loadPNG(dir.file("stripes.png"), ok, message);
+    GetCapturedStdout();
+    shown = frame();
+    EXPECT_EQ(countPixels(shown, [](QColor c) { return c.red() > 5 && c.red() < 250; }), 0)
+        << "enlarged pixels are not blended";
+}
+
 // The start-up image, seen from a child process: the view ends the program without it.
 struct StartupRun {
     int exitCode;
