@@ -117,6 +117,10 @@ TEST_F(ViewTest, TheWholeTerrainIsInViewAtEveryWindowSize) {
     terrainInWindowOf(window_->minimumSizeHint());
     expectWholeTerrainInView("smallest window");
     saveShot(window_.get(), "fit-smallest.png");
+    // Regression: the slider used to shrink to its handle, which a 60-pixel drag did not move.
+    click(window_->nextButton);
+    EXPECT_GT(dragSlider(60), 0);
+    EXPECT_GT(window_->randomSlider->value(), 30);
     terrainInWindowOf(large);
     expectWholeTerrainInView("large window");
     saveShot(window_.get(), "fit-large.png");
