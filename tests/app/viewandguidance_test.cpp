@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QSlider>
 #include <QTest>
+#include <QUndoStack>
 #include <QWheelEvent>
 #include <cstring>
 
@@ -102,6 +103,9 @@ TEST_F(ViewTest, StatusLineGuidesEachStageAndFollowsTheModel) {
                                     .arg(window_->randomSlider->value(), 2, 10, QChar('0')))));
     click(window_->option1Button);
     EXPECT_TRUE(says("Drop-off 0.35"));
+    window_->undoStack()->undo(); // the status line follows the model back too
+    EXPECT_TRUE(says("Drop-off 0.30"));
+    window_->undoStack()->redo();
     saveShot(window_.get(), "guidance-stage2.png");
 
     click(window_->nextButton);
