@@ -31,12 +31,12 @@ int main(int argc, char** argv) {
         std::fputs(buildVersion().c_str(), stdout);
         return 0;
     }
-    std::string notice;
-    if (!runStagedBuild(options, error, &notice)) {
+    std::vector<std::string> notices;
+    if (!runStagedBuild(options, error, &notices)) {
         std::fprintf(stderr, "mondrel-build: %s\n", error.c_str());
         return buildFailed;
     }
-    if (!notice.empty())
+    for (const std::string& notice : notices)
         std::fprintf(stderr, "mondrel-build: %s\n", notice.c_str());
     return 0;
 }

@@ -119,7 +119,7 @@ std::string number(double value) {
 }
 
 bool writeOutput(const BuildOptions& options, const SketchModel& model, std::string& error,
-                 std::string* notice) {
+                 std::vector<std::string>* notices) {
     HeightmapExport settings;
     settings.format = options.format;
     settings.raster = options.raster;
@@ -130,11 +130,11 @@ bool writeOutput(const BuildOptions& options, const SketchModel& model, std::str
     ExportReport report;
     if (!saveTerrainAs(model, options.outputFile, settings, error, &report))
         return false;
-    if (notice && report.clampedCells > 0)
-        *notice = std::to_string(report.clampedCells) + " of " + std::to_string(report.width) +
-                  "x" + std::to_string(report.height) + " cells lay outside the height range " +
-                  number(report.heightRange.min) + ":" + number(report.heightRange.max) +
-                  " and were clamped to it";
+    if (notices && report.clampedCells > 0)
+        notices->push_back(std::to_string(report.clampedCells) + " of " +
+                           std::to_string(report.width) + "x" + std::to_string(report.height) +
+                           " cells lay outside the height range " + number(report.heightRange.min) +
+                           ":" + number(report.heightRange.max) + " and were clamped to it");
     return true;
 }
 
@@ -234,7 +234,8 @@ bool walkFromProject(const BuildOptions& options, const ProfileEdits& edits, Ske
 
 } // namespace
 
-bool runStagedBuild(const BuildOptions& options, std::string& error, std::string* notice) {
+bool runStagedBuild(const BuildOptions& options, std::string& error,
+                    std::vector<std::string>* notices) {
     SketchModel model;
     // With the grid on standard output nothing else may go there.
     model.setPrinting(!(options.quiet || options.toStandardOutput()));
@@ -247,15 +248,21 @@ bool runStagedBuild(const BuildOptions& options, std::string& error, std::string
     if (looksLikeProjectFile(options.inputFile)) {
         if (!walkFromProject(options, edits, model, error))
             return false;
-        return writeOutput(options, model, error, notice);
+        return writeOutput(options, model, error, notices);
     }
-    if (!model.loadCurve(options.inputFile, error))
+    SketchModel::FileOutcome loaded;
+    if (!model.loadCurve(options.inputFile, error, &loaded))
         return false;
+    // Said even when quiet: a damaged file would otherwise build a different terrain silently.
+    if (notices && loaded.pointsRead < loaded.declaredPoints)
+        notices->push_back("only " + std::to_string(loaded.pointsRead) + " of the " +
+                           std::to_string(loaded.declaredPoints) + " points declared in " +
+                           options.inputFile + " could be read");
     if (model.curve().empty()) {
         error = options.inputFile + " holds no curve points";
         return false;
     }
     if (!walkFromCurve(options, edits, model, error))
         return false;
-    return writeOutput(options, model, error, notice);
+    return writeOutput(options, model, error, notices);
 }

@@ -27,6 +27,24 @@ TEST(MondrelBuild, WritesTheGridAndPrintsProgress) {
     EXPECT_EQ(slurp(grid).substr(0, 10), "ncols\t26\nn");
 }
 
+// A damaged curve file builds a different terrain; the user must hear of it even when quiet.
+TEST(MondrelBuild, SaysWhenTheCurveFileHeldFewerPointsThanItDeclared) {
+    const std::string curve = scratchPath("short.c2d");
+    std::string text = "500 //size\n";
+    for (int x = 0; x < 300; ++x)
+        text += std::to_string(x) + " " + std::to_string(100 + x % 37) + "\n";
+    text += "30,5 40,0\n";
+    {
+        std::FILE* f = std::fopen(curve.c_str(), "w");
+        std::fputs(text.c_str(), f);
+        std::fclose(f);
+    }
+    const BuildRun run = runBuild("--quiet " + quoted(curve) + " " + quoted(scratchPath("o.grd")));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "mondrel-build: only 300 of the 500 points declared in " + curve +
+                           " could be read\n");
+}
+
 TEST(MondrelBuild, DashWritesOnlyTheGridToStandardOutput) {
     const std::string grid = scratchPath("ridge.grd");
     const BuildRun toFile = runBuild("--quiet --stage 3 long_ridge.c2d " + quoted(grid));
