@@ -9,17 +9,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build-package}
 
 packages=(dpkg-dev file lintian desktop-file-utils appstream)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo=sudo
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+"$top/scripts/install-packages.sh" "${packages[@]}"
 
 # Debian's hardening flags, so that lintian finds the programs built as Debian builds them.
 cppflags=$(dpkg-buildflags --get CPPFLAGS)

@@ -10,17 +10,7 @@ packages=(g++ make cmake pkg-config qt6-base-dev libqt6opengl6-dev libglu1-mesa-
           libgtest-dev libgmock-dev libcli11-dev libbenchmark-dev xvfb xauth clang-format
           libopenexr-dev nlohmann-json3-dev
           gdal-bin openexr assimp-utils) # the programs the export tests open their files with
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo=sudo
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+"$top/scripts/install-packages.sh" "${packages[@]}"
 
 cmake -S "$top" -B "$build" "$@" >/dev/null
 cmake --build "$build" -j "$(nproc)"
