@@ -218,9 +218,12 @@ void MondrelMainWindow::showProjectImage(const QString& projectFile, const std::
     }
     gLSketch1->showStartupImage();
     backgroundImage_.clear();
+    // The reason is the second line of the image's own failure text, when it has one.
+    const QString reason = message.section(QLatin1Char('\n'), 1);
     prompts_->inform(tr("The project's background image %1 cannot be loaded; the start-up "
                         "picture is shown instead.")
-                         .arg(image));
+                         .arg(image) +
+                     (reason.isEmpty() ? QString() : QStringLiteral("\n") + reason));
 }
 
 void MondrelMainWindow::noteBackgroundImage(const QString& image) {

@@ -138,7 +138,12 @@ bool exportHeightmap(const std::vector<std::vector<gmVector2>>& grid, double row
             error = "cannot create " + written.metadataFile;
             return false;
         }
-        const std::string text = metadata(settings, output, written).dump(2) + "\n";
+        // File names may hold any bytes; one that is not UTF-8 is shown with replacement
+        // characters rather than refused.
+        const std::string text =
+            metadata(settings, output, written)
+                .dump(2, ' ', false, nlohmann::json::error_handler_t::replace) +
+            "\n";
         if (std::fputs(text.c_str(), sidecar.stream()) < 0 || std::fflush(sidecar.stream()) != 0) {
             error = "could not write " + written.metadataFile;
             return false;
@@ -149,7 +154,10 @@ bool exportHeightmap(const std::vector<std::vector<gmVector2>>& grid, double row
         return false;
     }
     if (sixteenBit && !sidecar.commit()) {
-        error = "could not write " + written.metadataFile;
+        // Rare (the text is already flushed), but then the heightmap is new and the metadata
+        // beside it is not: say so rather than suggest nothing changed.
+        error = output + " was written, but its metadata file " + written.metadataFile +
+                " could not be";
         return false;
     }
     if (report)

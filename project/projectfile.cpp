@@ -320,6 +320,14 @@ bool readProjectFile(const std::string& name, Project& project, std::string& mes
         message = "Cannot open the project " + name + ": it is not a file.";
         return false;
     }
+    // The point limit is counted while parsing; a file far larger than any project holding
+    // that many points is refused before it is read into memory at all.
+    const std::uintmax_t size = std::filesystem::file_size(name, failed);
+    if (!failed && size > maxProjectFileBytes) {
+        message = "Cannot open the project " + name + ": it is larger than " +
+                  std::to_string(maxProjectFileBytes >> 20) + " MiB, more than any project holds.";
+        return false;
+    }
     std::ifstream in(name, std::ios::binary);
     const std::string text =
         in ? std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>())

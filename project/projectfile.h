@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "sketch/sketchstate.h"
@@ -43,6 +44,9 @@ struct Project {
 extern const char* const projectFormatName; // "Mondrel project"
 const int projectFormatVersion = 1;
 const long maxProjectPoints = 10000000;
+// The largest project file read: room for maxProjectPoints points written at full length
+// (two numbers of up to 24 characters, brackets and separators each).
+const std::uintmax_t maxProjectFileBytes = std::uintmax_t{640} << 20;
 
 // The file's text.
 std::string projectText(const Project& project);

@@ -107,11 +107,8 @@ void SketchModel::next() {
     say("In next\n");
     ++stage_;
     if (stage_ == 1) {
-        drawnCurve_ = curve_;
-        for (int level = 0; level < decompositionLevels; ++level)
-            splitOffDetails();
+        decomposeSilhouette();
         buildDefaultProfile(globalProfile_);
-        rowSpacing_ = firstBuildRowSpacing(drawnCurve_);
         makeMountain();
     }
     if (stage_ == 3)
@@ -198,16 +195,26 @@ void SketchModel::clearCurve() {
     replaceCurve(PointList());
 }
 
-// In stage 0 the curve is all there is. Later the silhouette goes with it, and the terrain
-// follows at once: a grid left standing from the old curve would show, and save, a terrain
-// that nothing the model holds describes. The per-column profiles were made for the old
-// curve's columns and go too.
+// Keeps the curve as the silhouette drawn and splits it into its coarse points (the terrain's
+// columns) and the detail levels row refinement adds back.
+void SketchModel::decomposeSilhouette() {
+    drawnCurve_ = curve_;
+    detailLevels_.clear();
+    for (int level = 0; level < decompositionLevels; ++level)
+        splitOffDetails();
+    rowSpacing_ = firstBuildRowSpacing(drawnCurve_);
+}
+
+// In stage 0 the curve is all there is. Later the silhouette goes with it and is decomposed
+// as the first "&Next" would, and the terrain follows at once: a grid left standing from the
+// old curve would show, and save, a terrain that nothing the model holds describes, and the
+// old curve's detail levels would refine the new one. The per-column profiles were made for
+// the old curve's columns and go too.
 void SketchModel::replaceCurve(PointList points) {
     curve_ = std::move(points);
     if (stage_ == 0)
         return;
-    drawnCurve_ = curve_;
-    rowSpacing_ = firstBuildRowSpacing(drawnCurve_);
+    decomposeSilhouette();
     profileIndices_.clear();
     profiles_.clear();
     currentProfile_ = -1;

@@ -154,6 +154,7 @@ private:
     void redrawFrom(const PointList& cleaned);
     void redrawBefore(const PointList& cleaned);
     void splitOffDetails();
+    void decomposeSilhouette();
     void replaceCurve(PointList points);
     bool storeColumnProfile(unsigned c, const PointList& profile);
 

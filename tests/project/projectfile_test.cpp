@@ -2,6 +2,7 @@
 // image's path points.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <unistd.h>
 
 #include "../sketch/modeltesting.h"
 #include "project/projectfile.h"
@@ -166,6 +167,16 @@ TEST(ProjectFile, MoreThanTheMostPointsAreRefused) {
     EXPECT_FALSE(parseProjectText(text, project, reason, 10));
     EXPECT_EQ(reason, "it holds more than 10 points");
     EXPECT_TRUE(parseProjectText(text, project, reason));
+
+    // A huge file is refused by its size, before a byte of it is read (sparse: costs nothing).
+    const std::string huge = temporaryPath("huge.mondrel");
+    writeFile(huge, text);
+    ASSERT_EQ(truncate(huge.c_str(), static_cast<off_t>(maxProjectFileBytes) + 1), 0);
+    std::string message;
+    EXPECT_FALSE(readProjectFile(huge, project, message));
+    EXPECT_EQ(message, "Cannot open the project " + huge +
+                           ": it is larger than 640 MiB, more than any project holds.");
+    std::remove(huge.c_str());
 }
 
 TEST(ProjectFile, UnwritableOrUnreadableFilesAreNamed) {

@@ -220,7 +220,7 @@ TEST_P(CurveFileReading, LoadsThePointsPresentAndReportsTheCount) {
     const std::string file = temporaryPath("case.c2d");
     writeFile(file, c.text);
     SketchModel model = modelWithCurve(10);
-    model.next(); // the stage stays whatever a load brings; the terrain follows the curve
+    model.next(); // the stage stays whatever a load brings; the terrain follows the silhouette
     bool ok = false;
     std::string message;
     const std::string printed = loadPrinting(model, file, ok, message);
@@ -228,11 +228,13 @@ TEST_P(CurveFileReading, LoadsThePointsPresentAndReportsTheCount) {
     EXPECT_EQ(printed, "Loading file\n" + std::to_string(c.found) + " of " +
                            std::to_string(c.declared) +
                            " curve points were found\nmaking new mountain\n\n");
-    ASSERT_EQ(model.curve().size(), static_cast<std::size_t>(c.found));
-    for (const gmVector2& point : model.curve())
+    ASSERT_EQ(model.silhouette().size(), static_cast<std::size_t>(c.found));
+    for (const gmVector2& point : model.silhouette())
         EXPECT_TRUE(std::isfinite(point[0]) && std::isfinite(point[1]));
     EXPECT_EQ(model.stage(), 1);
-    EXPECT_EQ(model.grid()[0].size(), static_cast<std::size_t>(c.found));
+    // Decomposed as the first "&Next" would.
+    EXPECT_EQ(model.grid()[0].size(),
+              static_cast<std::size_t>(SketchModel::coarsenedColumns(c.found)));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -185,9 +185,10 @@ TEST_F(ProfileSet, ProfileWithoutASelectionIsRefused) {
 TEST_F(ProfileSet, EditBeyondTheStoredColumnsIsRefusedAndTheModelCarriesOn) {
     edit(5, 0.5);
     const std::string file = modeltesting::temporaryPath("wide.c2d");
-    std::string text = "60 //size\n";
-    for (int x = 0; x < 60; ++x)
-        text += std::to_string(x * 16) + " 120\n";
+    // 930 silhouette columns decompose into 60 terrain columns.
+    std::string text = "930 //size\n";
+    for (int x = 0; x < 930; ++x)
+        text += std::to_string(x) + " 120\n";
     modeltesting::writeFile(file, text);
     std::string message;
     ASSERT_TRUE(model.loadCurve(file, message));

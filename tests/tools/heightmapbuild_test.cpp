@@ -101,3 +101,14 @@ TEST(HeightmapBuild, StageThreeExportsAreAsDeepAsStageTwo) {
     EXPECT_EQ(gdal.status, 0) << gdal.err;
     EXPECT_NE(gdal.out.find("Driver: AAIGrid"), npos) << gdal.out;
 }
+
+// File names may hold any bytes: one that is not UTF-8 once ended the builder with an
+// uncaught exception from the metadata writer, leaving temporary files behind.
+TEST(HeightmapBuild, FileNamesThatAreNotUtf8AreWritten) {
+    const std::string png = scratchPath("pe\xff"
+                                        "ak.png");
+    const BuildRun run = runBuild("--quiet single_peak.c2d " + quoted(png));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(exists(png));
+    EXPECT_TRUE(exists(png + ".json"));
+}
