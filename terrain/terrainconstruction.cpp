@@ -2,9 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "curve/detailrandomizer.h"
 #include "curve/subdivision.h"
@@ -111,46 +108,16 @@ void profileWeights(const TerrainInputs& in, int i, std::size_t j, std::size_t& 
                             (1.0f - t) * profileHeight(here, i - 1));
 }
 
-// The rows of one profile that rescale the previous row: rowHeight for every column, with
-// the draws in column order, two columns at a time where the processor offers it. The packed
-// operations are the scalar ones in the same order, so the heights are bit for bit those of
-// rowHeight; the division is what the construction spends most of its time on.
+// The rows of one profile that rescale the previous row: rowHeight for every column, with the
+// draws in column order. The division is what the construction spends most of its time on.
 void blendRescaledRow(const PointList& front, const PointList& bottom, const PointList& previous,
-                      const RowWeights& k, RowKernel kernel, Random15& generator, PointList& row) {
+                      const RowWeights& k, Random15& generator, PointList& row) {
     const std::size_t n = front.size();
     const double* const unit = randUnitTable();
     Random15 rng = generator; // a local copy stays in a register
     row.resize(n);
     gmVector2* const out = row.data();
-    std::size_t j = 0;
-    static_cast<void>(kernel); // without SSE2 every kernel is the scalar one
-#if defined(__SSE2__)
-    const __m128d w = _mm_set1_pd(k.w);
-    const __m128d w2 = _mm_set1_pd(k.w2);
-    const __m128d oneMinusW = _mm_set1_pd(k.oneMinusW);
-    const __m128d noise = _mm_set1_pd(k.noise);
-    const __m128d half = _mm_set1_pd(0.5); // y * 0.5 is exactly y / 2
-    for (; kernel == RowKernel::packed && j + 1 < n; j += 2) {
-        const double r0 = unit[rng.next()];
-        const double r1 = unit[rng.next()];
-        const __m128d front0 = _mm_loadu_pd(&front[j][0]);
-        const __m128d front1 = _mm_loadu_pd(&front[j + 1][0]);
-        const __m128d top = _mm_unpackhi_pd(front0, front1);
-        const __m128d base =
-            _mm_unpackhi_pd(_mm_loadu_pd(&bottom[j][0]), _mm_loadu_pd(&bottom[j + 1][0]));
-        const __m128d prev =
-            _mm_unpackhi_pd(_mm_loadu_pd(&previous[j][0]), _mm_loadu_pd(&previous[j + 1][0]));
-        __m128d y = _mm_add_pd(_mm_mul_pd(w, top), _mm_mul_pd(oneMinusW, base));
-        y = _mm_add_pd(_mm_add_pd(y, _mm_mul_pd(_mm_div_pd(prev, w2), w)),
-                       _mm_mul_pd(oneMinusW, base));
-        y = _mm_mul_pd(y, half);
-        y = _mm_add_pd(y, _mm_mul_pd(_mm_mul_pd(_mm_set_pd(r1, r0), top), noise));
-        // Each point takes its column's x and the new height.
-        _mm_storeu_pd(&out[j][0], _mm_unpacklo_pd(front0, y));
-        _mm_storeu_pd(&out[j + 1][0], _mm_shuffle_pd(front1, y, 2));
-    }
-#endif
-    for (; j < n; ++j) {
+    for (std::size_t j = 0; j < n; ++j) {
         const double r = unit[rng.next()];
         out[j] = gmVector2(front[j][0], rowHeight(k, front[j][1], bottom[j][1], previous[j][1], r));
     }
@@ -170,7 +137,7 @@ void buildRow(const TerrainInputs& in, int i, Random15& rng, TerrainGrid& grid) 
         const RowWeights k = rowWeights(in, static_cast<float>(profileHeight(in.globalProfile, i)),
                                         static_cast<float>(profileHeight(in.globalProfile, i - 1)));
         if (k.rescales) {
-            blendRescaledRow(front, bottom, previous, k, in.kernel, rng, row);
+            blendRescaledRow(front, bottom, previous, k, rng, row);
             return;
         }
         for (std::size_t j = 0; j < n; ++j) {

@@ -13,11 +13,6 @@
 using PointList = std::vector<gmVector2>;
 using TerrainGrid = std::vector<PointList>;
 
-// How rows of one shared profile are computed: two columns at a time with SSE2 (where the
-// processor has it), or one at a time. Both give the same heights bit for bit; the scalar
-// kernel exists so that tests and benchmarks can compare the two.
-enum class RowKernel { packed, scalar };
-
 struct TerrainInputs {
     // Row 0: the silhouette's points in view pixels (x, height), at its coarsest level.
     const PointList& front;
@@ -45,7 +40,6 @@ struct TerrainInputs {
     int rows;
     // Whether the detail shuffle prints its lines.
     bool announceShuffles = true;
-    RowKernel kernel = RowKernel::packed;
 };
 
 // Builds the grid of inputs.rows + 1 rows into grid, drawing every random number from rng

@@ -1,5 +1,5 @@
-// The rows of one shared profile, computed two columns at a time (SSE2) and one at a time,
-// side by side: the construction of stages 1 and 2 for 833, 3840 and 15360 columns.
+// The construction of stages 1 and 2 (one shared profile, no refinement) for 833, 3840 and
+// 15360 columns.
 #include <cmath>
 #include <vector>
 
@@ -23,14 +23,13 @@ PointList defaultProfile() {
     return profile;
 }
 
-void construct(benchmark::State& state, RowKernel kernel) {
+void BM_Construct(benchmark::State& state) {
     const PointList front = frontRow(static_cast<int>(state.range(0)));
     const PointList profile = defaultProfile();
     const std::vector<unsigned> noColumns;
     const std::vector<PointList> noProfiles, noLevels;
-    TerrainInputs inputs{front, profile, noColumns, noProfiles, 0.4f,
-                         0.35f, 0.2f,    noLevels,  false,      50};
-    inputs.kernel = kernel;
+    const TerrainInputs inputs{front, profile, noColumns, noProfiles, 0.4f,
+                               0.35f, 0.2f,    noLevels,  false,      50};
     TerrainGrid grid;
     Random15 rng;
     for (auto _ : state) {
@@ -41,15 +40,7 @@ void construct(benchmark::State& state, RowKernel kernel) {
     state.SetItemsProcessed(state.iterations() * state.range(0) * 51);
 }
 
-void BM_ConstructPacked(benchmark::State& state) {
-    construct(state, RowKernel::packed);
-}
-void BM_ConstructScalar(benchmark::State& state) {
-    construct(state, RowKernel::scalar);
-}
-
 } // namespace
 
-BENCHMARK(BM_ConstructPacked)->Arg(833)->Arg(3840)->Arg(15360)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_ConstructScalar)->Arg(833)->Arg(3840)->Arg(15360)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Construct)->Arg(833)->Arg(3840)->Arg(15360)->Unit(benchmark::kMicrosecond);
 BENCHMARK_MAIN();
