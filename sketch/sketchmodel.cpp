@@ -40,10 +40,14 @@ int saturatedInt(double value) {
 
 // The row spacing of a silhouette's first build: the first gap of its front row, which is
 // the silhouette coarsened as the first next() coarsens it.
+double frontRowSpacing(const std::vector<gmVector2>& front) {
+    return front.size() >= 2 ? front[1][0] - front[0][0] : 0.0;
+}
+
 double firstBuildRowSpacing(std::vector<gmVector2> front) {
     for (int level = 0; level < decompositionLevels; ++level)
         coarsenCurve(front);
-    return front.size() >= 2 ? front[1][0] - front[0][0] : 0.0;
+    return frontRowSpacing(front);
 }
 
 // "the file does not begin with a point count" as a sentence of its own.
@@ -202,7 +206,8 @@ void SketchModel::decomposeSilhouette() {
     detailLevels_.clear();
     for (int level = 0; level < decompositionLevels; ++level)
         splitOffDetails();
-    rowSpacing_ = firstBuildRowSpacing(drawnCurve_);
+    // The curve is now the coarsened front row the first build starts from.
+    rowSpacing_ = frontRowSpacing(curve_);
 }
 
 // In stage 0 the curve is all there is. Later the silhouette goes with it and is decomposed
@@ -515,6 +520,7 @@ bool SketchModel::loadCurve(const std::string& name, std::string& message, FileO
             name.c_str());
         message =
             "*** Error *** " + name + " is larger than 256 MiB, the most a curve file may hold";
+        out.reason = asSentence(refusal);
         return false;
     }
     say("%i of %i curve points were found\n", static_cast<int>(points.size()), declared);
