@@ -427,6 +427,14 @@ struct StartupRun {
 StartupRun runStartupProbe(const TextureDirectory& where, bool workingDirectoryOnly = true) {
     QProcess probe;
     probe.setWorkingDirectory(where.path());
+    // The probe ends through exit() with Qt's whole state alive, some of it reachable only
+    // from thread-local data: in sanitizer runs its leak check must scan that storage.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (environment.contains(QStringLiteral("LSAN_OPTIONS")))
+        environment.insert(QStringLiteral("LSAN_OPTIONS"),
+                           environment.value(QStringLiteral("LSAN_OPTIONS")) +
+                               QStringLiteral(":use_tls=1"));
+    probe.setProcessEnvironment(environment);
     QStringList arguments;
     if (workingDirectoryOnly)
         arguments << QStringLiteral("--working-directory-only");
