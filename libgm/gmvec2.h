@@ -36,6 +36,13 @@ public:
         return *this;
     }
 
+    // Exact equality, component by component: for telling whether a list of points is the
+    // one stored, never for geometric closeness.
+    friend bool operator==(const gmVector2& a, const gmVector2& b) {
+        return a.v_[0] == b.v_[0] && a.v_[1] == b.v_[1];
+    }
+    friend bool operator!=(const gmVector2& a, const gmVector2& b) { return !(a == b); }
+
 private:
     double v_[2];
 };

@@ -164,12 +164,7 @@ Project readProject(const Json& document, long maxPoints) {
     if (sketch.stage == 0) {
         if (!detailLevels.empty())
             throw Refusal("\"detailLevels\" must be empty in stage 0");
-        const bool same = silhouette.size() == curve.size() &&
-                          std::equal(silhouette.begin(), silhouette.end(), curve.begin(),
-                                     [](const gmVector2& a, const gmVector2& b) {
-                                         return a[0] == b[0] && a[1] == b[1];
-                                     });
-        if (!same)
+        if (silhouette != curve)
             throw Refusal("\"silhouette\" and \"curve\" must be the same in stage 0");
     }
     // A grid has a column per point of the curve, from stage 1 on.

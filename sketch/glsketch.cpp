@@ -24,20 +24,6 @@ constexpr int middleButton = 4;
 // Degrees the view turns per pixel of a left drag.
 constexpr float degreesPerPixel = 0.12f;
 
-bool sameGrid(const std::vector<SketchModel::PointList>& a,
-              const std::vector<SketchModel::PointList>& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t r = 0; r < a.size(); ++r) {
-        if (a[r].size() != b[r].size())
-            return false;
-        for (size_t c = 0; c < a[r].size(); ++c)
-            if (a[r][c][0] != b[r][c][0] || a[r][c][1] != b[r][c][1])
-                return false;
-    }
-    return true;
-}
-
 void drawLineStrip(const std::vector<float>& vertices) {
     glVertexPointer(3, GL_FLOAT, 0, vertices.data());
     glDrawArrays(GL_LINE_STRIP, 0, static_cast<GLsizei>(vertices.size() / 3));
@@ -432,7 +418,7 @@ void GLSketch::drawSketch() {
 }
 
 void GLSketch::refreshTerrainMesh() {
-    if (meshValid_ && mesh_.rowSpacing == model_.rowSpacing() && sameGrid(meshGrid_, model_.grid()))
+    if (meshValid_ && mesh_.rowSpacing == model_.rowSpacing() && meshGrid_ == model_.grid())
         return;
     meshGrid_ = model_.grid();
     mesh_ = buildTerrainMesh(meshGrid_, model_.rowSpacing());

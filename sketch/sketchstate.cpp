@@ -6,37 +6,14 @@ template <typename T> std::shared_ptr<const T> emptyList() {
     return std::make_shared<const T>();
 }
 
-bool same(const SketchState::PointList& a, const SketchState::PointList& b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (a[i][0] != b[i][0] || a[i][1] != b[i][1])
-            return false;
-    return true;
-}
-
-bool same(const std::vector<SketchState::PointList>& a,
-          const std::vector<SketchState::PointList>& b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (!same(a[i], b[i]))
-            return false;
-    return true;
-}
-
-bool same(const std::vector<unsigned>& a, const std::vector<unsigned>& b) {
-    return a == b;
-}
-
 template <typename T>
 bool sameShared(const std::shared_ptr<const T>& a, const std::shared_ptr<const T>& b) {
-    return a == b || same(*a, *b);
+    return a == b || *a == *b;
 }
 
 template <typename T>
 void share(std::shared_ptr<const T>& mine, const std::shared_ptr<const T>& earlier) {
-    if (mine != earlier && same(*mine, *earlier))
+    if (mine != earlier && *mine == *earlier)
         mine = earlier;
 }
 

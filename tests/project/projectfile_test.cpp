@@ -17,20 +17,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-bool sameGrid(const std::vector<SketchModel::PointList>& a,
-              const std::vector<SketchModel::PointList>& b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i].size() != b[i].size())
-            return false;
-        for (std::size_t j = 0; j < a[i].size(); ++j)
-            if (a[i][j][0] != b[i][j][0] || a[i][j][1] != b[i][j][1])
-                return false;
-    }
-    return true;
-}
-
 // A stage-3 model with a column profile and values that single precision cannot hold
 // exactly; its curve heights carry fractions the curve file would round away.
 SketchModel refinedModel() {
@@ -89,7 +75,7 @@ TEST(ProjectFile, RoundTripIsExactAndRebuildsTheSameTerrain) {
 
         SketchModel restored = quietModel();
         restored.restore(read.sketch);
-        EXPECT_TRUE(sameGrid(restored.grid(), model.grid())) << "stage " << stage;
+        EXPECT_TRUE(restored.grid() == model.grid()) << "stage " << stage;
 
         const std::string second = temporaryPath("second.mondrel");
         ASSERT_TRUE(writeProjectFile(second, read, message)) << message;

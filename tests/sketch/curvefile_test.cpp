@@ -276,7 +276,7 @@ TEST(CurveFile, CrLfAndLfFilesLoadTheSame) {
     ASSERT_EQ(a.size(), 800u);
     ASSERT_EQ(b.size(), a.size());
     for (std::size_t i = 0; i < a.size(); ++i)
-        EXPECT_TRUE(a[i][0] == b[i][0] && a[i][1] == b[i][1]) << i;
+        EXPECT_TRUE(a[i] == b[i]) << i;
 }
 
 // Switches LC_NUMERIC to a locale that writes numbers with a decimal comma: an installed one,

@@ -21,15 +21,6 @@ SketchModel::PointList markedProfile(double mark) {
     return profile;
 }
 
-bool same(const SketchModel::PointList& a, const SketchModel::PointList& b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (a[i][0] != b[i][0] || a[i][1] != b[i][1])
-            return false;
-    return true;
-}
-
 class ProfileSet : public testing::Test {
 protected:
     // 290 curve points coarsen four times to a grid of 20 columns.
@@ -48,9 +39,9 @@ protected:
     }
 
     bool isMarked(std::size_t k, double mark) const {
-        return same(model.profiles()[k], markedProfile(mark));
+        return model.profiles()[k] == markedProfile(mark);
     }
-    bool isGlobal(std::size_t k) const { return same(model.profiles()[k], model.globalProfile()); }
+    bool isGlobal(std::size_t k) const { return model.profiles()[k] == model.globalProfile(); }
 
     std::string capture(const std::function<void()>& action) {
         model.setPrinting(true);
@@ -165,7 +156,7 @@ TEST_F(ProfileSet, GlobalEditDiscardsTheColumnProfiles) {
     EXPECT_EQ(model.profileIndices(), (Indices{0, 5, 19}));
     model.receiveProfileChange(markedProfile(0.8));
     EXPECT_TRUE(model.profileIndices().empty());
-    EXPECT_TRUE(same(model.globalProfile(), markedProfile(0.8)));
+    EXPECT_TRUE(model.globalProfile() == markedProfile(0.8));
     EXPECT_TRUE(model.profiles().empty());
     const double expected = markedProfile(0.8)[1][1] * model.grid()[0][3][1];
     EXPECT_NEAR(model.grid()[1][3][1], expected, 1e-4 * std::fabs(expected) + 1e-9);
