@@ -16,9 +16,9 @@
 #include "app/dialogprompts.h"
 #include "app/fittinglabel.h"
 #include "app/sketchhistory.h"
+#include "gui/glsketch.h"
+#include "gui/profileeditor.h"
 #include "printing/printedlines.h"
-#include "profile/profileeditor.h"
-#include "sketch/glsketch.h"
 #include "sketch/statusline.h"
 #include "sketch/terrainsave.h"
 

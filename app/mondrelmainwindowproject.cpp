@@ -14,9 +14,9 @@
 #include "app/mondrelmainwindow.h"
 #include "app/sketchhistory.h"
 #include "app/userprompts.h"
-#include "profile/profileeditor.h"
+#include "gui/glsketch.h"
+#include "gui/profileeditor.h"
 #include "project/projectfile.h"
-#include "sketch/glsketch.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <sys/types.h>
 
+#include "fileio/atomicfile.h"
 #include "heightmap/terrainobj.h"
-#include "sketch/atomicfile.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstdarg>
 
-#include "sketch/clocalescope.h"
+#include "fileio/clocalescope.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
-#include "sketch/atomicfile.h"
+#include "fileio/atomicfile.h"
 
 const char* const projectFormatName = "Mondrel project";
 

@@ -9,10 +9,10 @@
 #include "curve/profilepipeline.h"
 #include "curve/stroke.h"
 #include "curve/subdivision.h"
+#include "fileio/curvefile.h"
+#include "fileio/gridexport.h"
 #include "printing/printedlines.h"
-#include "sketch/curvefile.h"
 #include "sketch/failurereasons.h"
-#include "sketch/gridexport.h"
 #include "terrain/terrainconstruction.h"
 
 namespace {

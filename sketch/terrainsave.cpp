@@ -2,9 +2,9 @@
 
 #include <cmath>
 
+#include "fileio/gridexport.h"
 #include "heightmap/terrainobj.h"
 #include "printing/printedlines.h"
-#include "sketch/gridexport.h"
 
 namespace {
 

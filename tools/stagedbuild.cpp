@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "curve/profilepipeline.h"
+#include "fileio/curvefile.h"
 #include "printing/printedlines.h"
 #include "project/projectfile.h"
-#include "sketch/curvefile.h"
 #include "sketch/sketchmodel.h"
 #include "sketch/terrainsave.h"
 

@@ -18,8 +18,8 @@
 #include <time.h>
 #include <vector>
 
-#include "profile/glsketchprofile.h"
-#include "sketch/glsketch.h"
+#include "gui/glsketch.h"
+#include "gui/glsketchprofile.h"
 
 namespace {
 

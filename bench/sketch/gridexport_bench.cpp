@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "sketch/clocalescope.h"
-#include "sketch/gridexport.h"
+#include "fileio/clocalescope.h"
+#include "fileio/gridexport.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <QTest>
 #include <unistd.h>
 
-#include "sketch/glsketch.h"
+#include "gui/glsketch.h"
 #include "tests/app/windowfixture.h"
 
 namespace {

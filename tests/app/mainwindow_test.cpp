@@ -9,8 +9,8 @@
 #include <QStatusBar>
 #include <QTest>
 
-#include "profile/profileeditor.h"
-#include "sketch/glsketch.h"
+#include "gui/glsketch.h"
+#include "gui/profileeditor.h"
 #include "tests/app/windowfixture.h"
 
 namespace {

@@ -4,10 +4,9 @@
 #include <QTest>
 #include <algorithm>
 
-#include "profile/glsketchprofile.h"
-#include "profile/profileeditor.h"
-#include "profile/profileeditorimpl.h"
-#include "sketch/glsketch.h"
+#include "gui/glsketch.h"
+#include "gui/glsketchprofile.h"
+#include "gui/profileeditor.h"
 #include "tests/app/windowfixture.h"
 
 namespace {
@@ -172,7 +171,7 @@ TEST(ProfileEditorDialog, NamesAndModalityAndAnEditWithoutAWindow) {
     EXPECT_EQ(printed, "Not Modal\n");
 
     printed = printedBy([] {
-        profileEditorImpl editor(nullptr, "modalEditor", true);
+        profileEditor editor(nullptr, "modalEditor", true);
         EXPECT_EQ(editor.objectName(), "modalEditor");
         EXPECT_TRUE(editor.isModal());
     });

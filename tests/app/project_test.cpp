@@ -11,8 +11,8 @@
 #include <QTest>
 #include <QUndoStack>
 
-#include "profile/profileeditor.h"
-#include "sketch/glsketch.h"
+#include "gui/glsketch.h"
+#include "gui/profileeditor.h"
 #include "tests/app/windowfixture.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <QUndoStack>
 #include <functional>
 
-#include "profile/profileeditor.h"
-#include "sketch/glsketch.h"
+#include "gui/glsketch.h"
+#include "gui/profileeditor.h"
 #include "tests/app/windowfixture.h"
 
 namespace {

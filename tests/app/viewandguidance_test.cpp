@@ -10,9 +10,9 @@
 #include <QWheelEvent>
 #include <cstring>
 
-#include "profile/glsketchprofile.h"
-#include "profile/profileeditor.h"
-#include "sketch/glsketch.h"
+#include "gui/glsketch.h"
+#include "gui/glsketchprofile.h"
+#include "gui/profileeditor.h"
 #include "tests/app/windowfixture.h"
 
 namespace {

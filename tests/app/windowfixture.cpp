@@ -13,9 +13,9 @@
 #include <QTest>
 #include <cmath>
 
-#include "profile/glsketchprofile.h"
-#include "profile/profileeditor.h"
-#include "sketch/glsketch.h"
+#include "gui/glsketch.h"
+#include "gui/glsketchprofile.h"
+#include "gui/profileeditor.h"
 
 void WindowTest::SetUp() {
     ASSERT_TRUE(dir_.isValid());

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "sketch/curvefile.h"
+#include "fileio/curvefile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<gmVector2> points;

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "sketch/pngdecode.h"
+#include "fileio/pngdecode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     PngImage image;

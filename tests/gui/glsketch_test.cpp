@@ -10,7 +10,7 @@
 
 #include "../support/glrequirement.h"
 #include "glviewtesting.h"
-#include "sketch/glsketch.h"
+#include "gui/glsketch.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "../support/glrequirement.h"
 #include "glviewtesting.h"
-#include "profile/glsketchprofile.h"
+#include "gui/glsketchprofile.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "sketch/pngload.h"
+#include "gui/pngload.h"
 
 namespace {
 

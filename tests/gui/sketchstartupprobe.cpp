@@ -6,8 +6,8 @@
 #include <clocale>
 #include <cstring>
 
-#include "sketch/datafiles.h"
-#include "sketch/glsketch.h"
+#include "fileio/datafiles.h"
+#include "gui/glsketch.h"
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "--working-directory-only") == 0)

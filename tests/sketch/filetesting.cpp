@@ -5,7 +5,7 @@
 #include <dirent.h>
 #include <sys/resource.h>
 
-#include "sketch/atomicfile.h"
+#include "fileio/atomicfile.h"
 
 void withFileSizeLimit(long maxBytes, const std::function<void()>& action) {
     rlimit saved{};

@@ -7,7 +7,7 @@
 
 #include "buildrunning.h"
 #include "curve/subdivision.h"
-#include "sketch/curvefile.h"
+#include "fileio/curvefile.h"
 
 namespace {
 

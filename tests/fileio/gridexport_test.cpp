@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include "filetesting.h"
-#include "modeltesting.h"
-#include "sketch/gridexport.h"
+#include "../sketch/filetesting.h"
+#include "../sketch/modeltesting.h"
+#include "fileio/gridexport.h"
 
 using modeltesting::quietModel;
 using modeltesting::readFile;

@@ -1,12 +1,12 @@
-#include "profile/profileeditor.h"
+#include "gui/profileeditor.h"
 
 #include <QGridLayout>
 #include <QKeySequence>
 #include <QPushButton>
 
 #include "app/mondrelmainwindow.h"
+#include "gui/glsketchprofile.h"
 #include "printing/printedlines.h"
-#include "profile/glsketchprofile.h"
 
 profileEditor::profileEditor(QWidget* parent, const char* name, bool modal, Qt::WindowFlags fl)
     : QDialog(parent, fl) {

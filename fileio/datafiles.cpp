@@ -1,4 +1,4 @@
-#include "sketch/datafiles.h"
+#include "fileio/datafiles.h"
 
 #include <memory>
 #include <sys/stat.h>

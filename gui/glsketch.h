@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "gui/pngload.h"
 #include "libgm/gmvec2.h"
-#include "sketch/pngload.h"
 #include "sketch/sketchmodel.h"
-#include "sketch/viewgeometry.h"
-#include "sketch/viewnavigation.h"
+#include "view/viewgeometry.h"
+#include "view/viewnavigation.h"
 
 class QMouseEvent;
 class QWheelEvent;

@@ -1,4 +1,4 @@
-#include "sketch/pngload.h"
+#include "gui/pngload.h"
 
 #include <QOpenGLContext>
 #include <qopengl.h>

@@ -8,9 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "../sketch/filetesting.h"
 #include "../support/testfiles.h"
-#include "filetesting.h"
-#include "sketch/atomicfile.h"
+#include "fileio/atomicfile.h"
 
 namespace {
 

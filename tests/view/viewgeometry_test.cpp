@@ -1,7 +1,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
-#include "sketch/viewgeometry.h"
+#include "view/viewgeometry.h"
 
 namespace {
 

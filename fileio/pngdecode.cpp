@@ -1,4 +1,4 @@
-#include "sketch/pngdecode.h"
+#include "fileio/pngdecode.h"
 
 #include <cerrno>
 #include <csetjmp>

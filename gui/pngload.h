@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sketch/pngdecode.h"
+#include "fileio/pngdecode.h"
 
 // Defines the image of the currently bound 2D texture from a decoded image: no mipmaps, no
 // alpha, top row as texture row 0. Needs the texture's GL context current.

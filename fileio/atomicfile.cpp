@@ -1,4 +1,4 @@
-#include "sketch/atomicfile.h"
+#include "fileio/atomicfile.h"
 
 #include <atomic>
 #include <cerrno>

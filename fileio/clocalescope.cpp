@@ -1,4 +1,4 @@
-#include "sketch/clocalescope.h"
+#include "fileio/clocalescope.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "sketch/gridexport.h"
+#include "fileio/gridexport.h"
 
 #include <cerrno>
 #include <charconv>
@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "sketch/atomicfile.h"
-#include "sketch/clocalescope.h"
+#include "fileio/atomicfile.h"
+#include "fileio/clocalescope.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sketch/viewgeometry.h"
+#include "view/viewgeometry.h"
 
 // How the terrain stages frame the terrain, and how the wheel, a middle drag and Home move
 // that frame. Plain functions on the CPU: the sketch view loads the matrices they lead to and

@@ -1,4 +1,4 @@
-#include "sketch/curvefile.h"
+#include "fileio/curvefile.h"
 
 #include <cctype>
 #include <cerrno>
@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <sys/stat.h>
 
-#include "sketch/atomicfile.h"
-#include "sketch/clocalescope.h"
+#include "fileio/atomicfile.h"
+#include "fileio/clocalescope.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 #include <zlib.h>
 
-#include "sketch/pngdecode.h"
+#include "fileio/pngdecode.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "sketch/glsketch.h"
+#include "gui/glsketch.h"
 
 #include <GL/glu.h>
 #include <QMouseEvent>
@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "fileio/datafiles.h"
 #include "printing/printedlines.h"
-#include "sketch/datafiles.h"
 #include "sketch/failurereasons.h"
 
 namespace {

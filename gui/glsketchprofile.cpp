@@ -1,8 +1,8 @@
-#include "profile/glsketchprofile.h"
+#include "gui/glsketchprofile.h"
 
 #include "curve/profilepipeline.h"
 #include "printing/printedlines.h"
-#include "sketch/viewgeometry.h"
+#include "view/viewgeometry.h"
 #include <GL/glu.h>
 #include <QMouseEvent>
 

@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include "filetesting.h"
-#include "modeltesting.h"
-#include "sketch/curvefile.h"
+#include "../sketch/filetesting.h"
+#include "../sketch/modeltesting.h"
+#include "fileio/curvefile.h"
 
 using modeltesting::drawCurve;
 using modeltesting::quietModel;

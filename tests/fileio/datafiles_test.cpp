@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include "../support/testfiles.h"
-#include "sketch/datafiles.h"
+#include "fileio/datafiles.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "sketch/viewnavigation.h"
+#include "view/viewnavigation.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "sketch/viewgeometry.h"
+#include "view/viewgeometry.h"
 
 #include <algorithm>
 #include <cmath>
