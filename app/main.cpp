@@ -10,6 +10,9 @@ int main(int argc, char** argv) {
     // Printed numbers and the numbers in curve and grid files always use '.'.
     std::setlocale(LC_NUMERIC, "C");
     MondrelMainWindow window(nullptr, nullptr, Qt::Window);
+    // Mondrel does not start without its background image.
+    if (!window.showStartupImage())
+        return 1;
     window.show();
     return application.exec();
 }

@@ -19,6 +19,7 @@
 #include "gui/glsketch.h"
 #include "gui/profileeditor.h"
 #include "printing/printedlines.h"
+#include "sketch/failurereasons.h"
 #include "sketch/statusline.h"
 #include "sketch/terrainsave.h"
 
@@ -31,12 +32,11 @@ MondrelMainWindow::MondrelMainWindow(QWidget* parent, const char* name, Qt::Wind
     buildMenu();
     buildProjectAndEditMenus();
     addExportHeightmapEntry();
-    languageChange();
+    setTexts();
     resize(QSize(856, 756).expandedTo(minimumSizeHint()));
     fitFirstSizeToScreen();
     makeConnections();
     connectProjectAndEditMenus();
-    init();
     buildStatusLine();
     buildViewReset();
 }
@@ -45,6 +45,10 @@ MondrelMainWindow::~MondrelMainWindow() = default;
 
 void MondrelMainWindow::setPrompts(std::unique_ptr<UserPrompts> prompts) {
     prompts_ = std::move(prompts);
+}
+
+bool MondrelMainWindow::showStartupImage() {
+    return sketchView->showStartupImage();
 }
 
 namespace {
@@ -76,42 +80,43 @@ void MondrelMainWindow::buildWidgets() {
     central->setObjectName(QStringLiteral("qt_central_widget"));
     setCentralWidget(central);
 
-    MondrelMainWindowLayout = new QGridLayout(central);
-    MondrelMainWindowLayout->setObjectName(QStringLiteral("MondrelMainWindowLayout"));
-    MondrelMainWindowLayout->setContentsMargins(8, 8, 8, 8);
-    MondrelMainWindowLayout->setSpacing(6);
+    mainLayout_ = new QGridLayout(central);
+    mainLayout_->setObjectName(QStringLiteral("mainLayout"));
+    mainLayout_->setContentsMargins(8, 8, 8, 8);
+    mainLayout_->setSpacing(6);
 
-    gLSketch1 = new GLSketch(central, "gLSketch1");
+    sketchView = new GLSketch(session_, central, "sketchView");
     // The smallest window still leaves room to draw and to see the terrain.
-    gLSketch1->setMinimumSize(320, 240);
-    MondrelMainWindowLayout->addWidget(gLSketch1, 0, 0);
+    sketchView->setMinimumSize(320, 240);
+    mainLayout_->addWidget(sketchView, 0, 0);
 
-    layout21 = makeRow("layout21");
+    stageButtonRow_ = makeRow("stageButtonRow");
     resetButton = makeButton(central, "resetButton");
-    layout21->addWidget(resetButton);
+    stageButtonRow_->addWidget(resetButton);
     nextButton = makeButton(central, "nextButton");
     nextButton->setEnabled(true);
     nextButton->setDefault(true);
     nextButton->setAutoDefault(false);
-    layout21->addWidget(nextButton);
-    MondrelMainWindowLayout->addLayout(layout21, 2, 0);
+    stageButtonRow_->addWidget(nextButton);
+    mainLayout_->addLayout(stageButtonRow_, 2, 0);
 
-    layout22 = makeRow("layout22");
-    option1Button = makeButton(central, "option1Button");
-    option1Button->setMinimumSize(QSize(205, 25));
-    layout22->addWidget(option1Button);
-    option2Button = makeButton(central, "option2Button");
-    option2Button->setMinimumSize(QSize(205, 25));
-    layout22->addWidget(option2Button);
-    // No range is set: the slider keeps 0 to 99, and its value divided by 100 is the
-    // randomness the sketch view stores.
+    optionRow_ = makeRow("optionRow");
+    firstOptionButton = makeButton(central, "firstOptionButton");
+    firstOptionButton->setMinimumSize(QSize(205, 25));
+    optionRow_->addWidget(firstOptionButton);
+    secondOptionButton = makeButton(central, "secondOptionButton");
+    secondOptionButton->setMinimumSize(QSize(205, 25));
+    optionRow_->addWidget(secondOptionButton);
+    // No range is set: the slider keeps 0 to 99 (RandomnessSlider).
     randomSlider = new QSlider(Qt::Horizontal, central);
     randomSlider->setObjectName(QStringLiteral("randomSlider"));
     randomSlider->setEnabled(false);
     // Wide enough to drag at the window's smallest size: about a pixel per value.
     randomSlider->setMinimumWidth(120);
-    layout22->addWidget(randomSlider);
-    MondrelMainWindowLayout->addLayout(layout22, 1, 0);
+    optionRow_->addWidget(randomSlider);
+    mainLayout_->addLayout(optionRow_, 1, 0);
+
+    profileEditor_ = new ProfileEditor(this, "profiler", false);
 }
 
 void MondrelMainWindow::buildMenu() {
@@ -121,9 +126,9 @@ void MondrelMainWindow::buildMenu() {
     fileOpen_ImageAction = makeAction(this, "fileOpen_ImageAction");
     fileSave_TerrainAction = makeAction(this, "fileSave_TerrainAction");
 
-    MenuBarEditor = new QMenuBar(this);
-    MenuBarEditor->setObjectName(QStringLiteral("MenuBarEditor"));
-    setMenuBar(MenuBarEditor);
+    mainMenuBar = new QMenuBar(this);
+    mainMenuBar->setObjectName(QStringLiteral("mainMenuBar"));
+    setMenuBar(mainMenuBar);
 
     fileMenu = new QMenu(this);
     fileMenu->addAction(fileOpen_CurveAction);
@@ -131,17 +136,17 @@ void MondrelMainWindow::buildMenu() {
     fileMenu->addAction(fileClose_CurveAction);
     fileMenu->addAction(fileOpen_ImageAction);
     fileMenu->addAction(fileSave_TerrainAction);
-    MenuBarEditor->addMenu(fileMenu);
+    mainMenuBar->addMenu(fileMenu);
 }
 
-void MondrelMainWindow::languageChange() {
+void MondrelMainWindow::setTexts() {
     setWindowTitle(tr("Mondrel"));
     resetButton->setText(tr("Reset"));
     resetButton->setShortcut(QKeySequence());
     nextButton->setText(tr("&Next"));
     nextButton->setShortcut(QKeySequence(tr("Alt+N")));
-    option1Button->setText(tr("Process Line"));
-    option2Button->setText(tr("Clear Curve"));
+    firstOptionButton->setText(tr("Process Line"));
+    secondOptionButton->setText(tr("Clear Curve"));
     fileOpen_CurveAction->setText(tr("&Open Curve"));
     fileSave_CurveAction->setText(tr("&Save Curve"));
     fileClose_CurveAction->setText(tr("&Close Curve"));
@@ -157,173 +162,146 @@ void MondrelMainWindow::makeConnections() {
     connect(fileOpen_ImageAction, &QAction::triggered, this, &MondrelMainWindow::openImage);
     connect(fileSave_CurveAction, &QAction::triggered, this, &MondrelMainWindow::saveCurveFile);
     connect(fileSave_TerrainAction, &QAction::triggered, this, &MondrelMainWindow::saveTerrain);
-    connect(gLSketch1, &GLSketch::timeToEnableProfileButtons, this,
-            &MondrelMainWindow::profileSelected);
     connect(nextButton, &QPushButton::clicked, this, &MondrelMainWindow::nextPressed);
-    connect(option1Button, &QPushButton::clicked, this, &MondrelMainWindow::optionButton1Clicked);
-    connect(option2Button, &QPushButton::clicked, this, &MondrelMainWindow::optionButton2Clicked);
+    connect(firstOptionButton, &QPushButton::clicked, this, &MondrelMainWindow::firstOptionClicked);
+    connect(secondOptionButton, &QPushButton::clicked, this,
+            &MondrelMainWindow::secondOptionClicked);
     connect(resetButton, &QPushButton::clicked, this, &MondrelMainWindow::resetButtonClicked);
-    connect(this, &MondrelMainWindow::saveTerrainSignal, gLSketch1, &GLSketch::exportGRD);
-    connect(this, &MondrelMainWindow::loadPNGSignal, gLSketch1, &GLSketch::loadPNG);
-    connect(this, &MondrelMainWindow::loadSignal, gLSketch1, &GLSketch::loadCurve);
-    connect(this, &MondrelMainWindow::saveSignal, gLSketch1, &GLSketch::saveCurve);
-    connect(this, &MondrelMainWindow::updateTerrainProfile, gLSketch1,
-            &GLSketch::receiveProfileChange);
     connect(randomSlider, &QSlider::sliderMoved, this, &MondrelMainWindow::sliderMoved);
 
-    connect(gLSketch1, &GLSketch::curveFileFailed, this,
-            &MondrelMainWindow::reportCurveFileFailure);
-    // A curve file that held fewer points than it declared is loaded, and explained.
-    connect(gLSketch1, &GLSketch::curveFilePartlyRead, this,
-            &MondrelMainWindow::reportCurveFileFailure);
-}
-
-void MondrelMainWindow::init() {
-    stage = 0;
-    profiler = new profileEditor(this, "profiler", false);
-    profiler->setParentWidget(this);
+    // What the view reports goes to the session; strokes are not undo steps of their own.
+    connect(sketchView, &GLSketch::resized, this,
+            [this](int width, int height) { session_.setViewSize(width, height); });
+    connect(sketchView, &GLSketch::strokeBegun, this,
+            [this](int x, int y) { session_.beginStroke(x, y); });
+    connect(sketchView, &GLSketch::strokeExtended, this,
+            [this](int x, int y) { session_.extendStroke(x, y); });
+    connect(sketchView, &GLSketch::columnPointedAt, this, &MondrelMainWindow::columnPointedAt);
+    connect(profileEditor_, &ProfileEditor::profileEdited, this, &MondrelMainWindow::profileEdited);
 }
 
 // ---- The staged workflow
 
+void MondrelMainWindow::showSessionChange() {
+    showStatusLine();
+    sketchView->updateGL();
+}
+
+void MondrelMainWindow::showStageControls(bool withSliderValue) {
+    const StageControls shown = session_.controls();
+    const auto show = [this](QPushButton* button, const StageControls::Button& meaning) {
+        button->setText(tr(meaning.caption));
+        button->setEnabled(meaning.enabled);
+    };
+    show(firstOptionButton, shown.firstOption);
+    show(secondOptionButton, shown.secondOption);
+    show(resetButton, shown.reset);
+    randomSlider->setEnabled(shown.sliderEnabled);
+    if (withSliderValue)
+        randomSlider->setValue(shown.sliderValue);
+}
+
 void MondrelMainWindow::nextPressed() {
-    QString message;
-    if (gLSketch1->checkStage(message)) {
-        const SketchState before = gLSketch1->model().state();
-        gLSketch1->next();
-        resetUI();
-        ++stage;
-        switch (stage) {
-        case 1:
-            drawProfileStage();
+    std::string reason;
+    const SketchState before = session_.state();
+    if (session_.next(reason)) {
+        profileEditor_->close();
+        showStageControls(true);
+        recordModelStep(tr("Next"), before);
+        showSessionChange();
+    } else {
+        prompts_->inform(QString::fromStdString(reason));
+    }
+    printLine("Now at stage %i\n", currentStage());
+}
+
+void MondrelMainWindow::firstOptionClicked() {
+    printLine("Option button one clicked!\n");
+    runCommand(session_.controls().firstOption.command);
+}
+
+void MondrelMainWindow::secondOptionClicked() {
+    printLine("Option button two clicked\n");
+    runCommand(session_.controls().secondOption.command);
+}
+
+void MondrelMainWindow::resetButtonClicked() {
+    runCommand(session_.controls().reset.command);
+}
+
+void MondrelMainWindow::runCommand(SketchCommand command) {
+    switch (command) {
+    case SketchCommand::none:
+        return;
+    case SketchCommand::editGlobalProfile:
+        openProfileEditor(session_.globalProfile(), true);
+        return;
+    case SketchCommand::editSelectedProfile:
+        openProfileEditor(session_.selectedProfile(), false);
+        return;
+    case SketchCommand::processLine:
+    case SketchCommand::clearCurve:
+    case SketchCommand::dropOffUp:
+    case SketchCommand::dropOffDown:
+    case SketchCommand::deleteSelectedProfile:
+        break;
+    }
+    runModelStep(tr(commandStepName(command)), [this, command] {
+        switch (command) {
+        case SketchCommand::processLine:
+            session_.processLine();
             break;
-        case 2:
-            changeRandomness();
+        case SketchCommand::clearCurve:
+            session_.clearCurve();
             break;
-        case 3:
-            refineRows();
+        case SketchCommand::dropOffUp:
+        case SketchCommand::dropOffDown:
+            session_.changeBottomDropOff(command == SketchCommand::dropOffUp);
+            break;
+        case SketchCommand::deleteSelectedProfile:
+            session_.deleteSelectedProfile();
             break;
         default:
             break;
         }
-        recordModelStep(tr("Next"), before);
-    } else {
-        prompts_->inform(message);
-    }
-    printLine("Now at stage %i\n", stage);
+    });
 }
 
-void MondrelMainWindow::resetUI() {
-    option1Button->setEnabled(true);
-    option2Button->setEnabled(true);
-    resetButton->setEnabled(true);
-    resetButton->setText(tr("Reset"));
-    profiler->close();
-    randomSlider->setEnabled(false);
+void MondrelMainWindow::openProfileEditor(const std::vector<gmVector2>& profile, bool global) {
+    editorOnGlobalProfile_ = global;
+    profileEditor_->setProfile(profile);
+    profileEditor_->show();
 }
 
-void MondrelMainWindow::drawProfileStage() {
-    option1Button->setText(tr("Edit Global Profile"));
-    option2Button->setText(tr("Edit Selected Profile"));
-    resetButton->setText(tr("Delete Selected Profile"));
-    if (!profileIsSelected) {
-        option2Button->setEnabled(false);
-        resetButton->setEnabled(false);
-    }
-}
-
-void MondrelMainWindow::drawCurveStage() {
-    option1Button->setText(tr("Process Line"));
-    option2Button->setText(tr("Clear Curve"));
-}
-
-void MondrelMainWindow::changeRandomness() {
-    randomSlider->setEnabled(true);
-    option1Button->setText(tr("Up"));
-    option2Button->setText(tr("Down"));
-}
-
-void MondrelMainWindow::refineRows() {
-    option1Button->setText(tr("Refine"));
-    option2Button->setText(tr("Coarsen"));
-    option1Button->setEnabled(false);
-    option2Button->setEnabled(false);
-    randomSlider->setEnabled(true);
-    // The sketch view already refines with 0.2; the slider only shows it.
-    randomSlider->setValue(20);
-}
-
-void MondrelMainWindow::optionButton1Clicked() {
-    printLine("Option button one clicked!\n");
-    switch (stage) {
-    case 0:
-        runModelStep(tr("Process Line"), [this] { gLSketch1->processLine(); });
-        break;
-    case 1: {
-        std::vector<gmVector2> profile;
-        gLSketch1->getGlobalProfile(profile);
-        openProfileEditor(profile);
-        break;
-    }
-    case 2:
-        runModelStep(tr("Drop-Off Up"), [this] { gLSketch1->changeBottomDropOff(true); });
-        break;
-    default:
-        break;
-    }
-}
-
-void MondrelMainWindow::optionButton2Clicked() {
-    printLine("Option button two clicked\n");
-    switch (stage) {
-    case 0:
-        runModelStep(tr("Clear Curve"), [this] { gLSketch1->clearCurve(); });
-        break;
-    case 1: {
-        std::vector<gmVector2> profile;
-        gLSketch1->getProfile(profile);
-        openProfileEditor(profile);
-        break;
-    }
-    case 2:
-        runModelStep(tr("Drop-Off Down"), [this] { gLSketch1->changeBottomDropOff(false); });
-        break;
-    default:
-        break;
-    }
-}
-
-void MondrelMainWindow::openProfileEditor(const std::vector<gmVector2>& profile) {
-    profiler->setProfile(profile);
-    profiler->show();
-}
-
-void MondrelMainWindow::resetButtonClicked() {
-    if (stage == 1)
-        runModelStep(tr("Delete Selected Profile"), [this] { gLSketch1->deleteCurrentProfile(); });
-}
-
-void MondrelMainWindow::updateProfile(std::vector<gmVector2> profile) {
+void MondrelMainWindow::profileEdited(std::vector<gmVector2> profile) {
     const QString step =
-        profiler && profiler->isCancelling() ? tr("Cancel Profile Edit") : tr("Profile Edit");
-    runModelStep(step, [&] { emit updateTerrainProfile(profile); });
+        profileEditor_->isCancelling() ? tr("Cancel Profile Edit") : tr("Profile Edit");
+    runModelStep(step, [&] {
+        if (editorOnGlobalProfile_)
+            session_.setGlobalProfile(profile);
+        else
+            session_.setSelectedProfile(profile);
+    });
 }
 
-void MondrelMainWindow::profileSelected(bool selected) {
-    if (stage == 1) {
-        option2Button->setEnabled(selected);
-        resetButton->setEnabled(selected);
-    }
-    profileIsSelected = selected;
+void MondrelMainWindow::columnPointedAt(double modelX, bool press) {
+    const int before = session_.model().currentProfile();
+    session_.pickColumn(modelX, press);
+    if (session_.stage() == Stage::profileSelection)
+        showStageControls(false);
+    if (session_.model().currentProfile() != before)
+        showStatusLine();
 }
 
 void MondrelMainWindow::sliderMoved(int value) {
-    if (stage == 2 || stage == 3) {
+    if (session_.stage() == Stage::randomness || session_.stage() == Stage::rowRefinement) {
         // A drag becomes one step when it ends; a move made without a drag is one by itself.
-        if (sliderDragging_)
-            gLSketch1->randomnessChanged(value);
-        else
-            runModelStep(tr("Randomness Change"), [&] { gLSketch1->randomnessChanged(value); });
+        if (sliderDragging_) {
+            session_.setSliderValue(value);
+            showSessionChange();
+        } else {
+            runModelStep(tr("Randomness Change"), [&] { session_.setSliderValue(value); });
+        }
         printLine("Randomness changed being called\n");
     }
 }
@@ -336,7 +314,19 @@ void MondrelMainWindow::loadCurveFile() {
     if (chosen.isEmpty())
         return;
     lastFileName = chosen;
-    runModelStep(tr("Open Curve"), [this] { emit loadSignal(lastFileName); });
+    const std::string file = chosen.toLocal8Bit().toStdString();
+    bool opened = false;
+    std::string message;
+    SketchModel::FileOutcome outcome;
+    runModelStep(tr("Open Curve"), [&] { opened = session_.openCurve(file, message, &outcome); });
+    if (!opened) {
+        prompts_->inform(QString::fromStdString(withReason(message, outcome.reason)));
+        return;
+    }
+    // The points that could be read are loaded, as always; the user is told what is missing.
+    if (outcome.pointsRead < outcome.declaredPoints)
+        prompts_->inform(QString::fromStdString(
+            partialCurveNotice(file, outcome.pointsRead, outcome.declaredPoints)));
 }
 
 void MondrelMainWindow::saveCurveFile() {
@@ -347,7 +337,9 @@ void MondrelMainWindow::saveCurveFile() {
     lastFileName = chosen;
     if (!lastFileName.contains(QStringLiteral(".c2d")))
         lastFileName += QStringLiteral(".c2d");
-    emit saveSignal(lastFileName);
+    std::string message;
+    if (!session_.saveCurve(lastFileName.toLocal8Bit().toStdString(), message))
+        prompts_->inform(QString::fromStdString(message));
 }
 
 void MondrelMainWindow::openImage() {
@@ -358,7 +350,7 @@ void MondrelMainWindow::openImage() {
     lastFileName = chosen;
     bool ok = false;
     QString message;
-    emit loadPNGSignal(lastFileName, ok, message);
+    sketchView->loadPNG(lastFileName, ok, message);
     if (!ok)
         prompts_->inform(message);
     else
@@ -376,14 +368,10 @@ void MondrelMainWindow::saveTerrain() {
     lastFileName = chosen;
     if (!lastFileName.contains(QStringLiteral(".grd")))
         lastFileName += QStringLiteral(".grd");
-    bool ok = false;
-    QString message;
-    emit saveTerrainSignal(lastFileName, ok, message);
-    prompts_->inform(ok ? lastFileName + tr(" was saved successfully.") : message);
-}
-
-void MondrelMainWindow::reportCurveFileFailure(const QString& message) {
-    prompts_->inform(message);
+    std::string message;
+    const bool ok = session_.saveTerrain(lastFileName.toLocal8Bit().toStdString(), message);
+    prompts_->inform(ok ? lastFileName + tr(" was saved successfully.")
+                        : QString::fromStdString(message));
 }
 
 // ---- Heightmap export
@@ -399,7 +387,7 @@ void MondrelMainWindow::addExportHeightmapEntry() {
 }
 
 void MondrelMainWindow::exportHeightmap() {
-    const SketchModel& model = gLSketch1->model();
+    const SketchModel& model = session_.model();
     std::string reason;
     if (!model.hasTerrainToSave(reason)) {
         prompts_->inform(QString::fromStdString(reason));
@@ -433,9 +421,8 @@ void MondrelMainWindow::exportHeightmap() {
     lastExportName_ = chosen;
     exportSettings_ = settings;
 
-    settings.source = terrainSource(model, "Mondrel", gLSketch1->curveFile());
     ExportReport report;
-    if (!saveTerrainAs(model, name, settings, reason, &report)) {
+    if (!session_.exportHeightmap(name, settings, "Mondrel", reason, &report)) {
         prompts_->inform(tr("%1 was not saved: %2.").arg(chosen, QString::fromStdString(reason)));
         return;
     }
@@ -454,12 +441,11 @@ void MondrelMainWindow::buildStatusLine() {
     statusLine_ = new FittingLabel(statusBar());
     statusLine_->setObjectName(QStringLiteral("statusLine"));
     statusBar()->addWidget(statusLine_, 1);
-    connect(gLSketch1, &GLSketch::modelChanged, this, &MondrelMainWindow::showStatusLine);
     showStatusLine();
 }
 
 void MondrelMainWindow::showStatusLine() {
-    const SketchModel& model = gLSketch1->model();
+    const SketchModel& model = session_.model();
     const StatusText guidance = stageGuidance(model.stage());
     const StatusText values = modelValues(model);
     statusLine_->setParts(
@@ -478,7 +464,7 @@ void MondrelMainWindow::buildViewReset() {
     viewResetAction_->setShortcut(QKeySequence(Qt::Key_Home));
     viewResetAction_->setShortcutContext(Qt::WindowShortcut);
     addAction(viewResetAction_);
-    connect(viewResetAction_, &QAction::triggered, gLSketch1, &GLSketch::resetView);
+    connect(viewResetAction_, &QAction::triggered, sketchView, &GLSketch::resetView);
 }
 
 void MondrelMainWindow::fitFirstSizeToScreen() {

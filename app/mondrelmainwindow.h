@@ -8,10 +8,12 @@
 
 #include "heightmap/heightmapexport.h"
 #include "libgm/gmvec2.h"
+#include "sketch/sketchsession.h"
 #include "sketch/sketchstate.h"
 
 class FittingLabel;
 class GLSketch;
+class ProfileEditor;
 class QAction;
 class QCloseEvent;
 class QGridLayout;
@@ -23,14 +25,12 @@ class QSlider;
 class QUndoStack;
 class SketchHistory;
 class UserPrompts;
-class profileEditor;
 
-// Mondrel's one window: the sketch view above two rows of controls and the "&File" menu. It
-// leads the user through the four stages (0 curve drawing, 1 profile selection, 2 randomness,
-// 3 row refinement), giving the two option buttons and the reset button their meaning per
-// stage, and runs the file dialogs. The sketch view holds the mountain; the window only keeps
-// the stage counter, the selection flag and the last file name. Every change of the mountain
-// is a step of the undo history ("&Edit"), and the whole work can be kept in a project file.
+// Mondrel's one window: the sketch view above two rows of controls and the "&File" and
+// "&Edit" menus. It owns the sketch session (sketch/sketchsession.h), turns clicks, the
+// view's strokes and picks and the file dialogs into the session's actions, and shows the
+// buttons of the session's stage. Every change of the mountain is a step of the undo history
+// ("&Edit"), and the whole work can be kept in a project file.
 class MondrelMainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -39,13 +39,13 @@ public:
                                Qt::WindowFlags fl = Qt::Window);
     ~MondrelMainWindow() override;
 
-    GLSketch* gLSketch1;
+    GLSketch* sketchView;
     QPushButton* resetButton;
     QPushButton* nextButton;
-    QPushButton* option1Button;
-    QPushButton* option2Button;
+    QPushButton* firstOptionButton;
+    QPushButton* secondOptionButton;
     QSlider* randomSlider;
-    QMenuBar* MenuBarEditor;
+    QMenuBar* mainMenuBar;
     QMenu* fileMenu;
     QAction* fileOpen_CurveAction;
     QAction* fileSave_CurveAction;
@@ -61,11 +61,15 @@ public:
 
     // Replaces the boxes and file dialogs the window shows (the default asks the user).
     void setPrompts(std::unique_ptr<UserPrompts> prompts);
+    // Shows the start-up picture in the sketch view; false (after printing why) when there is
+    // none: Mondrel does not start without it.
+    bool showStartupImage();
 
-    int currentStage() const { return stage; }
+    const SketchSession& session() const { return session_; }
+    int currentStage() const { return static_cast<int>(session_.stage()); }
     const QString& currentFileName() const { return lastFileName; }
-    bool hasSelectedProfile() const { return profileIsSelected; }
-    profileEditor* profileDialog() const { return profiler; }
+    bool hasSelectedProfile() const { return session_.hasSelectedColumn(); }
+    ProfileEditor* profileDialog() const { return profileEditor_; }
     QUndoStack* undoStack() const;
     // Whether the work has changed since it was last saved in or opened from a project.
     bool hasUnsavedChanges() const;
@@ -73,64 +77,44 @@ public:
     QString statusText() const;
 
 public slots:
-    virtual void loadCurveFile();
-    virtual void saveCurveFile();
-    virtual void openImage();
-    virtual void saveTerrain();
+    void loadCurveFile();
+    void saveCurveFile();
+    void openImage();
+    void saveTerrain();
     // "File > Export Heightmap...": the terrain for other tools, in the format its suffix
     // names, with the size, scale and height range asked through the prompts.
-    virtual void exportHeightmap();
-    virtual void resetUI();
-    virtual void drawProfileStage();
-    virtual void drawCurveStage();
-    virtual void changeRandomness();
-    virtual void refineRows();
-    virtual void nextPressed();
-    virtual void optionButton1Clicked();
-    virtual void optionButton2Clicked();
-    virtual void resetButtonClicked();
-    virtual void updateProfile(std::vector<gmVector2> profile);
-    virtual void profileSelected(bool selected);
-    virtual void sliderMoved(int value);
+    void exportHeightmap();
+    void nextPressed();
+    void firstOptionClicked();
+    void secondOptionClicked();
+    void resetButtonClicked();
+    void sliderMoved(int value);
     // "File > Open Project..." and "File > Save Project...".
     void openProject();
     void saveProject();
     // "&Close Curve": empties the curve as one undo step.
     void closeCurve();
 
-signals:
-    void saveSignal(QString name);
-    void loadSignal(QString name);
-    void loadPNGSignal(QString name, bool& ok, QString& message);
-    void saveTerrainSignal(QString name, bool& ok, QString& message);
-    void updateTerrainProfile(const std::vector<gmVector2>& profile);
-
 protected:
     // Asks whether to save unsaved changes before the window closes.
     void closeEvent(QCloseEvent* event) override;
 
-    QGridLayout* MondrelMainWindowLayout;
-    QHBoxLayout* layout21;
-    QHBoxLayout* layout22;
-
-protected slots:
-    virtual void languageChange();
-
 private slots:
-    // A curve file that could not be read or written is shown, not only printed.
-    void reportCurveFileFailure(const QString& message);
     // A whole drag of the slider is one undo step.
     void sliderDragStarted();
     void sliderDragFinished();
-    // Puts the current stage's guidance and the model's values into the status bar.
-    void showStatusLine();
+    // An edit reported by the profile editor, for the profile it was opened on.
+    void profileEdited(std::vector<gmVector2> profile);
+    // A right press or drag over the terrain in stage 1.
+    void columnPointedAt(double modelX, bool press);
 
 private:
     void buildWidgets();
     void buildMenu();
+    void setTexts();
     void makeConnections();
-    void init();
-    void openProfileEditor(const std::vector<gmVector2>& profile);
+    void runCommand(SketchCommand command);
+    void openProfileEditor(const std::vector<gmVector2>& profile, bool global);
     void addExportHeightmapEntry();
     void buildStatusLine();
     void buildViewReset();
@@ -139,23 +123,33 @@ private:
     // ---- Project files and the undo history
     void buildProjectAndEditMenus();
     void connectProjectAndEditMenus();
-    // Runs change on the mountain and records it as one undo step named text.
+    // Runs change on the session and records it as one undo step named text.
     void runModelStep(const QString& text, const std::function<void()>& change);
-    // Records the change from before to the model's present state as one undo step.
+    // Records the change from before to the session's present state as one undo step.
     void recordModelStep(const QString& text, const SketchState& before);
     // Shows a state from the history, keeping the present selection where the grid has it.
     void showHistoryState(const SketchState& state);
-    // Puts state into the model and gives the controls what its stage has.
+    // Puts state into the session and gives the controls what its stage has.
     void showSketchState(const SketchState& state);
-    void showStageControls();
+    // The captions, enabling and slider of the session's stage; withSliderValue also moves
+    // the slider to the randomness the stage stands for.
+    void showStageControls(bool withSliderValue);
+    // The status line and the view after a change of the session.
+    void showSessionChange();
     bool writeProject();
     void showProjectImage(const QString& projectFile, const std::string& stored);
     void noteBackgroundImage(const QString& image);
+    // Puts the current stage's guidance and the model's values into the status bar.
+    void showStatusLine();
 
-    bool profileIsSelected = false;
-    int stage = 0;
+    SketchSession session_;
+    QGridLayout* mainLayout_ = nullptr;
+    QHBoxLayout* stageButtonRow_ = nullptr;
+    QHBoxLayout* optionRow_ = nullptr;
     QString lastFileName;
-    profileEditor* profiler = nullptr;
+    ProfileEditor* profileEditor_ = nullptr;
+    // Whether the open profile editor edits the global profile (else the selected column's).
+    bool editorOnGlobalProfile_ = true;
     std::unique_ptr<UserPrompts> prompts_;
 
     std::unique_ptr<SketchHistory> history_;

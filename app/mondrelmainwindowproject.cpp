@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QUndoStack>
-#include <cmath>
 
 #include "app/mondrelmainwindow.h"
 #include "app/sketchhistory.h"
@@ -25,11 +24,6 @@ const char* const projectSuffix = ".mondrel";
 
 std::string fileNameOf(const QString& name) {
     return name.toLocal8Bit().toStdString();
-}
-
-// The slider position of a randomness value: the slider value that stored it.
-int sliderValueOf(float randomness) {
-    return static_cast<int>(std::lround(static_cast<double>(randomness) * 100.0));
 }
 
 } // namespace
@@ -58,7 +52,7 @@ void MondrelMainWindow::buildProjectAndEditMenus() {
     editMenu = new QMenu(tr("&Edit"), this);
     editMenu->addAction(editUndoAction);
     editMenu->addAction(editRedoAction);
-    MenuBarEditor->addMenu(editMenu);
+    mainMenuBar->addMenu(editMenu);
 }
 
 void MondrelMainWindow::connectProjectAndEditMenus() {
@@ -79,25 +73,25 @@ bool MondrelMainWindow::hasUnsavedChanges() const {
 // ---- Undo steps
 
 void MondrelMainWindow::runModelStep(const QString& text, const std::function<void()>& change) {
-    const SketchState before = gLSketch1->model().state();
+    const SketchState before = session_.state();
     change();
     recordModelStep(text, before);
+    showSessionChange();
 }
 
 void MondrelMainWindow::recordModelStep(const QString& text, const SketchState& before) {
-    history_->record(text, before, gLSketch1->model().state());
+    history_->record(text, before, session_.state());
     // A replaced or closed curve takes the selection with it.
-    if (profileIsSelected && gLSketch1->model().currentProfile() < 0)
-        profileSelected(false);
+    showStageControls(false);
 }
 
 void MondrelMainWindow::closeCurve() {
-    runModelStep(tr("Close Curve"), [this] { gLSketch1->clearCurve(); });
+    runModelStep(tr("Close Curve"), [this] { session_.clearCurve(); });
 }
 
 void MondrelMainWindow::sliderDragStarted() {
     sliderDragging_ = true;
-    sliderDragStart_ = gLSketch1->model().state();
+    sliderDragStart_ = session_.state();
 }
 
 void MondrelMainWindow::sliderDragFinished() {
@@ -111,42 +105,17 @@ void MondrelMainWindow::sliderDragFinished() {
 void MondrelMainWindow::showHistoryState(const SketchState& state) {
     // The selection belongs to the session (the editor may be open on it), not to the step.
     SketchState shown = state;
-    shown.selectedColumn = gLSketch1->model().currentProfile();
+    shown.selectedColumn = session_.model().currentProfile();
     showSketchState(shown);
 }
 
 void MondrelMainWindow::showSketchState(const SketchState& state) {
-    const int before = stage;
-    gLSketch1->restoreSketch(state);
-    stage = gLSketch1->model().stage();
-    profileIsSelected = gLSketch1->model().currentProfile() >= 0;
-    if (stage != before)
-        resetUI();
-    showStageControls();
-}
-
-// The captions, enabling and slider of the present stage, as "&Next" leaves them, with the
-// slider at the randomness the model holds for the stage.
-void MondrelMainWindow::showStageControls() {
-    switch (stage) {
-    case 0:
-        drawCurveStage();
-        break;
-    case 1:
-        drawProfileStage();
-        option2Button->setEnabled(profileIsSelected);
-        resetButton->setEnabled(profileIsSelected);
-        break;
-    case 2:
-        changeRandomness();
-        break;
-    default:
-        refineRows();
-        break;
-    }
-    const SketchModel& model = gLSketch1->model();
-    randomSlider->setValue(
-        sliderValueOf(stage == 3 ? model.detailRandomness() : model.profileRandomness()));
+    const Stage before = session_.stage();
+    session_.restore(state);
+    if (session_.stage() != before)
+        profileEditor_->close();
+    showStageControls(true);
+    showSessionChange();
 }
 
 // ---- Project files
@@ -163,11 +132,13 @@ void MondrelMainWindow::openProject() {
         prompts_->inform(QString::fromLocal8Bit(message.c_str()));
         return;
     }
-    profiler->close();
-    const SketchState before = gLSketch1->model().state();
-    showSketchState(project.sketch);
+    profileEditor_->close();
+    const SketchState before = session_.state();
+    session_.applyProject(project);
+    showStageControls(true);
+    showSessionChange();
     recordModelStep(tr("Open Project"), before);
-    gLSketch1->setViewAngles(project.rotX, project.rotY);
+    sketchView->setViewAngles(project.rotX, project.rotY);
     showProjectImage(chosen, project.backgroundImage);
     history_->stack()->setClean();
     backgroundChanged_ = false;
@@ -186,10 +157,9 @@ bool MondrelMainWindow::writeProject() {
     if (!lastFileName.contains(QLatin1String(projectSuffix)))
         lastFileName += QLatin1String(projectSuffix);
     const std::string file = fileNameOf(lastFileName);
-    Project project;
-    project.sketch = gLSketch1->model().state();
-    project.rotX = gLSketch1->rotX();
-    project.rotY = gLSketch1->rotY();
+    Project project = session_.project();
+    project.rotX = sketchView->rotX();
+    project.rotY = sketchView->rotY();
     project.backgroundImage = imagePathForProject(file, backgroundImage_.toStdString());
     std::string message;
     if (!writeProjectFile(file, project, message)) {
@@ -205,18 +175,18 @@ void MondrelMainWindow::showProjectImage(const QString& projectFile, const std::
     const QString image =
         QString::fromStdString(imagePathFromProject(fileNameOf(projectFile), stored));
     if (image.isEmpty()) {
-        if (!backgroundImage_.isEmpty() && gLSketch1->showStartupImage())
+        if (!backgroundImage_.isEmpty() && sketchView->showStartupImage())
             backgroundImage_.clear();
         return;
     }
     bool ok = false;
     QString message;
-    gLSketch1->loadPNG(image, ok, message);
+    sketchView->loadPNG(image, ok, message);
     if (ok) {
         backgroundImage_ = QFileInfo(image).absoluteFilePath();
         return;
     }
-    gLSketch1->showStartupImage();
+    sketchView->showStartupImage();
     backgroundImage_.clear();
     // The reason is the second line of the image's own failure text, when it has one.
     const QString reason = message.section(QLatin1Char('\n'), 1);

@@ -1,16 +1,16 @@
 #include "gui/glsketch.h"
 
-#include <GL/glu.h>
+#include <GL/gl.h>
 #include <QMouseEvent>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 
 #include "fileio/datafiles.h"
 #include "printing/printedlines.h"
 #include "sketch/failurereasons.h"
+#include "sketch/sketchsession.h"
 
 namespace {
 
@@ -42,7 +42,8 @@ QPoint eventPosition(const QMouseEvent* event) {
 
 } // namespace
 
-GLSketch::GLSketch(QWidget* parent, const char* name) : QOpenGLWidget(parent) {
+GLSketch::GLSketch(const SketchSession& session, QWidget* parent, const char* name)
+    : QOpenGLWidget(parent), session_(session) {
     if (name)
         setObjectName(QString::fromLatin1(name));
 }
@@ -56,7 +57,7 @@ GLSketch::~GLSketch() {
 }
 
 void GLSketch::say(const char* format, ...) const {
-    if (!model_.printing())
+    if (!session_.model().printing())
         return;
     std::va_list args;
     va_start(args, format);
@@ -68,18 +69,14 @@ void GLSketch::updateGL() {
     update();
 }
 
-bool GLSketch::checkStage(QString& message) {
-    std::string reason;
-    const bool ok = model_.checkStage(reason);
-    if (!ok)
-        message = QString::fromStdString(reason);
-    return ok;
+int GLSketch::stage() const {
+    return session_.model().stage();
 }
 
 Matrix4 GLSketch::projectionMatrix() const {
     // The stage-0 overlay fills the view whatever its size; the terrain keeps its size in
     // pixels, so that it fits small views and does not run out of large ones.
-    if (model_.stage() == 0)
+    if (stage() == 0)
         return sketchProjection();
     return boxProjection(terrainBox());
 }
@@ -87,117 +84,23 @@ Matrix4 GLSketch::projectionMatrix() const {
 ViewBox GLSketch::terrainBox() const {
     // The silhouette's reach decides whether the terrain would run out of the view.
     double rightmost = 0.0, highest = 0.0;
-    for (const gmVector2& p : model_.curve()) {
+    for (const gmVector2& p : session_.model().curve()) {
         rightmost = std::max(rightmost, p[0]);
         highest = std::max(highest, p[1]);
     }
-    return terrainViewBox(model_.viewWidth(), model_.viewHeight(), rightmost, highest);
+    return terrainViewBox(session_.model().viewWidth(), session_.model().viewHeight(), rightmost,
+                          highest);
 }
 
 Matrix4 GLSketch::viewMatrix() const {
     // Strokes are drawn in view pixels: the overlay is never zoomed or moved.
-    if (model_.stage() == 0)
+    if (stage() == 0)
         return sketchViewTransform(0.0f, 0.0f, 0.0f, 2.0f, rotX_, rotY_, rotZ_);
     return sketchViewTransform(transX_, transY_, transZ_, zoom_, rotX_, rotY_, rotZ_);
 }
 
 Matrix4 GLSketch::terrainModelViewMatrix() const {
     return viewMatrix() * terrainModelTransform();
-}
-
-void GLSketch::modelUpdated() {
-    emit modelChanged();
-    updateGL();
-}
-
-// ---- Slots forwarded to the model
-
-void GLSketch::processLine() {
-    model_.processLine();
-    modelUpdated();
-}
-
-void GLSketch::loadCurve(QString name) {
-    std::string message;
-    SketchModel::FileOutcome outcome;
-    const std::string file = name.toLocal8Bit().toStdString();
-    if (!model_.loadCurve(file, message, &outcome)) {
-        emit curveFileFailed(QString::fromStdString(withReason(message, outcome.reason)));
-        updateGL();
-        return;
-    }
-    curveFile_ = file;
-    modelUpdated();
-    // The points that could be read are loaded, as always; the user is told what is missing.
-    if (outcome.pointsRead < outcome.declaredPoints)
-        emit curveFilePartlyRead(QString::fromStdString(
-            partialCurveNotice(file, outcome.pointsRead, outcome.declaredPoints)));
-}
-
-void GLSketch::saveCurve(QString name) {
-    std::string message;
-    SketchModel::FileOutcome outcome;
-    const std::string file = name.toLocal8Bit().toStdString();
-    if (model_.saveCurve(file, message, &outcome))
-        curveFile_ = file;
-    else
-        emit curveFileFailed(QString::fromStdString(withReason(message, outcome.reason)));
-}
-
-void GLSketch::clearCurve() {
-    model_.clearCurve();
-    modelUpdated();
-}
-
-void GLSketch::coarsen() {
-    model_.coarsen();
-    modelUpdated();
-}
-
-void GLSketch::refine() {
-    model_.refine();
-    modelUpdated();
-}
-
-void GLSketch::exportGRD(QString name, bool& ok, QString& message) {
-    std::string reason;
-    SketchModel::FileOutcome outcome;
-    ok = model_.exportGRD(name.toLocal8Bit().toStdString(), reason, &outcome);
-    if (!ok)
-        message = QString::fromStdString(withReason(reason, outcome.reason));
-}
-
-void GLSketch::next() {
-    model_.next();
-    modelUpdated();
-}
-
-void GLSketch::receiveProfileChange(const std::vector<gmVector2>& profile) {
-    model_.receiveProfileChange(profile);
-    modelUpdated();
-}
-
-void GLSketch::getGlobalProfile(std::vector<gmVector2>& profile) {
-    model_.getGlobalProfile(profile);
-}
-
-void GLSketch::getProfile(std::vector<gmVector2>& profile) {
-    model_.getProfile(profile);
-}
-
-void GLSketch::deleteCurrentProfile() {
-    model_.deleteCurrentProfile();
-    modelUpdated();
-}
-
-void GLSketch::randomnessChanged(int value) {
-    model_.randomnessChanged(value);
-    modelUpdated();
-}
-
-void GLSketch::changeBottomDropOff(bool up) {
-    model_.changeBottomDropOff(up);
-    modelUpdated();
 }
 
 void GLSketch::resetView() {
@@ -210,13 +113,6 @@ void GLSketch::resetView() {
     updateGL();
 }
 
-// ---- Restoring a saved or earlier state
-
-void GLSketch::restoreSketch(const SketchState& state) {
-    model_.restore(state);
-    modelUpdated();
-}
-
 void GLSketch::setViewAngles(float rotX, float rotY) {
     rotX_ = rotX;
     rotY_ = rotY;
@@ -224,10 +120,19 @@ void GLSketch::setViewAngles(float rotX, float rotY) {
 }
 
 bool GLSketch::showStartupImage() {
-    bool ok = false;
-    QString message;
-    loadPNG(QString::fromLatin1(startupImage), ok, message);
-    return ok;
+    // The working directory's image first; then the one installed or in the source tree, so
+    // that Mondrel starts from any folder.
+    const std::string file = findDataFile(startupImage, dataFolders());
+    pngInfo info{0, 0, 0, 0};
+    ImageFailure failure;
+    if (file.empty() || !loadImage(file, info, failure)) {
+        say("Can't load %s\n", startupImage);
+        return false;
+    }
+    say("Loaded %s with resounding success\n", startupImage);
+    say("Size=%i,%i Depth=%i Alpha=%i\n", info.Width, info.Height, info.Depth, info.Alpha);
+    updateGL();
+    return true;
 }
 
 // ---- Background image
@@ -257,23 +162,31 @@ bool GLSketch::replaceTexture(const std::string& name, pngInfo& info, ImageFailu
     return true;
 }
 
+bool GLSketch::loadImage(const std::string& file, pngInfo& info, ImageFailure& failure) {
+    if (isValid()) {
+        makeCurrent();
+        const bool ok = replaceTexture(file, info, &failure);
+        glEnable(GL_TEXTURE_2D);
+        doneCurrent();
+        return ok;
+    }
+    // Not shown yet: there is no GL context to hold the texture. Decode now, so the answer is
+    // true, and hand the image to the texture when the context exists.
+    std::string reason;
+    PngImage decoded;
+    if (!pngDecode(file, decoded, reason, 16384, &failure))
+        return false;
+    pendingImage_ = std::move(decoded);
+    hasPendingImage_ = true;
+    info = pendingImage_.info;
+    return true;
+}
+
 void GLSketch::loadPNG(QString name, bool& ok, QString& message) {
     const std::string file = name.toLocal8Bit().toStdString();
     pngInfo info{0, 0, 0, 0};
     ImageFailure failure;
-    if (isValid()) {
-        makeCurrent();
-        ok = replaceTexture(file, info, &failure);
-        glEnable(GL_TEXTURE_2D);
-        doneCurrent();
-    } else {
-        // Not shown yet: there is no GL context to hold the texture. Decode now, so the
-        // answer is true, and hand the image to the texture when the context exists.
-        std::string reason;
-        ok = pngDecode(file, pendingImage_, reason, 16384, &failure);
-        hasPendingImage_ = hasPendingImage_ || ok;
-        info = pendingImage_.info;
-    }
+    ok = loadImage(file, info, failure);
     if (ok) {
         say("Loaded %s with resounding success\n", file.c_str());
         say("Size=%i,%i Depth=%i Alpha=%i\n", info.Width, info.Height, info.Depth, info.Alpha);
@@ -296,19 +209,14 @@ void GLSketch::initializeGL() {
     glEnable(GL_LINE_SMOOTH);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
-    pngInfo info{0, 0, 0, 0};
-    // The working directory's image first; then the one installed or in the source tree, so
-    // that Mondrel starts from any folder.
-    const std::string startupFile = findDataFile(startupImage, dataFolders());
-    if (startupFile.empty() || !replaceTexture(startupFile, info)) {
-        say("Can't load %s\n", startupImage);
-        // Mondrel does not start without its background image.
-        std::exit(1);
-    }
-    say("Loaded %s with resounding success\n", startupImage);
-    say("Size=%i,%i Depth=%i Alpha=%i\n", info.Width, info.Height, info.Depth, info.Alpha);
+    // The image shown before the context existed (the start-up picture, or another image
+    // loaded in the meantime) becomes the texture now.
     if (hasPendingImage_) {
+        glGenTextures(1, &texture_);
         glBindTexture(GL_TEXTURE_2D, texture_);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
         pngUpload(pendingImage_);
         textureWidth_ = static_cast<int>(pendingImage_.info.Width);
         textureHeight_ = static_cast<int>(pendingImage_.info.Height);
@@ -328,9 +236,9 @@ void GLSketch::initializeGL() {
 void GLSketch::resizeGL(int width, int height) {
     glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
-    glLoadMatrixd(projectionMatrix().m);
     // Strokes are kept in widget pixels, as mouse events give them.
-    model_.setViewSize(this->width(), this->height());
+    emit resized(this->width(), this->height());
+    glLoadMatrixd(projectionMatrix().m);
     glMatrixMode(GL_MODELVIEW);
 }
 
@@ -362,7 +270,7 @@ void GLSketch::setupLights() {
 
 void GLSketch::paintGL() {
     setViewTransform();
-    if (model_.stage() == 0)
+    if (stage() == 0)
         drawSketch();
     else
         drawTerrain();
@@ -387,11 +295,11 @@ void GLSketch::drawSketch() {
     glEnd();
     glDisable(GL_TEXTURE_2D);
 
-    const int w = model_.viewWidth();
-    const int h = model_.viewHeight();
+    const int w = session_.model().viewWidth();
+    const int h = session_.model().viewHeight();
     if (w <= 0 || h <= 0)
         return;
-    const SketchModel::PointList& curve = model_.curve();
+    const SketchModel::PointList& curve = session_.model().curve();
     if (curve.size() > 1) {
         glColor3f(0.9f, 0.6f, 0.0f);
         glBegin(GL_LINE_STRIP);
@@ -407,7 +315,7 @@ void GLSketch::drawSketch() {
             glEnd();
         }
     }
-    const SketchModel::PointList& stroke = model_.stroke();
+    const SketchModel::PointList& stroke = session_.model().stroke();
     if (!stroke.empty()) {
         glColor3f(1.0f, 0.0f, 0.0f);
         glBegin(GL_LINE_STRIP);
@@ -418,10 +326,11 @@ void GLSketch::drawSketch() {
 }
 
 void GLSketch::refreshTerrainMesh() {
-    if (meshValid_ && mesh_.rowSpacing == model_.rowSpacing() && meshGrid_ == model_.grid())
+    if (meshValid_ && mesh_.rowSpacing == session_.model().rowSpacing() &&
+        meshGrid_ == session_.model().grid())
         return;
-    meshGrid_ = model_.grid();
-    mesh_ = buildTerrainMesh(meshGrid_, model_.rowSpacing());
+    meshGrid_ = session_.model().grid();
+    mesh_ = buildTerrainMesh(meshGrid_, session_.model().rowSpacing());
     meshValid_ = true;
     gridTooSmallReported_ = false;
 }
@@ -441,18 +350,13 @@ void GLSketch::drawTerrain() {
     glEnableClientState(GL_VERTEX_ARRAY);
     // The surface is opaque: line smoothing, blending and the alpha test change none of its
     // pixels, they only slow it down. They are on for the lines and the selection box only.
-    if (lineStateOnWholeTerrain_) {
-        glEnable(GL_ALPHA_TEST);
-        glEnable(GL_BLEND);
-    } else {
-        glDisable(GL_LINE_SMOOTH);
-    }
+    glDisable(GL_LINE_SMOOTH);
     drawTerrainSurface();
     glEnable(GL_LINE_SMOOTH);
     glEnable(GL_ALPHA_TEST);
     glEnable(GL_BLEND);
     drawWireGrid();
-    if (model_.stage() == 1)
+    if (stage() == 1)
         drawSelection();
     glDisableClientState(GL_VERTEX_ARRAY);
     glDisable(GL_ALPHA_TEST);
@@ -484,7 +388,7 @@ void GLSketch::drawWireGrid() {
 }
 
 void GLSketch::drawSelection() {
-    const int selected = model_.currentProfile();
+    const int selected = session_.model().currentProfile();
     if (selected >= 0 && selected < mesh_.columns) {
         const std::vector<float> box = selectionBox(meshGrid_, selected, mesh_.rowSpacing);
         glColor4f(1.0f, 0.0f, 0.0f, 0.75f);
@@ -493,7 +397,7 @@ void GLSketch::drawSelection() {
     }
     glColor4f(0.0f, 0.0f, 1.0f, 1.0f);
     glLineWidth(4.0f);
-    for (unsigned int column : model_.profileIndices())
+    for (unsigned int column : session_.model().profileIndices())
         if (static_cast<int>(column) < mesh_.columns)
             drawLineStrip(columnLine(meshGrid_, static_cast<int>(column), 0.9, mesh_.rowSpacing));
     glLineWidth(1.0f);
@@ -501,7 +405,7 @@ void GLSketch::drawSelection() {
 
 // ---- Mouse
 
-void GLSketch::pickProfile(int x, int y, bool announce) {
+void GLSketch::pickColumn(int x, int y, bool press) {
     // Columns are always picked in the unrotated front view.
     if (rotX_ != 0.0f || rotY_ != 0.0f) {
         rotX_ = 0.0f;
@@ -510,17 +414,13 @@ void GLSketch::pickProfile(int x, int y, bool announce) {
     }
     const Matrix4 projection = projectionMatrix();
     const Matrix4 modelView = terrainModelViewMatrix();
-    const GLint viewport[4] = {0, 0, model_.viewWidth(), model_.viewHeight()};
-    GLdouble modelX = 0.0, modelY = 0.0, modelZ = 0.0;
-    if (gluUnProject(x, model_.viewHeight() - y, 0.0, modelView.m, projection.m, viewport, &modelX,
-                     &modelY, &modelZ) != GL_TRUE)
+    const int viewport[4] = {0, 0, session_.model().viewWidth(), session_.model().viewHeight()};
+    double modelX = 0.0, modelY = 0.0, modelZ = 0.0;
+    if (!unprojectPoint(modelView, projection, viewport, x, session_.model().viewHeight() - y, 0.0,
+                        modelX, modelY, modelZ))
         return;
-    const int before = model_.currentProfile();
-    const int selected = model_.pickProfile(modelX, announce);
     // A plain click selects as a drag does, so the window hears of it on the press too.
-    emit timeToEnableProfileButtons(selected != -1);
-    if (selected != before)
-        emit modelChanged();
+    emit columnPointedAt(modelX, press);
 }
 
 void GLSketch::turnView(int x, int y) {
@@ -533,8 +433,8 @@ void GLSketch::turnView(int x, int y) {
 }
 
 void GLSketch::panView(int x, int y) {
-    const ZoomPan moved = panBy(zoomPan(), x - lastX_, y - lastY_, model_.viewWidth(),
-                                model_.viewHeight(), terrainBox());
+    const ZoomPan moved = panBy(zoomPan(), x - lastX_, y - lastY_, session_.model().viewWidth(),
+                                session_.model().viewHeight(), terrainBox());
     transX_ = moved.transX;
     transY_ = moved.transY;
 }
@@ -543,10 +443,10 @@ void GLSketch::mousePressEvent(QMouseEvent* event) {
     const QPoint p = eventPosition(event);
     mousePressed_ = true;
     mouseButton_ = static_cast<int>(event->button());
-    if (model_.stage() == 0 && mouseButton_ == leftButton)
-        model_.beginStroke(p.x(), p.y());
-    if (model_.stage() == 1 && mouseButton_ == rightButton)
-        pickProfile(p.x(), p.y(), true);
+    if (stage() == 0 && mouseButton_ == leftButton)
+        emit strokeBegun(p.x(), p.y());
+    if (stage() == 1 && mouseButton_ == rightButton)
+        pickColumn(p.x(), p.y(), true);
     lastX_ = p.x();
     lastY_ = p.y();
     updateGL();
@@ -556,11 +456,11 @@ void GLSketch::mouseMoveEvent(QMouseEvent* event) {
     if (!mousePressed_)
         return;
     const QPoint p = eventPosition(event);
-    if (model_.stage() == 0) {
+    if (stage() == 0) {
         if (mouseButton_ == leftButton)
-            model_.extendStroke(p.x(), p.y());
-    } else if (model_.stage() == 1 && mouseButton_ == rightButton) {
-        pickProfile(p.x(), p.y(), false);
+            emit strokeExtended(p.x(), p.y());
+    } else if (stage() == 1 && mouseButton_ == rightButton) {
+        pickColumn(p.x(), p.y(), false);
     } else if (mouseButton_ == middleButton) {
         panView(p.x(), p.y());
     } else {
@@ -573,8 +473,8 @@ void GLSketch::mouseMoveEvent(QMouseEvent* event) {
 
 void GLSketch::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint p = eventPosition(event);
-    if (mousePressed_ && model_.stage() == 0 && mouseButton_ == leftButton) {
-        model_.extendStroke(p.x(), p.y());
+    if (mousePressed_ && stage() == 0 && mouseButton_ == leftButton) {
+        emit strokeExtended(p.x(), p.y());
         updateGL();
     }
     mousePressed_ = false;
@@ -584,13 +484,14 @@ void GLSketch::mouseReleaseEvent(QMouseEvent* event) {
 
 void GLSketch::wheelEvent(QWheelEvent* event) {
     // Strokes are kept in view pixels: only the terrain stages zoom.
-    if (model_.stage() == 0 || event->angleDelta().y() == 0) {
+    if (stage() == 0 || event->angleDelta().y() == 0) {
         event->ignore();
         return;
     }
     const QPointF at = event->position();
-    const ZoomPan zoomed = zoomAbout(zoomPan(), wheelZoomFactor(event->angleDelta().y()), at.x(),
-                                     at.y(), model_.viewWidth(), model_.viewHeight(), terrainBox());
+    const ZoomPan zoomed =
+        zoomAbout(zoomPan(), wheelZoomFactor(event->angleDelta().y()), at.x(), at.y(),
+                  session_.model().viewWidth(), session_.model().viewHeight(), terrainBox());
     zoom_ = zoomed.zoom;
     transX_ = zoomed.transX;
     transY_ = zoomed.transY;

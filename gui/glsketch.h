@@ -13,24 +13,21 @@
 
 class QMouseEvent;
 class QWheelEvent;
+class SketchSession;
 
-// The main view: the user draws the silhouette here in stage 0 and looks at (and picks
-// columns of) the terrain in the later stages. It owns the whole mountain model and forwards
-// the main window's calls to it; it adds only what needs a window: mouse handling, the GL
-// set-up, drawing and the background texture.
+// The main view: it draws the session's sketch (the stroke and the curve over the background
+// image in stage 0, the lit terrain in the later stages) and reports what the mouse does to
+// it: strokes in stage 0, column picks in stage 1. Turning, zooming and panning the terrain
+// are the view's own. It never changes the session; the window carries the reports to it.
 class GLSketch : public QOpenGLWidget {
     Q_OBJECT
 
 public:
-    explicit GLSketch(QWidget* parent = nullptr, const char* name = nullptr);
+    explicit GLSketch(const SketchSession& session, QWidget* parent = nullptr,
+                      const char* name = nullptr);
     ~GLSketch() override;
 
-    // Whether the current stage may be left; when not, message says why.
-    bool checkStage(QString& message);
-    const SketchModel& model() const { return model_; }
-    // The curve file last read or written (empty when none), named in exported heightmaps.
-    const std::string& curveFile() const { return curveFile_; }
-    // The repaint request of every model change.
+    // The repaint request of every session change.
     void updateGL();
 
     // The view angles in degrees; left drags in stages 1 to 3 turn them.
@@ -42,16 +39,11 @@ public:
     int textureWidth() const { return textureWidth_; }
     int textureHeight() const { return textureHeight_; }
 
-    // Keeps line smoothing, blending and the alpha test on for the whole terrain pass, the
-    // opaque surface included, as the view once drew it: the same frames, only slower. For
-    // measuring and checking the drawing that confines them to the lines and the box.
-    void setLineStateOnWholeTerrain(bool on) { lineStateOnWholeTerrain_ = on; }
-    // ---- Restoring a saved or earlier state
-    // Hands the model state back to the model (which rebuilds the terrain) and repaints.
-    void restoreSketch(const SketchState& state);
     // Turns the view to the given angles in degrees.
     void setViewAngles(float rotX, float rotY);
-    // Shows the start-up picture again; false when it cannot be loaded (the picture stays).
+    // Shows the start-up picture, found in the working directory or the data folders
+    // (fileio/datafiles.h). False, after printing "Can't load Texture.png", when there is
+    // none that can be loaded (the picture shown stays).
     bool showStartupImage();
 
     // The matrices the terrain pass draws with and picking unprojects with.
@@ -59,35 +51,20 @@ public:
     Matrix4 terrainModelViewMatrix() const;
 
 public slots:
-    void processLine();
-    void loadCurve(QString name);
-    void saveCurve(QString name);
+    // Shows the image as the background; false with the message to show when it cannot.
     void loadPNG(QString name, bool& ok, QString& message);
-    void clearCurve();
-    void coarsen();
-    void refine();
-    void exportGRD(QString name, bool& ok, QString& message);
-    void next();
-    void receiveProfileChange(const std::vector<gmVector2>& profile);
-    void getGlobalProfile(std::vector<gmVector2>& profile);
-    void getProfile(std::vector<gmVector2>& profile);
-    void deleteCurrentProfile();
-    void randomnessChanged(int value);
-    void changeBottomDropOff(bool up);
     // Back to the first view of the terrain: no turn, no zoom, no pan.
     void resetView();
 
 signals:
-    void terrainExists(bool exists);
-    void timeToEnableProfileButtons(bool enable);
-    // A curve file could not be read or written; message is the reason to show the user.
-    void curveFileFailed(QString message);
-    // A curve file was loaded but held fewer points than it declared; message says how many.
-    void curveFilePartlyRead(QString message);
-    // Something the terrain is built from changed: the curve, the stage, the profiles, the
-    // randomness, the drop-off or the selected column (not the stroke being drawn, nor the
-    // view's angle, zoom or pan).
-    void modelChanged();
+    // The view's size in pixels, before anything is drawn at it.
+    void resized(int width, int height);
+    // A left-button stroke in stage 0, in view pixels with y downwards: pressed, then
+    // dragged and released.
+    void strokeBegun(int x, int y);
+    void strokeExtended(int x, int y);
+    // A right press (press true) or drag in stage 1 over the terrain's model x.
+    void columnPointedAt(double modelX, bool press);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -104,16 +81,16 @@ private:
         __attribute__((format(printf, 2, 3)))
 #endif
         ;
-    void pickProfile(int x, int y, bool announce);
+    int stage() const;
+    void pickColumn(int x, int y, bool press);
     void turnView(int x, int y);
     void panView(int x, int y);
-    // Tells the window the model changed and repaints.
-    void modelUpdated();
     // The view transform of the current stage.
     Matrix4 viewMatrix() const;
     // What the terrain stages show before any zoom or pan.
     ViewBox terrainBox() const;
     bool replaceTexture(const std::string& name, pngInfo& info, ImageFailure* failure = nullptr);
+    bool loadImage(const std::string& file, pngInfo& info, ImageFailure& failure);
     void setViewTransform();
     void setupLights();
     void drawSketch();
@@ -123,8 +100,7 @@ private:
     void drawSelection();
     void refreshTerrainMesh();
 
-    SketchModel model_;
-    std::string curveFile_;
+    const SketchSession& session_;
     float rotX_ = 0.0f;
     float rotY_ = 0.0f;
     float rotZ_ = 0.0f;
@@ -148,5 +124,4 @@ private:
     TerrainMesh mesh_;
     bool meshValid_ = false;
     bool gridTooSmallReported_ = false;
-    bool lineStateOnWholeTerrain_ = false;
 };

@@ -7,53 +7,39 @@
 #include "libgm/gmvec2.h"
 
 class GLSketchProfile;
-class MondrelMainWindow;
 class QGridLayout;
 class QPushButton;
 
-// The main window is only ever handed over and called back, never inspected through the
-// meta-object system, so its pointer can stay opaque here.
-Q_DECLARE_OPAQUE_POINTER(MondrelMainWindow*)
-
 // The non-modal dialog in which one cross-section profile is redrawn. Every finished stroke in
-// its view goes straight on to the main window, so the mountain follows the edit live; "&Ok"
-// only closes the dialog, "&Cancel" first sends back the profile the dialog was opened with.
-class profileEditor : public QDialog {
+// its view is reported at once through profileEdited, so the mountain can follow the edit
+// live; "&Ok" only closes the dialog, "&Cancel" first reports the profile the dialog was
+// opened with.
+class ProfileEditor : public QDialog {
     Q_OBJECT
 
 public:
-    explicit profileEditor(QWidget* parent = nullptr, const char* name = nullptr,
+    explicit ProfileEditor(QWidget* parent = nullptr, const char* name = nullptr,
                            bool modal = false, Qt::WindowFlags fl = Qt::WindowFlags());
 
-    GLSketchProfile* gLSketchProfile1;
+    GLSketchProfile* profileView;
     QPushButton* confirmButton;
     QPushButton* cancelButton;
 
-public slots:
-    // The window that receives edited profiles through its updateProfile.
-    virtual void setParentWidget(MondrelMainWindow* owner);
-    // Shows profile in the view and makes it the profile "&Cancel" returns to.
-    virtual void setProfile(std::vector<gmVector2> profile);
-    virtual void profileChanged(std::vector<gmVector2> profile);
-    virtual void cancelClicked();
+    // Whether the profile being reported now is the one "&Cancel" sends back.
+    bool isCancelling() const { return cancelling_; }
 
-public:
-    // Whether the profile arriving at the window now is the one "&Cancel" sends back.
-    bool isCancelling() const { return cancelling; }
+public slots:
+    // Shows profile in the view and makes it the profile "&Cancel" returns to.
+    void setProfile(std::vector<gmVector2> profile);
+    void cancelClicked();
 
 signals:
-    void cancel();
-    void changeProfile(std::vector<gmVector2> profile);
-
-protected:
-    QGridLayout* profileEditorLayout;
-
-protected slots:
-    virtual void languageChange();
+    // A stroke finished in the view, or "&Cancel" went back to the profile opened with.
+    void profileEdited(std::vector<gmVector2> profile);
 
 private:
-    void init();
+    void setTexts();
 
-    MondrelMainWindow* ownerWindow = nullptr;
-    bool cancelling = false;
+    QGridLayout* layout_;
+    bool cancelling_ = false;
 };

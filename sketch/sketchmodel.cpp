@@ -246,16 +246,18 @@ void SketchModel::makeMountain() {
     constructTerrain(inputs, rng_, grid_);
 }
 
-float SketchModel::sliderRandomness(int value) {
-    return static_cast<float>(value / 100.0);
+int RandomnessSlider::toValue(float randomness) {
+    return static_cast<int>(std::lround(static_cast<double>(randomness) * 100.0));
 }
 
-void SketchModel::presetDetailRandomness(int value) {
-    detailRandomness_ = sliderRandomness(value);
+void SketchModel::setDetailRandomness(int value) {
+    detailRandomness_ = RandomnessSlider::toRandomness(value);
+    if (stage_ >= 3)
+        makeMountain();
 }
 
 void SketchModel::randomnessChanged(int value) {
-    const float x = sliderRandomness(value);
+    const float x = RandomnessSlider::toRandomness(value);
     if (stage_ == 2)
         profileRandomness_ = x;
     else if (stage_ == 3)
@@ -335,15 +337,10 @@ int SketchModel::selectProfile(int column) {
     return currentProfile_;
 }
 
-void SketchModel::getGlobalProfile(PointList& profile) {
-    profile = globalProfile_;
-    editingGlobalProfile_ = true;
-}
-
-void SketchModel::getProfile(PointList& profile) {
-    profile.clear();
+SketchModel::PointList SketchModel::selectedProfile() const {
+    PointList profile;
     if (currentProfile_ < 0 || currentProfile_ >= gridColumns())
-        return;
+        return profile;
     const auto column = static_cast<std::size_t>(currentProfile_);
     for (const PointList& row : grid_)
         profile.push_back(row[column]);
@@ -357,18 +354,17 @@ void SketchModel::getProfile(PointList& profile) {
         if (scale)
             profile[i][1] = profile[i][1] / maxHeight;
     }
-    editingGlobalProfile_ = false;
+    return profile;
 }
 
-void SketchModel::receiveProfileChange(const PointList& profile) {
-    if (editingGlobalProfile_) {
-        // A global profile replaces every per-column one.
-        globalProfile_ = profile;
-        profiles_.clear();
-        profileIndices_.clear();
-        makeMountain();
-        return;
-    }
+void SketchModel::setGlobalProfile(const PointList& profile) {
+    globalProfile_ = profile;
+    profiles_.clear();
+    profileIndices_.clear();
+    makeMountain();
+}
+
+void SketchModel::setSelectedProfile(const PointList& profile) {
     if (currentProfile_ < 0) {
         say("*** Error *** - there is no selected profile!\n");
         return;

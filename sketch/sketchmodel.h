@@ -7,13 +7,22 @@
 #include "libgm/gmvec2.h"
 #include "sketch/sketchstate.h"
 
-// The mountain model behind the sketch view: the stroke being drawn, the silhouette curve,
-// its detail levels, the terrain grid, the profiles and the randomness settings, led through
-// the four stages (0 curve drawing, 1 profile selection, 2 randomness, 3 row refinement).
-// It knows no widgets and no OpenGL; the sketch view owns one by value, forwards its slots to
-// it and draws what it holds. Progress lines go out through printLine (printing/printedlines.h)
-// unless printing is switched off. Nothing here ever ends the process or shows a dialog: operations
-// that report to the user return a success flag and a message.
+// The randomness sliders: a value 0 to 99 stands for the randomness value / 100, kept in the
+// precision the model keeps it. The one conversion each way and the one default.
+struct RandomnessSlider {
+    static constexpr int defaultDetailValue = 20;
+    static float toRandomness(int value) { return static_cast<float>(value / 100.0); }
+    // The slider value that stored randomness.
+    static int toValue(float randomness);
+};
+
+// The mountain model: the stroke being drawn, the silhouette curve, its detail levels, the
+// terrain grid, the profiles and the randomness settings, led through the four stages (0
+// curve drawing, 1 profile selection, 2 randomness, 3 row refinement; see
+// sketch/sketchsession.h, which owns one and carries the user's actions to it).
+// It knows no widgets and no OpenGL. Progress lines go out through printLine
+// (printing/printedlines.h) unless printing is switched off. Nothing here ever ends the process or
+// shows a dialog: operations that report to the user return a success flag and a message.
 //
 // Coordinates: stroke and curve points are in view pixels, origin at the bottom left, y up.
 // The grid keeps the curve's x values and pixel heights; row r lies r row spacings behind the
@@ -65,14 +74,11 @@ public:
     // stage 3 (terrain/terrainconstruction.h), with the generator reseeded with 1.
     void makeMountain();
     void buildDefaultProfile(PointList& profile) const;
-    // The slider's value 0 to 99 as a randomness, in the precision the model keeps it.
-    static float sliderRandomness(int value);
     // Slider value 0 to 99: the randomness of the current stage (2 or 3), then a rebuild.
     void randomnessChanged(int value);
-    // Sets the detail randomness as the stage-3 slider would (value 0 to 99), without a
-    // rebuild: the next construction uses it. Lets a build reach stage 3 at a chosen value
-    // with one construction instead of two.
-    void presetDetailRandomness(int value);
+    // The detail randomness as the stage-3 slider sets it (value 0 to 99). The terrain is
+    // rebuilt only when it is refined (stage 3): before, the refinement to come uses it.
+    void setDetailRandomness(int value);
     // "Up" (true) or "Down" (false) by 0.05, then a rebuild.
     void changeBottomDropOff(bool up);
     // One step of the decomposition and its inverse; the grid is not rebuilt.
@@ -92,12 +98,15 @@ public:
     // The number of grid columns (the length of row 0), 0 without a grid.
     int gridColumns() const;
     int currentProfile() const { return currentProfile_; }
-    // Hands out the global profile and makes the next profile received the global one. The
-    // per-column profiles stay until that profile comes back, so the terrain always shows
-    // what the model holds.
-    void getGlobalProfile(PointList& profile);
-    void getProfile(PointList& profile);
-    void receiveProfileChange(const PointList& profile);
+    // The selected column's cross-section in its editing form: x the row over the profile's
+    // points, y the height over the column's highest point (a column that never rises above
+    // 0 as it stands). Empty without a selection.
+    PointList selectedProfile() const;
+    // Makes profile the global one, which replaces every per-column profile, and rebuilds.
+    void setGlobalProfile(const PointList& profile);
+    // Gives the selected column profile as its own, and rebuilds. Without a selection, or
+    // with one beyond the columns the profile set covers, it prints why and changes nothing.
+    void setSelectedProfile(const PointList& profile);
     void deleteCurrentProfile();
 
     // ---- Files. Each returns true on success; on failure message says why (the printed
@@ -124,7 +133,7 @@ public:
     SketchState state() const;
     // Takes over every input of the terrain and the selection from state and rebuilds the
     // terrain from them (from stage 1 on; before that there is none). A selection outside
-    // the rebuilt grid is cleared. The stroke being drawn and the editing flag stay.
+    // the rebuilt grid is cleared. The stroke being drawn stays.
     void restore(const SketchState& state);
 
     // ---- Read access for drawing and tests
@@ -145,7 +154,6 @@ public:
     const PointList& globalProfile() const { return globalProfile_; }
     const std::vector<unsigned int>& profileIndices() const { return profileIndices_; }
     const std::vector<PointList>& profiles() const { return profiles_; }
-    bool editingGlobalProfile() const { return editingGlobalProfile_; }
     float profileRandomness() const { return profileRandomness_; }
     float detailRandomness() const { return detailRandomness_; }
     float bottomDropOff() const { return bottomDropOff_; }
@@ -178,11 +186,10 @@ private:
     int numRows_ = 50;
     PointList globalProfile_;
     int currentProfile_ = -1;
-    bool editingGlobalProfile_ = true;
     std::vector<unsigned int> profileIndices_;
     std::vector<PointList> profiles_;
     float profileRandomness_ = 0.0f;
-    float detailRandomness_ = 0.2f;
+    float detailRandomness_ = RandomnessSlider::toRandomness(RandomnessSlider::defaultDetailValue);
     float bottomDropOff_ = 0.3f;
     Random15 rng_;
 };

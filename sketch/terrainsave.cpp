@@ -6,14 +6,6 @@
 #include "heightmap/terrainobj.h"
 #include "printing/printedlines.h"
 
-namespace {
-
-int sliderValue(float randomness) {
-    return static_cast<int>(std::lround(static_cast<double>(randomness) * 100.0));
-}
-
-} // namespace
-
 nlohmann::ordered_json terrainSource(const SketchModel& model, const std::string& program,
                                      const std::string& input) {
     nlohmann::ordered_json columns = nlohmann::ordered_json::array();
@@ -25,9 +17,9 @@ nlohmann::ordered_json terrainSource(const SketchModel& model, const std::string
         {"input", input.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(input)},
         {"stage", model.stage()},
         {"settings",
-         {{"profileRandomness", sliderValue(model.profileRandomness())},
+         {{"profileRandomness", RandomnessSlider::toValue(model.profileRandomness())},
           {"bottomDropOff", dropOff},
-          {"detailRandomness", sliderValue(model.detailRandomness())},
+          {"detailRandomness", RandomnessSlider::toValue(model.detailRandomness())},
           {"profileColumns", columns}}},
     };
 }

@@ -8,6 +8,7 @@
 #include "heightmap/heightmapformat.h"
 #include "heightmap/heightraster.h"
 #include "heightmap/rasterwriters.h"
+#include "sketch/sketchmodel.h"
 
 // What mondrel-build is asked to do: the command line, checked and parsed.
 struct BuildOptions {
@@ -24,8 +25,8 @@ struct BuildOptions {
     std::optional<HeightRange> heightRange; // --height-range
     int stage = 3;                          // a project's own stage unless given
     int profileRandomness = 0;              // slider value, 0 to 99, applied in stage 2
-    int dropOffSteps = 0;      // "Up" presses when positive, "Down" presses when negative
-    int detailRandomness = 20; // slider value, 0 to 99, applied in stage 3
+    int dropOffSteps = 0; // "Up" presses when positive, "Down" presses when negative
+    int detailRandomness = RandomnessSlider::defaultDetailValue; // slider value, 0 to 99, stage 3
     std::string globalProfileFile;
     std::vector<ColumnProfile> columnProfiles; // in the order given
     bool quiet = false;

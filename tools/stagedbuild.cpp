@@ -11,7 +11,7 @@
 #include "fileio/curvefile.h"
 #include "printing/printedlines.h"
 #include "project/projectfile.h"
-#include "sketch/sketchmodel.h"
+#include "sketch/sketchsession.h"
 #include "sketch/terrainsave.h"
 
 namespace {
@@ -72,31 +72,25 @@ bool readProfiles(const BuildOptions& options, ProfileEdits& edits, std::string&
 }
 
 // The stage-1 edits: first the global profile, then each column in the order given.
-bool applyProfiles(const BuildOptions& options, const ProfileEdits& edits, SketchModel& model,
+bool applyProfiles(const BuildOptions& options, const ProfileEdits& edits, SketchSession& session,
                    std::string& error) {
-    SketchModel::PointList handedOut;
-    if (edits.hasGlobal) {
-        model.getGlobalProfile(handedOut);
-        model.receiveProfileChange(edits.global);
-    }
+    if (edits.hasGlobal)
+        session.setGlobalProfile(edits.global);
     for (std::size_t k = 0; k < edits.columns.size(); ++k) {
         const int column = options.columnProfiles[k].column;
-        if (model.selectProfile(column) < 0) {
+        if (session.selectColumn(column) < 0) {
             error = "column " + std::to_string(column) + " is outside the grid (columns 0 to " +
-                    std::to_string(model.gridColumns() - 1) + ")";
+                    std::to_string(session.model().gridColumns() - 1) + ")";
             return false;
         }
-        model.getProfile(handedOut);
-        model.receiveProfileChange(edits.columns[k]);
+        session.setSelectedProfile(edits.columns[k]);
     }
     return true;
 }
 
-bool advance(SketchModel& model, std::string& error) {
-    if (!model.checkStage(error))
-        return false;
-    model.next();
-    return true;
+void pressDropOff(const BuildOptions& options, SketchSession& session) {
+    for (int press = 0; press < std::abs(options.dropOffSteps); ++press)
+        session.changeBottomDropOff(options.dropOffSteps > 0);
 }
 
 // The metadata's account of the build: the model's settings and the profile files used.
@@ -158,22 +152,21 @@ bool outputLooksWritable(const std::string& name, std::string& error) {
 }
 
 // From a curve in stage 0 on, as the window is driven from a freshly drawn or loaded curve.
-bool walkFromCurve(const BuildOptions& options, const ProfileEdits& edits, SketchModel& model,
+bool walkFromCurve(const BuildOptions& options, const ProfileEdits& edits, SketchSession& session,
                    std::string& error) {
-    if (!advance(model, error) || !applyProfiles(options, edits, model, error))
+    if (!session.next(error) || !applyProfiles(options, edits, session, error))
         return false;
     if (options.stage >= 2) {
-        if (!advance(model, error))
+        if (!session.next(error))
             return false;
-        model.randomnessChanged(options.profileRandomness);
-        for (int press = 0; press < std::abs(options.dropOffSteps); ++press)
-            model.changeBottomDropOff(options.dropOffSteps > 0);
+        session.setSliderValue(options.profileRandomness);
+        pressDropOff(options, session);
     }
     if (options.stage >= 3) {
         // The refined terrain is built once, at the requested randomness: the same grid as
         // entering stage 3 and then moving the slider.
-        model.presetDetailRandomness(options.detailRandomness);
-        if (!advance(model, error))
+        session.setDetailRandomness(options.detailRandomness);
+        if (!session.next(error))
             return false;
     }
     return true;
@@ -187,7 +180,7 @@ SketchState atStage(SketchState state, int stage) {
 // From a project's state on. The terrain is a function of the state, so the settings the
 // command line gives are put into the state, the profile edits and the drop-off presses made
 // where the window makes them (stages 1 and 2), and the terrain is built at the end.
-bool walkFromProject(const BuildOptions& options, const ProfileEdits& edits, SketchModel& model,
+bool walkFromProject(const BuildOptions& options, const ProfileEdits& edits, SketchSession& session,
                      std::string& error) {
     Project project;
     if (!readProjectFile(options.inputFile, project, error))
@@ -200,12 +193,12 @@ bool walkFromProject(const BuildOptions& options, const ProfileEdits& edits, Ske
                     " is at stage 0 and holds no terrain yet (give --stage)";
             return false;
         }
-        model.restore(state);
-        if (model.curve().empty()) {
+        session.applyProject(project);
+        if (session.model().curve().empty()) {
             error = "the project " + options.inputFile + " holds no curve points";
             return false;
         }
-        return walkFromCurve(options, edits, model, error);
+        return walkFromCurve(options, edits, session, error);
     }
     if (stage < state.stage) {
         error = "the project " + options.inputFile + " is at stage " + std::to_string(state.stage) +
@@ -213,22 +206,22 @@ bool walkFromProject(const BuildOptions& options, const ProfileEdits& edits, Ske
         return false;
     }
     if (edits.hasGlobal || !edits.columns.empty()) {
-        model.restore(atStage(state, 1));
-        if (!applyProfiles(options, edits, model, error))
+        session.restore(atStage(state, 1));
+        if (!applyProfiles(options, edits, session, error))
             return false;
-        state = atStage(model.state(), state.stage);
+        state = atStage(session.state(), state.stage);
     }
     if (stage >= 2 && (options.wasGiven("--profile-randomness") || options.dropOffSteps != 0)) {
-        model.restore(atStage(state, 2));
+        session.restore(atStage(state, 2));
         if (options.wasGiven("--profile-randomness"))
-            model.randomnessChanged(options.profileRandomness);
-        for (int press = 0; press < std::abs(options.dropOffSteps); ++press)
-            model.changeBottomDropOff(options.dropOffSteps > 0);
-        state = atStage(model.state(), state.stage);
+            session.setSliderValue(options.profileRandomness);
+        pressDropOff(options, session);
+        state = atStage(session.state(), state.stage);
     }
     if (stage == 3 && options.wasGiven("--detail-randomness"))
-        state.detailRandomness = SketchModel::sliderRandomness(options.detailRandomness);
-    model.restore(atStage(state, stage));
+        state.detailRandomness = RandomnessSlider::toRandomness(options.detailRandomness);
+    project.sketch = atStage(state, stage);
+    session.applyProject(project);
     return true;
 }
 
@@ -236,9 +229,9 @@ bool walkFromProject(const BuildOptions& options, const ProfileEdits& edits, Ske
 
 bool runStagedBuild(const BuildOptions& options, std::string& error,
                     std::vector<std::string>* notices) {
-    SketchModel model;
+    SketchSession session;
     // With the grid on standard output nothing else may go there.
-    model.setPrinting(!(options.quiet || options.toStandardOutput()));
+    session.setPrinting(!(options.quiet || options.toStandardOutput()));
 
     if (!outputLooksWritable(options.outputFile, error))
         return false;
@@ -246,23 +239,23 @@ bool runStagedBuild(const BuildOptions& options, std::string& error,
     if (!readProfiles(options, edits, error))
         return false;
     if (looksLikeProjectFile(options.inputFile)) {
-        if (!walkFromProject(options, edits, model, error))
+        if (!walkFromProject(options, edits, session, error))
             return false;
-        return writeOutput(options, model, error, notices);
+        return writeOutput(options, session.model(), error, notices);
     }
     SketchModel::FileOutcome loaded;
-    if (!model.loadCurve(options.inputFile, error, &loaded))
+    if (!session.openCurve(options.inputFile, error, &loaded))
         return false;
     // Said even when quiet: a damaged file would otherwise build a different terrain silently.
     if (notices && loaded.pointsRead < loaded.declaredPoints)
         notices->push_back("only " + std::to_string(loaded.pointsRead) + " of the " +
                            std::to_string(loaded.declaredPoints) + " points declared in " +
                            options.inputFile + " could be read");
-    if (model.curve().empty()) {
+    if (session.model().curve().empty()) {
         error = options.inputFile + " holds no curve points";
         return false;
     }
-    if (!walkFromCurve(options, edits, model, error))
+    if (!walkFromCurve(options, edits, session, error))
         return false;
-    return writeOutput(options, model, error, notices);
+    return writeOutput(options, session.model(), error, notices);
 }

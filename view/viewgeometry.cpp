@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "libgm/gmvec3.h"
 
@@ -240,4 +241,64 @@ std::vector<float> selectionBox(const Grid& grid, int col, double rowSpacing) {
         for (const auto& corner : face)
             append(box, corner[0], corner[1], corner[2]);
     return box;
+}
+
+namespace {
+
+// Inverts a 4 x 4 matrix by Gauss-Jordan elimination with partial pivoting, as GLU does.
+bool invert(const Matrix4& a, Matrix4& inverse) {
+    double work[4][8];
+    for (int row = 0; row < 4; ++row) {
+        for (int col = 0; col < 4; ++col) {
+            work[row][col] = a.at(row, col);
+            work[row][col + 4] = row == col ? 1.0 : 0.0;
+        }
+    }
+    for (int col = 0; col < 4; ++col) {
+        int pivot = col;
+        for (int row = col + 1; row < 4; ++row)
+            if (std::fabs(work[row][col]) > std::fabs(work[pivot][col]))
+                pivot = row;
+        if (work[pivot][col] == 0.0)
+            return false;
+        if (pivot != col)
+            for (int k = 0; k < 8; ++k)
+                std::swap(work[pivot][k], work[col][k]);
+        const double scale = 1.0 / work[col][col];
+        for (int k = 0; k < 8; ++k)
+            work[col][k] *= scale;
+        for (int row = 0; row < 4; ++row) {
+            if (row == col)
+                continue;
+            const double factor = work[row][col];
+            if (factor != 0.0)
+                for (int k = 0; k < 8; ++k)
+                    work[row][k] -= factor * work[col][k];
+        }
+    }
+    for (int row = 0; row < 4; ++row)
+        for (int col = 0; col < 4; ++col)
+            inverse.m[col * 4 + row] = work[row][col + 4];
+    return true;
+}
+
+} // namespace
+
+bool unprojectPoint(const Matrix4& modelView, const Matrix4& projection, const int viewport[4],
+                    double winX, double winY, double winZ, double& x, double& y, double& z) {
+    Matrix4 inverse{};
+    if (!invert(projection * modelView, inverse))
+        return false;
+    const double in[4] = {(winX - viewport[0]) / viewport[2] * 2.0 - 1.0,
+                          (winY - viewport[1]) / viewport[3] * 2.0 - 1.0, winZ * 2.0 - 1.0, 1.0};
+    double out[4] = {0.0, 0.0, 0.0, 0.0};
+    for (int row = 0; row < 4; ++row)
+        for (int k = 0; k < 4; ++k)
+            out[row] += inverse.at(row, k) * in[k];
+    if (out[3] == 0.0)
+        return false;
+    x = out[0] / out[3];
+    y = out[1] / out[3];
+    z = out[2] / out[3];
+    return true;
 }

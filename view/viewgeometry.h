@@ -6,7 +6,8 @@
 
 // The geometry the views draw, computed on the CPU in double precision: the camera matrices
 // and the terrain's vertices and normals. The views load these matrices with glLoadMatrixd
-// and hand the same ones to gluUnProject, so what is drawn and what is picked agree.
+// and picking unprojects with the same ones (unprojectPoint), so what is drawn and what is
+// picked agree.
 
 // A 4 x 4 matrix in OpenGL's column-major order: element (row, col) is m[col * 4 + row].
 struct Matrix4 {
@@ -40,6 +41,12 @@ Matrix4 terrainModelTransform();
 // (x, y, width, height).
 void projectPoint(const Matrix4& modelView, const Matrix4& projection, const int viewport[4],
                   double x, double y, double z, double& winX, double& winY);
+
+// The inverse of projectPoint, as gluUnProject computes it: window point (winX, winY) at
+// depth winZ (0 near, 1 far) back to model coordinates. False when the combined matrix cannot
+// be inverted.
+bool unprojectPoint(const Matrix4& modelView, const Matrix4& projection, const int viewport[4],
+                    double winX, double winY, double winZ, double& x, double& y, double& z);
 
 // Grid point (r, c) placed in the terrain's model space: the stored x and height, and a depth
 // of r row spacings.

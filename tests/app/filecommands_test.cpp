@@ -88,10 +88,10 @@ TEST_F(WindowTest, TerrainDialogStartsAtTheCurveNameWithoutItsSuffix) {
     goToStage(0);
     answerAndTrigger(scratch("hill.c2d"), window_->fileSave_CurveAction);
     window_->fileClose_CurveAction->trigger();
-    ASSERT_TRUE(window_->gLSketch1->model().curve().empty());
+    ASSERT_TRUE(window_->session().model().curve().empty());
 
     answerAndTrigger(scratch("hill.c2d"), window_->fileOpen_CurveAction);
-    EXPECT_FALSE(window_->gLSketch1->model().curve().empty());
+    EXPECT_FALSE(window_->session().model().curve().empty());
     const auto& open = prompts_->questions.back();
     EXPECT_FALSE(open.save);
     EXPECT_EQ(open.caption, "Open File");
@@ -130,7 +130,7 @@ TEST_F(WindowTest, ImagesAreLoadedAndAFailedLoadIsShown) {
     EXPECT_TRUE(prompts_->boxes.isEmpty());
     EXPECT_EQ(window_->currentFileName(), image);
 
-    const QImage before = window_->gLSketch1->grabFramebuffer();
+    const QImage before = window_->sketchView->grabFramebuffer();
     QFile broken(scratch("broken.png"));
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
     broken.write("not a picture");
@@ -141,7 +141,7 @@ TEST_F(WindowTest, ImagesAreLoadedAndAFailedLoadIsShown) {
     EXPECT_EQ(window_->currentFileName(), scratch("broken.png"));
     EXPECT_EQ(prompts_->questions.back().start, image);
     // The failed load keeps the picture that was there.
-    EXPECT_EQ(window_->gLSketch1->grabFramebuffer(), before);
+    EXPECT_EQ(window_->sketchView->grabFramebuffer(), before);
 }
 
 TEST_F(WindowTest, FailedCurveSavesAndLoadsAreShownAsPrintedWithTheSystemsReason) {
@@ -186,7 +186,7 @@ TEST_F(WindowTest, ACurveFileShortOfItsDeclaredPointsIsLoadedAndExplained) {
     const std::string printed =
         printedBy([&] { answerAndTrigger(file, window_->fileOpen_CurveAction); });
     EXPECT_NE(printed.find("1 of 5 curve points were found\n"), std::string::npos);
-    EXPECT_EQ(window_->gLSketch1->model().curve().size(), 1u);
+    EXPECT_EQ(window_->session().model().curve().size(), 1u);
     ASSERT_EQ(prompts_->boxes.size(), 1);
     EXPECT_TRUE(prompts_->boxes[0].startsWith("Only 1 of the 5 points declared in " + file))
         << prompts_->boxes[0].toStdString();
@@ -228,7 +228,7 @@ TEST_F(WindowTest, SavedTerrainsMatchTheHeadlessBuilder) {
     const int profileValue = window_->randomSlider->value();
     ASSERT_GT(profileValue, 0);
     for (int i = 0; i < 3; ++i)
-        click(window_->option1Button);
+        click(window_->firstOptionButton);
     answerAndTrigger(scratch("stage2"), window_->fileSave_TerrainAction);
     saveShot(window_.get(), "randomness-stage2.png");
 
@@ -254,13 +254,16 @@ TEST_F(WindowTest, SavedTerrainsMatchTheHeadlessBuilder) {
                         scratch("built3.grd")));
 
     // Turn the refined terrain a little and look at it: the lit surface is green.
-    QWidget* view = window_->gLSketch1;
+    QWidget* view = window_->sketchView;
     const QPoint middle(view->width() / 2, view->height() / 2);
     drag(view, {middle, middle + QPoint(-50, -100), middle + QPoint(-100, -200),
                 middle + QPoint(-150, -300)});
-    QTest::qWait(50);
-    const QImage frame = window_->gLSketch1->grabFramebuffer();
-    EXPECT_GT(greenShare(frame), 0.05);
+    // The turn shows with the next frame.
+    QImage frame;
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        frame = window_->sketchView->grabFramebuffer();
+        return greenShare(frame) > 0.05;
+    }));
     saveShot(window_.get(), "terrain-stage3.png");
 }
 

@@ -33,15 +33,15 @@ protected:
         goToStage(1);
         editor_ = window_->profileDialog();
     }
-    const SketchModel& model() const { return window_->gLSketch1->model(); }
-    GLSketchProfile* view() const { return editor_->gLSketchProfile1; }
+    const SketchModel& model() const { return window_->session().model(); }
+    GLSketchProfile* view() const { return editor_->profileView; }
 
-    profileEditor* editor_ = nullptr;
+    ProfileEditor* editor_ = nullptr;
 };
 
 TEST_F(ProfileEditorTest, StrokesReachTheTerrainAtOnceAndOkSendsNothing) {
-    QSignalSpy sent(window_.get(), &MondrelMainWindow::updateTerrainProfile);
-    click(window_->option1Button);
+    QSignalSpy sent(editor_, &ProfileEditor::profileEdited);
+    click(window_->firstOptionButton);
     ASSERT_TRUE(editor_->isVisible());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(editor_));
     EXPECT_EQ(editor_->windowTitle(), "Mondrel - Profile Editor");
@@ -69,8 +69,8 @@ TEST_F(ProfileEditorTest, StrokesReachTheTerrainAtOnceAndOkSendsNothing) {
 }
 
 TEST_F(ProfileEditorTest, CancelSendsTheOpenedProfileBackOnce) {
-    QSignalSpy sent(window_.get(), &MondrelMainWindow::updateTerrainProfile);
-    click(window_->option1Button);
+    QSignalSpy sent(editor_, &ProfileEditor::profileEdited);
+    click(window_->firstOptionButton);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(editor_));
     const Pairs opened = pairsOf(view()->initialProfile());
     ASSERT_EQ(opened.size(), 51u);
@@ -87,18 +87,18 @@ TEST_F(ProfileEditorTest, CancelSendsTheOpenedProfileBackOnce) {
     EXPECT_EQ(model().grid().size(), firstTerrain.size());
 
     // Without any stroke, cancel still sends the opened profile once.
-    click(window_->option1Button);
+    click(window_->firstOptionButton);
     click(editor_->cancelButton);
     ASSERT_EQ(sent.count(), 4);
     EXPECT_EQ(sentProfile(sent, 3), opened);
 }
 
 TEST_F(ProfileEditorTest, EscapeHidesAndKeepsTheEdit) {
-    click(window_->option1Button);
+    click(window_->firstOptionButton);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(editor_));
     drawProfile(kConvex);
     const Pairs edited = pairsOf(model().globalProfile());
-    QSignalSpy sent(window_.get(), &MondrelMainWindow::updateTerrainProfile);
+    QSignalSpy sent(editor_, &ProfileEditor::profileEdited);
     QTest::keyClick(editor_, Qt::Key_Escape);
     EXPECT_FALSE(editor_->isVisible());
     EXPECT_EQ(sent.count(), 0);
@@ -106,13 +106,13 @@ TEST_F(ProfileEditorTest, EscapeHidesAndKeepsTheEdit) {
 }
 
 TEST_F(ProfileEditorTest, ReopeningReplacesWhatCancelReturnsTo) {
-    click(window_->option1Button);
+    click(window_->firstOptionButton);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(editor_));
     drawProfile(kConvex);
     click(editor_->confirmButton);
     const Pairs convex = pairsOf(model().globalProfile());
 
-    click(window_->option1Button);
+    click(window_->firstOptionButton);
     EXPECT_EQ(pairsOf(view()->initialProfile()), convex); // 51 points resample to themselves
     drawProfile(kConcave);
     click(editor_->cancelButton);
@@ -122,12 +122,11 @@ TEST_F(ProfileEditorTest, ReopeningReplacesWhatCancelReturnsTo) {
 TEST_F(ProfileEditorTest, EditsAndDeletesTheSelectedColumnsProfile) {
     ASSERT_TRUE(selectColumn());
     const int column = model().currentProfile();
-    click(window_->option2Button);
+    click(window_->secondOptionButton);
     ASSERT_TRUE(editor_->isVisible());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(editor_));
     // The column's cross-section, normalised to a largest height of 1.
     EXPECT_EQ(view()->initialProfile().size(), 51u);
-    EXPECT_FALSE(model().editingGlobalProfile());
 
     drawProfile(kConcave);
     const auto& indices = model().profileIndices();
@@ -145,7 +144,7 @@ TEST_F(ProfileEditorTest, EditsAndDeletesTheSelectedColumnsProfile) {
 }
 
 TEST_F(ProfileEditorTest, NextClosesTheEditor) {
-    click(window_->option1Button);
+    click(window_->firstOptionButton);
     ASSERT_TRUE(editor_->isVisible());
     click(window_->nextButton);
     EXPECT_FALSE(editor_->isVisible());
@@ -155,7 +154,7 @@ TEST_F(ProfileEditorTest, NextClosesTheEditor) {
 TEST(ProfileEditorDialog, NamesAndModalityAndAnEditWithoutAWindow) {
     std::string printed;
     printed = printedBy([] {
-        profileEditor editor;
+        ProfileEditor editor;
         EXPECT_EQ(editor.objectName(), "profileEditor");
         EXPECT_FALSE(editor.isSizeGripEnabled());
         EXPECT_EQ(editor.confirmButton->text(), "&Ok");
@@ -165,13 +164,16 @@ TEST(ProfileEditorDialog, NamesAndModalityAndAnEditWithoutAWindow) {
         EXPECT_EQ(editor.cancelButton->shortcut(), QKeySequence("Alt+C"));
         EXPECT_FALSE(editor.cancelButton->autoDefault());
         EXPECT_EQ(editor.size(), QSize(503, 412).expandedTo(editor.minimumSizeHint()));
-        // No window to report to: the edit goes nowhere, and nothing breaks.
-        editor.profileChanged({gmVector2(0, 1), gmVector2(1, 0)});
+        // An edit in the view is reported by the dialog; with no window listening nothing
+        // else happens.
+        QSignalSpy reported(&editor, &ProfileEditor::profileEdited);
+        emit editor.profileView->profileUpdated({gmVector2(0, 1), gmVector2(1, 0)});
+        EXPECT_EQ(reported.count(), 1);
     });
     EXPECT_EQ(printed, "Not Modal\n");
 
     printed = printedBy([] {
-        profileEditor editor(nullptr, "modalEditor", true);
+        ProfileEditor editor(nullptr, "modalEditor", true);
         EXPECT_EQ(editor.objectName(), "modalEditor");
         EXPECT_TRUE(editor.isModal());
     });

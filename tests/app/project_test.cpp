@@ -47,17 +47,17 @@ protected:
         EXPECT_TRUE(saved == contentsOf(built)) << name.toStdString();
     }
 
-    const SketchModel& model() const { return window_->gLSketch1->model(); }
+    const SketchModel& model() const { return window_->session().model(); }
 };
 
 TEST_F(ProjectTest, TheBuilderMakesTheTerrainTheWindowSavesInEveryStage) {
     goToStage(1);
-    profileEditor* editor = window_->profileDialog();
-    click(window_->option1Button);
+    ProfileEditor* editor = window_->profileDialog();
+    click(window_->firstOptionButton);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));
     drawProfile(kHollow);
     ASSERT_TRUE(selectColumn());
-    click(window_->option2Button);
+    click(window_->secondOptionButton);
     drawProfile({{0.02, 0.98}, {0.5, 0.9}, {0.98, 0.02}});
     click(editor->confirmButton);
     ASSERT_EQ(model().profileIndices().size(), 3u);
@@ -66,7 +66,7 @@ TEST_F(ProjectTest, TheBuilderMakesTheTerrainTheWindowSavesInEveryStage) {
     click(window_->nextButton);
     ASSERT_GT(dragSlider(70), 0);
     for (int i = 0; i < 3; ++i)
-        click(window_->option1Button);
+        click(window_->firstOptionButton);
     window_->editUndoAction->trigger();
     expectBuilderMakesTheSavedTerrain("randomness");
 
@@ -85,11 +85,11 @@ TEST_F(ProjectTest, OpeningAProjectGivesBackTheWorkAsItWasSaved) {
     answerAndTrigger(scratch("photos/ridge.png"), window_->fileOpen_ImageAction);
     goToStage(2);
     ASSERT_GT(dragSlider(60), 0);
-    click(window_->option2Button);
-    QWidget* view = window_->gLSketch1;
+    click(window_->secondOptionButton);
+    QWidget* view = window_->sketchView;
     const QPoint middle(view->width() / 2, view->height() / 2);
     drag(view, {middle, middle + QPoint(-40, -60), middle + QPoint(-80, -120)});
-    const float rotX = window_->gLSketch1->rotX();
+    const float rotX = window_->sketchView->rotX();
     ASSERT_NE(rotX, 0.0f);
     const auto grid = rowsOf(model().grid());
     const int slider = window_->randomSlider->value();
@@ -100,22 +100,22 @@ TEST_F(ProjectTest, OpeningAProjectGivesBackTheWorkAsItWasSaved) {
     // Work on, then come back.
     click(window_->nextButton);
     window_->fileClose_CurveAction->trigger();
-    window_->gLSketch1->setViewAngles(0.0f, 0.0f);
+    window_->sketchView->setViewAngles(0.0f, 0.0f);
     EXPECT_TRUE(window_->hasUnsavedChanges());
     answerAndTrigger(first, window_->fileOpen_ProjectAction);
     EXPECT_EQ(prompts_->questions.back().caption, "Open Project");
     EXPECT_EQ(prompts_->questions.back().filter, "Mondrel Project (*.mondrel)");
     EXPECT_TRUE(prompts_->boxes.isEmpty()) << prompts_->boxes.join('|').toStdString();
     EXPECT_EQ(window_->currentStage(), 2);
-    EXPECT_EQ(window_->option1Button->text(), "Up");
+    EXPECT_EQ(window_->firstOptionButton->text(), "Up");
     EXPECT_TRUE(window_->randomSlider->isEnabled());
     EXPECT_EQ(window_->randomSlider->value(), slider);
-    EXPECT_EQ(window_->gLSketch1->rotX(), rotX);
-    EXPECT_EQ(window_->gLSketch1->textureWidth(), 64);
+    EXPECT_EQ(window_->sketchView->rotX(), rotX);
+    EXPECT_EQ(window_->sketchView->textureWidth(), 64);
     EXPECT_TRUE(rowsOf(model().grid()) == grid);
     EXPECT_FALSE(window_->hasUnsavedChanges());
     EXPECT_EQ(window_->editUndoAction->text(), "&Undo Open Project");
-    QTest::qWait(50);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
     saveShot(window_.get(), "project-opened.png");
 
     const QString second = scratch("again.mondrel");
@@ -143,12 +143,12 @@ TEST_F(ProjectTest, AMissingImageIsReportedOnceAndTheStartUpPictureStays) {
     ASSERT_EQ(prompts_->boxes.size(), 1);
     EXPECT_TRUE(prompts_->boxes[0].contains(scratch("photo.png")))
         << prompts_->boxes[0].toStdString();
-    EXPECT_EQ(window_->gLSketch1->textureWidth(), 800);
+    EXPECT_EQ(window_->sketchView->textureWidth(), 800);
 }
 
 TEST_F(ProjectTest, ABadProjectIsRefusedWithOneBoxAndTheWorkStays) {
     goToStage(2);
-    click(window_->option1Button);
+    click(window_->firstOptionButton);
     const auto grid = rowsOf(model().grid());
     const int steps = window_->undoStack()->index();
     QFile bad(scratch("bad.mondrel"));

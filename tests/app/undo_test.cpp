@@ -37,12 +37,12 @@ class UndoTest : public WindowTest {
 protected:
     Seen seen() const {
         const MondrelMainWindow& w = *window_;
-        const SketchModel& model = w.gLSketch1->model();
+        const SketchModel& model = w.session().model();
         return {model.stage(),
                 rowsOf(model.grid()),
                 pairsOf(model.curve()),
-                {w.option1Button->text(), w.option2Button->text(), w.resetButton->text()},
-                {w.option1Button->isEnabled(), w.option2Button->isEnabled(),
+                {w.firstOptionButton->text(), w.secondOptionButton->text(), w.resetButton->text()},
+                {w.firstOptionButton->isEnabled(), w.secondOptionButton->isEnabled(),
                  w.resetButton->isEnabled(), w.randomSlider->isEnabled()},
                 w.randomSlider->value()};
     }
@@ -70,22 +70,22 @@ TEST_F(UndoTest, EveryKindOfStepIsUndoneAndRedoneExactly) {
     const QString curve = scratch("ridge.c2d");
     expectOneStep("Process Line", [&] {
         drawMountain();
-        click(window_->option1Button);
+        click(window_->firstOptionButton);
     });
     answerAndTrigger(curve, window_->fileSave_CurveAction);
-    expectOneStep("Clear Curve", [&] { click(window_->option2Button); });
+    expectOneStep("Clear Curve", [&] { click(window_->secondOptionButton); });
     window_->editUndoAction->trigger();
     expectOneStep("Close Curve", [&] { window_->fileClose_CurveAction->trigger(); });
     expectOneStep("Open Curve", [&] { answerAndTrigger(curve, window_->fileOpen_CurveAction); });
     expectOneStep("Next", [&] { click(window_->nextButton); });
 
-    profileEditor* editor = window_->profileDialog();
-    click(window_->option1Button);
+    ProfileEditor* editor = window_->profileDialog();
+    click(window_->firstOptionButton);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));
     expectOneStep("Profile Edit", [&] { drawProfile(kSteep); });
     expectOneStep("Cancel Profile Edit", [&] { click(editor->cancelButton); });
     ASSERT_TRUE(selectColumn());
-    click(window_->option2Button);
+    click(window_->secondOptionButton);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));
     expectOneStep("Profile Edit", [&] { drawProfile(kSteep); });
     click(editor->confirmButton);
@@ -94,8 +94,8 @@ TEST_F(UndoTest, EveryKindOfStepIsUndoneAndRedoneExactly) {
 
     expectOneStep("Next", [&] { click(window_->nextButton); });
     expectOneStep("Randomness Change", [&] { ASSERT_GT(dragSlider(60), 1); });
-    expectOneStep("Drop-Off Up", [&] { click(window_->option1Button); });
-    expectOneStep("Drop-Off Down", [&] { click(window_->option2Button); });
+    expectOneStep("Drop-Off Up", [&] { click(window_->firstOptionButton); });
+    expectOneStep("Drop-Off Down", [&] { click(window_->secondOptionButton); });
     expectOneStep("Next", [&] { click(window_->nextButton); });
     expectOneStep("Randomness Change", [&] { ASSERT_GT(dragSlider(-40), 1); });
 
@@ -108,20 +108,20 @@ TEST_F(UndoTest, EveryKindOfStepIsUndoneAndRedoneExactly) {
 TEST_F(UndoTest, UndoingNextGoesBackToTheStageBeforeWithItsCurve) {
     goToStage(0);
     const Seen drawing = seen();
-    const size_t drawn = window_->gLSketch1->model().curve().size();
+    const size_t drawn = window_->session().model().curve().size();
     click(window_->nextButton);
     const Seen profiles = seen();
-    ASSERT_LT(window_->gLSketch1->model().curve().size(), drawn);
+    ASSERT_LT(window_->session().model().curve().size(), drawn);
 
     window_->editUndoAction->trigger();
     EXPECT_EQ(window_->currentStage(), 0);
     EXPECT_TRUE(seen() == drawing);
-    QTest::qWait(50);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
     saveShot(window_.get(), "next-undone.png");
-    EXPECT_EQ(window_->option1Button->text(), "Process Line");
+    EXPECT_EQ(window_->firstOptionButton->text(), "Process Line");
     // Stage 0 works as before: the view draws again, and "Next" moves on.
     drawMountain();
-    EXPECT_FALSE(window_->gLSketch1->model().stroke().empty());
+    EXPECT_FALSE(window_->session().model().stroke().empty());
 
     window_->editRedoAction->trigger();
     EXPECT_EQ(window_->currentStage(), 1);
@@ -134,8 +134,8 @@ TEST_F(UndoTest, AHundredStepsAreKept) {
     goToStage(2);
     const Seen start = seen();
     for (int i = 0; i < 60; ++i) {
-        click(window_->option1Button);
-        click(window_->option2Button);
+        click(window_->firstOptionButton);
+        click(window_->secondOptionButton);
     }
     EXPECT_EQ(window_->undoStack()->count(), 3 + 120); // Process Line, Next, Next
     for (int i = 0; i < 120; ++i)

@@ -50,12 +50,12 @@ void turnWheel(QWidget* widget, QPoint at, int delta) {
 
 class ViewTest : public WindowTest {
 protected:
-    GLSketch* view() const { return window_->gLSketch1; }
+    GLSketch* view() const { return window_->sketchView; }
     QImage frame() const { return view()->grabFramebuffer(); }
 
     // Where the terrain's front row shows column c, just below its top (view pixels, y down).
     QPoint columnOnScreen(int column) const {
-        const gmVector2& p = view()->model().grid()[0][static_cast<size_t>(column)];
+        const gmVector2& p = window_->session().model().grid()[0][static_cast<size_t>(column)];
         const int viewport[4] = {0, 0, view()->width(), view()->height()};
         double x = 0.0, y = 0.0;
         projectPoint(view()->terrainModelViewMatrix(), view()->projectionMatrix(), viewport, p[0],
@@ -89,10 +89,11 @@ TEST_F(ViewTest, StatusLineGuidesEachStageAndFollowsTheModel) {
 
     goToStage(1);
     EXPECT_TRUE(says("Right-click") && says("No column selected"));
-    EXPECT_TRUE(says(qPrintable(QString("Grid %1 × 51").arg(view()->model().grid()[0].size()))));
+    EXPECT_TRUE(
+        says(qPrintable(QString("Grid %1 × 51").arg(window_->session().model().grid()[0].size()))));
     // A plain right click selects, and the profile buttons follow at once.
     QTest::mouseClick(view(), Qt::RightButton, Qt::NoModifier, columnOnScreen(7));
-    EXPECT_TRUE(window_->option2Button->isEnabled() && window_->resetButton->isEnabled());
+    EXPECT_TRUE(window_->secondOptionButton->isEnabled() && window_->resetButton->isEnabled());
     EXPECT_TRUE(says("Column 7"));
     saveShot(window_.get(), "guidance-stage1.png");
 
@@ -101,7 +102,7 @@ TEST_F(ViewTest, StatusLineGuidesEachStageAndFollowsTheModel) {
     ASSERT_GT(dragSlider(60), 0);
     EXPECT_TRUE(says(qPrintable(QString("Profile randomness 0.%1")
                                     .arg(window_->randomSlider->value(), 2, 10, QChar('0')))));
-    click(window_->option1Button);
+    click(window_->firstOptionButton);
     EXPECT_TRUE(says("Drop-off 0.35"));
     window_->undoStack()->undo(); // the status line follows the model back too
     EXPECT_TRUE(says("Drop-off 0.30"));
@@ -136,7 +137,12 @@ TEST_F(ViewTest, TheWholeTerrainIsInViewAtEveryWindowSize) {
     expectWholeTerrainInView("first window");
     // Made smaller after drawing, the window still shows all of it.
     window_->resize(window_->minimumSizeHint());
-    QTest::qWait(50);
+    // The session hears of the view's new size when the view is next laid out and drawn.
+    const SketchModel& model = window_->session().model();
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        view()->grabFramebuffer();
+        return model.viewWidth() == view()->width() && model.viewHeight() == view()->height();
+    }));
     expectWholeTerrainInView("first window, shrunk");
     saveShot(window_.get(), "fit-shrunk.png");
 }
@@ -158,7 +164,7 @@ TEST_F(ViewTest, WheelAndMiddleDragMoveThePicturePicksFollowAndHomeRestoresIt) {
 
     for (int column : {3, 9, 16}) {
         QTest::mouseClick(view(), Qt::RightButton, Qt::NoModifier, columnOnScreen(column));
-        EXPECT_EQ(view()->model().currentProfile(), column);
+        EXPECT_EQ(window_->session().model().currentProfile(), column);
     }
 
     QTest::mouseClick(view(), Qt::RightButton, Qt::NoModifier, columnOnScreen(5));
@@ -188,20 +194,20 @@ TEST_F(ViewTest, StrokesPicksAndProfileStrokesLandUnderThePointerAtAnyScale) {
     const QImage stroke = frame();
     EXPECT_TRUE(near(stroke, QPoint(w / 2, h / 3),
                      [](QColor c) { return c.red() > 200 && c.green() < 80; }));
-    click(window_->option1Button);
+    click(window_->firstOptionButton);
     click(window_->nextButton);
     ASSERT_EQ(window_->currentStage(), 1);
 
     const QPoint column8 = columnOnScreen(8);
     QTest::mouseClick(view(), Qt::RightButton, Qt::NoModifier, column8);
-    EXPECT_EQ(view()->model().currentProfile(), 8);
+    EXPECT_EQ(window_->session().model().currentProfile(), 8);
     EXPECT_TRUE(near(frame(), column8 + QPoint(0, 15),
                      [](QColor c) { return c.red() > 150 && c.green() < 110; }));
 
-    click(window_->option1Button); // the global profile
-    profileEditor* editor = window_->profileDialog();
+    click(window_->firstOptionButton); // the global profile
+    ProfileEditor* editor = window_->profileDialog();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));
-    GLSketchProfile* profileView = editor->gLSketchProfile1;
+    GLSketchProfile* profileView = editor->profileView;
     const QPoint from(profileView->width() / 4, profileView->height() / 4);
     const QPoint middle(profileView->width() / 2, profileView->height() / 2);
     QTest::mousePress(profileView, Qt::LeftButton, Qt::NoModifier, from);

@@ -20,7 +20,7 @@
 void WindowTest::SetUp() {
     ASSERT_TRUE(dir_.isValid());
     const QString image = QStringLiteral(MONDREL_SOURCE_DIR "/data/Texture.png");
-    // Without its start-up image the sketch view ends the process when first shown.
+    // Without its start-up image Mondrel does not start.
     ASSERT_TRUE(QFile::exists(image)) << "missing start-up image " << image.toStdString();
     ASSERT_TRUE(QFile::copy(image, scratch(QStringLiteral("Texture.png"))));
     oldDir_ = QDir::currentPath();
@@ -30,9 +30,10 @@ void WindowTest::SetUp() {
     auto prompts = std::make_unique<ScriptedPrompts>();
     prompts_ = prompts.get();
     window_->setPrompts(std::move(prompts));
+    ASSERT_TRUE(window_->showStartupImage());
     window_->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
-    QOpenGLContext* context = window_->gLSketch1->context();
+    QOpenGLContext* context = window_->sketchView->context();
     if (!context || !context->isValid())
         MONDREL_SKIP_WITHOUT_GL("no valid OpenGL context (run under xvfb-run -a)");
 }
@@ -55,7 +56,7 @@ void WindowTest::drag(QWidget* widget, const std::vector<QPoint>& points, Qt::Mo
 }
 
 void WindowTest::drawMountain() {
-    QWidget* view = window_->gLSketch1;
+    QWidget* view = window_->sketchView;
     const int width = view->width();
     const int height = view->height();
     std::vector<QPoint> points;
@@ -75,7 +76,7 @@ void WindowTest::click(QWidget* widget) {
 
 void WindowTest::goToStage(int stage) {
     drawMountain();
-    click(window_->option1Button);
+    click(window_->firstOptionButton);
     while (window_->currentStage() < stage) {
         const int before = window_->currentStage();
         click(window_->nextButton);
@@ -84,7 +85,7 @@ void WindowTest::goToStage(int stage) {
 }
 
 bool WindowTest::selectColumn() {
-    QWidget* view = window_->gLSketch1;
+    QWidget* view = window_->sketchView;
     const int y = view->height() / 2;
     for (int x = view->width() / 2; x > 0; x -= 10) {
         drag(view, {QPoint(x, y), QPoint(x + 1, y)}, Qt::RightButton);
@@ -120,7 +121,7 @@ int WindowTest::dragSlider(int dx) {
 
 void WindowTest::drawProfile(const std::vector<std::pair<double, double>>& unitPoints) {
     // The profile view shows -0.1 to 1.1 in both directions.
-    QWidget* view = window_->profileDialog()->gLSketchProfile1;
+    QWidget* view = window_->profileDialog()->profileView;
     std::vector<QPoint> points;
     for (const auto& [px, py] : unitPoints)
         points.emplace_back(int((px + 0.1) / 1.2 * view->width()),

@@ -28,7 +28,7 @@ bool isPurple(QColor c) {
 class ProfileViewTest : public testing::Test {
 protected:
     void SetUp() override {
-        view = std::make_unique<GLSketchProfile>(nullptr, "gLSketchProfile1");
+        view = std::make_unique<GLSketchProfile>(nullptr, "profileView");
         if (!showAndWaitForGL(*view, W, H))
             MONDREL_SKIP_WITHOUT_GL("no usable OpenGL context (run the GL tests under xvfb-run)");
     }

@@ -24,11 +24,10 @@ SketchModel refinedModel() {
     drawCurve(model, 10, 609, [](int x) { return 120.0 + 50.0 * ((x / 13) % 4); });
     model.next();
     model.selectProfile(9);
-    SketchModel::PointList profile;
-    model.getProfile(profile);
+    SketchModel::PointList profile = model.selectedProfile();
     for (gmVector2& point : profile)
         point[1] = point[1] * point[1] / 3.0;
-    model.receiveProfileChange(profile);
+    model.setSelectedProfile(profile);
     model.next();
     model.randomnessChanged(37);
     model.changeBottomDropOff(true);

@@ -57,7 +57,6 @@ TEST(Stages, FreshModelHoldsTheInitialValues) {
     EXPECT_EQ(model.stage(), 0);
     EXPECT_EQ(model.numRows(), 50);
     EXPECT_EQ(model.currentProfile(), -1);
-    EXPECT_TRUE(model.editingGlobalProfile());
     EXPECT_EQ(model.profileRandomness(), 0.0f);
     EXPECT_EQ(model.detailRandomness(), 0.2f);
     EXPECT_EQ(model.bottomDropOff(), 0.3f);
@@ -323,9 +322,7 @@ TEST(Construction, ZeroProfileHeightsKeepTheGridFinite) {
     SketchModel::PointList profile;
     for (int i = 0; i < 51; ++i)
         profile.emplace_back(i / 50.0, i < 20 ? 1.0 - i / 20.0 : 0.0);
-    SketchModel::PointList handedOut;
-    model.getGlobalProfile(handedOut);
-    model.receiveProfileChange(profile);
+    model.setGlobalProfile(profile);
     // Where the profile is 0 a row is the bottom row (0 here).
     for (int i = 20; i < 51; ++i)
         for (const gmVector2& point : model.grid()[static_cast<std::size_t>(i)])
@@ -343,11 +340,10 @@ TEST(Construction, ZeroProfileHeightsKeepTheGridFinite) {
 // unrounded doubles on, so grids differed between build types.
 TEST(Construction, EditedGlobalProfileHeightsAreRoundedToSinglePrecision) {
     SketchModel model = modelAtStage(1);
-    SketchModel::PointList profile, handedOut;
+    SketchModel::PointList profile;
     for (int i = 0; i < 51; ++i)
         profile.emplace_back(i / 51.0, 1.0 - i / 51.0);
-    model.getGlobalProfile(handedOut);
-    model.receiveProfileChange(profile);
+    model.setGlobalProfile(profile);
 
     const auto& grid = model.grid();
     for (int i = 1; i < 4; ++i) {
@@ -369,11 +365,10 @@ TEST(Construction, EditedGlobalProfileHeightsAreRoundedToSinglePrecision) {
 // it and takes the blend of silhouette and bottom alone, not half of it.
 TEST(Construction, ARowAfterAZeroProfileHeightTakesTheBlendAlone) {
     SketchModel model = modelAtStage(1);
-    SketchModel::PointList profile, handedOut;
+    SketchModel::PointList profile;
     for (int i = 0; i < 51; ++i)
         profile.emplace_back(i / 50.0, i == 10 ? 0.0 : 0.5);
-    model.getGlobalProfile(handedOut);
-    model.receiveProfileChange(profile);
+    model.setGlobalProfile(profile);
     const auto& grid = model.grid();
     for (std::size_t j = 0; j < grid[0].size(); ++j) {
         const double top = grid[0][j][1], bottom = grid[50][j][1];
@@ -390,9 +385,7 @@ TEST(Construction, CompletesOnAnEmptiedOrShortenedCurveAndShortProfiles) {
         EXPECT_TRUE(row.empty());
 
     drawCurveOfLength(model, 12);
-    SketchModel::PointList handedOut;
-    model.getGlobalProfile(handedOut);
-    model.receiveProfileChange({{0, 1}, {0.5, 0.5}}); // far fewer points than rows
+    model.setGlobalProfile({{0, 1}, {0.5, 0.5}}); // far fewer points than rows
     model.next();
     model.next();
     ASSERT_EQ(model.grid().size(), 51u);
@@ -433,12 +426,14 @@ TEST(Construction, OneSinkCarriesAWholeRunInOrder) {
 
 // The builder reaches stage 3 with one construction; the grid must be the one the window
 // gets by entering stage 3 and then moving the slider.
-TEST(Construction, PresetDetailRandomnessGivesTheSliderGrid) {
+TEST(Construction, DetailRandomnessSetBeforeRefiningGivesTheSliderGrid) {
     SketchModel slider = modelAtStage(2);
     SketchModel preset = slider;
     slider.next();
     slider.randomnessChanged(63);
-    preset.presetDetailRandomness(63);
+    const std::vector<SketchModel::PointList> unrefined = preset.grid();
+    preset.setDetailRandomness(63);
+    EXPECT_TRUE(preset.grid() == unrefined) << "nothing to rebuild before the rows are refined";
     preset.next();
     EXPECT_EQ(preset.detailRandomness(), slider.detailRandomness());
     ASSERT_EQ(preset.grid().size(), slider.grid().size());

@@ -33,9 +33,7 @@ protected:
     // Stores a profile for the column as the editor would: hand out, edit, send back.
     void edit(int column, double mark) {
         model.selectProfile(column);
-        SketchModel::PointList handedOut;
-        model.getProfile(handedOut);
-        model.receiveProfileChange(markedProfile(mark));
+        model.setSelectedProfile(markedProfile(mark));
     }
 
     bool isMarked(std::size_t k, double mark) const {
@@ -79,9 +77,7 @@ TEST_F(ProfileSet, FirstEditAtAnEndColumnOccupiesThatEnd) {
     EXPECT_TRUE(isMarked(0, 0.5));
     EXPECT_TRUE(isGlobal(1));
 
-    SketchModel::PointList handedOut;
-    model.getGlobalProfile(handedOut);
-    model.receiveProfileChange(model.globalProfile()); // back to the global profile alone
+    model.setGlobalProfile(model.globalProfile()); // back to the global profile alone
     EXPECT_TRUE(model.profiles().empty());
     edit(19, 0.5);
     EXPECT_EQ(model.profileIndices(), (Indices{0, 19}));
@@ -114,18 +110,13 @@ TEST_F(ProfileSet, DeletionKeepsTheEndsAndRebuildsOnlyWhenSomethingWentAway) {
     }
 }
 
-TEST_F(ProfileSet, GetProfileHandsOutTheNormalisedCrossSection) {
-    SketchModel::PointList profile = {{1, 1}};
-    model.getGlobalProfile(profile);
+TEST_F(ProfileSet, SelectedProfileIsTheNormalisedCrossSection) {
     model.selectProfile(-1);
-    model.getProfile(profile);
-    EXPECT_TRUE(profile.empty());
-    EXPECT_TRUE(model.editingGlobalProfile());
+    EXPECT_TRUE(model.selectedProfile().empty());
 
     model.selectProfile(7);
-    model.getProfile(profile);
+    const SketchModel::PointList profile = model.selectedProfile();
     ASSERT_EQ(profile.size(), 51u);
-    EXPECT_FALSE(model.editingGlobalProfile());
     double highest = 0;
     for (std::size_t i = 0; i < profile.size(); ++i) {
         EXPECT_DOUBLE_EQ(profile[i][0], static_cast<double>(i) / 51.0);
@@ -140,8 +131,7 @@ TEST(ProfileHandOut, ColumnThatNeverRisesAboveZeroIsHandedOutUnscaled) {
     drawCurve(model, 0, 289, [](int x) { return x < 150 ? 0.0 : 80.0; });
     model.next();
     model.selectProfile(0);
-    SketchModel::PointList profile;
-    model.getProfile(profile);
+    const SketchModel::PointList profile = model.selectedProfile();
     ASSERT_EQ(profile.size(), 51u);
     for (const gmVector2& point : profile)
         EXPECT_EQ(point[1], 0.0);
@@ -149,12 +139,9 @@ TEST(ProfileHandOut, ColumnThatNeverRisesAboveZeroIsHandedOutUnscaled) {
 
 TEST_F(ProfileSet, GlobalEditDiscardsTheColumnProfiles) {
     edit(5, 0.5);
-    SketchModel::PointList profile;
-    model.getGlobalProfile(profile);
-    EXPECT_EQ(profile.size(), 52u);
-    // Until the edited profile comes back, the terrain keeps showing the column profiles.
+    EXPECT_EQ(model.globalProfile().size(), 52u);
     EXPECT_EQ(model.profileIndices(), (Indices{0, 5, 19}));
-    model.receiveProfileChange(markedProfile(0.8));
+    model.setGlobalProfile(markedProfile(0.8));
     EXPECT_TRUE(model.profileIndices().empty());
     EXPECT_TRUE(model.globalProfile() == markedProfile(0.8));
     EXPECT_TRUE(model.profiles().empty());
@@ -163,9 +150,9 @@ TEST_F(ProfileSet, GlobalEditDiscardsTheColumnProfiles) {
 }
 
 TEST_F(ProfileSet, ProfileWithoutASelectionIsRefused) {
-    edit(5, 0.5); // the editor now hands back column profiles
+    edit(5, 0.5);
     model.selectProfile(-1);
-    const std::string printed = capture([&] { model.receiveProfileChange(markedProfile(0.1)); });
+    const std::string printed = capture([&] { model.setSelectedProfile(markedProfile(0.1)); });
     EXPECT_EQ(printed, "*** Error *** - there is no selected profile!\n");
     EXPECT_EQ(model.profileIndices(), (Indices{0, 5, 19}));
 }
@@ -197,9 +184,7 @@ TEST_F(ProfileSet, EditBeyondTheStoredColumnsIsRefusedAndTheModelCarriesOn) {
         std::vector<SketchModel::PointList>{markedProfile(0.3), markedProfile(0.3)});
     model.restore(shortSet);
     model.selectProfile(50);
-    SketchModel::PointList handedOut;
-    model.getProfile(handedOut);
-    const std::string printed = capture([&] { model.receiveProfileChange(markedProfile(0.3)); });
+    const std::string printed = capture([&] { model.setSelectedProfile(markedProfile(0.3)); });
     EXPECT_EQ(printed, "Error receive profile change i > profileIndices.size()\n");
     EXPECT_EQ(model.profileIndices(), (Indices{0, 40}));
 }

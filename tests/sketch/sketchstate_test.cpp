@@ -40,9 +40,7 @@ TEST(SketchState, ASeriesOfStatesHoldsOneCopyOfWhatDidNotChange) {
 
     model.restore(before);
     model.selectProfile(100);
-    SketchModel::PointList handedOut;
-    model.getProfile(handedOut);
-    model.receiveProfileChange(steepProfile());
+    model.setSelectedProfile(steepProfile());
     SketchState edit = model.state();
     edit.shareUnchanged(before);
     // Only the profile set is new: three profiles of 51 points and their columns.

@@ -16,11 +16,10 @@ SketchModel ridgeAtStageTwo() {
     EXPECT_TRUE(model.loadCurve(MONDREL_TEST_DATA_DIR "/long_ridge.c2d", message)) << message;
     model.next();
     model.selectProfile(7);
-    SketchModel::PointList profile;
-    model.getProfile(profile);
+    SketchModel::PointList profile = model.selectedProfile();
     for (gmVector2& point : profile)
         point[1] *= point[1];
-    model.receiveProfileChange(profile);
+    model.setSelectedProfile(profile);
     model.next();
     model.randomnessChanged(30);
     model.changeBottomDropOff(true);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "view/viewgeometry.h"
+#include "view/viewnavigation.h"
 
 namespace {
 
@@ -131,3 +132,36 @@ TEST(ViewGeometry, RowsLieTheRowSpacingApartWhateverTheColumnSpacing) {
 }
 
 } // namespace
+
+// Picking unprojects with the matrices the terrain is drawn with: a projected point comes
+// back where it was, turned and zoomed views included.
+TEST(ViewGeometry, UnprojectReversesProjectInAnyView) {
+    const int viewport[4] = {0, 0, 600, 400};
+    const Matrix4 projection = boxProjection(terrainViewBox(600, 400, 500.0, 200.0));
+    for (float turn : {0.0f, 25.0f, -70.0f}) {
+        const Matrix4 modelView =
+            sketchViewTransform(0.3f, -0.1f, 0.0f, 2.5f, turn, turn / 2, 0.0f) *
+            terrainModelTransform();
+        for (const TerrainPoint p : {TerrainPoint{0, 0, 0}, TerrainPoint{321.5, 87.25, 40}}) {
+            double wx = 0, wy = 0;
+            projectPoint(modelView, projection, viewport, p.x, p.y, p.z, wx, wy);
+            // The depth of the point: project its z through the same matrices.
+            const Matrix4 clip = projection * modelView;
+            double w = 0, depth = 0;
+            for (int k = 0; k < 4; ++k) {
+                const double v[4] = {p.x, p.y, p.z, 1.0};
+                w += clip.at(3, k) * v[k];
+                depth += clip.at(2, k) * v[k];
+            }
+            double x = 0, y = 0, z = 0;
+            ASSERT_TRUE(unprojectPoint(modelView, projection, viewport, wx, wy,
+                                       (depth / w + 1.0) / 2.0, x, y, z));
+            EXPECT_NEAR(x, p.x, 1e-6) << turn;
+            EXPECT_NEAR(y, p.y, 1e-6) << turn;
+            EXPECT_NEAR(z, p.z, 1e-6) << turn;
+        }
+    }
+    const Matrix4 flat = scaleMatrix(0.0);
+    double x = 0, y = 0, z = 0;
+    EXPECT_FALSE(unprojectPoint(flat, projection, viewport, 10, 10, 0.5, x, y, z));
+}

@@ -1,0 +1,111 @@
+#include "sketch/sketchsession.h"
+
+#include "project/projectfile.h"
+#include "sketch/failurereasons.h"
+#include "sketch/terrainsave.h"
+
+bool SketchSession::next(std::string& reason) {
+    if (!model_.checkStage(reason))
+        return false;
+    model_.next();
+    return true;
+}
+
+StageControls SketchSession::controls() const {
+    using C = SketchCommand;
+    const bool selected = hasSelectedColumn();
+    StageControls shown{{"Process Line", C::processLine, true},
+                        {"Clear Curve", C::clearCurve, true},
+                        {"Reset", C::none, true},
+                        false,
+                        RandomnessSlider::toValue(model_.profileRandomness())};
+    switch (stage()) {
+    case Stage::curveDrawing:
+        break;
+    case Stage::profileSelection:
+        shown.firstOption = {"Edit Global Profile", C::editGlobalProfile, true};
+        shown.secondOption = {"Edit Selected Profile", C::editSelectedProfile, selected};
+        shown.reset = {"Delete Selected Profile", C::deleteSelectedProfile, selected};
+        break;
+    case Stage::randomness:
+        shown.firstOption = {"Up", C::dropOffUp, true};
+        shown.secondOption = {"Down", C::dropOffDown, true};
+        shown.sliderEnabled = true;
+        break;
+    case Stage::rowRefinement:
+        // Refining and coarsening by hand are not offered; the slider shuffles the details.
+        shown.firstOption = {"Refine", C::none, false};
+        shown.secondOption = {"Coarsen", C::none, false};
+        shown.sliderEnabled = true;
+        shown.sliderValue = RandomnessSlider::toValue(model_.detailRandomness());
+        break;
+    }
+    return shown;
+}
+
+bool SketchSession::openCurve(const std::string& name, std::string& message,
+                              SketchModel::FileOutcome* outcome) {
+    if (!model_.loadCurve(name, message, outcome))
+        return false;
+    curveFile_ = name;
+    return true;
+}
+
+bool SketchSession::saveCurve(const std::string& name, std::string& message) {
+    SketchModel::FileOutcome outcome;
+    std::string printed;
+    if (!model_.saveCurve(name, printed, &outcome)) {
+        message = withReason(printed, outcome.reason);
+        return false;
+    }
+    curveFile_ = name;
+    return true;
+}
+
+bool SketchSession::saveTerrain(const std::string& name, std::string& message) {
+    SketchModel::FileOutcome outcome;
+    std::string printed;
+    if (!model_.exportGRD(name, printed, &outcome)) {
+        message = withReason(printed, outcome.reason);
+        return false;
+    }
+    return true;
+}
+
+bool SketchSession::exportHeightmap(const std::string& name, HeightmapExport settings,
+                                    const std::string& program, std::string& message,
+                                    ExportReport* report) {
+    settings.source = terrainSource(model_, program, curveFile_);
+    return saveTerrainAs(model_, name, settings, message, report);
+}
+
+Project SketchSession::project() const {
+    Project project;
+    project.sketch = model_.state();
+    return project;
+}
+
+void SketchSession::applyProject(const Project& project) {
+    model_.restore(project.sketch);
+}
+
+const char* commandStepName(SketchCommand command) {
+    switch (command) {
+    case SketchCommand::processLine:
+        return "Process Line";
+    case SketchCommand::clearCurve:
+        return "Clear Curve";
+    case SketchCommand::dropOffUp:
+        return "Drop-Off Up";
+    case SketchCommand::dropOffDown:
+        return "Drop-Off Down";
+    case SketchCommand::deleteSelectedProfile:
+        return "Delete Selected Profile";
+    case SketchCommand::editGlobalProfile:
+    case SketchCommand::editSelectedProfile:
+        return "Profile Edit";
+    case SketchCommand::none:
+        break;
+    }
+    return "";
+}

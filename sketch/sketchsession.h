@@ -1,0 +1,143 @@
+#pragma once
+
+#include <string>
+
+#include "heightmap/heightmapexport.h"
+#include "sketch/sketchmodel.h"
+#include "sketch/sketchstate.h"
+
+struct Project;
+
+// The four stages a mountain goes through, in order; "Next" moves from one to the next.
+enum class Stage { curveDrawing = 0, profileSelection = 1, randomness = 2, rowRefinement = 3 };
+
+// What the buttons below the sketch view do.
+enum class SketchCommand {
+    none,
+    processLine,
+    clearCurve,
+    editGlobalProfile,
+    editSelectedProfile,
+    dropOffUp,
+    dropOffDown,
+    deleteSelectedProfile,
+};
+
+// The two option buttons, the reset button and the slider as a stage shows them: captions,
+// what a click does and whether it can be clicked.
+struct StageControls {
+    struct Button {
+        const char* caption;
+        SketchCommand command;
+        bool enabled;
+    };
+    Button firstOption;
+    Button secondOption;
+    Button reset;
+    bool sliderEnabled;
+    int sliderValue; // the randomness the slider of the stage stands for, 0 to 99
+};
+
+// One user's sketch session: the mountain model and every action the user can take on it,
+// as plain calls without widgets. The window turns clicks, strokes and file dialogs into these
+// calls (and records each as an undo step through state()/restore()); the headless builder
+// makes the same calls without a window, so both build the same terrain.
+//
+//     SketchSession session;
+//     session.setViewSize(800, 600);
+//     session.beginStroke(20, 400);          // a stroke, in mouse pixels (y down)
+//     for (int x = 24; x <= 780; x += 4)
+//         session.extendStroke(x, 400 - (x % 200));
+//     session.processLine();                 // into the curve
+//     std::string why;
+//     session.next(why);                     // profile selection: the first terrain
+//     session.next(why);                     // randomness
+//     session.setSliderValue(30);            // rougher cross-sections
+//     session.next(why);                     // row refinement
+//     session.saveTerrain("peak.grd", why);  // the .grd grid
+class SketchSession {
+public:
+    using PointList = SketchModel::PointList;
+
+    SketchSession() = default;
+
+    const SketchModel& model() const { return model_; }
+    Stage stage() const { return static_cast<Stage>(model_.stage()); }
+    // Whether a grid column is selected (stage 1 edits and deletes its profile).
+    bool hasSelectedColumn() const { return model_.currentProfile() >= 0; }
+
+    // Whether progress lines are printed (printing/printedlines.h).
+    void setPrinting(bool on) { model_.setPrinting(on); }
+    // The sketch view's size in pixels: strokes are flipped with its height.
+    void setViewSize(int width, int height) { model_.setViewSize(width, height); }
+
+    // ---- Stage 0: drawing the silhouette, in mouse pixels (y down).
+    void beginStroke(int x, int y) { model_.beginStroke(x, y); }
+    void extendStroke(int x, int y) { model_.extendStroke(x, y); }
+    // "Process Line": the stroke into the curve.
+    void processLine() { model_.processLine(); }
+    // "Clear Curve" and "Close Curve": no curve; from stage 1 on the terrain follows.
+    void clearCurve() { model_.clearCurve(); }
+
+    // One step of the curve's two-scale decomposition and its inverse, without a rebuild:
+    // what the stage-3 "Refine" and "Coarsen" would do, shown on the curve in stage 0.
+    void coarsen() { model_.coarsen(); }
+    void refine() { model_.refine(); }
+
+    // ---- "Next": false with the reason when the stage cannot be left yet.
+    bool next(std::string& reason);
+    // The buttons and slider of the current stage.
+    StageControls controls() const;
+
+    // ---- Stage 1: profiles
+    // Selects the column nearest to modelX (the terrain's model x under the pointer), or
+    // none; announce prints the selection (a press). Returns the selection.
+    int pickColumn(double modelX, bool announce) { return model_.pickProfile(modelX, announce); }
+    // Selects a column by its index; none when it lies outside the grid.
+    int selectColumn(int column) { return model_.selectProfile(column); }
+    // The profile an editor opens with: the global one, or the selected column's.
+    const PointList& globalProfile() const { return model_.globalProfile(); }
+    PointList selectedProfile() const { return model_.selectedProfile(); }
+    void setGlobalProfile(const PointList& profile) { model_.setGlobalProfile(profile); }
+    void setSelectedProfile(const PointList& profile) { model_.setSelectedProfile(profile); }
+    void deleteSelectedProfile() { model_.deleteCurrentProfile(); }
+
+    // ---- Stages 2 and 3: the slider (0 to 99) sets the randomness of the stage; "Up" and
+    // "Down" change the drop-off.
+    void setSliderValue(int value) { model_.randomnessChanged(value); }
+    void changeBottomDropOff(bool up) { model_.changeBottomDropOff(up); }
+    // The detail randomness row refinement uses (slider value 0 to 99), set in any stage.
+    void setDetailRandomness(int value) { model_.setDetailRandomness(value); }
+
+    // ---- Files: each returns true on success, false with the message to show the user.
+    // openCurve's message is the printed line alone; outcome adds the plain-words reason and
+    // how many of the declared points were read.
+    bool openCurve(const std::string& name, std::string& message,
+                   SketchModel::FileOutcome* outcome = nullptr);
+    bool saveCurve(const std::string& name, std::string& message);
+    // "Save Terrain": the .grd grid.
+    bool saveTerrain(const std::string& name, std::string& message);
+    // A heightmap or mesh for other tools, in settings.format; program names the writer in
+    // the metadata.
+    bool exportHeightmap(const std::string& name, HeightmapExport settings,
+                         const std::string& program, std::string& message,
+                         ExportReport* report = nullptr);
+    // The curve file last opened or saved (empty when none), named in exported heightmaps.
+    const std::string& curveFile() const { return curveFile_; }
+
+    // ---- Projects: the session's half of a .mondrel file (the view adds angles and image).
+    Project project() const;
+    // Takes over the project's sketch: stage, curve, profiles and settings.
+    void applyProject(const Project& project);
+
+    // ---- Undo: the whole state as a value, and back.
+    SketchState state() const { return model_.state(); }
+    void restore(const SketchState& state) { model_.restore(state); }
+
+private:
+    SketchModel model_;
+    std::string curveFile_;
+};
+
+// The undo step's name for a command ("Process Line", "Drop-Off Up", ...).
+const char* commandStepName(SketchCommand command);

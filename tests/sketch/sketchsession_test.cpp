@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+#include <string>
+
+#include "modeltesting.h"
+#include "project/projectfile.h"
+#include "sketch/sketchsession.h"
+
+namespace {
+
+// A session with a drawn ridge of 600 columns, printing nothing.
+SketchSession drawnSession() {
+    SketchSession session;
+    session.setPrinting(false);
+    session.setViewSize(640, 480);
+    session.beginStroke(20, 300);
+    for (int x = 21; x <= 620; ++x)
+        session.extendStroke(x, 300 - (x % 90));
+    session.processLine();
+    return session;
+}
+
+std::string captions(const StageControls& c) {
+    return std::string(c.firstOption.caption) + "|" + c.secondOption.caption + "|" +
+           c.reset.caption;
+}
+
+} // namespace
+
+TEST(SketchSession, EachStageGivesTheButtonsTheirMeaning) {
+    SketchSession session = drawnSession();
+    StageControls shown = session.controls();
+    EXPECT_EQ(captions(shown), "Process Line|Clear Curve|Reset");
+    EXPECT_EQ(shown.firstOption.command, SketchCommand::processLine);
+    EXPECT_FALSE(shown.sliderEnabled);
+
+    std::string why;
+    ASSERT_TRUE(session.next(why)) << why;
+    ASSERT_EQ(session.stage(), Stage::profileSelection);
+    shown = session.controls();
+    EXPECT_EQ(captions(shown), "Edit Global Profile|Edit Selected Profile|Delete Selected Profile");
+    EXPECT_FALSE(shown.secondOption.enabled) << "nothing is selected yet";
+    EXPECT_FALSE(shown.reset.enabled);
+    session.selectColumn(4);
+    shown = session.controls();
+    EXPECT_TRUE(shown.secondOption.enabled);
+    EXPECT_EQ(shown.reset.command, SketchCommand::deleteSelectedProfile);
+
+    ASSERT_TRUE(session.next(why));
+    shown = session.controls();
+    EXPECT_EQ(captions(shown), "Up|Down|Reset");
+    EXPECT_EQ(shown.secondOption.command, SketchCommand::dropOffDown);
+    EXPECT_TRUE(shown.sliderEnabled);
+    session.setSliderValue(35);
+    EXPECT_EQ(session.controls().sliderValue, 35);
+
+    ASSERT_TRUE(session.next(why));
+    shown = session.controls();
+    EXPECT_EQ(captions(shown), "Refine|Coarsen|Reset");
+    EXPECT_FALSE(shown.firstOption.enabled);
+    EXPECT_EQ(shown.sliderValue, RandomnessSlider::defaultDetailValue);
+
+    EXPECT_FALSE(session.next(why)) << "there is no stage after row refinement";
+    EXPECT_EQ(why, "Unknown stage - you might be finished, save your mountain.");
+    EXPECT_EQ(session.stage(), Stage::rowRefinement);
+}
+
+TEST(SketchSession, NextWithoutACurveStaysAndSaysWhy) {
+    SketchSession session;
+    session.setPrinting(false);
+    std::string why;
+    EXPECT_FALSE(session.next(why));
+    EXPECT_EQ(why, "You must create a curve and process it before moving to next step.");
+    EXPECT_EQ(session.stage(), Stage::curveDrawing);
+}
+
+TEST(SketchSession, ProfileEditsGoWhereTheyAreAddressed) {
+    SketchSession session = drawnSession();
+    std::string why;
+    ASSERT_TRUE(session.next(why));
+    session.selectColumn(6);
+    SketchModel::PointList steep = session.selectedProfile();
+    ASSERT_FALSE(steep.empty());
+    for (gmVector2& point : steep)
+        point[1] = point[1] * point[1];
+    session.setSelectedProfile(steep);
+    EXPECT_EQ(session.model().profileIndices().size(), 3u);
+    // The global profile replaces the column profiles, whatever was edited before.
+    session.setGlobalProfile(session.globalProfile());
+    EXPECT_TRUE(session.model().profileIndices().empty());
+}
+
+TEST(SketchSession, SlidersConvertOneWayAndBack) {
+    for (int value = 0; value < 100; ++value)
+        EXPECT_EQ(RandomnessSlider::toValue(RandomnessSlider::toRandomness(value)), value);
+    EXPECT_EQ(SketchModel().detailRandomness(),
+              RandomnessSlider::toRandomness(RandomnessSlider::defaultDetailValue));
+}
+
+TEST(SketchSession, AProjectBringsBackTheStageAndTheTerrain) {
+    SketchSession drawn = drawnSession();
+    std::string why;
+    ASSERT_TRUE(drawn.next(why));
+    ASSERT_TRUE(drawn.next(why));
+    drawn.setSliderValue(40);
+    const std::string file = modeltesting::temporaryPath("session.mondrel");
+    ASSERT_TRUE(writeProjectFile(file, drawn.project(), why)) << why;
+
+    Project read;
+    ASSERT_TRUE(readProjectFile(file, read, why)) << why;
+    SketchSession opened;
+    opened.setPrinting(false);
+    opened.applyProject(read);
+    EXPECT_EQ(opened.stage(), Stage::randomness);
+    EXPECT_EQ(opened.controls().sliderValue, 40);
+    EXPECT_TRUE(opened.model().grid() == drawn.model().grid());
+}
+
+TEST(SketchSession, FilesRememberTheCurveAndFailuresSayWhy) {
+    SketchSession session = drawnSession();
+    std::string message;
+    const std::string curve = modeltesting::temporaryPath("session.c2d");
+    ASSERT_TRUE(session.saveCurve(curve, message)) << message;
+    EXPECT_EQ(session.curveFile(), curve);
+    EXPECT_FALSE(session.saveTerrain(modeltesting::temporaryPath("early.grd"), message));
+    EXPECT_EQ(message, "There is no terrain to save yet - press Next to build one.");
+    EXPECT_FALSE(session.saveCurve("/no/such/folder/x.c2d", message));
+    EXPECT_NE(message.find('\n'), std::string::npos) << "the printed line and the reason";
+    EXPECT_EQ(session.curveFile(), curve) << "a failed save names no file";
+}
