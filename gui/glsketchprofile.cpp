@@ -3,7 +3,7 @@
 #include "curve/profilepipeline.h"
 #include "printing/printedlines.h"
 #include "view/viewgeometry.h"
-#include <GL/glu.h>
+#include <GL/gl.h>
 #include <QMouseEvent>
 
 namespace {
@@ -59,9 +59,9 @@ gmVector2 GLSketchProfile::toProfile(int x, int y) const {
     // The view transform is the identity: profile coordinates are those of the projection.
     const Matrix4 modelView = Matrix4::identity();
     const Matrix4 projection = profileProjection();
-    const GLint viewport[4] = {0, 0, viewWidth_, viewHeight_};
-    GLdouble px = 0.0, py = 0.0, pz = 0.0;
-    gluUnProject(x, viewHeight_ - y, 0.0, modelView.m, projection.m, viewport, &px, &py, &pz);
+    const int viewport[4] = {0, 0, viewWidth_, viewHeight_};
+    double px = 0.0, py = 0.0, pz = 0.0;
+    unprojectPoint(modelView, projection, viewport, x, viewHeight_ - y, 0.0, px, py, pz);
     return gmVector2(px, py);
 }
 

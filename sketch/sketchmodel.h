@@ -56,7 +56,7 @@ public:
     void next();
 
     // ---- Stroke capture, in view pixels with y downwards as mouse events give them.
-    // The view calls these from its mouse handlers in stage 0 with the left button.
+    // The session passes on the sketch view's left-button strokes in stage 0.
     void beginStroke(int x, int y);  // press: discards an unprocessed stroke
     void extendStroke(int x, int y); // move and release
     // Cleans the stroke and merges it into the curve; then empties the stroke.

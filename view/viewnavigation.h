@@ -4,7 +4,7 @@
 
 // How the terrain stages frame the terrain, and how the wheel, a middle drag and Home move
 // that frame. Plain functions on the CPU: the sketch view loads the matrices they lead to and
-// hands the very same ones to gluUnProject, so a pick after any zoom or pan still finds the
+// hands the very same ones to unprojectPoint, so a pick after any zoom or pan still finds the
 // column under the pointer.
 
 // The sketch view's size in the window's first layout (856 x 756): the size the terrain's

@@ -406,7 +406,8 @@ TEST_F(SketchViewTest, LargePhotographsKeepTheirThinLinesAndSmallImagesStaySharp
         << "enlarged pixels are not blended";
 }
 
-// The start-up image, seen from a child process: the view ends the program without it.
+// The start-up image, seen from a child process that starts as Mondrel does: without the
+// image the program ends with status 1.
 struct StartupRun {
     int exitCode;
     QString output;
