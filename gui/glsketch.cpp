@@ -69,14 +69,18 @@ void GLSketch::updateGL() {
     update();
 }
 
-int GLSketch::stage() const {
-    return session_.model().stage();
+bool GLSketch::drawing() const {
+    return session_.stage() == Stage::curveDrawing;
+}
+
+bool GLSketch::pickingColumns() const {
+    return session_.stage() == Stage::profileSelection;
 }
 
 Matrix4 GLSketch::projectionMatrix() const {
     // The stage-0 overlay fills the view whatever its size; the terrain keeps its size in
     // pixels, so that it fits small views and does not run out of large ones.
-    if (stage() == 0)
+    if (drawing())
         return sketchProjection();
     return boxProjection(terrainBox());
 }
@@ -94,7 +98,7 @@ ViewBox GLSketch::terrainBox() const {
 
 Matrix4 GLSketch::viewMatrix() const {
     // Strokes are drawn in view pixels: the overlay is never zoomed or moved.
-    if (stage() == 0)
+    if (drawing())
         return sketchViewTransform(0.0f, 0.0f, 0.0f, 2.0f, rotX_, rotY_, rotZ_);
     return sketchViewTransform(transX_, transY_, transZ_, zoom_, rotX_, rotY_, rotZ_);
 }
@@ -270,7 +274,7 @@ void GLSketch::setupLights() {
 
 void GLSketch::paintGL() {
     setViewTransform();
-    if (stage() == 0)
+    if (drawing())
         drawSketch();
     else
         drawTerrain();
@@ -356,7 +360,7 @@ void GLSketch::drawTerrain() {
     glEnable(GL_ALPHA_TEST);
     glEnable(GL_BLEND);
     drawWireGrid();
-    if (stage() == 1)
+    if (pickingColumns())
         drawSelection();
     glDisableClientState(GL_VERTEX_ARRAY);
     glDisable(GL_ALPHA_TEST);
@@ -443,9 +447,9 @@ void GLSketch::mousePressEvent(QMouseEvent* event) {
     const QPoint p = eventPosition(event);
     mousePressed_ = true;
     mouseButton_ = static_cast<int>(event->button());
-    if (stage() == 0 && mouseButton_ == leftButton)
+    if (drawing() && mouseButton_ == leftButton)
         emit strokeBegun(p.x(), p.y());
-    if (stage() == 1 && mouseButton_ == rightButton)
+    if (pickingColumns() && mouseButton_ == rightButton)
         pickColumn(p.x(), p.y(), true);
     lastX_ = p.x();
     lastY_ = p.y();
@@ -456,10 +460,10 @@ void GLSketch::mouseMoveEvent(QMouseEvent* event) {
     if (!mousePressed_)
         return;
     const QPoint p = eventPosition(event);
-    if (stage() == 0) {
+    if (drawing()) {
         if (mouseButton_ == leftButton)
             emit strokeExtended(p.x(), p.y());
-    } else if (stage() == 1 && mouseButton_ == rightButton) {
+    } else if (pickingColumns() && mouseButton_ == rightButton) {
         pickColumn(p.x(), p.y(), false);
     } else if (mouseButton_ == middleButton) {
         panView(p.x(), p.y());
@@ -473,7 +477,7 @@ void GLSketch::mouseMoveEvent(QMouseEvent* event) {
 
 void GLSketch::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint p = eventPosition(event);
-    if (mousePressed_ && stage() == 0 && mouseButton_ == leftButton) {
+    if (mousePressed_ && drawing() && mouseButton_ == leftButton) {
         emit strokeExtended(p.x(), p.y());
         updateGL();
     }
@@ -484,7 +488,7 @@ void GLSketch::mouseReleaseEvent(QMouseEvent* event) {
 
 void GLSketch::wheelEvent(QWheelEvent* event) {
     // Strokes are kept in view pixels: only the terrain stages zoom.
-    if (stage() == 0 || event->angleDelta().y() == 0) {
+    if (drawing() || event->angleDelta().y() == 0) {
         event->ignore();
         return;
     }

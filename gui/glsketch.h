@@ -81,7 +81,10 @@ private:
         __attribute__((format(printf, 2, 3)))
 #endif
         ;
-    int stage() const;
+    // Stage 0: strokes over the background image, in view pixels.
+    bool drawing() const;
+    // Stage 1: right presses and drags pick columns.
+    bool pickingColumns() const;
     void pickColumn(int x, int y, bool press);
     void turnView(int x, int y);
     void panView(int x, int y);

@@ -80,7 +80,7 @@ void SketchModel::setViewSize(int width, int height) {
 
 bool SketchModel::checkStage(std::string& message) const {
     switch (stage_) {
-    case 0:
+    case Stage::curveDrawing:
         if (curve_.empty()) {
             message = "You must create a curve and process it before moving to next step.";
             return false;
@@ -91,13 +91,14 @@ bool SketchModel::checkStage(std::string& message) const {
             return false;
         }
         return true;
-    case 1:
-    case 2:
+    case Stage::profileSelection:
+    case Stage::randomness:
         return true;
-    default:
-        message = "Unknown stage - you might be finished, save your mountain.";
-        return false;
+    case Stage::rowRefinement:
+        break;
     }
+    message = "Unknown stage - you might be finished, save your mountain.";
+    return false;
 }
 
 int SketchModel::coarsenedColumns(std::size_t curveLength) {
@@ -109,13 +110,13 @@ int SketchModel::coarsenedColumns(std::size_t curveLength) {
 
 void SketchModel::next() {
     say("In next\n");
-    ++stage_;
-    if (stage_ == 1) {
+    stage_ = static_cast<Stage>(stage() + 1);
+    if (stage_ == Stage::profileSelection) {
         decomposeSilhouette();
         buildDefaultProfile(globalProfile_);
         makeMountain();
     }
-    if (stage_ == 3)
+    if (stage_ == Stage::rowRefinement)
         makeMountain();
     say("finished next\n");
 }
@@ -217,7 +218,7 @@ void SketchModel::decomposeSilhouette() {
 // the old curve's columns and go too.
 void SketchModel::replaceCurve(PointList points) {
     curve_ = std::move(points);
-    if (stage_ == 0)
+    if (stage_ == Stage::curveDrawing)
         return;
     decomposeSilhouette();
     profileIndices_.clear();
@@ -239,10 +240,17 @@ void SketchModel::makeMountain() {
     rng_.reseed(1);
     say("making new mountain\n");
     say("\n");
-    const TerrainInputs inputs{
-        curve_,         globalProfile_,    profileIndices_, profiles_,   profileRandomness_,
-        bottomDropOff_, detailRandomness_, detailLevels_,   stage_ >= 3, numRows_,
-        printing_};
+    const TerrainInputs inputs{curve_,
+                               globalProfile_,
+                               profileIndices_,
+                               profiles_,
+                               profileRandomness_,
+                               bottomDropOff_,
+                               detailRandomness_,
+                               detailLevels_,
+                               stage_ == Stage::rowRefinement,
+                               numRows_,
+                               printing_};
     constructTerrain(inputs, rng_, grid_);
 }
 
@@ -252,15 +260,15 @@ int RandomnessSlider::toValue(float randomness) {
 
 void SketchModel::setDetailRandomness(int value) {
     detailRandomness_ = RandomnessSlider::toRandomness(value);
-    if (stage_ >= 3)
+    if (stage_ == Stage::rowRefinement)
         makeMountain();
 }
 
 void SketchModel::randomnessChanged(int value) {
     const float x = RandomnessSlider::toRandomness(value);
-    if (stage_ == 2)
+    if (stage_ == Stage::randomness)
         profileRandomness_ = x;
-    else if (stage_ == 3)
+    else if (stage_ == Stage::rowRefinement)
         detailRandomness_ = x;
     makeMountain();
 }
@@ -426,9 +434,11 @@ void SketchModel::deleteCurrentProfile() {
 
 SketchState SketchModel::state() const {
     SketchState state;
-    state.stage = stage_;
+    state.stage = stage();
     state.curve = std::make_shared<const PointList>(curve_);
-    state.silhouette = stage_ == 0 ? state.curve : std::make_shared<const PointList>(drawnCurve_);
+    state.silhouette = stage_ == Stage::curveDrawing
+                           ? state.curve
+                           : std::make_shared<const PointList>(drawnCurve_);
     state.detailLevels = std::make_shared<const std::vector<PointList>>(detailLevels_);
     state.globalProfile = std::make_shared<const PointList>(globalProfile_);
     state.profileColumns = std::make_shared<const std::vector<unsigned>>(profileIndices_);
@@ -441,9 +451,9 @@ SketchState SketchModel::state() const {
 }
 
 void SketchModel::restore(const SketchState& state) {
-    stage_ = state.stage;
+    stage_ = static_cast<Stage>(state.stage);
     curve_ = *state.curve;
-    drawnCurve_ = stage_ == 0 ? PointList() : *state.silhouette;
+    drawnCurve_ = stage_ == Stage::curveDrawing ? PointList() : *state.silhouette;
     detailLevels_ = *state.detailLevels;
     globalProfile_ = *state.globalProfile;
     profileIndices_ = *state.profileColumns;
@@ -451,8 +461,8 @@ void SketchModel::restore(const SketchState& state) {
     profileRandomness_ = state.profileRandomness;
     detailRandomness_ = state.detailRandomness;
     bottomDropOff_ = state.bottomDropOff;
-    rowSpacing_ = stage_ == 0 ? 0.0 : firstBuildRowSpacing(drawnCurve_);
-    if (stage_ == 0)
+    rowSpacing_ = stage_ == Stage::curveDrawing ? 0.0 : firstBuildRowSpacing(drawnCurve_);
+    if (stage_ == Stage::curveDrawing)
         grid_.clear();
     else
         makeMountain();
@@ -527,7 +537,7 @@ bool SketchModel::loadCurve(const std::string& name, std::string& message, FileO
 }
 
 bool SketchModel::hasTerrainToSave(std::string& message) const {
-    if (stage_ < 1 || grid_.empty()) {
+    if (stage_ == Stage::curveDrawing || grid_.empty()) {
         message = "There is no terrain to save yet - press Next to build one.";
         return false;
     }

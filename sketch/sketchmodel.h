@@ -7,6 +7,10 @@
 #include "libgm/gmvec2.h"
 #include "sketch/sketchstate.h"
 
+// The four stages a mountain goes through, in order; "Next" moves from one to the next. Their
+// numbers are the ones printed and kept in project files.
+enum class Stage { curveDrawing = 0, profileSelection = 1, randomness = 2, rowRefinement = 3 };
+
 // The randomness sliders: a value 0 to 99 stands for the randomness value / 100, kept in the
 // precision the model keeps it. The one conversion each way and the one default.
 struct RandomnessSlider {
@@ -44,7 +48,8 @@ public:
     int viewHeight() const { return viewHeight_; }
 
     // ---- Stage machine
-    int stage() const { return stage_; }
+    Stage currentStage() const { return stage_; }
+    int stage() const { return static_cast<int>(stage_); }
     int numRows() const { return numRows_; }
     // Whether the current stage may be left; when not, the reason is stored in message
     // (left untouched otherwise).
@@ -141,7 +146,9 @@ public:
     const PointList& curve() const { return curve_; }
     // The silhouette as drawn: the curve in stage 0, afterwards the curve as it was when
     // stage 0 was left.
-    const PointList& silhouette() const { return stage_ == 0 ? curve_ : drawnCurve_; }
+    const PointList& silhouette() const {
+        return stage_ == Stage::curveDrawing ? curve_ : drawnCurve_;
+    }
     const std::vector<PointList>& detailLevels() const { return detailLevels_; }
     const std::vector<PointList>& grid() const { return grid_; }
     // The depth in pixels from one grid row to the next: the column spacing of the
@@ -182,7 +189,7 @@ private:
     std::vector<PointList> detailLevels_;
     std::vector<PointList> grid_;
     double rowSpacing_ = 0.0;
-    int stage_ = 0;
+    Stage stage_ = Stage::curveDrawing;
     int numRows_ = 50;
     PointList globalProfile_;
     int currentProfile_ = -1;

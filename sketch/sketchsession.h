@@ -8,9 +8,6 @@
 
 struct Project;
 
-// The four stages a mountain goes through, in order; "Next" moves from one to the next.
-enum class Stage { curveDrawing = 0, profileSelection = 1, randomness = 2, rowRefinement = 3 };
-
 // What the buttons below the sketch view do.
 enum class SketchCommand {
     none,
@@ -62,7 +59,7 @@ public:
     SketchSession() = default;
 
     const SketchModel& model() const { return model_; }
-    Stage stage() const { return static_cast<Stage>(model_.stage()); }
+    Stage stage() const { return model_.currentStage(); }
     // Whether a grid column is selected (stage 1 edits and deletes its profile).
     bool hasSelectedColumn() const { return model_.currentProfile() >= 0; }
 
