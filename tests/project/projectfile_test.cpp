@@ -173,7 +173,7 @@ TEST(ProjectFile, UnwritableOrUnreadableFilesAreNamed) {
                            ": its folder does not exist or cannot be written.");
     Project project;
     EXPECT_FALSE(readProjectFile(nowhere, project, message));
-    EXPECT_EQ(message, "Cannot open the project " + nowhere + ": the file cannot be read.");
+    EXPECT_EQ(message, "Cannot open the project " + nowhere + ": it was not found.");
     EXPECT_FALSE(looksLikeProjectFile(nowhere));
     // A device would never end.
     EXPECT_FALSE(readProjectFile("/dev/zero", project, message));
