@@ -9,6 +9,7 @@
 #include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <vector>
@@ -43,6 +44,12 @@ Json listsJson(const std::vector<PointList>& lists) {
 // back to the same float.
 double widened(float value) {
     return static_cast<double>(value);
+}
+
+// A view angle as written: the same float, unless it is no number at all, which no view can
+// show (JSON would hold it as null, and the file could not be read again).
+double writtenAngle(float degrees) {
+    return std::isfinite(degrees) ? widened(degrees) : 0.0;
 }
 
 // ---- Reading. A refusal carries the reason up to parseProjectText.
@@ -246,7 +253,6 @@ private:
         double xy[2] = {0.0, 0.0};   // with point
         bool notANumber = false;     // with point: a coordinate that is not a number
         std::uint32_t keys = 0;      // in an object: the known keys given so far
-        std::vector<std::string> unknownKeys; // in an object: the keys the format does not know
     };
 
     // nlohmann's message without its "[json.exception.parse_error.101] " prefix.
@@ -260,6 +266,7 @@ private:
         if (stack_.size() == maxDepth)
             throw Refusal("it nests deeper than a project does (more than " +
                           std::to_string(maxDepth) + " levels)");
+        unknownKeys_[stack_.size()].clear();
         stack_.push_back(std::move(frame));
     }
     void countPoint() {
@@ -304,6 +311,9 @@ private:
     long points_ = 0;
     long lists_ = 0;
     std::vector<Frame> stack_;
+    // The keys the format does not know, of each object open (kept only to tell a key given
+    // twice; sorted, so that no choice of names makes the look-up slow).
+    std::set<std::string> unknownKeys_[maxDepth];
     ReadProject read_;
 };
 
@@ -498,9 +508,7 @@ bool ProjectReader::key(std::string& name) {
         twice = (frame.keys & bit) != 0;
         frame.keys |= bit;
     } else {
-        twice = std::find(frame.unknownKeys.begin(), frame.unknownKeys.end(), name) !=
-                frame.unknownKeys.end();
-        frame.unknownKeys.push_back(name);
+        twice = !unknownKeys_[stack_.size() - 1].insert(name).second;
     }
     if (twice)
         throw Refusal(quotedName(name) + " is given twice");
@@ -618,7 +626,8 @@ std::string projectText(const Project& project) {
     document["detailRandomness"] = widened(sketch.detailRandomness);
     document["bottomDropOff"] = widened(sketch.bottomDropOff);
     document["selectedColumn"] = sketch.selectedColumn;
-    document["view"] = Json{{"rotX", widened(project.rotX)}, {"rotY", widened(project.rotY)}};
+    document["view"] =
+        Json{{"rotX", writtenAngle(project.rotX)}, {"rotY", writtenAngle(project.rotY)}};
     document["backgroundImage"] = project.backgroundImage;
     // A path that is not UTF-8 cannot be written as JSON; it is refused by dump's exception,
     // which writeProjectFile turns into a message.

@@ -554,6 +554,11 @@ bool SketchModel::exportGRD(const std::string& name, std::string& message,
                             FileOutcome* outcome) const {
     if (!hasTerrainToSave(message))
         return false;
+    std::string unfit;
+    if (!checkGridHeights(grid_, unfit)) {
+        message = "The terrain cannot be saved as a grid: " + unfit + ".";
+        return false;
+    }
     int error = 0;
     switch (writeGridFile(name, grid_, &error)) {
     case GridWriteResult::ok:
