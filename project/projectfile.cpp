@@ -71,6 +71,10 @@ std::string tooManyPoints(long maxPoints) {
     return "it holds more than " + std::to_string(maxPoints) + " points";
 }
 
+// Keys the format does not know are passed over (a later version may add some), but only so
+// many in one object: each is kept to tell a key given twice.
+const std::size_t maxUnknownKeys = 256;
+
 // The deepest a project nests: the document, "columnProfiles", an entry, its profile, a point.
 const std::size_t maxDepth = 5;
 
@@ -508,7 +512,11 @@ bool ProjectReader::key(std::string& name) {
         twice = (frame.keys & bit) != 0;
         frame.keys |= bit;
     } else {
-        twice = !unknownKeys_[stack_.size() - 1].insert(name).second;
+        std::set<std::string>& unknown = unknownKeys_[stack_.size() - 1];
+        twice = !unknown.insert(name).second;
+        if (unknown.size() > maxUnknownKeys)
+            throw Refusal("it holds more than " + std::to_string(maxUnknownKeys) +
+                          " keys in one object that Mondrel does not know");
     }
     if (twice)
         throw Refusal(quotedName(name) + " is given twice");
