@@ -270,12 +270,21 @@ private:
         if (stack_.size() == maxDepth)
             throw Refusal("it nests deeper than a project does (more than " +
                           std::to_string(maxDepth) + " levels)");
+        if (frame.kind == Kind::skipped)
+            countSkipped();
         unknownKeys_[stack_.size()].clear();
         stack_.push_back(std::move(frame));
     }
     void countPoint() {
         if (++points_ > maxPoints_)
             throw Refusal(tooManyPoints(maxPoints_));
+    }
+    // Values passed over cost time, and the parser keeps a run of brackets and braces between
+    // two other values in memory (for its messages): they are limited like the points.
+    void countSkipped() {
+        if (++skipped_ > maxPoints_)
+            throw Refusal("it holds more than " + std::to_string(maxPoints_) +
+                          " values that Mondrel does not know");
     }
     // Lists of points cost memory of their own, even empty.
     void countList() {
@@ -314,6 +323,7 @@ private:
     long maxPoints_;
     long points_ = 0;
     long lists_ = 0;
+    long skipped_ = 0;
     std::vector<Frame> stack_;
     // The keys the format does not know, of each object open (kept only to tell a key given
     // twice; sorted, so that no choice of names makes the look-up slow).
@@ -399,6 +409,8 @@ bool ProjectReader::scalar(const Scalar& value) {
     case Kind::entry:
         if (frame.key != unknownKey)
             setting(frame.key, value);
+        else
+            countSkipped();
         break;
     case Kind::points:
         throw Refusal(frame.what + " point " + std::to_string(frame.count) +
@@ -414,9 +426,12 @@ bool ProjectReader::scalar(const Scalar& value) {
                 frame.xy[frame.count] = value.number;
             else
                 frame.notANumber = true;
+        } else {
+            countSkipped();
         }
         break;
     case Kind::skipped:
+        countSkipped();
         break;
     }
     ++frame.count;
