@@ -266,6 +266,11 @@ TEST(ProjectFile, MoreThanTheMostPointsAreRefused) {
     EXPECT_FALSE(parseProjectText(text, project, reason, 10));
     EXPECT_EQ(reason, "it holds more than 10 points");
     EXPECT_TRUE(parseProjectText(text, project, reason));
+    // Empty lists and unknown values cost memory and time too, and are limited alike.
+    EXPECT_FALSE(parseProjectText(R"({"detailLevels":[[],[],[],[]]})", project, reason, 3));
+    EXPECT_EQ(reason, "it holds more than 3 point lists");
+    EXPECT_FALSE(parseProjectText(R"({"note":[{},[],{"a":null}]})", project, reason, 3));
+    EXPECT_EQ(reason, "it holds more than 3 values that Mondrel does not know");
 
     // A huge file is refused by its size, before a byte of it is read (sparse: costs nothing).
     const std::string huge = temporaryPath("huge.mondrel");
