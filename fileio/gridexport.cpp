@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #include "fileio/atomicfile.h"
 #include "fileio/clocalescope.h"
@@ -95,6 +96,22 @@ private:
 };
 
 } // namespace
+
+bool checkGridHeights(const std::vector<std::vector<gmVector2>>& grid, std::string& error) {
+    const double largest = static_cast<double>(std::numeric_limits<float>::max());
+    for (std::size_t r = 0; r < grid.size(); ++r) {
+        for (const gmVector2& point : grid[r]) {
+            const double height = point[1];
+            if (std::isfinite(height) && std::fabs(height) <= largest)
+                continue;
+            error = "terrain row " + std::to_string(r) +
+                    (std::isfinite(height) ? " holds a height too large for a grid (beyond 3.4e38)"
+                                           : " holds a point that is not a number");
+            return false;
+        }
+    }
+    return true;
+}
 
 bool writeGrid(std::FILE* out, const std::vector<std::vector<gmVector2>>& grid) {
     const CLocaleScope cLocale;

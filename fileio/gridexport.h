@@ -23,6 +23,11 @@
 //
 // The column count is the length of row 0; every row is expected to have that length.
 
+// Whether every height can be written as the grid's text: a finite number within a float's
+// range, as readers of the grid take it. Otherwise false with the first offending row, e.g.
+// "terrain row 3 holds a point that is not a number".
+bool checkGridHeights(const std::vector<std::vector<gmVector2>>& grid, std::string& error);
+
 // Writes the grid to an open stream. False when a write failed.
 bool writeGrid(std::FILE* out, const std::vector<std::vector<gmVector2>>& grid);
 

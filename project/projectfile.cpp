@@ -1,16 +1,21 @@
 #include "project/projectfile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <limits>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <vector>
 
 #include "fileio/atomicfile.h"
+#include "sketch/failurereasons.h"
 
 const char* const projectFormatName = "Mondrel project";
 
@@ -41,147 +46,553 @@ double widened(float value) {
     return static_cast<double>(value);
 }
 
+// A view angle as written: the same float, unless it is no number at all, which no view can
+// show (JSON would hold it as null, and the file could not be read again).
+double writtenAngle(float degrees) {
+    return std::isfinite(degrees) ? widened(degrees) : 0.0;
+}
+
 // ---- Reading. A refusal carries the reason up to parseProjectText.
+//
+// The text is read as a stream of parser events, never as a whole document: each value is
+// checked the moment it arrives and only what the format defines is kept, points straight into
+// their lists. Anything else is walked over without being built, and nothing may nest deeper
+// than the format does. Time is then linear in the text, and memory the text plus the model.
 
 struct Refusal : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Thrown from inside the parser once a document holds far more numbers than any acceptable
-// project, so that a huge file is refused before it is all in memory.
-struct TooManyNumbers {};
+std::string quotedName(const std::string& name) {
+    return "\"" + name + "\"";
+}
 
 std::string tooManyPoints(long maxPoints) {
     return "it holds more than " + std::to_string(maxPoints) + " points";
 }
 
-const Json& field(const Json& object, const char* name) {
-    const auto at = object.find(name);
-    if (at == object.end())
-        throw Refusal(std::string("\"") + name + "\" is missing");
-    return *at;
-}
+// Keys the format does not know are passed over (a later version may add some), but only so
+// many in one object: each is kept to tell a key given twice.
+const std::size_t maxUnknownKeys = 256;
 
-double finiteNumber(const Json& value, const std::string& what) {
-    if (!value.is_number())
+// The deepest a project nests: the document, "columnProfiles", an entry, its profile, a point.
+const std::size_t maxDepth = 5;
+
+// One value the parser handed over that is not a list or an object (or, as "container", one
+// that is: a value of the wrong kind for a setting).
+struct Scalar {
+    enum Kind { container, null, boolean, negative, whole, real, text };
+    explicit Scalar(Kind k = container) : kind(k) {}
+
+    Kind kind;
+    std::int64_t negativeValue = 0;      // with negative (whole numbers below 0)
+    std::uint64_t wholeValue = 0;        // with whole (whole numbers from 0 on)
+    double number = 0.0;                 // with negative, whole and real
+    const std::string* string = nullptr; // with text
+
+    bool isNumber() const { return kind == negative || kind == whole || kind == real; }
+    bool isWhole() const { return kind == negative || kind == whole; }
+};
+
+double finiteNumber(const Scalar& value, const std::string& what) {
+    if (!value.isNumber())
         throw Refusal(what + " must be a number");
-    const double number = value.get<double>();
-    if (!std::isfinite(number))
-        throw Refusal(what + " is not a finite number");
-    return number;
+    // The parser refuses numbers beyond a double's range, so every number it gives is finite.
+    return value.number;
 }
 
-float fraction(const Json& object, const char* name) {
-    const double value = finiteNumber(field(object, name), std::string("\"") + name + "\"");
-    if (value < 0.0 || value > 1.0)
-        throw Refusal(std::string("\"") + name + "\" must lie between 0 and 1");
-    return static_cast<float>(value);
+float fraction(const Scalar& value, const std::string& name) {
+    const double number = finiteNumber(value, quotedName(name));
+    if (number < 0.0 || number > 1.0)
+        throw Refusal(quotedName(name) + " must lie between 0 and 1");
+    return static_cast<float>(number);
 }
 
-long wholeNumber(const Json& value, const std::string& what, long low, long high) {
-    if (!value.is_number_integer())
+long wholeNumber(const Scalar& value, const std::string& what, long low, long high) {
+    if (!value.isWhole())
         throw Refusal(what + " must be a whole number");
-    // Non-negative whole numbers are read as unsigned, and may not fit a long.
-    const bool tooLarge =
-        value.is_number_unsigned() && value.get<std::uint64_t>() > static_cast<std::uint64_t>(high);
-    const long number = tooLarge ? high : static_cast<long>(value.get<std::int64_t>());
-    if (tooLarge || number < low || number > high)
+    const bool inRange = value.kind == Scalar::negative
+                             ? value.negativeValue >= low
+                             : value.wholeValue <= static_cast<std::uint64_t>(high) &&
+                                   static_cast<long>(value.wholeValue) >= low;
+    if (!inRange)
         throw Refusal(what + " must lie between " + std::to_string(low) + " and " +
                       std::to_string(high));
-    return number;
+    return value.kind == Scalar::negative ? static_cast<long>(value.negativeValue)
+                                          : static_cast<long>(value.wholeValue);
 }
 
-class PointReader {
-public:
-    explicit PointReader(long maxPoints) : maxPoints_(maxPoints) {}
+// The keys the format knows, in the order they are checked for.
+enum Key {
+    formatKey,
+    versionKey,
+    stageKey,
+    silhouetteKey,
+    curveKey,
+    detailLevelsKey,
+    globalProfileKey,
+    columnProfilesKey,
+    profileRandomnessKey,
+    detailRandomnessKey,
+    bottomDropOffKey,
+    selectedColumnKey,
+    viewKey,
+    backgroundImageKey,
+    rotXKey,   // in "view"
+    rotYKey,   //
+    columnKey, // in a "columnProfiles" entry
+    profileKey,
+    keyCount,
+    unknownKey = keyCount,
+};
 
-    PointList points(const Json& value, const std::string& what) {
-        if (!value.is_array())
-            throw Refusal(what + " must be a list of [x, y] points");
-        count_ += static_cast<long>(value.size());
-        if (count_ > maxPoints_)
-            throw Refusal(tooManyPoints(maxPoints_));
-        PointList list;
-        list.reserve(value.size());
-        for (std::size_t i = 0; i < value.size(); ++i) {
-            const Json& pair = value[i];
-            const bool good =
-                pair.is_array() && pair.size() == 2 && isFinite(pair[0]) && isFinite(pair[1]);
-            if (!good) // the reason is worked out only for the point that has none
-                checkPoint(pair, what + " point " + std::to_string(i));
-            list.emplace_back(pair[0].get<double>(), pair[1].get<double>());
-        }
-        return list;
+const char* const keyNames[keyCount] = {
+    "format",        "version",        "stage",          "silhouette",        "curve",
+    "detailLevels",  "globalProfile",  "columnProfiles", "profileRandomness", "detailRandomness",
+    "bottomDropOff", "selectedColumn", "view",           "backgroundImage",   "rotX",
+    "rotY",          "column",         "profile"};
+
+// The keys each object of the format holds.
+const Key documentKeys[] = {formatKey,
+                            versionKey,
+                            stageKey,
+                            silhouetteKey,
+                            curveKey,
+                            detailLevelsKey,
+                            globalProfileKey,
+                            columnProfilesKey,
+                            profileRandomnessKey,
+                            detailRandomnessKey,
+                            bottomDropOffKey,
+                            selectedColumnKey,
+                            viewKey,
+                            backgroundImageKey};
+const Key viewKeys[] = {rotXKey, rotYKey};
+const Key entryKeys[] = {columnKey, profileKey};
+
+template <std::size_t n> Key keyOf(const std::string& name, const Key (&keys)[n]) {
+    for (Key key : keys)
+        if (name == keyNames[key])
+            return key;
+    return unknownKey;
+}
+
+// A view angle as the window keeps it, in single precision. A turn is a turn: an angle beyond
+// what a float holds is brought into one turn first, which shows the same view.
+float viewAngle(double degrees) {
+    if (std::fabs(degrees) > static_cast<double>(std::numeric_limits<float>::max()))
+        degrees = std::fmod(degrees, 360.0);
+    return static_cast<float>(degrees);
+}
+
+struct ColumnEntry {
+    long column = -1;
+    PointList profile;
+};
+
+// Everything read, before the checks that need the whole document.
+struct ReadProject {
+    int stage = 0;
+    PointList silhouette, curve, globalProfile;
+    std::vector<PointList> detailLevels;
+    std::vector<ColumnEntry> entries;
+    float profileRandomness = 0.0f, detailRandomness = 0.0f, bottomDropOff = 0.0f;
+    long selectedColumn = -1;
+    float rotX = 0.0f, rotY = 0.0f;
+    std::string backgroundImage;
+};
+
+class ProjectReader {
+public:
+    explicit ProjectReader(long maxPoints) : maxPoints_(maxPoints) {}
+
+    ReadProject&& take() { return std::move(read_); }
+
+    // The parser's events.
+    bool null() { return scalar(Scalar{Scalar::null}); }
+    bool boolean(bool) { return scalar(Scalar{Scalar::boolean}); }
+    bool number_integer(std::int64_t value) {
+        Scalar s{Scalar::negative};
+        s.negativeValue = value;
+        s.number = static_cast<double>(value);
+        return scalar(s);
+    }
+    bool number_unsigned(std::uint64_t value) {
+        Scalar s{Scalar::whole};
+        s.wholeValue = value;
+        s.number = static_cast<double>(value);
+        return scalar(s);
+    }
+    bool number_float(double value, const std::string&) {
+        Scalar s{Scalar::real};
+        s.number = value;
+        return scalar(s);
+    }
+    bool string(std::string& value) {
+        Scalar s{Scalar::text};
+        s.string = &value;
+        return scalar(s);
+    }
+    bool binary(std::vector<std::uint8_t>&) { return scalar(Scalar{Scalar::null}); }
+    bool start_object(std::size_t);
+    bool key(std::string& name);
+    bool end_object();
+    bool start_array(std::size_t);
+    bool end_array();
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& error) {
+        throw Refusal("it is not a JSON document (" + parserMessage(error) + ")");
     }
 
 private:
-    static bool isFinite(const Json& value) {
-        return value.is_number() && std::isfinite(value.get<double>());
+    // What an open list or object is, and so what its next value must be.
+    enum class Kind { document, view, entry, points, levels, entries, point, skipped };
+    struct Frame {
+        explicit Frame(Kind k) : kind(k) {}
+
+        Kind kind;
+        Key key = unknownKey;        // in an object: the key of the value to come
+        PointList* points = nullptr; // with points
+        std::string what;            // with points and point: how the list is named in reasons
+        std::size_t count = 0;       // values so far
+        double xy[2] = {0.0, 0.0};   // with point
+        bool notANumber = false;     // with point: a coordinate that is not a number
+        std::uint32_t keys = 0;      // in an object: the known keys given so far
+    };
+
+    // nlohmann's message without its "[json.exception.parse_error.101] " prefix.
+    static std::string parserMessage(const std::exception& error) {
+        const std::string what = error.what();
+        const std::size_t close = what.find("] ");
+        return close == std::string::npos ? what : what.substr(close + 2);
     }
-    static void checkPoint(const Json& pair, const std::string& point) {
-        if (!pair.is_array() || pair.size() != 2)
-            throw Refusal(point + " must be an [x, y] pair");
-        finiteNumber(pair[0], point);
-        finiteNumber(pair[1], point);
+
+    void push(Frame frame) {
+        if (stack_.size() == maxDepth)
+            throw Refusal("it nests deeper than a project does (more than " +
+                          std::to_string(maxDepth) + " levels)");
+        if (frame.kind == Kind::skipped)
+            countSkipped();
+        unknownKeys_[stack_.size()].clear();
+        stack_.push_back(std::move(frame));
     }
+    void countPoint() {
+        if (++points_ > maxPoints_)
+            throw Refusal(tooManyPoints(maxPoints_));
+    }
+    // Values passed over cost time, and the parser keeps a run of brackets and braces between
+    // two other values in memory (for its messages): they are limited like the points.
+    void countSkipped() {
+        if (++skipped_ > maxPoints_)
+            throw Refusal("it holds more than " + std::to_string(maxPoints_) +
+                          " values that Mondrel does not know");
+    }
+    // Lists of points cost memory of their own, even empty.
+    void countList() {
+        if (++lists_ > maxPoints_)
+            throw Refusal("it holds more than " + std::to_string(maxPoints_) + " point lists");
+    }
+    PointList* pointListOf(Key key) {
+        switch (key) {
+        case silhouetteKey:
+            return &read_.silhouette;
+        case curveKey:
+            return &read_.curve;
+        case globalProfileKey:
+            return &read_.globalProfile;
+        default:
+            return nullptr;
+        }
+    }
+    void startPoints(PointList& list, std::string what) {
+        countList();
+        Frame frame = Frame(Kind::points);
+        frame.points = &list;
+        frame.what = std::move(what);
+        push(std::move(frame));
+    }
+    std::string entryName(std::size_t index) const {
+        return "\"columnProfiles\" entry " + std::to_string(index);
+    }
+
+    bool scalar(const Scalar& value);
+    void setting(Key key, const Scalar& value);
+    bool container(bool isObject);
+    void finishPoint(const Frame& point);
+    static void requireKeys(const Frame& object, Key first, Key last);
 
     long maxPoints_;
-    long count_ = 0;
+    long points_ = 0;
+    long lists_ = 0;
+    long skipped_ = 0;
+    std::vector<Frame> stack_;
+    // The keys the format does not know, of each object open (kept only to tell a key given
+    // twice; sorted, so that no choice of names makes the look-up slow).
+    std::set<std::string> unknownKeys_[maxDepth];
+    ReadProject read_;
 };
 
-void checkFormat(const Json& document) {
-    if (!document.is_object())
-        throw Refusal("it is not a Mondrel project (the document is not a JSON object)");
-    const Json& format = field(document, "format");
-    if (!format.is_string() || format.get<std::string>() != projectFormatName)
-        throw Refusal(std::string("it is not a Mondrel project (\"format\" is not \"") +
-                      projectFormatName + "\")");
-    const Json& version = field(document, "version");
-    // Whole numbers from 0 on are read as unsigned, negative ones as signed.
-    if (!version.is_number_unsigned() || version.get<std::uint64_t>() < 1)
-        throw Refusal("\"version\" must be a whole number from 1 on");
-    if (version.get<std::uint64_t>() > static_cast<std::uint64_t>(projectFormatVersion))
-        throw Refusal("it was written by a newer Mondrel (format version " + version.dump() +
-                      "; this Mondrel reads version " + std::to_string(projectFormatVersion) + ")");
+// A value for a setting of the document, of "view" or of an entry.
+void ProjectReader::setting(Key key, const Scalar& value) {
+    switch (key) {
+    case formatKey:
+        if (value.kind != Scalar::text || *value.string != projectFormatName)
+            throw Refusal(std::string("it is not a Mondrel project (\"format\" is not \"") +
+                          projectFormatName + "\")");
+        break;
+    case versionKey:
+        if (value.kind != Scalar::whole || value.wholeValue < 1)
+            throw Refusal("\"version\" must be a whole number from 1 on");
+        if (value.wholeValue > static_cast<std::uint64_t>(projectFormatVersion))
+            throw Refusal("it was written by a newer Mondrel (format version " +
+                          std::to_string(value.wholeValue) + "; this Mondrel reads version " +
+                          std::to_string(projectFormatVersion) + ")");
+        break;
+    case stageKey:
+        read_.stage = static_cast<int>(wholeNumber(value, "\"stage\"", 0, 3));
+        break;
+    case silhouetteKey:
+    case curveKey:
+    case globalProfileKey:
+        throw Refusal(quotedName(keyNames[key]) + " must be a list of [x, y] points");
+    case detailLevelsKey:
+        throw Refusal("\"detailLevels\" must be a list of point lists");
+    case columnProfilesKey:
+        throw Refusal("\"columnProfiles\" must be a list of {\"column\", \"profile\"} entries");
+    case profileRandomnessKey:
+        read_.profileRandomness = fraction(value, keyNames[key]);
+        break;
+    case detailRandomnessKey:
+        read_.detailRandomness = fraction(value, keyNames[key]);
+        break;
+    case bottomDropOffKey:
+        read_.bottomDropOff = fraction(value, keyNames[key]);
+        break;
+    case selectedColumnKey:
+        read_.selectedColumn = wholeNumber(value, "\"selectedColumn\"", -1, 0x7fffffffL);
+        break;
+    case viewKey:
+        throw Refusal("\"view\" must be an object with \"rotX\" and \"rotY\"");
+    case backgroundImageKey:
+        if (value.kind != Scalar::text)
+            throw Refusal("\"backgroundImage\" must be a string");
+        // The path would be cut at the NUL, and another file opened in its place.
+        if (value.string->find('\0') != std::string::npos)
+            throw Refusal("\"backgroundImage\" holds a NUL character");
+        read_.backgroundImage = *value.string;
+        break;
+    case rotXKey:
+        read_.rotX = viewAngle(finiteNumber(value, "\"rotX\""));
+        break;
+    case rotYKey:
+        read_.rotY = viewAngle(finiteNumber(value, "\"rotY\""));
+        break;
+    case columnKey: {
+        const std::string entry = entryName(stack_[stack_.size() - 2].count);
+        read_.entries.back().column = wholeNumber(value, entry + "'s column", 0, 0x7fffffffL);
+        break;
+    }
+    case profileKey:
+        throw Refusal(entryName(stack_[stack_.size() - 2].count) +
+                      "'s profile must be a list of [x, y] points");
+    case keyCount:
+        break;
+    }
 }
 
-Project readProject(const Json& document, long maxPoints) {
-    checkFormat(document);
-    PointReader reader(maxPoints);
+bool ProjectReader::scalar(const Scalar& value) {
+    if (stack_.empty())
+        throw Refusal("it is not a Mondrel project (the document is not a JSON object)");
+    Frame& frame = stack_.back();
+    switch (frame.kind) {
+    case Kind::document:
+    case Kind::view:
+    case Kind::entry:
+        if (frame.key != unknownKey)
+            setting(frame.key, value);
+        else
+            countSkipped();
+        break;
+    case Kind::points:
+        throw Refusal(frame.what + " point " + std::to_string(frame.count) +
+                      " must be an [x, y] pair");
+    case Kind::levels:
+        throw Refusal("\"detailLevels\" level " + std::to_string(frame.count) +
+                      " must be a list of [x, y] points");
+    case Kind::entries:
+        throw Refusal(entryName(frame.count) + " must be a {\"column\", \"profile\"} object");
+    case Kind::point:
+        if (frame.count < 2) {
+            if (value.isNumber())
+                frame.xy[frame.count] = value.number;
+            else
+                frame.notANumber = true;
+        } else {
+            countSkipped();
+        }
+        break;
+    case Kind::skipped:
+        countSkipped();
+        break;
+    }
+    ++frame.count;
+    return true;
+}
+
+bool ProjectReader::container(bool isObject) {
+    if (stack_.empty()) {
+        if (!isObject)
+            throw Refusal("it is not a Mondrel project (the document is not a JSON object)");
+        push(Frame(Kind::document));
+        return true;
+    }
+    Frame& frame = stack_.back();
+    const Key key = frame.key;
+    switch (frame.kind) {
+    case Kind::document:
+    case Kind::view:
+    case Kind::entry:
+        if (key == unknownKey) {
+            push(Frame(Kind::skipped));
+        } else if (isObject && key == viewKey) {
+            push(Frame(Kind::view));
+        } else if (!isObject && pointListOf(key)) {
+            startPoints(*pointListOf(key), quotedName(keyNames[key]));
+        } else if (!isObject && key == detailLevelsKey) {
+            push(Frame(Kind::levels));
+        } else if (!isObject && key == columnProfilesKey) {
+            push(Frame(Kind::entries));
+        } else if (!isObject && key == profileKey) {
+            const std::size_t index = stack_[stack_.size() - 2].count;
+            startPoints(read_.entries.back().profile, entryName(index) + "'s profile");
+        } else {
+            setting(key, Scalar{}); // a list or an object where a setting belongs
+        }
+        return true;
+    case Kind::points:
+        if (isObject)
+            throw Refusal(frame.what + " point " + std::to_string(frame.count) +
+                          " must be an [x, y] pair");
+        countPoint();
+        {
+            Frame point = Frame(Kind::point);
+            point.what = frame.what + " point " + std::to_string(frame.count);
+            push(std::move(point));
+        }
+        return true;
+    case Kind::levels:
+        if (isObject)
+            throw Refusal("\"detailLevels\" level " + std::to_string(frame.count) +
+                          " must be a list of [x, y] points");
+        read_.detailLevels.emplace_back();
+        startPoints(read_.detailLevels.back(),
+                    "\"detailLevels\" level " + std::to_string(frame.count));
+        return true;
+    case Kind::entries:
+        if (!isObject)
+            throw Refusal(entryName(frame.count) + " must be a {\"column\", \"profile\"} object");
+        countList();
+        read_.entries.emplace_back();
+        push(Frame(Kind::entry));
+        return true;
+    case Kind::point:
+        frame.notANumber = true; // a list or an object in place of a coordinate
+        push(Frame(Kind::skipped));
+        return true;
+    case Kind::skipped:
+        push(Frame(Kind::skipped));
+        return true;
+    }
+    return true;
+}
+
+bool ProjectReader::start_object(std::size_t) {
+    return container(true);
+}
+
+bool ProjectReader::start_array(std::size_t) {
+    return container(false);
+}
+
+bool ProjectReader::key(std::string& name) {
+    Frame& frame = stack_.back();
+    if (frame.kind == Kind::skipped)
+        return true;
+    frame.key = frame.kind == Kind::document ? keyOf(name, documentKeys)
+                : frame.kind == Kind::view   ? keyOf(name, viewKeys)
+                                             : keyOf(name, entryKeys);
+    // A key given twice would leave it to chance which value counts.
+    bool twice = false;
+    if (frame.key != unknownKey) {
+        const std::uint32_t bit = std::uint32_t{1} << frame.key;
+        twice = (frame.keys & bit) != 0;
+        frame.keys |= bit;
+    } else {
+        std::set<std::string>& unknown = unknownKeys_[stack_.size() - 1];
+        twice = !unknown.insert(name).second;
+        if (unknown.size() > maxUnknownKeys)
+            throw Refusal("it holds more than " + std::to_string(maxUnknownKeys) +
+                          " keys in one object that Mondrel does not know");
+    }
+    if (twice)
+        throw Refusal(quotedName(name) + " is given twice");
+    return true;
+}
+
+void ProjectReader::finishPoint(const Frame& point) {
+    if (point.count != 2)
+        throw Refusal(point.what + " must be an [x, y] pair");
+    if (point.notANumber)
+        throw Refusal(point.what + " must be a number");
+    stack_.back().points->emplace_back(point.xy[0], point.xy[1]);
+}
+
+void ProjectReader::requireKeys(const Frame& object, Key first, Key last) {
+    for (int key = first; key <= last; ++key)
+        if ((object.keys & (std::uint32_t{1} << key)) == 0)
+            throw Refusal(quotedName(keyNames[key]) + " is missing");
+}
+
+bool ProjectReader::end_object() {
+    const Frame frame = std::move(stack_.back());
+    stack_.pop_back();
+    if (frame.kind == Kind::document)
+        requireKeys(frame, formatKey, backgroundImageKey);
+    else if (frame.kind == Kind::view)
+        requireKeys(frame, rotXKey, rotYKey);
+    else if (frame.kind == Kind::entry)
+        requireKeys(frame, columnKey, profileKey);
+    if (!stack_.empty())
+        ++stack_.back().count;
+    return true;
+}
+
+bool ProjectReader::end_array() {
+    Frame frame = std::move(stack_.back());
+    stack_.pop_back();
+    if (frame.kind == Kind::point)
+        finishPoint(frame);
+    ++stack_.back().count;
+    return true;
+}
+
+// The checks that need the whole document, and the project it describes.
+Project projectOf(ReadProject&& read) {
     Project project;
     SketchState& sketch = project.sketch;
-    sketch.stage = static_cast<int>(wholeNumber(field(document, "stage"), "\"stage\"", 0, 3));
-
-    PointList silhouette = reader.points(field(document, "silhouette"), "\"silhouette\"");
-    PointList curve = reader.points(field(document, "curve"), "\"curve\"");
-    const Json& levels = field(document, "detailLevels");
-    if (!levels.is_array())
-        throw Refusal("\"detailLevels\" must be a list of point lists");
-    std::vector<PointList> detailLevels;
-    for (std::size_t i = 0; i < levels.size(); ++i)
-        detailLevels.push_back(
-            reader.points(levels[i], "\"detailLevels\" level " + std::to_string(i)));
+    sketch.stage = read.stage;
     if (sketch.stage == 0) {
-        if (!detailLevels.empty())
+        if (!read.detailLevels.empty())
             throw Refusal("\"detailLevels\" must be empty in stage 0");
-        if (silhouette != curve)
+        if (read.silhouette != read.curve)
             throw Refusal("\"silhouette\" and \"curve\" must be the same in stage 0");
     }
     // A grid has a column per point of the curve, from stage 1 on.
-    const long columns = sketch.stage == 0 ? 0 : static_cast<long>(curve.size());
-
-    PointList globalProfile = reader.points(field(document, "globalProfile"), "\"globalProfile\"");
-    const Json& entries = field(document, "columnProfiles");
-    if (!entries.is_array())
-        throw Refusal("\"columnProfiles\" must be a list of {\"column\", \"profile\"} entries");
+    const long columns = sketch.stage == 0 ? 0 : static_cast<long>(read.curve.size());
     std::vector<unsigned> profileColumns;
     std::vector<PointList> columnProfiles;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
+    for (std::size_t i = 0; i < read.entries.size(); ++i) {
         const std::string entry = "\"columnProfiles\" entry " + std::to_string(i);
-        if (!entries[i].is_object())
-            throw Refusal(entry + " must be a {\"column\", \"profile\"} object");
-        const long column =
-            wholeNumber(field(entries[i], "column"), entry + "'s column", 0, 0x7fffffffL);
+        const long column = read.entries[i].column;
         if (column >= columns)
             throw Refusal(entry + " has column " + std::to_string(column) +
                           (columns == 0 ? std::string(", but there is no grid yet")
@@ -190,45 +601,31 @@ Project readProject(const Json& document, long maxPoints) {
         if (!profileColumns.empty() && static_cast<unsigned>(column) <= profileColumns.back())
             throw Refusal(entry + " must lie right of the entry before it");
         profileColumns.push_back(static_cast<unsigned>(column));
-        columnProfiles.push_back(reader.points(field(entries[i], "profile"), entry + "'s profile"));
+        columnProfiles.push_back(std::move(read.entries[i].profile));
     }
+    if (read.selectedColumn >= columns)
+        throw Refusal("\"selectedColumn\" " + std::to_string(read.selectedColumn) +
+                      " lies outside the grid");
+    sketch.selectedColumn = static_cast<int>(read.selectedColumn);
+    sketch.profileRandomness = read.profileRandomness;
+    sketch.detailRandomness = read.detailRandomness;
+    sketch.bottomDropOff = read.bottomDropOff;
+    project.rotX = read.rotX;
+    project.rotY = read.rotY;
+    project.backgroundImage = std::move(read.backgroundImage);
 
-    sketch.profileRandomness = fraction(document, "profileRandomness");
-    sketch.detailRandomness = fraction(document, "detailRandomness");
-    sketch.bottomDropOff = fraction(document, "bottomDropOff");
-    const long selected =
-        wholeNumber(field(document, "selectedColumn"), "\"selectedColumn\"", -1, 0x7fffffffL);
-    if (selected >= columns)
-        throw Refusal("\"selectedColumn\" " + std::to_string(selected) + " lies outside the grid");
-    sketch.selectedColumn = static_cast<int>(selected);
-
-    const Json& view = field(document, "view");
-    if (!view.is_object())
-        throw Refusal("\"view\" must be an object with \"rotX\" and \"rotY\"");
-    project.rotX = static_cast<float>(finiteNumber(field(view, "rotX"), "\"rotX\""));
-    project.rotY = static_cast<float>(finiteNumber(field(view, "rotY"), "\"rotY\""));
-    const Json& image = field(document, "backgroundImage");
-    if (!image.is_string())
-        throw Refusal("\"backgroundImage\" must be a string");
-    project.backgroundImage = image.get<std::string>();
-
-    sketch.curve = std::make_shared<const PointList>(std::move(curve));
-    sketch.silhouette =
-        sketch.stage == 0 ? sketch.curve : std::make_shared<const PointList>(std::move(silhouette));
-    sketch.detailLevels = std::make_shared<const std::vector<PointList>>(std::move(detailLevels));
-    sketch.globalProfile = std::make_shared<const PointList>(std::move(globalProfile));
+    sketch.curve = std::make_shared<const PointList>(std::move(read.curve));
+    sketch.silhouette = sketch.stage == 0
+                            ? sketch.curve
+                            : std::make_shared<const PointList>(std::move(read.silhouette));
+    sketch.detailLevels =
+        std::make_shared<const std::vector<PointList>>(std::move(read.detailLevels));
+    sketch.globalProfile = std::make_shared<const PointList>(std::move(read.globalProfile));
     sketch.profileColumns =
         std::make_shared<const std::vector<unsigned>>(std::move(profileColumns));
     sketch.columnProfiles =
         std::make_shared<const std::vector<PointList>>(std::move(columnProfiles));
     return project;
-}
-
-// nlohmann's message without its "[json.exception.parse_error.101] " prefix.
-std::string parserMessage(const std::exception& error) {
-    const std::string what = error.what();
-    const std::size_t close = what.find("] ");
-    return close == std::string::npos ? what : what.substr(close + 2);
 }
 
 } // namespace
@@ -252,7 +649,8 @@ std::string projectText(const Project& project) {
     document["detailRandomness"] = widened(sketch.detailRandomness);
     document["bottomDropOff"] = widened(sketch.bottomDropOff);
     document["selectedColumn"] = sketch.selectedColumn;
-    document["view"] = Json{{"rotX", widened(project.rotX)}, {"rotY", widened(project.rotY)}};
+    document["view"] =
+        Json{{"rotX", writtenAngle(project.rotX)}, {"rotY", writtenAngle(project.rotY)}};
     document["backgroundImage"] = project.backgroundImage;
     // A path that is not UTF-8 cannot be written as JSON; it is refused by dump's exception,
     // which writeProjectFile turns into a message.
@@ -261,26 +659,13 @@ std::string projectText(const Project& project) {
 
 bool parseProjectText(const std::string& text, Project& project, std::string& reason,
                       long maxPoints) {
-    // Two numbers a point, and a few more for the settings.
-    const long maxNumbers = 2 * maxPoints + 64;
-    long numbers = 0;
-    const Json::parser_callback_t countNumbers =
-        [&numbers, maxNumbers](int, nlohmann::json::parse_event_t event, Json& parsed) {
-            if (event == nlohmann::json::parse_event_t::value && parsed.is_number() &&
-                ++numbers > maxNumbers)
-                throw TooManyNumbers();
-            return true;
-        };
     try {
-        const Json document = Json::parse(text, countNumbers);
-        project = readProject(document, maxPoints);
+        ProjectReader reader(maxPoints);
+        nlohmann::json::sax_parse(text.begin(), text.end(), &reader);
+        project = projectOf(reader.take());
         return true;
-    } catch (const TooManyNumbers&) {
-        reason = tooManyPoints(maxPoints);
     } catch (const Refusal& refusal) {
         reason = refusal.what();
-    } catch (const nlohmann::json::exception& error) {
-        reason = "it is not a JSON document (" + parserMessage(error) + ")";
     }
     return false;
 }
@@ -309,38 +694,67 @@ bool writeProjectFile(const std::string& name, const Project& project, std::stri
 }
 
 bool readProjectFile(const std::string& name, Project& project, std::string& message) {
-    // A device or a pipe could feed the reader without end.
-    std::error_code failed;
-    if (std::filesystem::exists(name, failed) && !std::filesystem::is_regular_file(name, failed)) {
-        message = "Cannot open the project " + name + ": it is not a file.";
+    const std::string cannotOpen = "Cannot open the project " + name + ": ";
+    struct stat info {};
+    if (::stat(name.c_str(), &info) != 0) {
+        message = cannotOpen + "it " + unreadableReason(errno) + ".";
         return false;
     }
-    // The point limit is counted while parsing; a file far larger than any project holding
-    // that many points is refused before it is read into memory at all.
-    const std::uintmax_t size = std::filesystem::file_size(name, failed);
-    if (!failed && size > maxProjectFileBytes) {
-        message = "Cannot open the project " + name + ": it is larger than " +
-                  std::to_string(maxProjectFileBytes >> 20) + " MiB, more than any project holds.";
+    // A device or a pipe could feed the reader without end, or block it for ever.
+    if (!S_ISREG(info.st_mode)) {
+        message = cannotOpen + (S_ISDIR(info.st_mode) ? "it is a folder." : "it is not a file.");
         return false;
     }
-    std::ifstream in(name, std::ios::binary);
-    const std::string text =
-        in ? std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>())
-           : std::string();
-    if (!in.is_open() || in.bad()) {
-        message = "Cannot open the project " + name + ": the file cannot be read.";
+    // The limits are counted while parsing; a file far larger than any project holding the
+    // most points is refused before it is read into memory at all.
+    if (static_cast<std::uintmax_t>(info.st_size) > maxProjectFileBytes) {
+        message = cannotOpen + "it is larger than " + std::to_string(maxProjectFileBytes >> 20) +
+                  " MiB, more than any project holds.";
+        return false;
+    }
+    std::FILE* file = std::fopen(name.c_str(), "rb");
+    if (!file) {
+        message = cannotOpen + "it " + unreadableReason(errno) + ".";
+        return false;
+    }
+    std::string text;
+    text.reserve(static_cast<std::size_t>(info.st_size));
+    char buffer[65536];
+    std::size_t got = 0;
+    while (text.size() <= maxProjectFileBytes &&
+           (got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        text.append(buffer, got);
+    const int readError = std::ferror(file) != 0 ? (errno != 0 ? errno : EIO) : 0;
+    std::fclose(file);
+    if (readError != 0) {
+        message = cannotOpen + "it " + unreadableReason(readError) + ".";
+        return false;
+    }
+    if (text.size() > maxProjectFileBytes) { // it grew while it was read
+        message = cannotOpen + "it is larger than " + std::to_string(maxProjectFileBytes >> 20) +
+                  " MiB, more than any project holds.";
         return false;
     }
     std::string reason;
     if (!parseProjectText(text, project, reason)) {
-        message = "Cannot open the project " + name + ": " + reason + ".";
+        message = cannotOpen + reason + ".";
         return false;
     }
     return true;
 }
 
 bool looksLikeProjectFile(const std::string& name) {
+    // Opening a pipe for reading waits for a writer; only a file is looked into.
+    struct stat info {};
+    if (::stat(name.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
     std::ifstream in(name, std::ios::binary);
+    // A byte order mark is passed over, as the parser does.
+    char mark[3] = {};
+    if (!in.read(mark, 3) || mark[0] != '\xEF' || mark[1] != '\xBB' || mark[2] != '\xBF') {
+        in.clear();
+        in.seekg(0);
+    }
     char c = 0;
     while (in.get(c))
         if (c != ' ' && c != '\t' && c != '\r' && c != '\n')

@@ -29,8 +29,14 @@
 // start-up picture.
 //
 // Reading accepts only this: every field present with its type, finite numbers, a stage from
-// 0 to 3, randomness and drop-off from 0 to 1, at most maxProjectPoints points in all. A
-// version above projectFormatVersion is refused, as a newer Mondrel wrote it.
+// 0 to 3, randomness and drop-off from 0 to 1, at most maxProjectPoints points in all, an
+// image path without NUL characters. A version above projectFormatVersion is refused, as a
+// newer Mondrel wrote it. A key given twice is refused; keys the format does not know are
+// passed over without being kept (at most 256 in one object, and maxProjectPoints values in
+// all), and nothing may nest deeper than a point inside a column profile (5 levels). A view
+// angle beyond a float's range is brought into one turn (the same view). A byte order mark
+// before the text is passed over. Reading takes time in proportion to the text, and memory
+// about the text's size plus the project's.
 
 struct Project {
     SketchState sketch;

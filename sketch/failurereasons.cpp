@@ -1,5 +1,6 @@
 #include "sketch/failurereasons.h"
 
+#include <cerrno>
 #include <cstring>
 
 std::string systemReason(int errorNumber) {
@@ -45,4 +46,13 @@ std::string partialCurveNotice(const std::string& file, int found, int declared)
 
 std::string withReason(const std::string& message, const std::string& reason) {
     return reason.empty() ? message : message + "\n" + reason;
+}
+
+std::string unreadableReason(int errorNumber) {
+    if (errorNumber == ENOENT || errorNumber == ENOTDIR)
+        return "was not found";
+    if (errorNumber == EISDIR)
+        return "is a folder";
+    return "cannot be read: " +
+           std::string(errorNumber != 0 ? std::strerror(errorNumber) : "the system gave no reason");
 }

@@ -35,3 +35,7 @@ std::string partialCurveNotice(const std::string& file, int found, int declared)
 // Joins a message and its reason into the two lines of a box (just the message when there is
 // no reason).
 std::string withReason(const std::string& message, const std::string& reason);
+
+// Why a file could not be opened or read, as the words after its name: "was not found",
+// "is a folder", or "cannot be read: " and the system's words ("Permission denied").
+std::string unreadableReason(int errorNumber);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdarg>
 #include <limits>
@@ -511,11 +512,15 @@ bool SketchModel::loadCurve(const std::string& name, std::string& message, FileO
     switch (readCurveFile(name, points, declared, &refusal, &error)) {
     case CurveReadResult::ok:
         break;
-    case CurveReadResult::cannotOpen:
-        say("*** Error *** %s was not found\n", name.c_str());
-        message = "*** Error *** " + name + " was not found";
-        out.reason = error != 0 ? systemReason(error) : "The file could not be read.";
+    case CurveReadResult::cannotOpen: {
+        // "was not found", "is a folder", or the system's words: a file that is there but
+        // cannot be read must not be reported missing.
+        const std::string why = unreadableReason(error);
+        say("*** Error *** %s %s\n", name.c_str(), why.c_str());
+        message = "*** Error *** " + name + " " + why;
+        out.reason = error == ENOENT ? systemReason(error) : std::string();
         return false;
+    }
     case CurveReadResult::notCurveFile:
         say("*** Error *** %s is not a curve file\n", name.c_str());
         message = "*** Error *** " + name + " is not a curve file";
@@ -555,6 +560,11 @@ bool SketchModel::exportGRD(const std::string& name, std::string& message,
                             FileOutcome* outcome) const {
     if (!hasTerrainToSave(message))
         return false;
+    std::string unfit;
+    if (!checkGridHeights(grid_, unfit)) {
+        message = "The terrain cannot be saved as a grid: " + unfit + ".";
+        return false;
+    }
     int error = 0;
     switch (writeGridFile(name, grid_, &error)) {
     case GridWriteResult::ok:

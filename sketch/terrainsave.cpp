@@ -53,6 +53,8 @@ bool writeTerrainTo(std::FILE* out, const SketchModel& model, const HeightmapExp
         return false;
     bool written = false;
     if (settings.format == HeightmapFormat::grd) {
+        if (!checkGridHeights(model.grid(), message))
+            return false;
         written = writeGrid(out, model.grid());
     } else if (settings.format == HeightmapFormat::obj) {
         if (!checkRasterOptions(settings.raster, message) ||

@@ -11,6 +11,7 @@
 #include "fileio/curvefile.h"
 #include "printing/printedlines.h"
 #include "project/projectfile.h"
+#include "sketch/failurereasons.h"
 #include "sketch/sketchsession.h"
 #include "sketch/terrainsave.h"
 
@@ -24,11 +25,12 @@ bool insideUnitSquare(const gmVector2& point) {
 // editing form.
 bool readProfile(const std::string& name, SketchModel::PointList& profile, std::string& error) {
     int declared = 0;
-    switch (readCurveFile(name, profile, declared)) {
+    int systemError = 0;
+    switch (readCurveFile(name, profile, declared, nullptr, &systemError)) {
     case CurveReadResult::ok:
         break;
     case CurveReadResult::cannotOpen:
-        error = "cannot open profile file " + name;
+        error = "profile file " + name + " " + unreadableReason(systemError);
         return false;
     case CurveReadResult::notCurveFile:
         error = "profile file " + name + " is not a curve file";
@@ -151,6 +153,18 @@ bool outputLooksWritable(const std::string& name, std::string& error) {
     return false;
 }
 
+// A pipe or a device given as input would block the build for ever, or feed it without end:
+// the input is looked at before anything opens it. Files that are missing or cannot be read
+// are named by the readers, in the same words.
+bool inputIsAFile(const std::string& name, std::string& error) {
+    struct stat info {};
+    if (::stat(name.c_str(), &info) != 0 || S_ISREG(info.st_mode))
+        return true;
+    error = "*** Error *** " + name +
+            (S_ISDIR(info.st_mode) ? " is a folder" : " is not a file (a pipe or a device)");
+    return false;
+}
+
 // From a curve in stage 0 on, as the window is driven from a freshly drawn or loaded curve.
 bool walkFromCurve(const BuildOptions& options, const ProfileEdits& edits, SketchSession& session,
                    std::string& error) {
@@ -234,6 +248,8 @@ bool runStagedBuild(const BuildOptions& options, std::string& error,
     session.setPrinting(!(options.quiet || options.toStandardOutput()));
 
     if (!outputLooksWritable(options.outputFile, error))
+        return false;
+    if (!inputIsAFile(options.inputFile, error))
         return false;
     ProfileEdits edits;
     if (!readProfiles(options, edits, error))

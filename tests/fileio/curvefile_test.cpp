@@ -13,6 +13,7 @@
 #include "../sketch/filetesting.h"
 #include "../sketch/modeltesting.h"
 #include "fileio/curvefile.h"
+#include "sketch/failurereasons.h"
 
 using modeltesting::drawCurve;
 using modeltesting::quietModel;
@@ -173,6 +174,15 @@ TEST(CurveFile, MissingOrForeignFileKeepsTheCurve) {
         EXPECT_EQ(message, "*** Error *** " + foreign + " is not a curve file");
         EXPECT_EQ(model.curve().size(), 10u);
     }
+
+    // Regression: a folder (and an unreadable file) was reported as not found.
+    const std::string folder = temporaryPath("folder.c2d");
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    EXPECT_EQ(loadPrinting(model, folder, ok, message),
+              "Loading file\n*** Error *** " + folder + " is a folder\n");
+    EXPECT_EQ(model.curve().size(), 10u);
+    rmdir(folder.c_str());
+    EXPECT_EQ(unreadableReason(EACCES), "cannot be read: Permission denied");
 
     // Regression: reading a device went on until the memory ran out.
     EXPECT_EQ(loadPrinting(model, "/dev/zero", ok, message),

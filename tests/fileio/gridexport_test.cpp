@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -225,4 +226,22 @@ TEST(GridExport, HeightsAreWrittenExactlyAsPrintfWritesThem) {
     ASSERT_EQ(written[7].size(), expected.size());
     for (std::size_t at = 0; at < expected.size(); at += 4096)
         ASSERT_EQ(written[7].substr(at, 4096), expected.substr(at, 4096)) << "near byte " << at;
+}
+
+// Regression: a height of 1e308 was written as a 309-digit number, and an overflowed one as
+// "inf", both reported as success; grid readers take the heights as floats.
+TEST(GridExport, HeightsTheGridTextCannotHoldAreNamedByRow) {
+    const double largest = static_cast<double>(std::numeric_limits<float>::max());
+    std::vector<std::vector<gmVector2>> grid(3, {{0.0, 1.0}, {1.0, -largest}});
+    std::string error;
+    EXPECT_TRUE(checkGridHeights(grid, error));
+    grid[1][1][1] = largest * 1.0001;
+    EXPECT_FALSE(checkGridHeights(grid, error));
+    EXPECT_EQ(error, "terrain row 1 holds a height too large for a grid (beyond 3.4e38)");
+    for (double notANumber : {HUGE_VAL, -HUGE_VAL, std::nan("")}) {
+        grid[1][1][1] = 0.0;
+        grid[2][0][1] = notANumber;
+        EXPECT_FALSE(checkGridHeights(grid, error));
+        EXPECT_EQ(error, "terrain row 2 holds a point that is not a number");
+    }
 }

@@ -1,7 +1,10 @@
 // Project files: an exact round trip, the files that are refused, and where the background
 // image's path points.
+#include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 #include <nlohmann/json.hpp>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "../sketch/modeltesting.h"
@@ -53,6 +56,18 @@ Json validDocument() {
     return Json::parse(projectText(projectOf(model)));
 }
 
+// The document's text with more inserted right after its opening brace.
+Json withText(const Json& document, const std::string& more) {
+    return document.dump().insert(1, more);
+}
+
+Project reread(const Project& project) {
+    Project read;
+    std::string reason;
+    EXPECT_TRUE(parseProjectText(projectText(project), read, reason)) << reason;
+    return read;
+}
+
 } // namespace
 
 TEST(ProjectFile, RoundTripIsExactAndRebuildsTheSameTerrain) {
@@ -95,6 +110,7 @@ TEST_P(RefusedProject, IsRefusedWithOneMessageNamingTheFileAndTheFault) {
     Json document = validDocument();
     GetParam().spoil(document);
     const std::string file = temporaryPath("bad.mondrel");
+    ASSERT_TRUE(document.is_string() || document.is_object());
     writeFile(file, document.is_string() ? document.get<std::string>() : document.dump());
     Project project;
     project.backgroundImage = "untouched";
@@ -139,8 +155,105 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"randomness_above_one", [](Json& d) { d["detailRandomness"] = 1.5; },
                 "\"detailRandomness\" must lie between 0 and 1"},
         BadFile{"details_in_stage_0", [](Json& d) { d["stage"] = 0; },
-                "\"detailLevels\" must be empty in stage 0"}),
+                "\"detailLevels\" must be empty in stage 0"},
+        // Regression: the last of two "stage" keys won silently.
+        BadFile{"key_given_twice", [](Json& d) { d = withText(d, "\"stage\":3,"); },
+                "\"stage\" is given twice"},
+        BadFile{"unknown_key_given_twice",
+                [](Json& d) { d = withText(d, "\"note\":1,\"note\":2,"); },
+                "\"note\" is given twice"},
+        BadFile{"view_angle_given_twice",
+                [](Json& d) {
+                    std::string text = d.dump();
+                    const std::string rotX = "\"rotX\":";
+                    d = text.insert(text.find(rotX), rotX + "5,");
+                },
+                "\"rotX\" is given twice"},
+        // Regression: the path was cut at the NUL and another image opened.
+        BadFile{"nul_in_image_path",
+                [](Json& d) { d["backgroundImage"] = std::string("x\0y.png", 7); },
+                "\"backgroundImage\" holds a NUL character"},
+        // Regression: 8 MiB of "[" took 671 MB to refuse.
+        BadFile{"nested_deeper_than_a_project",
+                [](Json& d) { d["note"] = Json::parse("[[[[[1]]]]]"); },
+                "it nests deeper than a project does (more than 5 levels)"},
+        BadFile{"coordinate_that_is_a_list", [](Json& d) { d["curve"][2][1] = Json::array({1.0}); },
+                "\"curve\" point 2 must be a number"},
+        BadFile{"point_list_of_the_wrong_kind", [](Json& d) { d["curve"] = Json::object(); },
+                "\"curve\" must be a list of [x, y] points"},
+        BadFile{"stage_of_the_wrong_kind", [](Json& d) { d["stage"] = Json::array(); },
+                "\"stage\" must be a whole number"},
+        BadFile{"entry_missing_its_profile",
+                [](Json& d) {
+                    d["columnProfiles"] = {Json{{"column", 0}}};
+                },
+                "\"profile\" is missing"},
+        BadFile{"too_many_unknown_keys",
+                [](Json& d) {
+                    for (int k = 0; k < 257; ++k)
+                        d["note" + std::to_string(k)] = k;
+                },
+                "more than 256 keys in one object that Mondrel does not know"}),
     [](const testing::TestParamInfo<BadFile>& param) { return std::string(param.param.what); });
+
+// Whatever Mondrel can hold, it writes so that it reads it back the same.
+TEST(ProjectFile, ExtremeValuesReadBackAsWritten) {
+    SketchModel model = quietModel();
+    drawCurve(model, 0, 99, [](int x) { return 100.0 + x; });
+    Project project = projectOf(model);
+    const double huge = std::numeric_limits<double>::max();
+    const double tiny = std::numeric_limits<double>::denorm_min();
+    const SketchState::PointList extremes{{-huge, huge}, {tiny, -tiny}, {-0.0, 1e-300}};
+    project.sketch.curve = std::make_shared<const SketchState::PointList>(extremes);
+    project.sketch.silhouette = project.sketch.curve;
+    project.sketch.globalProfile = project.sketch.curve;
+    project.sketch.profileRandomness = 1.0f;
+    project.sketch.bottomDropOff = std::numeric_limits<float>::denorm_min();
+    project.rotX = std::numeric_limits<float>::max();
+    project.rotY = -std::numeric_limits<float>::max();
+    project.backgroundImage = "h\u00fcgel \"quoted\"\\back\tslash.png";
+
+    const Project read = reread(project);
+    EXPECT_TRUE(read.sketch.sameTerrainInputs(project.sketch));
+    EXPECT_TRUE(std::signbit((*read.sketch.curve)[2][0]));
+    EXPECT_EQ(read.rotX, project.rotX);
+    EXPECT_EQ(read.rotY, project.rotY);
+    EXPECT_EQ(read.backgroundImage, project.backgroundImage);
+    EXPECT_EQ(projectText(read), projectText(project));
+}
+
+// Regression: an angle of 3.5e38 was read as an infinite float and saved as null, and the saved
+// project could not be opened again.
+TEST(ProjectFile, ViewAnglesBeyondAFloatAreBroughtIntoOneTurn) {
+    Json document = validDocument();
+    document["view"] = {{"rotX", 3.5e38}, {"rotY", -1e300}};
+    Project project;
+    std::string reason;
+    ASSERT_TRUE(parseProjectText(document.dump(), project, reason)) << reason;
+    EXPECT_EQ(project.rotX, static_cast<float>(std::fmod(3.5e38, 360.0)));
+    EXPECT_EQ(project.rotY, static_cast<float>(std::fmod(-1e300, 360.0)));
+    EXPECT_GT(project.rotX, -360.0f);
+    EXPECT_LT(project.rotX, 360.0f);
+    EXPECT_EQ(reread(project).rotX, project.rotX);
+}
+
+TEST(ProjectFile, UnknownKeysAreSkippedAndAByteOrderMarkIsPassedOver) {
+    Json document = validDocument();
+    // 200,000 empty objects once took nearly a minute to refuse; now they are walked over.
+    document["note"] = Json::array();
+    for (int k = 0; k < 200000; ++k)
+        document["note"].push_back(Json::object());
+    document["view"]["zoom"] = {{"a", {1, "b", nullptr}}};
+    Project project;
+    std::string reason;
+    EXPECT_TRUE(parseProjectText(document.dump(), project, reason)) << reason;
+
+    const std::string file = temporaryPath("marked.mondrel");
+    writeFile(file, "\xEF\xBB\xBF \n" + validDocument().dump());
+    EXPECT_TRUE(looksLikeProjectFile(file));
+    std::string message;
+    EXPECT_TRUE(readProjectFile(file, project, message)) << message;
+}
 
 TEST(ProjectFile, MoreThanTheMostPointsAreRefused) {
     const std::string text = validDocument().dump();
@@ -152,6 +265,11 @@ TEST(ProjectFile, MoreThanTheMostPointsAreRefused) {
     EXPECT_FALSE(parseProjectText(text, project, reason, 10));
     EXPECT_EQ(reason, "it holds more than 10 points");
     EXPECT_TRUE(parseProjectText(text, project, reason));
+    // Empty lists and unknown values cost memory and time too, and are limited alike.
+    EXPECT_FALSE(parseProjectText(R"({"detailLevels":[[],[],[],[]]})", project, reason, 3));
+    EXPECT_EQ(reason, "it holds more than 3 point lists");
+    EXPECT_FALSE(parseProjectText(R"({"note":[{},[],{"a":null}]})", project, reason, 3));
+    EXPECT_EQ(reason, "it holds more than 3 values that Mondrel does not know");
 
     // A huge file is refused by its size, before a byte of it is read (sparse: costs nothing).
     const std::string huge = temporaryPath("huge.mondrel");
@@ -172,11 +290,17 @@ TEST(ProjectFile, UnwritableOrUnreadableFilesAreNamed) {
                            ": its folder does not exist or cannot be written.");
     Project project;
     EXPECT_FALSE(readProjectFile(nowhere, project, message));
-    EXPECT_EQ(message, "Cannot open the project " + nowhere + ": the file cannot be read.");
+    EXPECT_EQ(message, "Cannot open the project " + nowhere + ": it was not found.");
     EXPECT_FALSE(looksLikeProjectFile(nowhere));
     // A device would never end.
     EXPECT_FALSE(readProjectFile("/dev/zero", project, message));
     EXPECT_EQ(message, "Cannot open the project /dev/zero: it is not a file.");
+    EXPECT_FALSE(looksLikeProjectFile("/dev/zero"));
+    const std::string folder = temporaryPath("folder.mondrel");
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    EXPECT_FALSE(readProjectFile(folder, project, message));
+    EXPECT_EQ(message, "Cannot open the project " + folder + ": it is a folder.");
+    rmdir(folder.c_str());
 }
 
 TEST(ProjectFile, ImagesInOrBelowTheProjectFolderAreStoredRelativeToIt) {

@@ -110,6 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         Failure{"missing_curve", "no-such-curve.c2d", "no-such-curve.c2d was not found"},
         Failure{"not_a_curve_file", "golden/cases.txt", "is not a curve file"},
+        Failure{"input_is_a_folder", "golden", "*** Error *** golden is a folder"},
         Failure{"too_short", "too_short.c2d", "too short to build a terrain"},
         Failure{"column_outside_grid", "--profile 26:profile_concave.c2d single_peak.c2d",
                 "column 26 is outside the grid (columns 0 to 25)"},

@@ -1,6 +1,7 @@
 // mondrel-build on a project: the project's own terrain, the command line over its settings,
 // and the projects it cannot build.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "buildrunning.h"
 #include "project/projectfile.h"
@@ -93,4 +94,57 @@ TEST(ProjectBuild, RefusesWhatItCannotBuild) {
     EXPECT_EQ(run.status, 0) << run.err;
     const BuildRun fromCurve = runBuild("--quiet --stage 1 long_ridge.c2d -");
     EXPECT_EQ(slurp(out), fromCurve.out);
+}
+
+// Regression: the window opened a project starting with a byte order mark, mondrel-build took
+// it for a curve file and refused it.
+TEST(ProjectBuild, AByteOrderMarkIsPassedOverAsTheWindowDoes) {
+    const std::string project = savedProject(ridgeAtStageTwo(), "plain.mondrel");
+    const std::string marked = scratchPath("marked.mondrel");
+    {
+        std::FILE* f = std::fopen(marked.c_str(), "wb");
+        std::fputs(("\xEF\xBB\xBF" + slurp(project)).c_str(), f);
+        std::fclose(f);
+    }
+    const BuildRun plain = runBuild("--quiet " + quoted(project) + " -");
+    const BuildRun run = runBuild("--quiet " + quoted(marked) + " -");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, plain.out);
+}
+
+// Regression: a pipe as input blocked mondrel-build for ever.
+TEST(ProjectBuild, APipeIsRefusedBeforeItIsOpened) {
+    const std::string pipe = scratchPath("pipe.c2d");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const BuildRun run = runShell("timeout 20 " + quoted(MONDREL_BIN_DIR "/mondrel-build") +
+                                  " --quiet " + quoted(pipe) + " -");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err,
+              "mondrel-build: *** Error *** " + pipe + " is not a file (a pipe or a device)\n");
+    std::remove(pipe.c_str());
+}
+
+// Regression: coordinates of 1e308 built a .grd holding "inf" and 309-digit numbers, exit 0.
+TEST(ProjectBuild, HeightsTheGridCannotHoldAreRefused) {
+    SketchModel model;
+    model.setPrinting(false);
+    std::string message;
+    ASSERT_TRUE(model.loadCurve(MONDREL_TEST_DATA_DIR "/long_ridge.c2d", message));
+    SketchState state = model.state();
+    SketchState::PointList curve = *state.curve;
+    for (std::size_t i = 3; i < curve.size(); i += 7)
+        curve[i][1] = 1e308;
+    state.curve = std::make_shared<const SketchState::PointList>(curve);
+    state.silhouette = state.curve;
+    model.restore(state);
+    const std::string project = savedProject(model, "huge.mondrel");
+    const std::string out = scratchPath("huge.grd");
+    for (const std::string& target : {quoted(out), std::string("-")}) {
+        const BuildRun run = runBuild("--quiet --stage 1 " + quoted(project) + " " + target);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find("holds a height too large for a grid"), std::string::npos)
+            << run.err;
+        EXPECT_EQ(run.out, "");
+    }
+    EXPECT_FALSE(exists(out));
 }
