@@ -7,9 +7,12 @@
 
 namespace {
 
+// The shortest text that reads back as the value, without an exponent: map coordinates run to
+// millions, and "5e+05" is not what a world file's readers expect.
 std::string number(double value) {
-    char text[32];
-    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+    char text[400];
+    return std::string(
+        text, std::to_chars(text, text + sizeof text, value, std::chars_format::fixed).ptr);
 }
 
 std::string upperCase(std::string text) {

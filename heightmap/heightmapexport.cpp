@@ -61,6 +61,12 @@ bool checkSettings(const HeightmapExport& settings, std::string& error) {
                 " format cannot be split into tiles";
         return false;
     }
+    if (settings.format == HeightmapFormat::asc && isEpsgCode(settings.place.crs)) {
+        error = "an ASCII grid's reference system is read from its .prj, which must hold WKT, "
+                "not " +
+                settings.place.crs;
+        return false;
+    }
     if (!std::isfinite(settings.place.originX) || !std::isfinite(settings.place.originY)) {
         error = "the origin must be two finite numbers";
         return false;
@@ -374,15 +380,8 @@ bool exportHeightmap(const std::vector<std::vector<gmVector2>>& grid, double row
         const std::optional<HeightRange> steps =
             sixteenBit ? std::optional<HeightRange>(written.heightRange) : std::nullopt;
         const bool padded = noDataPadding && !options.native();
-        if (settings.format == HeightmapFormat::asc && !settings.place.crs.empty()) {
-            if (isEpsgCode(settings.place.crs)) {
-                // The grid's .prj must hold WKT; GDAL takes a code from the PAM file.
-                set.push_back(textFile(name + ".aux.xml",
-                                       pamDatasetText(part, settings.place, std::nullopt, false)));
-            } else {
-                set.push_back(textFile(stem(name) + ".prj", settings.place.crs + "\n"));
-            }
-        }
+        if (settings.format == HeightmapFormat::asc && !settings.place.crs.empty())
+            set.push_back(textFile(stem(name) + ".prj", settings.place.crs + "\n"));
         if (settings.format == HeightmapFormat::png16 || settings.format == HeightmapFormat::exr)
             set.push_back(
                 textFile(name + ".aux.xml", pamDatasetText(part, settings.place, steps, padded)));

@@ -129,6 +129,10 @@ std::string checkFitsFormat(const BuildOptions& options) {
             (options.format == HeightmapFormat::obj || options.format == HeightmapFormat::r16))
             return std::string(option) + " applies to the formats GIS tools read (asc, png16 " +
                    "and exr), not to " + name;
+    if (options.format == HeightmapFormat::asc && isEpsgCode(options.place.crs))
+        return "--crs for the asc format needs WKT, which GIS tools read from the grid's .prj: " +
+               std::string("give a .prj file or WKT text (gdalsrsinfo -o wkt_esri ") +
+               options.place.crs + " prints it)";
     if (!options.normalMapFile.empty() && !endsWithPng(options.normalMapFile))
         return "--normal-map writes a PNG: its file name must end in .png";
     if (!options.splatMapFile.empty() && !endsWithPng(options.splatMapFile))
@@ -260,9 +264,9 @@ std::string buildUsage() {
            "  --origin X,Y               the map position of the terrain's own (0, 0): eastings\n"
            "                             and northings are shifted by it (asc, png16, exr)\n"
            "  --crs CRS                  the reference system: EPSG:CODE, WKT text or a .prj\n"
-           "                             file; written as OUTPUT's .prj (WKT) or .aux.xml\n"
-           "                             (EPSG code) beside asc, into .aux.xml beside png16\n"
-           "                             and exr; png16 also gets a world file (.pgw)\n"
+           "                             file; written as STEM.prj beside asc (WKT only), into\n"
+           "                             OUTPUT.aux.xml beside png16 and exr; a placed png16\n"
+           "                             also gets a world file (STEM.pgw)\n"
            "  --exr-compression NAME     zip (default, lossless) or none\n"
            "  --normal-map FILE.png      a tangent-space normal map of the heightmap's raster,\n"
            "                             8-bit RGB = (n + 1) / 2 of (east, north, up): +Y up\n"
