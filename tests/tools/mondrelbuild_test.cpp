@@ -65,10 +65,30 @@ TEST(MondrelBuild, HelpDescribesTheOptions) {
     const BuildRun run = runBuild("--help");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, buildUsage());
-    for (const char* option :
-         {"--stage", "--profile-randomness", "--drop-off-steps", "--detail-randomness",
-          "--global-profile", "--profile COLUMN", "--quiet", "standard output", "--format NAME",
-          "--size WxH", "--scale M", "--height-range MIN:MAX", "png16", ".r16"})
+    for (const char* option : {"--stage",
+                               "--profile-randomness",
+                               "--drop-off-steps",
+                               "--detail-randomness",
+                               "--global-profile",
+                               "--profile COLUMN",
+                               "--quiet",
+                               "standard output",
+                               "--format NAME",
+                               "--size WxH",
+                               "--scale M",
+                               "--height-range MIN:MAX",
+                               "png16",
+                               ".r16",
+                               "--origin X,Y",
+                               "--crs CRS",
+                               "--exr-compression",
+                               "--normal-map FILE.png",
+                               "--splat-map FILE.png",
+                               "--tiles NxM",
+                               "-q, --quiet",
+                               "-v, --verbose",
+                               "30 to 45 degrees",
+                               "+Y up"})
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
 }
 
@@ -145,6 +165,16 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"scale_on_grd", "--scale 2 single_peak.c2d", "grd", 2},
         Failure{"size_on_obj", "--format obj --size 513 single_peak.c2d", "obj", 2},
         Failure{"stage_twice", "--stage 2 --stage=3 single_peak.c2d", "--stage was given 2 times",
+                2},
+        Failure{"crs_code_for_a_grid", "--format asc --crs EPSG:32632 single_peak.c2d", "WKT", 2},
+        Failure{"crs_not_a_system", "--format png --crs utm single_peak.c2d", "--crs", 2},
+        Failure{"origin_on_raw", "--format r16 --origin 1,2 single_peak.c2d", "--origin", 2},
+        Failure{"origin_not_two_numbers", "--format png --origin 1 single_peak.c2d", "X,Y", 2},
+        Failure{"tiles_on_a_mesh", "--format obj --tiles 2x2 single_peak.c2d", "--tiles", 2},
+        Failure{"tiles_that_do_not_fit", "--format png --tiles 2x2 --size 1000 single_peak.c2d",
+                "1025x1025", 1},
+        Failure{"normal_map_not_png", "--format png --normal-map n.tif single_peak.c2d", ".png", 2},
+        Failure{"compression_on_png", "--format png --exr-compression none single_peak.c2d", "exr",
                 2},
         Failure{"scale_overflowing_the_mesh", "--format obj --scale 1e37 single_peak.c2d",
                 "too large", 1},
