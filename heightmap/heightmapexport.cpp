@@ -111,8 +111,13 @@ bool writeSet(std::vector<SetFile>& set, std::string& error) {
         errno = 0;
         if (!entry.write(entry.file->stream(), reason) || std::fflush(entry.file->stream()) != 0 ||
             std::ferror(entry.file->stream())) {
-            if (reason.empty())
-                reason = errno != 0 ? std::strerror(errno) : "a write failed";
+            // A failed write of the file itself has the system's reason (a full disk), which
+            // says more than the library's own account of it.
+            const int system = errno;
+            if (system != 0 && (reason.empty() || std::ferror(entry.file->stream())))
+                reason = std::strerror(system);
+            else if (reason.empty())
+                reason = "a write failed";
             error = "could not write " + entry.file->target() + ": " + reason;
             if (entry.file->writesInPlace())
                 error += " (its folder allows no new file, so the previous file was being "
