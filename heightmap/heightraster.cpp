@@ -274,8 +274,7 @@ bool resampleTerrain(const Grid& grid, double rowSpacing, const RasterOptions& o
         if (!checkScaleFits(grid, rowSpacing, scale, error))
             return false;
 
-        std::vector<float> heights(static_cast<std::size_t>(width) * height,
-                                   options.padding == Padding::noData ? NAN : 0.0f);
+        std::vector<float> heights(static_cast<std::size_t>(width) * height, noData ? NAN : 0.0f);
         for (int i = 0; i < height; ++i) {
             if (!along.inside[i] && !blend)
                 continue;
@@ -288,6 +287,7 @@ bool resampleTerrain(const Grid& grid, double rowSpacing, const RasterOptions& o
             const double w0 = t.weight[0] * f, w1 = t.weight[1] * f, w2 = t.weight[2] * f,
                          w3 = t.weight[3] * f;
             float* out = heights.data() + static_cast<std::size_t>(i) * width;
+            // Which columns lie inside depends on the extent alone, the same for every row.
             for (int j = 0; j < width; ++j) {
                 if (noData && !across.inside[j])
                     continue;

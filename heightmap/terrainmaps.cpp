@@ -17,8 +17,7 @@ float heightAt(const HeightRaster& raster, int r, int c, float fallback) {
 
 // The slope eastwards and northwards at a cell, in height per world unit.
 void gradientAt(const HeightRaster& raster, int r, int c, double& east, double& north) {
-    const float own = heightAt(raster, r, c, 0.0f);
-    const float centre = std::isnan(own) ? 0.0f : own;
+    const float centre = heightAt(raster, r, c, 0.0f);
     const int w = std::max(c - 1, 0), e = std::min(c + 1, raster.width - 1);
     const int n = std::max(r - 1, 0), s = std::min(r + 1, raster.height - 1);
     const double cell = raster.cellSize;
