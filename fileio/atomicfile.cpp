@@ -20,7 +20,7 @@ namespace {
 // A fixed table that the signal handler can walk without allocating or locking: a slot is
 // free (0), being filled (1) or holds the absolute name of a live temporary file (2).
 
-constexpr int slotCount = 8;
+constexpr int slotCount = 64; // a tiled heightmap and its sidecars are saved together
 
 struct Slot {
     std::atomic<int> state{0};

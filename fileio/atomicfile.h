@@ -45,6 +45,9 @@ public:
     bool commit();
 
     const std::string& target() const { return target_; }
+    // Whether open() found no way to make a new file beside the target and writes the target
+    // itself: its previous content is then lost as the new one is written.
+    bool writesInPlace() const { return mode_ == Mode::inPlace; }
     // The system's error number of the first step that failed (0 while nothing failed), for
     // telling the user why a save did not happen.
     int systemError() const { return error_; }

@@ -23,27 +23,51 @@ const struct {
     {".exr", HeightmapFormat::exr}, {".obj", HeightmapFormat::obj},
 };
 
-} // namespace
-
-HeightmapFormat heightmapFormatForFile(const std::string& name) {
-    const std::size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos || name.find('/', dot) != std::string::npos)
-        return HeightmapFormat::grd;
-    std::string suffix = name.substr(dot);
-    for (char& c : suffix)
+std::string lowerCase(std::string text) {
+    for (char& c : text)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (const auto& entry : suffixes)
-        if (suffix == entry.suffix)
-            return entry.format;
-    return HeightmapFormat::grd;
+    return text;
 }
 
-bool heightmapFormatNamed(const std::string& name, HeightmapFormat& format) {
-    for (const Entry& entry : formats) {
-        if (name == entry.name) {
+} // namespace
+
+bool heightmapFormatForSuffix(const std::string& name, HeightmapFormat& format) {
+    const std::size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos || name.find('/', dot) != std::string::npos) {
+        format = HeightmapFormat::grd;
+        return true;
+    }
+    const std::string suffix = lowerCase(name.substr(dot));
+    if (suffix == ".grd") {
+        format = HeightmapFormat::grd;
+        return true;
+    }
+    for (const auto& entry : suffixes) {
+        if (suffix == entry.suffix) {
             format = entry.format;
             return true;
         }
+    }
+    return false;
+}
+
+HeightmapFormat heightmapFormatForFile(const std::string& name) {
+    HeightmapFormat format = HeightmapFormat::grd;
+    return heightmapFormatForSuffix(name, format) ? format : HeightmapFormat::grd;
+}
+
+bool heightmapFormatNamed(const std::string& name, HeightmapFormat& format) {
+    const std::string wanted = lowerCase(name);
+    for (const Entry& entry : formats) {
+        if (wanted == entry.name) {
+            format = entry.format;
+            return true;
+        }
+    }
+    // The suffixes' own names, as people write them.
+    if (wanted == "png" || wanted == "raw") {
+        format = wanted == "png" ? HeightmapFormat::png16 : HeightmapFormat::r16;
+        return true;
     }
     return false;
 }

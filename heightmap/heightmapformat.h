@@ -17,8 +17,14 @@ enum class HeightmapFormat {
 // any other suffix or none, as the terrain has always been saved.
 HeightmapFormat heightmapFormatForFile(const std::string& name);
 
-// The format called `name` ("grd", "asc", "png16", "r16", "exr", "obj"), as the command line
-// names them. False for any other name.
+// The format a file name's suffix names: grd for ".grd" or no suffix at all, the heightmap
+// formats for the suffixes above (letter case ignored). False, format untouched, for any
+// other suffix ("peak.tif"): no format would be what the user meant.
+bool heightmapFormatForSuffix(const std::string& name, HeightmapFormat& format);
+
+// The format called `name` ("grd", "asc", "png16", "r16", "exr", "obj", and the suffix names
+// "png" and "raw"), in any letter case, as the command line names them. False for any other
+// name.
 bool heightmapFormatNamed(const std::string& name, HeightmapFormat& format);
 
 // The name heightmapFormatNamed takes for the format.

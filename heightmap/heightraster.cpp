@@ -49,6 +49,8 @@ Taps hermiteTaps(const double* pos, int n, int k, double at) {
 struct AxisSamples {
     std::vector<Taps> taps;
     std::vector<char> inside;
+    // 1 inside; beyond the terrain, the blend padding's factor.
+    std::vector<double> fade;
 };
 
 // Samples centred on the terrain's extent lo .. hi, `count` of them, `cell` apart; positions
@@ -63,9 +65,17 @@ AxisSamples axisSamples(const double* pos, int n, double lo, double hi, int coun
     // Half a cell of slack, less a hair so that a centre exactly half a cell out stays out.
     const double reach = 0.5 * (hi - lo) + 0.5 * cell * (1 - 1e-9);
     int k = 0;
+    // The outermost cell centre lies this far beyond the terrain on either side.
+    const double outermost = 0.5 * (count - 1) * cell - 0.5 * (hi - lo);
+    samples.fade.assign(count, 1.0);
     for (int s = 0; s < count; ++s) {
         const double at = centre + (s - 0.5 * (count - 1)) * cell;
         samples.inside[s] = std::abs(at - centre) <= reach;
+        if (!samples.inside[s]) {
+            const double beyond = std::abs(at - centre) - 0.5 * (hi - lo);
+            const double t = outermost > 0 ? std::clamp(beyond / outermost, 0.0, 1.0) : 1.0;
+            samples.fade[s] = 1.0 - t * t * (3.0 - 2.0 * t);
+        }
         const double clamped = std::clamp(at, pos[0], pos[n - 1]);
         while (k < n - 2 && clamped >= pos[k + 1])
             ++k;
@@ -74,6 +84,7 @@ AxisSamples axisSamples(const double* pos, int n, double lo, double hi, int coun
     if (!rising) {
         std::reverse(samples.taps.begin(), samples.taps.end());
         std::reverse(samples.inside.begin(), samples.inside.end());
+        std::reverse(samples.fade.begin(), samples.fade.end());
     }
     return samples;
 }
@@ -136,6 +147,29 @@ bool checkTerrainGrid(const Grid& grid, double rowSpacing, std::string& error) {
     return true;
 }
 
+bool checkScaleFits(const Grid& grid, double rowSpacing, double scale, std::string& error) {
+    double largest = static_cast<double>(grid.size() - 1) * rowSpacing;
+    double finest = rowSpacing;
+    for (const std::vector<gmVector2>& row : grid) {
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            largest = std::max({largest, std::abs(row[c][0]), std::abs(row[c][1])});
+            if (c > 0)
+                finest = std::min(finest, row[c][0] - row[c - 1][0]);
+        }
+    }
+    if (!(largest * scale <= FLT_MAX)) {
+        error = "the scale " + number(scale) + " is too large: the terrain's coordinates times " +
+                "the scale would not fit a 32-bit float";
+        return false;
+    }
+    if (finest * scale < FLT_MIN) {
+        error = "the scale " + number(scale) + " is too small: the terrain's point spacing " +
+                "times the scale would vanish in a 32-bit float";
+        return false;
+    }
+    return true;
+}
+
 bool checkRasterOptions(const RasterOptions& options, std::string& error) {
     if (!std::isfinite(options.scale) || options.scale <= 0) {
         error = "the scale must be a positive number of world units per sketch pixel, not " +
@@ -191,6 +225,8 @@ bool resampleTerrain(const Grid& grid, double rowSpacing, const RasterOptions& o
         cell = std::max((east - west) / (width - 1), depth / (height - 1));
     }
 
+    const bool blend = options.padding == Padding::blend;
+    const bool noData = options.padding == Padding::noData;
     try {
         // Along x, at each grid row's own x positions (rows of equal x share their weights).
         std::vector<double> xs(columns);
@@ -206,12 +242,13 @@ bool resampleTerrain(const Grid& grid, double rowSpacing, const RasterOptions& o
             }
             double* out = atColumns.data() + static_cast<std::size_t>(r) * width;
             for (int j = 0; j < width; ++j) {
-                if (!across.inside[j])
-                    continue; // stays 0, the base height
+                if (!across.inside[j] && !blend)
+                    continue; // stays 0, the base height (or becomes no data below)
                 const Taps& t = across.taps[j];
                 double y = 0.0;
                 for (int s = 0; s < 4; ++s)
                     y += t.weight[s] * row[t.index[s]][1];
+                y *= across.fade[j];
                 out[j] = y;
                 largest = std::max(largest, std::abs(y));
             }
@@ -234,21 +271,28 @@ bool resampleTerrain(const Grid& grid, double rowSpacing, const RasterOptions& o
             error = "the terrain's heights times the scale are too large for a heightmap";
             return false;
         }
+        if (!checkScaleFits(grid, rowSpacing, scale, error))
+            return false;
 
-        std::vector<float> heights(static_cast<std::size_t>(width) * height);
+        std::vector<float> heights(static_cast<std::size_t>(width) * height, noData ? NAN : 0.0f);
         for (int i = 0; i < height; ++i) {
-            if (!along.inside[i])
+            if (!along.inside[i] && !blend)
                 continue;
             const Taps& t = along.taps[i];
             const double* m0 = atColumns.data() + static_cast<std::size_t>(t.index[0]) * width;
             const double* m1 = atColumns.data() + static_cast<std::size_t>(t.index[1]) * width;
             const double* m2 = atColumns.data() + static_cast<std::size_t>(t.index[2]) * width;
             const double* m3 = atColumns.data() + static_cast<std::size_t>(t.index[3]) * width;
-            const double w0 = t.weight[0] * scale, w1 = t.weight[1] * scale,
-                         w2 = t.weight[2] * scale, w3 = t.weight[3] * scale;
+            const double f = along.fade[i] * scale;
+            const double w0 = t.weight[0] * f, w1 = t.weight[1] * f, w2 = t.weight[2] * f,
+                         w3 = t.weight[3] * f;
             float* out = heights.data() + static_cast<std::size_t>(i) * width;
-            for (int j = 0; j < width; ++j)
+            // Which columns lie inside depends on the extent alone, the same for every row.
+            for (int j = 0; j < width; ++j) {
+                if (noData && !across.inside[j])
+                    continue;
                 out[j] = static_cast<float>(w0 * m0[j] + w1 * m1[j] + w2 * m2[j] + w3 * m3[j]);
+            }
         }
 
         const double centreX = 0.5 * (west + east), centreDepth = 0.5 * depth;

@@ -28,6 +28,14 @@ struct HeightRaster {
 // The largest raster accepted, a side: one more than 2^14, the largest engine size in use.
 constexpr int maximumRasterSide = 16385;
 
+// What the cells of a sized raster that lie beyond the terrain hold.
+enum class Padding {
+    base,   // the base height 0
+    blend,  // the terrain's edge height falling smoothly to 0 at the raster's border, so that
+            // no one-cell cliff stands at the terrain's edge
+    noData, // NaN: no height (GIS tools skip these cells)
+};
+
 struct RasterOptions {
     // The raster's size in cells; both 0 for the native size (cells of the median column
     // spacing, the terrain filling the raster).
@@ -35,6 +43,7 @@ struct RasterOptions {
     int height = 0;
     // World units per sketch pixel, horizontally and vertically.
     double scale = 1.0;
+    Padding padding = Padding::base;
 
     bool native() const { return width == 0 && height == 0; }
 };
@@ -49,13 +58,24 @@ bool checkRasterOptions(const RasterOptions& options, std::string& error);
 bool checkTerrainGrid(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
                       std::string& error);
 
+// Checks that the grid (which passed checkTerrainGrid) times scale stays within a 32-bit
+// float, as every terrain file but the grid stores it: no coordinate beyond the largest float
+// (a scale of 1e37 would write "inf"), and the finest spacing of the points, along a row or
+// between rows, not below the smallest normal float (a scale of 1e-45 would make every
+// coordinate 0). False with a one-line reason otherwise.
+bool checkScaleFits(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
+                    double scale, std::string& error);
+
 // Resamples the terrain grid (rows of (x, height) points in sketch pixels; row r lies
 // r * rowSpacing pixels behind the silhouette, row 0) onto square cells.
 //
 // Native size: the cell is the median gap between neighbouring x of row 0; the raster has one
 // cell per cell-width of the terrain's extent (plus one), centred on it. With a given size the
 // cell is the smallest that fits the whole terrain into width x height cells; the terrain keeps
-// its proportions and is centred, and cells more than half a cell beyond it hold 0.
+// its proportions and is centred, and cells more than half a cell beyond it hold what
+// options.padding says. With blend, such a cell takes the height of the nearest terrain edge
+// times (1 - smoothstep(t)) for each axis it lies beyond the terrain on, t its distance from
+// the edge over the distance of the outermost cell centre on that side.
 //
 // Heights between the grid's points come from a cubic Hermite spline through them with
 // Catmull-Rom tangents (the finite difference of the two neighbours, one-sided at the ends),
@@ -66,6 +86,7 @@ bool checkTerrainGrid(const std::vector<std::vector<gmVector2>>& grid, double ro
 //
 // False with a one-line reason, raster untouched, when the grid fails checkTerrainGrid, the
 // size is not 2 to maximumRasterSide cells a side (also for a native size), the scale is not a
-// finite positive number, the scaled heights overflow a float, or memory runs out.
+// finite positive number or fails checkScaleFits, the scaled heights overflow a float, or
+// memory runs out.
 bool resampleTerrain(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
                      const RasterOptions& options, HeightRaster& raster, std::string& error);

@@ -19,10 +19,16 @@
 #include "heightmap/textbuffer.h"
 
 HeightRange heightRangeOf(const HeightRaster& raster) {
-    if (raster.heights.empty())
+    float low = INFINITY, high = -INFINITY;
+    for (float h : raster.heights) {
+        if (std::isnan(h))
+            continue;
+        low = std::min(low, h);
+        high = std::max(high, h);
+    }
+    if (!(low <= high))
         return {0.0, 1.0};
-    const auto [low, high] = std::minmax_element(raster.heights.begin(), raster.heights.end());
-    HeightRange range{*low, *high};
+    HeightRange range{low, high};
     if (range.empty())
         range.max = range.min + 1.0;
     return range;
@@ -42,22 +48,27 @@ std::size_t SixteenBitSteps::convert(const float* heights, int count, std::uint1
     return outside;
 }
 
-bool writeAsciiGrid(std::FILE* out, const HeightRaster& raster) {
+float asciiGridNoData(const HeightRaster& raster) {
     // A height that happens to be the usual no-data value would read as a hole; below every
     // height nothing is mistaken.
-    float noData = -9999.0f;
-    if (!raster.heights.empty() &&
-        *std::min_element(raster.heights.begin(), raster.heights.end()) <= noData)
-        noData = -3.4028235e38f;
+    for (float h : raster.heights)
+        if (h <= -9999.0f)
+            return -3.4028235e38f;
+    return -9999.0f;
+}
+
+bool writeAsciiGrid(std::FILE* out, const HeightRaster& raster, double xOrigin, double yOrigin,
+                    const RowProgress& progress) {
+    const float noData = asciiGridNoData(raster);
     TextBuffer text(out);
     text.put("ncols ");
     text.number(raster.width);
     text.put("\nnrows ");
     text.number(raster.height);
     text.put("\nxllcorner ");
-    text.number(raster.westEdge);
+    text.number(raster.westEdge + xOrigin);
     text.put("\nyllcorner ");
-    text.number(raster.southEdge);
+    text.number(raster.southEdge + yOrigin);
     text.put("\ncellsize ");
     text.number(raster.cellSize);
     text.put("\nNODATA_value ");
@@ -68,9 +79,11 @@ bool writeAsciiGrid(std::FILE* out, const HeightRaster& raster) {
         for (int c = 0; c < raster.width; ++c) {
             if (c > 0)
                 text.put(' ');
-            text.number(row[c]);
+            text.number(std::isnan(row[c]) ? noData : row[c]);
         }
         text.put('\n');
+        if (progress && r % 64 == 63)
+            progress(r + 1);
     }
     return text.finish();
 }
@@ -90,6 +103,7 @@ struct PngWriteState {
     const HeightRaster* raster;
     const SixteenBitSteps* steps;
     std::uint16_t* row;
+    const RowProgress* progress;
     std::size_t clamped = 0;
     char message[200] = "";
 };
@@ -107,6 +121,8 @@ void writePngRows(png_structp png, PngWriteState& state) {
     for (int r = 0; r < raster.height; ++r) {
         state.clamped += state.steps->convert(raster.row(r), raster.width, state.row);
         png_write_row(png, reinterpret_cast<png_const_bytep>(state.row));
+        if (*state.progress && r % 64 == 63)
+            (*state.progress)(r + 1);
     }
 }
 
@@ -144,10 +160,10 @@ bool writePngImage(std::FILE* out, PngWriteState& state) {
 } // namespace
 
 bool writePng16(std::FILE* out, const HeightRaster& raster, const HeightRange& range,
-                std::size_t& clamped, std::string& error) {
+                std::size_t& clamped, std::string& error, const RowProgress& progress) {
     const SixteenBitSteps steps(range);
     std::vector<std::uint16_t> row(static_cast<std::size_t>(raster.width));
-    PngWriteState state{&raster, &steps, row.data()};
+    PngWriteState state{&raster, &steps, row.data(), &progress};
     const bool written = writePngImage(out, state);
     clamped = state.clamped;
     if (!written) {
@@ -161,8 +177,64 @@ bool writePng16(std::FILE* out, const HeightRaster& raster, const HeightRange& r
     return true;
 }
 
+namespace {
+
+struct Png8State {
+    char message[200] = "";
+};
+
+void png8Failed(png_structp png, png_const_charp message) {
+    auto* state = static_cast<Png8State*>(png_get_error_ptr(png));
+    std::snprintf(state->message, sizeof state->message, "%s", message);
+    std::longjmp(png_jmpbuf(png), 1);
+}
+
+bool writePng8Image(std::FILE* out, int width, int height, int channels,
+                    const unsigned char* pixels, Png8State& state) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, png8Failed, pngWarned);
+    if (!png) {
+        std::snprintf(state.message, sizeof state.message, "out of memory");
+        return false;
+    }
+    png_infop info = png_create_info_struct(png);
+    if (!info || setjmp(png_jmpbuf(png))) {
+        if (!info)
+            std::snprintf(state.message, sizeof state.message, "out of memory");
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_init_io(png, out);
+    png_set_compression_level(png, 3);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    const std::size_t stride = static_cast<std::size_t>(width) * static_cast<std::size_t>(channels);
+    for (int r = 0; r < height; ++r)
+        png_write_row(png, pixels + static_cast<std::size_t>(r) * stride);
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+} // namespace
+
+bool writePng8(std::FILE* out, int width, int height, int channels,
+               const std::vector<unsigned char>& pixels, std::string& error) {
+    Png8State state;
+    if (!writePng8Image(out, width, height, channels, pixels.data(), state)) {
+        error = std::string("libpng: ") + state.message;
+        return false;
+    }
+    if (std::ferror(out)) {
+        error = "a write failed";
+        return false;
+    }
+    return true;
+}
+
 bool writeR16(std::FILE* out, const HeightRaster& raster, const HeightRange& range,
-              std::size_t& clamped) {
+              std::size_t& clamped, const RowProgress& progress) {
     const SixteenBitSteps steps(range);
     std::vector<std::uint16_t> row(static_cast<std::size_t>(raster.width));
     std::vector<unsigned char> bytes(row.size() * 2);
@@ -175,6 +247,8 @@ bool writeR16(std::FILE* out, const HeightRaster& raster, const HeightRange& ran
         }
         if (std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size())
             return false;
+        if (progress && r % 64 == 63)
+            progress(r + 1);
     }
     return true;
 }
@@ -209,13 +283,11 @@ private:
 } // namespace
 
 bool writeExr(std::FILE* out, const std::string& name, const HeightRaster& raster,
-              std::string& error) {
+              std::string& error, bool compressed, const RowProgress& progress) {
     try {
         Imf::Header header(raster.width, raster.height);
         header.channels().insert("Y", Imf::Channel(Imf::FLOAT));
-        // Heights in float keep every bit of their mantissas, which zip shrinks by a tenth at
-        // most and at the cost of seconds for an engine-sized map: they are stored as they are.
-        header.compression() = Imf::NO_COMPRESSION;
+        header.compression() = compressed ? Imf::ZIP_COMPRESSION : Imf::NO_COMPRESSION;
         StdioOStream stream(out, name);
         Imf::OutputFile file(stream, header);
         Imf::FrameBuffer frame;
@@ -224,7 +296,14 @@ bool writeExr(std::FILE* out, const std::string& name, const HeightRaster& raste
         frame.insert("Y", Imf::Slice(Imf::FLOAT, base, sizeof(float),
                                      sizeof(float) * static_cast<std::size_t>(raster.width)));
         file.setFrameBuffer(frame);
-        file.writePixels(raster.height);
+        // In blocks of whole zip blocks, so that progress can be told between them.
+        for (int done = 0; done < raster.height;) {
+            const int lines = std::min(256, raster.height - done);
+            file.writePixels(lines);
+            done += lines;
+            if (progress)
+                progress(done);
+        }
     } catch (const std::exception& failure) {
         error = std::string("OpenEXR: ") + failure.what();
         return false;

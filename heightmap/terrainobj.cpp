@@ -23,8 +23,15 @@ void putTriple(TextBuffer& text, const char* prefix, const gmVector3& v) {
 
 } // namespace
 
+std::string terrainMaterialText(const std::string& image) {
+    return "# Mondrel terrain material\nnewmtl terrain\nKa 1 1 1\nKd 1 1 1\nKs 0 0 0\nillum 1\n"
+           "map_Kd " +
+           image + "\n";
+}
+
 bool writeTerrainObj(std::FILE* out, const std::vector<std::vector<gmVector2>>& grid,
-                     double rowSpacing, double scale) {
+                     double rowSpacing, double scale, const std::string& materialLibrary) {
+    const bool textured = !materialLibrary.empty();
     const int rows = static_cast<int>(grid.size());
     const int columns = rows > 0 ? static_cast<int>(grid[0].size()) : 0;
     auto at = [&](int r, int c) {
@@ -35,6 +42,10 @@ bool writeTerrainObj(std::FILE* out, const std::vector<std::vector<gmVector2>>& 
     const std::string title = "# Mondrel terrain: " + std::to_string(rows) + " rows of " +
                               std::to_string(columns) + " points\n";
     text.put(title.c_str());
+    if (textured) {
+        const std::string header = "mtllib " + materialLibrary + "\nusemtl terrain\n";
+        text.put(header.c_str());
+    }
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < columns; ++c)
             putTriple(text, "v ", at(r, c));
@@ -51,10 +62,32 @@ bool writeTerrainObj(std::FILE* out, const std::vector<std::vector<gmVector2>>& 
                                  : gmVector3(0, 1, 0));
         }
     }
+    if (textured) {
+        double west = grid[0][0][0], east = grid[0][columns - 1][0];
+        for (const std::vector<gmVector2>& row : grid) {
+            west = std::min(west, row.front()[0]);
+            east = std::max(east, row.back()[0]);
+        }
+        for (int r = 0; r < rows; ++r) {
+            for (int c = 0; c < columns; ++c) {
+                text.put("vt ");
+                text.number(static_cast<float>((grid[r][c][0] - west) / (east - west)));
+                text.put(' ');
+                text.number(static_cast<float>(static_cast<double>(r) / (rows - 1)));
+                text.put('\n');
+            }
+        }
+    }
     auto corner = [&](long index) {
         text.put(' ');
         text.number(index);
-        text.put("//", 2);
+        if (textured) {
+            text.put('/');
+            text.number(index);
+            text.put('/');
+        } else {
+            text.put("//", 2);
+        }
         text.number(index);
     };
     for (int r = 0; r + 1 < rows; ++r) {

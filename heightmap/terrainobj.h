@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "libgm/gmvec2.h"
@@ -25,6 +26,24 @@
 //     f 1//1 2//2 4//4
 //     f 1//1 4//4 3//3
 //
+// With a material library (the name of a .mtl file beside the mesh, see terrainMaterialText)
+// the mesh also carries texture coordinates, so that an image lies on it as on the heightmap
+// seen from above: "mtllib NAME" and "usemtl terrain" come first, one "vt u v" per vertex
+// follows the normals, u running west to east over the grid's x extent and v from 0 at the
+// silhouette to 1 at the back row (an image's top row lies at the back), and the faces read
+// "f a/a/a b/b/b c/c/c".
+//
 // The grid must pass checkTerrainGrid. False when a write failed.
 bool writeTerrainObj(std::FILE* out, const std::vector<std::vector<gmVector2>>& grid,
-                     double rowSpacing, double scale);
+                     double rowSpacing, double scale, const std::string& materialLibrary = {});
+
+// The .mtl file the textured mesh names: one material "terrain", white, unlit by specular
+// light, whose diffuse map is `image`:
+//
+//     newmtl terrain
+//     Ka 1 1 1
+//     Kd 1 1 1
+//     Ks 0 0 0
+//     illum 1
+//     map_Kd peak_splat.png
+std::string terrainMaterialText(const std::string& image);

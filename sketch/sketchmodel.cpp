@@ -23,6 +23,17 @@ const int decompositionLevels = 4;
 // A terrain needs at least this many columns (and the view draws nothing smaller).
 const int minimumColumns = 5;
 
+// The fewest curve points that every decomposition level really splits: the last level needs
+// 8 points, and each level before it 2 (n - 1) for n after it (8, 14, 26, 50). A shorter
+// curve leaves levels that coarsening cannot split, whose "details" would be points.
+constexpr int minimumPointsForLevels(int levels) {
+    int points = 8;
+    for (int level = 1; level < levels; ++level)
+        points = 2 * (points - 1);
+    return points;
+}
+const int minimumCurvePoints = minimumPointsForLevels(decompositionLevels);
+
 // The length coarsenCurve leaves: the odd last point dropped, then halved plus one from 8 on.
 std::size_t coarsenedLength(std::size_t n) {
     const std::size_t even = n - n % 2;
@@ -86,9 +97,9 @@ bool SketchModel::checkStage(std::string& message) const {
             message = "You must create a curve and process it before moving to next step.";
             return false;
         }
-        if (coarsenedColumns(curve_.size()) < minimumColumns) {
-            message = "The curve is too short to build a terrain - draw a longer curve before "
-                      "moving to next step.";
+        if (!curveLongEnough(curve_.size())) {
+            message = asSentence(curveLengthProblem(curve_.size())) +
+                      " Draw a longer curve before moving to next step.";
             return false;
         }
         return true;
@@ -100,6 +111,22 @@ bool SketchModel::checkStage(std::string& message) const {
     }
     message = "Unknown stage - you might be finished, save your mountain.";
     return false;
+}
+
+bool SketchModel::curveLongEnough(std::size_t curveLength) {
+    return curveLength >= static_cast<std::size_t>(minimumCurvePoints);
+}
+
+int SketchModel::minimumCurveLength() {
+    return minimumCurvePoints;
+}
+
+std::string SketchModel::curveLengthProblem(std::size_t curveLength) {
+    if (curveLongEnough(curveLength))
+        return {};
+    return "the curve is too short to build a terrain: it has " + std::to_string(curveLength) +
+           (curveLength == 1 ? " point" : " points") + ", a terrain needs at least " +
+           std::to_string(minimumCurvePoints);
 }
 
 int SketchModel::coarsenedColumns(std::size_t curveLength) {
@@ -286,7 +313,11 @@ void SketchModel::changeBottomDropOff(bool up) {
 }
 
 void SketchModel::splitOffDetails() {
-    detailLevels_.push_back(curve_);
+    // A list too short to split keeps its points, and those must never be added to the rows as
+    // if they were details: such a level holds none, and refinement leaves it as it is. (next()
+    // refuses such a curve; one loaded in a later stage may be that short.)
+    const bool splits = curve_.size() - curve_.size() % 2 >= 8;
+    detailLevels_.push_back(splits ? curve_ : PointList());
     curveDetails(detailLevels_.back());
     coarsenCurve(curve_);
 }

@@ -56,6 +56,14 @@ public:
     bool checkStage(std::string& message) const;
     // The number of terrain columns the first next() makes from a curve of that length.
     static int coarsenedColumns(std::size_t curveLength);
+    // Whether a curve of that many points can be decomposed into every detail level the
+    // refined terrain adds back: at least minimumCurveLength() points (50). next() in stage 0
+    // needs it; the window and the builder refuse shorter curves with curveLengthProblem().
+    static bool curveLongEnough(std::size_t curveLength);
+    static int minimumCurveLength();
+    // Empty for a long enough curve, else the reason as a phrase: "the curve is too short to
+    // build a terrain: it has 40 points, a terrain needs at least 50".
+    static std::string curveLengthProblem(std::size_t curveLength);
     // Advances one stage; the first call decomposes the curve and builds the first terrain,
     // the third builds the refined terrain.
     void next();

@@ -58,12 +58,15 @@ bool writeTerrainTo(std::FILE* out, const SketchModel& model, const HeightmapExp
         written = writeGrid(out, model.grid());
     } else if (settings.format == HeightmapFormat::obj) {
         if (!checkRasterOptions(settings.raster, message) ||
-            !checkTerrainGrid(model.grid(), model.rowSpacing(), message))
+            !checkTerrainGrid(model.grid(), model.rowSpacing(), message) ||
+            !checkScaleFits(model.grid(), model.rowSpacing(), settings.raster.scale, message))
             return false;
         written = writeTerrainObj(out, model.grid(), model.rowSpacing(), settings.raster.scale);
     } else {
         HeightRaster raster;
-        if (!resampleTerrain(model.grid(), model.rowSpacing(), settings.raster, raster, message))
+        RasterOptions options = settings.raster;
+        options.padding = Padding::noData; // as exportHeightmap writes the grid to a file
+        if (!resampleTerrain(model.grid(), model.rowSpacing(), options, raster, message))
             return false;
         written = writeAsciiGrid(out, raster);
     }

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 
@@ -76,9 +77,66 @@ std::string parseHeightRange(const std::string& text, std::optional<HeightRange>
     return {};
 }
 
+// "X,Y": two numbers.
+std::string parseOrigin(const std::string& text, Georeference& place) {
+    const std::size_t comma = text.find(',');
+    if (comma == std::string::npos || !readNumber(text.substr(0, comma), place.originX) ||
+        !readNumber(text.substr(comma + 1), place.originY))
+        return badValue("--origin", text, "X,Y, two numbers (map units)");
+    return {};
+}
+
+// "NxM", 1 to 64 each way.
+std::string parseTiles(const std::string& text, int& across, int& down) {
+    const std::size_t x = text.find_first_of("xX");
+    auto whole = [](const std::string& part, int& value) {
+        const char* end = part.data() + part.size();
+        const auto [stop, failure] = std::from_chars(part.data(), end, value);
+        return failure == std::errc() && stop == end && value >= 1 && value <= 64;
+    };
+    if (x == std::string::npos || !whole(text.substr(0, x), across) ||
+        !whole(text.substr(x + 1), down))
+        return badValue("--tiles", text, "NxM, 1 to 64 tiles across and down");
+    return {};
+}
+
+bool endsWithPng(const std::string& name) {
+    if (name.size() < 4)
+        return false;
+    std::string suffix = name.substr(name.size() - 4);
+    for (char& c : suffix)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return suffix == ".png";
+}
+
 // The export options the format has no use for, and formats that need a file name.
 std::string checkFitsFormat(const BuildOptions& options) {
     const std::string name = heightmapFormatName(options.format);
+    for (const char* option :
+         {"--normal-map", "--splat-map", "--tiles", "--origin", "--crs", "--exr-compression"}) {
+        if (options.format == HeightmapFormat::grd && options.wasGiven(option))
+            return std::string(option) + " does not apply to the grd format (choose a heightmap " +
+                   "format with --format)";
+        if (options.toStandardOutput() && options.wasGiven(option))
+            return std::string(option) + " needs OUTPUT to be a file, not standard output";
+    }
+    if (options.wasGiven("--exr-compression") && options.format != HeightmapFormat::exr)
+        return "--exr-compression applies only to the exr format, not to " + name;
+    if (options.wasGiven("--tiles") && options.format == HeightmapFormat::obj)
+        return "--tiles applies to the raster formats asc, png16, r16 and exr, not to obj";
+    for (const char* option : {"--origin", "--crs"})
+        if (options.wasGiven(option) &&
+            (options.format == HeightmapFormat::obj || options.format == HeightmapFormat::r16))
+            return std::string(option) + " applies to the formats GIS tools read (asc, png16 " +
+                   "and exr), not to " + name;
+    if (options.format == HeightmapFormat::asc && isEpsgCode(options.place.crs))
+        return "--crs for the asc format needs WKT, which GIS tools read from the grid's .prj: " +
+               std::string("give a .prj file or WKT text (gdalsrsinfo -o wkt_esri ") +
+               options.place.crs + " prints it)";
+    if (!options.normalMapFile.empty() && !endsWithPng(options.normalMapFile))
+        return "--normal-map writes a PNG: its file name must end in .png";
+    if (!options.splatMapFile.empty() && !endsWithPng(options.splatMapFile))
+        return "--splat-map writes a PNG: its file name must end in .png";
     if (options.format == HeightmapFormat::grd) {
         for (const char* option : {"--size", "--scale", "--height-range"})
             if (options.wasGiven(option))
@@ -94,6 +152,39 @@ std::string checkFitsFormat(const BuildOptions& options) {
                "named after OUTPUT";
     if (options.toStandardOutput() && options.format == HeightmapFormat::exr)
         return "the exr format cannot go to standard output: OpenEXR writes to a file";
+    return {};
+}
+
+// An option that takes one value and was given more than once: which of the values was meant
+// cannot be known. --profile may be repeated.
+std::string repeatedOption(const std::vector<std::string>& arguments) {
+    static const char* const single[] = {"--stage",
+                                         "--profile-randomness",
+                                         "--drop-off-steps",
+                                         "--detail-randomness",
+                                         "--global-profile",
+                                         "--format",
+                                         "--size",
+                                         "--scale",
+                                         "--height-range",
+                                         "--origin",
+                                         "--crs",
+                                         "--exr-compression",
+                                         "--normal-map",
+                                         "--splat-map",
+                                         "--tiles"};
+    for (const char* option : single) {
+        const std::string name = option;
+        int count = 0;
+        for (const std::string& argument : arguments) {
+            if (argument == "--")
+                break;
+            if (argument == name || argument.rfind(name + "=", 0) == 0)
+                ++count;
+        }
+        if (count > 1)
+            return name + " was given " + std::to_string(count) + " times: give it once";
+    }
     return {};
 }
 
@@ -128,10 +219,16 @@ std::string buildUsage() {
            "  .r16, .raw    r16    headerless 16-bit little-endian samples (Unity, Unreal)\n"
            "  .exr          exr    32-bit float OpenEXR, heights in world units\n"
            "  .obj          obj    the terrain as a mesh (any 3D tool)\n"
-           "Heightmaps are resampled onto square cells, the back of the terrain in the first\n"
-           "row. Beside a 16-bit file, OUTPUT.json says what its samples stand for.\n"
-           "OUTPUT \"-\" writes a grd, asc or obj file to standard output; progress lines are\n"
-           "then silenced.\n"
+           "A suffix not listed is an error unless --format names the format.\n"
+           "Heightmaps are resampled onto square cells, the back of the terrain (north) in\n"
+           "the first row. Beside a 16-bit or exr file, OUTPUT.json says what its samples\n"
+           "stand for; beside png16 and exr, OUTPUT.aux.xml gives GDAL the cell size, the\n"
+           "position and (png16) the offset and scale that turn samples into heights. With\n"
+           "--size, cells beyond the terrain hold no data in asc (NODATA_value) and exr\n"
+           "(NaN), and blend smoothly down to height 0 in png16 and r16. An obj mesh comes\n"
+           "with texture coordinates and STEM.mtl, whose image (map_Kd) is the splat map\n"
+           "when one is written, else STEM.png.\n"
+           "OUTPUT \"-\" writes a grd, asc or obj file to standard output.\n"
            "\n"
            "A project is built at its own stage with its own profiles, randomness and drop-off:\n"
            "the same grid as \"Save Terrain\" in the window that saved it. The options given\n"
@@ -153,8 +250,8 @@ std::string buildUsage() {
            "                             square, used as the edited global profile in stage 1\n"
            "  --profile COLUMN:FILE.c2d  a profile for that grid column, stored in stage 1 after\n"
            "                             the global profile; may be repeated\n"
-           "  --format NAME              grd, asc, png16, r16, exr or obj, whatever OUTPUT's\n"
-           "                             suffix\n"
+           "  --format NAME              grd, asc, png16 (png), r16 (raw), exr or obj, in any\n"
+           "                             letter case, whatever OUTPUT's suffix\n"
            "  --size N, --size WxH       the raster's size in cells, 2 to 16385 a side (engine\n"
            "                             sizes: 513, 1025, 2049, 4097, 1009, 2017, 4033); the\n"
            "                             terrain keeps its proportions, centred, on base height\n"
@@ -164,13 +261,37 @@ std::string buildUsage() {
            "                             (default: the raster's lowest and highest); heights\n"
            "                             outside are clamped, and a line on standard error\n"
            "                             says how many\n"
-           "  --quiet                    no progress lines\n"
+           "  --origin X,Y               the map position of the terrain's own (0, 0): eastings\n"
+           "                             and northings are shifted by it (asc, png16, exr)\n"
+           "  --crs CRS                  the reference system: EPSG:CODE, WKT text or a .prj\n"
+           "                             file; written as STEM.prj beside asc (WKT only), into\n"
+           "                             OUTPUT.aux.xml beside png16 and exr; a placed png16\n"
+           "                             also gets a world file (STEM.pgw)\n"
+           "  --exr-compression NAME     zip (default, lossless) or none\n"
+           "  --normal-map FILE.png      a tangent-space normal map of the heightmap's raster,\n"
+           "                             8-bit RGB = (n + 1) / 2 of (east, north, up): +Y up\n"
+           "                             (OpenGL) as Unity, Godot and Blender expect; flip the\n"
+           "                             green channel for Unreal (DirectX, +Y down)\n"
+           "  --splat-map FILE.png       RGBA layer weights summing to 255 a pixel: G rock on\n"
+           "                             slopes from 30 to 45 degrees, B snow from 70% to 85%\n"
+           "                             of the height range, A low ground below 5% to 15%,\n"
+           "                             R grass for the rest (smooth between thresholds)\n"
+           "  --tiles NxM                split the raster into N across by M down tiles of\n"
+           "                             2^n + 1 cells a side (33 to 4097) sharing their edge\n"
+           "                             rows and columns, named STEM_xI_yJ.SUFFIX (y0 the\n"
+           "                             northern row); --size must be N(2^n) + 1 by M(2^n) + 1,\n"
+           "                             else the smallest such size holding the terrain is\n"
+           "                             used; one OUTPUT.json describes the set\n"
+           "  -q, --quiet                no progress display\n"
+           "  -v, --verbose              the window's progress lines on standard output\n"
            "  -h, --help                 this text\n"
            "  --version                  the program's version\n"
            "\n"
-           "Progress lines go to standard output. On failure one line on standard error says\n"
-           "what is wrong and no output file is written. Exit status: 0 on success, 1 when the\n"
-           "build or the write failed, 2 for a usage error.\n";
+           "On success nothing is printed but notices, and on a terminal a progress display\n"
+           "on standard error for exports taking over a second. On failure one line on\n"
+           "standard error says what is wrong (with the system's reason) and no file of the\n"
+           "export is replaced. Exit status: 0 on success, 1 when the build or the write\n"
+           "failed, 2 for a usage error.\n";
 }
 
 bool parseBuildOptions(const std::vector<std::string>& arguments, BuildOptions& options,
@@ -181,7 +302,8 @@ bool parseBuildOptions(const std::vector<std::string>& arguments, BuildOptions& 
     bool help = false;
     app.add_flag("-h,--help", help);
     app.add_flag("--version", options.version);
-    app.add_flag("--quiet", options.quiet);
+    app.add_flag("-q,--quiet", options.quiet);
+    app.add_flag("-v,--verbose", options.verbose);
     app.add_option("--stage", options.stage)->check(CLI::Range(1, 3));
     app.add_option("--profile-randomness", options.profileRandomness)->check(CLI::Range(0, 99));
     app.add_option("--drop-off-steps", options.dropOffSteps)
@@ -193,7 +315,14 @@ bool parseBuildOptions(const std::vector<std::string>& arguments, BuildOptions& 
         });
     std::vector<std::string> columnProfiles;
     app.add_option("--profile", columnProfiles)->allow_extra_args(false);
-    std::string formatText, sizeText, scaleText, rangeText;
+    std::string formatText, sizeText, scaleText, rangeText, originText, crsText, compressionText,
+        tilesText;
+    app.add_option("--origin", originText);
+    app.add_option("--crs", crsText);
+    app.add_option("--exr-compression", compressionText);
+    app.add_option("--tiles", tilesText);
+    app.add_option("--normal-map", options.normalMapFile);
+    app.add_option("--splat-map", options.splatMapFile);
     app.add_option("--format", formatText);
     app.add_option("--size", sizeText);
     app.add_option("--scale", scaleText);
@@ -201,6 +330,9 @@ bool parseBuildOptions(const std::vector<std::string>& arguments, BuildOptions& 
     std::vector<std::string> files;
     app.add_option("files", files);
 
+    error = repeatedOption(arguments);
+    if (!error.empty())
+        return false;
     // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {
@@ -221,7 +353,7 @@ bool parseBuildOptions(const std::vector<std::string>& arguments, BuildOptions& 
         options.columnProfiles.push_back(profile);
     }
     if (options.wasGiven("--format") && !heightmapFormatNamed(formatText, options.format)) {
-        error = badValue("--format", formatText, "grd, asc, png16, r16, exr or obj");
+        error = badValue("--format", formatText, "grd, asc, png16 (png), r16 (raw), exr or obj");
         return false;
     }
     if (options.wasGiven("--size"))
@@ -230,6 +362,18 @@ bool parseBuildOptions(const std::vector<std::string>& arguments, BuildOptions& 
         error = parseScale(scaleText, options.raster.scale);
     if (error.empty() && options.wasGiven("--height-range"))
         error = parseHeightRange(rangeText, options.heightRange);
+    if (error.empty() && options.wasGiven("--origin"))
+        error = parseOrigin(originText, options.place);
+    if (error.empty() && options.wasGiven("--crs"))
+        readCrs(crsText, options.place.crs, error);
+    if (error.empty() && options.wasGiven("--tiles"))
+        error = parseTiles(tilesText, options.tilesAcross, options.tilesDown);
+    if (error.empty() && options.wasGiven("--exr-compression")) {
+        if (compressionText == "zip" || compressionText == "none")
+            options.exrCompressed = compressionText == "zip";
+        else
+            error = badValue("--exr-compression", compressionText, "zip or none");
+    }
     if (!error.empty())
         return false;
     if (options.help || options.version)
@@ -240,8 +384,12 @@ bool parseBuildOptions(const std::vector<std::string>& arguments, BuildOptions& 
     }
     options.inputFile = files[0];
     options.outputFile = files[1];
-    if (!options.wasGiven("--format"))
-        options.format = heightmapFormatForFile(options.outputFile);
+    if (!options.wasGiven("--format") && !options.toStandardOutput() &&
+        !heightmapFormatForSuffix(options.outputFile, options.format)) {
+        error = "OUTPUT " + options.outputFile + " has a suffix no format is known by: use " +
+                ".grd, .asc, .png, .r16, .raw, .exr or .obj, or name the format with --format";
+        return false;
+    }
     error = checkFitsFormat(options);
     return error.empty();
 }

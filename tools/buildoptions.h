@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "heightmap/georeference.h"
 #include "heightmap/heightmapformat.h"
 #include "heightmap/heightraster.h"
 #include "heightmap/rasterwriters.h"
@@ -19,17 +20,24 @@ struct BuildOptions {
 
     std::string inputFile;  // a curve file or a project
     std::string outputFile; // "-" for standard output
-    // --format, or else the one OUTPUT's suffix stands for (grd for none or another).
+    // --format, or else the one OUTPUT's suffix stands for (grd for ".grd", none, or "-").
     HeightmapFormat format = HeightmapFormat::grd;
     RasterOptions raster;                   // --size (native when not given) and --scale
     std::optional<HeightRange> heightRange; // --height-range
-    int stage = 3;                          // a project's own stage unless given
-    int profileRandomness = 0;              // slider value, 0 to 99, applied in stage 2
-    int dropOffSteps = 0; // "Up" presses when positive, "Down" presses when negative
+    Georeference place;                     // --origin and --crs
+    bool exrCompressed = true;              // --exr-compression zip (default) or none
+    std::string normalMapFile;              // --normal-map
+    std::string splatMapFile;               // --splat-map
+    int tilesAcross = 0;                    // --tiles NxM
+    int tilesDown = 0;
+    int stage = 3;             // a project's own stage unless given
+    int profileRandomness = 0; // slider value, 0 to 99, applied in stage 2
+    int dropOffSteps = 0;      // "Up" presses when positive, "Down" presses when negative
     int detailRandomness = RandomnessSlider::defaultDetailValue; // slider value, 0 to 99, stage 3
     std::string globalProfileFile;
     std::vector<ColumnProfile> columnProfiles; // in the order given
-    bool quiet = false;
+    bool quiet = false;                        // -q, --quiet: no progress on a terminal either
+    bool verbose = false; // -v, --verbose: the window's progress lines on standard output
     bool help = false;
     bool version = false;
     // The long names of the options given on the command line ("--stage", ...), so that

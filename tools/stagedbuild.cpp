@@ -1,8 +1,10 @@
 #include "tools/stagedbuild.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -14,6 +16,7 @@
 #include "sketch/failurereasons.h"
 #include "sketch/sketchsession.h"
 #include "sketch/terrainsave.h"
+#include "tools/terminalprogress.h"
 
 namespace {
 
@@ -95,6 +98,17 @@ void pressDropOff(const BuildOptions& options, SketchSession& session) {
         session.changeBottomDropOff(options.dropOffSteps > 0);
 }
 
+// Next, except that from a curve the builder says what is wrong with it in its own words
+// (the window's wording asks the user to draw).
+bool advance(SketchSession& session, std::string& error) {
+    const std::size_t points = session.model().curve().size();
+    if (session.stage() == Stage::curveDrawing && !SketchModel::curveLongEnough(points)) {
+        error = SketchModel::curveLengthProblem(points);
+        return false;
+    }
+    return session.next(error);
+}
+
 // The metadata's account of the build: the model's settings and the profile files used.
 nlohmann::ordered_json buildSource(const BuildOptions& options, const SketchModel& model) {
     nlohmann::ordered_json source = terrainSource(model, "mondrel-build", options.inputFile);
@@ -120,11 +134,31 @@ bool writeOutput(const BuildOptions& options, const SketchModel& model, std::str
     settings.format = options.format;
     settings.raster = options.raster;
     settings.heightRange = options.heightRange;
+    settings.place = options.place;
+    settings.exrCompressed = options.exrCompressed;
+    settings.normalMapFile = options.normalMapFile;
+    settings.splatMapFile = options.splatMapFile;
+    settings.tilesAcross = options.tilesAcross;
+    settings.tilesDown = options.tilesDown;
     if (options.toStandardOutput())
         return writeTerrainTo(stdout, model, settings, error);
+    if (options.format == HeightmapFormat::grd) {
+        // The grid file's own messages are the window's; the builder gives the system's reason.
+        SketchModel::FileOutcome outcome;
+        if (model.exportGRD(options.outputFile, error, &outcome))
+            return true;
+        if (!outcome.reason.empty())
+            error = "could not write " + options.outputFile + ": " + outcome.reason;
+        return false;
+    }
     settings.source = buildSource(options, model);
+    // Long exports show how far they are, on a terminal only and unless told to be quiet.
+    TerminalProgress progress(stderr, !options.quiet && !options.verbose);
+    settings.progress = [&progress](double share) { progress.report(share); };
     ExportReport report;
-    if (!saveTerrainAs(model, options.outputFile, settings, error, &report))
+    const bool saved = saveTerrainAs(model, options.outputFile, settings, error, &report);
+    progress.finish(saved);
+    if (!saved)
         return false;
     if (notices && report.clampedCells > 0)
         notices->push_back(std::to_string(report.clampedCells) + " of " +
@@ -136,7 +170,7 @@ bool writeOutput(const BuildOptions& options, const SketchModel& model, std::str
 
 // Whether the output can be written at all, found out before any work is done: its folder
 // must exist, and either the folder or an existing file must be writable. The reason is the
-// one the failed save would give.
+// system's, as the failed save would give it.
 bool outputLooksWritable(const std::string& name, std::string& error) {
     if (name == "-")
         return true;
@@ -144,12 +178,18 @@ bool outputLooksWritable(const std::string& name, std::string& error) {
     const std::string folder =
         slash == std::string::npos ? "." : (slash == 0 ? "/" : name.substr(0, slash));
     struct stat info {};
-    const bool folderThere = ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-    const bool targetIsFolder = ::stat(name.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-    const bool writable = ::access(folder.c_str(), W_OK) == 0 || ::access(name.c_str(), W_OK) == 0;
-    if (folderThere && !targetIsFolder && writable)
+    int reason = 0;
+    if (::stat(folder.c_str(), &info) != 0)
+        reason = errno;
+    else if (!S_ISDIR(info.st_mode))
+        reason = ENOTDIR;
+    else if (::stat(name.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        reason = EISDIR;
+    else if (::access(folder.c_str(), W_OK) != 0 && ::access(name.c_str(), W_OK) != 0)
+        reason = errno == ENOENT ? EACCES : errno;
+    if (reason == 0)
         return true;
-    error = "*** Error *** fopen returned NULL when writing to file: " + name + ".";
+    error = "cannot write " + name + ": " + std::strerror(reason);
     return false;
 }
 
@@ -165,13 +205,46 @@ bool inputIsAFile(const std::string& name, std::string& error) {
     return false;
 }
 
+// Whether two names stand for one file (links followed); false when either does not exist.
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat first {
+    }, second{};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+// The output must not replace a file the build reads: the curve or project, or a profile.
+bool outputIsNoInput(const BuildOptions& options, std::string& error) {
+    if (options.toStandardOutput())
+        return true;
+    std::vector<std::string> inputs{options.inputFile};
+    for (const std::string& map : {options.normalMapFile, options.splatMapFile}) {
+        if (!map.empty() && sameFile(map, options.inputFile)) {
+            error = map + " is the input file " + options.inputFile + ": it would be overwritten";
+            return false;
+        }
+    }
+    if (!options.globalProfileFile.empty())
+        inputs.push_back(options.globalProfileFile);
+    for (const BuildOptions::ColumnProfile& profile : options.columnProfiles)
+        inputs.push_back(profile.file);
+    for (const std::string& input : inputs) {
+        if (sameFile(input, options.outputFile)) {
+            error = "OUTPUT " + options.outputFile + " is the input file " + input +
+                    ": it would be overwritten";
+            return false;
+        }
+    }
+    return true;
+}
+
 // From a curve in stage 0 on, as the window is driven from a freshly drawn or loaded curve.
 bool walkFromCurve(const BuildOptions& options, const ProfileEdits& edits, SketchSession& session,
                    std::string& error) {
-    if (!session.next(error) || !applyProfiles(options, edits, session, error))
+    if (!advance(session, error) || !applyProfiles(options, edits, session, error))
         return false;
     if (options.stage >= 2) {
-        if (!session.next(error))
+        if (!advance(session, error))
             return false;
         session.setSliderValue(options.profileRandomness);
         pressDropOff(options, session);
@@ -180,7 +253,7 @@ bool walkFromCurve(const BuildOptions& options, const ProfileEdits& edits, Sketc
         // The refined terrain is built once, at the requested randomness: the same grid as
         // entering stage 3 and then moving the slider.
         session.setDetailRandomness(options.detailRandomness);
-        if (!session.next(error))
+        if (!advance(session, error))
             return false;
     }
     return true;
@@ -245,9 +318,10 @@ bool runStagedBuild(const BuildOptions& options, std::string& error,
                     std::vector<std::string>* notices) {
     SketchSession session;
     // With the grid on standard output nothing else may go there.
-    session.setPrinting(!(options.quiet || options.toStandardOutput()));
+    // The window's lines only when asked for, and never where the grid goes.
+    session.setPrinting(options.verbose && !options.quiet && !options.toStandardOutput());
 
-    if (!outputLooksWritable(options.outputFile, error))
+    if (!outputIsNoInput(options, error) || !outputLooksWritable(options.outputFile, error))
         return false;
     if (!inputIsAFile(options.inputFile, error))
         return false;

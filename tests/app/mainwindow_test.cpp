@@ -146,8 +146,10 @@ TEST_F(WindowTest, ACurveTooShortForATerrainIsRefusedAtNext) {
     click(window_->nextButton);
     EXPECT_EQ(window_->currentStage(), 0);
     ASSERT_EQ(prompts_->boxes.size(), 1);
-    EXPECT_EQ(prompts_->boxes[0], "The curve is too short to build a terrain - draw a longer "
-                                  "curve before moving to next step.");
+    EXPECT_TRUE(prompts_->boxes[0].startsWith("The curve is too short to build a terrain: it has "))
+        << prompts_->boxes[0].toStdString();
+    EXPECT_TRUE(prompts_->boxes[0].endsWith(
+        "a terrain needs at least 50. Draw a longer curve before moving to next step."));
 }
 
 TEST_F(WindowTest, StrokesAreProcessedAndClearedWithTheOptionButtons) {

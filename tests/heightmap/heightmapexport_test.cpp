@@ -116,10 +116,14 @@ Png decodePng(const std::string& file) {
 TEST(HeightmapExport, GdalOpensTheAsciiGridWithItsSizeCellAndHeights) {
     const std::string file = path("terrain.asc");
     const ExportReport report = exported(file, settings(HeightmapFormat::asc));
-    const std::vector<double> heights = asciiGridHeights(file);
+    std::vector<double> heights = asciiGridHeights(file);
     ASSERT_EQ(heights.size(), 65u * 49u);
+    // Beside the terrain, which is deeper than wide, the cells hold no data: no height at all.
+    const auto padding = std::remove(heights.begin(), heights.end(), -9999.0);
+    EXPECT_EQ(heights.end() - padding, 2 * 10 * 49) << "ten columns on either side";
+    heights.erase(padding, heights.end());
     const auto [low, high] = std::minmax_element(heights.begin(), heights.end());
-    EXPECT_EQ(*low, 0.0); // the base beside the terrain, which is deeper than wide
+    EXPECT_GT(*low, 0.0);
 
     const std::string info = run("gdalinfo -stats " + file);
     EXPECT_NE(info.find("Driver: AAIGrid/"), std::string::npos) << info;
@@ -131,6 +135,7 @@ TEST(HeightmapExport, GdalOpensTheAsciiGridWithItsSizeCellAndHeights) {
     char stats[100];
     std::snprintf(stats, sizeof stats, "Minimum=%.3f, Maximum=%.3f", *low, *high);
     EXPECT_NE(info.find(stats), std::string::npos) << info;
+    EXPECT_NE(info.find("NoData Value=-9999"), std::string::npos) << info;
 }
 
 TEST(HeightmapExport, SixteenBitFilesMapBackToTheAsciiHeightsWithinAStep) {
@@ -142,6 +147,9 @@ TEST(HeightmapExport, SixteenBitFilesMapBackToTheAsciiHeightsWithinAStep) {
     const std::vector<double> heights = asciiGridHeights(asc);
 
     const Png image = decodePng(png);
+    const std::string pam = readWholeFile(png + ".aux.xml");
+    EXPECT_NE(pam.find("<Offset>"), std::string::npos) << pam;
+    EXPECT_NE(pam.find("<Scale>"), std::string::npos) << pam;
     EXPECT_EQ(image.width, 65u);
     EXPECT_EQ(image.height, 49u);
     EXPECT_EQ(image.bitDepth, 16);
@@ -150,8 +158,11 @@ TEST(HeightmapExport, SixteenBitFilesMapBackToTheAsciiHeightsWithinAStep) {
     ASSERT_EQ(image.samples.size(), heights.size());
     const HeightRange range = report.heightRange;
     const double step = (range.max - range.min) / 65535;
-    for (std::size_t i = 0; i < heights.size(); ++i)
+    for (std::size_t i = 0; i < heights.size(); ++i) {
+        if (heights[i] == -9999.0) // no data in the grid; the 16-bit padding falls to 0
+            continue;
         ASSERT_NEAR(range.min + image.samples[i] * step, heights[i], step) << "cell " << i;
+    }
 
     // The RAW file holds the same samples, little-endian, and nothing else.
     const std::string raw = readWholeFile(r16);
@@ -182,10 +193,22 @@ TEST(HeightmapExport, ExrheaderAndAssimpReadTheirFiles) {
     EXPECT_NE(header.find("Y, 32-bit floating-point"), std::string::npos) << header;
     EXPECT_NE(header.find("dataWindow (type box2i): (0 0) - (64 48)"), std::string::npos) << header;
 
+    EXPECT_NE(header.find("compression (type compression): zip"), std::string::npos) << header;
+
     exported(obj, settings(HeightmapFormat::obj));
+    const std::string text = readWholeFile(obj);
+    // One vertex and one texture coordinate a grid point (12 x 40); assimp splits vertices
+    // where its tangents differ, so only the faces are counted through it.
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n') - 3, 3 * 480 + 858);
+    EXPECT_NE(text.find("\nvt 0 0\n"), std::string::npos);
+    EXPECT_NE(text.find("\nvt 1 1\n"), std::string::npos);
     const std::string mesh = run("assimp info " + obj);
-    EXPECT_NE(mesh.find("Vertices:           480\n"), std::string::npos) << mesh; // 12 x 40
     EXPECT_NE(mesh.find("Faces:              858\n"), std::string::npos) << mesh; // 2 x 11 x 39
+    EXPECT_NE(mesh.find("Materials:          1\n"), std::string::npos) << mesh;
+    EXPECT_NE(mesh.find("Texture Refs:\n    '" +
+                        obj.substr(obj.rfind('/') + 1, obj.size() - obj.rfind('/') - 5) + ".png'"),
+              std::string::npos)
+        << mesh;
     EXPECT_NE(mesh.find("Primitive Types:    triangles\n"), std::string::npos) << mesh;
 }
 
@@ -194,7 +217,9 @@ TEST(HeightmapExport, HeightRangeClampsAndCountsOrIsRefusedWhenEmpty) {
     s.heightRange = HeightRange{10, 20};
     HeightRaster raster;
     std::string error;
-    ASSERT_TRUE(resampleTerrain(terrain(), rowSpacing, s.raster, raster, error));
+    RasterOptions blended = s.raster;
+    blended.padding = Padding::blend;
+    ASSERT_TRUE(resampleTerrain(terrain(), rowSpacing, blended, raster, error));
     const auto outside = std::count_if(raster.heights.begin(), raster.heights.end(),
                                        [](float h) { return h < 10 || h > 20; });
     const std::string file = path("clamped.r16");
@@ -237,12 +262,12 @@ TEST(HeightmapExport, FailedSavesLeaveNoFileAndKeepThePreviousOne) {
     EXPECT_EQ(error.rfind("could not write " + file, 0), 0u) << error;
     EXPECT_EQ(readWholeFile(file), previous);
     EXPECT_EQ(readWholeFile(file + ".json"), previousMeta);
-    EXPECT_EQ(filesStartingWith(file), 2);
+    EXPECT_EQ(filesStartingWith(file), 3) << "the heightmap, its .json and its .aux.xml";
 
     const std::string missing = path("no-such-folder") + "/terrain.exr";
     EXPECT_FALSE(
         exportHeightmap(terrain(), rowSpacing, settings(HeightmapFormat::exr), missing, error));
-    EXPECT_EQ(error, "cannot create " + missing);
+    EXPECT_EQ(error, "cannot create " + missing + ": No such file or directory");
 }
 
 TEST(HeightmapFormat, ComesFromTheSuffixOrTheName) {
@@ -261,6 +286,14 @@ TEST(HeightmapFormat, ComesFromTheSuffixOrTheName) {
         EXPECT_STREQ(heightmapFormatName(format), name);
     }
     HeightmapFormat format = HeightmapFormat::asc;
-    EXPECT_FALSE(heightmapFormatNamed("png", format));
+    EXPECT_FALSE(heightmapFormatNamed("tiff", format));
     EXPECT_EQ(format, HeightmapFormat::asc);
+    EXPECT_TRUE(heightmapFormatNamed("PNG", format));
+    EXPECT_EQ(format, HeightmapFormat::png16);
+    EXPECT_TRUE(heightmapFormatNamed("Raw", format));
+    EXPECT_EQ(format, HeightmapFormat::r16);
+    // A suffix no format has is no format at all; none is the grid as ever.
+    EXPECT_FALSE(heightmapFormatForSuffix("peak.tif", format));
+    EXPECT_TRUE(heightmapFormatForSuffix("peak", format));
+    EXPECT_EQ(format, HeightmapFormat::grd);
 }

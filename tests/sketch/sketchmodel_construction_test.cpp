@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "curve/subdivision.h"
+#include "heightmap/heightraster.h"
 #include "modeltesting.h"
 #include "printing/printedlines.h"
 
@@ -16,8 +17,9 @@ using modeltesting::temporaryPath;
 namespace {
 
 const std::string noCurve = "You must create a curve and process it before moving to next step.";
-const std::string tooShort = "The curve is too short to build a terrain - draw a longer curve "
-                             "before moving to next step.";
+const std::string tooShort = "The curve is too short to build a terrain: it has 30 points, a "
+                             "terrain needs at least 50. Draw a longer curve before moving to "
+                             "next step.";
 const std::string finished = "Unknown stage - you might be finished, save your mountain.";
 
 double silhouette(int x) {
@@ -95,6 +97,50 @@ TEST(Stages, CheckStageRefusesNoCurveAndTooShortCurvesAndTheLastStage) {
     model.next();
     EXPECT_FALSE(model.checkStage(message));
     EXPECT_EQ(message, finished);
+}
+
+TEST(Stages, EveryCurveNextAcceptsBuildsARefinedTerrainWhoseRowsRunLeftToRight) {
+    // Regression: curves of 10-13, 18-25 and 34-49 points passed and built a stage-3 grid
+    // whose rows were scrambled by detail levels that were really points.
+    for (int n = 6; n <= 70; ++n) {
+        SketchModel model = quietModel();
+        drawCurve(model, 50, 50 + n - 1, [](int x) { return 50.0 + 40.0 * std::sin(x / 12.0); });
+        ASSERT_EQ(model.curve().size(), static_cast<std::size_t>(n));
+        std::string message;
+        if (!model.checkStage(message)) {
+            EXPECT_LT(n, 50);
+            EXPECT_NE(message.find("at least 50"), std::string::npos) << message;
+            continue;
+        }
+        EXPECT_GE(n, 50);
+        for (int s = 0; s < 3; ++s)
+            model.next();
+        std::string reason;
+        EXPECT_TRUE(checkTerrainGrid(model.grid(), model.rowSpacing(), reason))
+            << n << ": " << reason;
+    }
+    EXPECT_EQ(SketchModel::curveLengthProblem(50), "");
+    EXPECT_EQ(SketchModel::curveLengthProblem(1),
+              "the curve is too short to build a terrain: it has 1 point, a terrain needs at "
+              "least 50");
+}
+
+TEST(Stages, AShortCurveLoadedInStageThreeBuildsASoundTerrain) {
+    // A curve file read in a later stage is not checked by next(): a level too short to split
+    // holds no details, so no list of points is added to the rows as details.
+    SketchModel model = modelAtStage(3);
+    const std::string file = temporaryPath("short.c2d");
+    std::string text = "40 //size\n";
+    for (int i = 0; i < 40; ++i)
+        text += std::to_string(50 + 2 * i) + " " + std::to_string(50.0 + 40.0 * std::sin(i / 6.0)) +
+                "\n";
+    modeltesting::writeFile(file, text);
+    std::string message;
+    ASSERT_TRUE(model.loadCurve(file, message));
+    ASSERT_EQ(model.detailLevels().size(), 4u);
+    EXPECT_TRUE(model.detailLevels()[3].empty());
+    std::string reason;
+    EXPECT_TRUE(checkTerrainGrid(model.grid(), model.rowSpacing(), reason)) << reason;
 }
 
 TEST(Stages, CoarsenedColumnsFollowsFourCoarsenings) {

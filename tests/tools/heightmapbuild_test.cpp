@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "buildrunning.h"
+#include "heightmap/heightmapexport.h"
 
 namespace {
 
@@ -111,4 +112,38 @@ TEST(HeightmapBuild, FileNamesThatAreNotUtf8AreWritten) {
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(exists(png));
     EXPECT_TRUE(exists(png + ".json"));
+}
+
+TEST(HeightmapBuild, PlacedTilesWithMapsAreReadByGdal) {
+    const std::string png = scratchPath("placed.png");
+    const std::string normals = scratchPath("normals.png"), splat = scratchPath("splat.png");
+    const BuildRun run = runBuild("--tiles 2x1 --size 129x65 --origin=-1000,2000 --crs EPSG:32632 "
+                                  "--normal-map " +
+                                  quoted(normals) + " --splat-map " + quoted(splat) +
+                                  " single_peak.c2d " + quoted(png));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out + run.err, "") << "quiet on success";
+    const nlohmann::json meta = nlohmann::json::parse(slurp(png + ".json"));
+    EXPECT_EQ(meta["crs"], "EPSG:32632");
+    EXPECT_EQ(meta["origin"], nlohmann::json::array({-1000.0, 2000.0}));
+    ASSERT_EQ(meta["tiles"]["files"].size(), 2u);
+    const std::string east = tileFileName(png, 1, 0);
+    const BuildRun gdal = runShell("gdalinfo " + quoted(east));
+    EXPECT_NE(gdal.out.find("Size is 65, 65"), npos) << gdal.out;
+    EXPECT_NE(gdal.out.find("UTM zone 32N"), npos) << gdal.out;
+    EXPECT_NE(gdal.out.find("Offset: "), npos) << gdal.out;
+    EXPECT_TRUE(exists(worldFileName(east)));
+    EXPECT_NE(runShell("gdalinfo " + quoted(normals)).out.find("Size is 129, 65"), npos);
+    EXPECT_NE(runShell("gdalinfo " + quoted(splat)).out.find("Band 4"), npos);
+}
+
+TEST(HeightmapBuild, AnExrIsZipCompressedUnlessToldOtherwise) {
+    const std::string zip = scratchPath("zip.exr"), plain = scratchPath("plain.exr");
+    ASSERT_EQ(runBuild("--size 257 long_ridge.c2d " + quoted(zip)).status, 0);
+    ASSERT_EQ(runBuild("--size 257 --exr-compression none long_ridge.c2d " + quoted(plain)).status,
+              0);
+    EXPECT_NE(runShell("exrheader " + quoted(zip)).out.find("compression): zip"), npos);
+    EXPECT_NE(runShell("exrheader " + quoted(plain)).out.find("compression): none"), npos);
+    EXPECT_LT(slurp(zip).size(), slurp(plain).size() * 3 / 4);
+    EXPECT_EQ(nlohmann::json::parse(slurp(zip + ".json"))["width"], 257);
 }

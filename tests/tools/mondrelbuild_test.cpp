@@ -15,9 +15,14 @@ int countLines(const std::string& text) {
 
 } // namespace
 
-TEST(MondrelBuild, WritesTheGridAndPrintsProgress) {
+TEST(MondrelBuild, IsQuietOnSuccessAndPrintsTheWindowsLinesWhenVerbose) {
+    const std::string quiet = scratchPath("quiet.grd");
+    const BuildRun silent = runBuild("--stage 2 single_peak.c2d " + quoted(quiet));
+    ASSERT_EQ(silent.status, 0) << silent.err;
+    EXPECT_EQ(silent.out + silent.err, "") << "no terminal: no progress either";
+
     const std::string grid = scratchPath("peak.grd");
-    const BuildRun run = runBuild("--stage 2 single_peak.c2d " + quoted(grid));
+    const BuildRun run = runBuild("--verbose --stage 2 single_peak.c2d " + quoted(grid));
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.out.substr(0, 13), "Loading file\n");
@@ -60,10 +65,30 @@ TEST(MondrelBuild, HelpDescribesTheOptions) {
     const BuildRun run = runBuild("--help");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, buildUsage());
-    for (const char* option :
-         {"--stage", "--profile-randomness", "--drop-off-steps", "--detail-randomness",
-          "--global-profile", "--profile COLUMN", "--quiet", "standard output", "--format NAME",
-          "--size WxH", "--scale M", "--height-range MIN:MAX", "png16", ".r16"})
+    for (const char* option : {"--stage",
+                               "--profile-randomness",
+                               "--drop-off-steps",
+                               "--detail-randomness",
+                               "--global-profile",
+                               "--profile COLUMN",
+                               "--quiet",
+                               "standard output",
+                               "--format NAME",
+                               "--size WxH",
+                               "--scale M",
+                               "--height-range MIN:MAX",
+                               "png16",
+                               ".r16",
+                               "--origin X,Y",
+                               "--crs CRS",
+                               "--exr-compression",
+                               "--normal-map FILE.png",
+                               "--splat-map FILE.png",
+                               "--tiles NxM",
+                               "-q, --quiet",
+                               "-v, --verbose",
+                               "30 to 45 degrees",
+                               "+Y up"})
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
 }
 
@@ -139,7 +164,23 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"height_range_on_asc", "--format asc --height-range 0:9 single_peak.c2d", "16-bit",
                 2},
         Failure{"scale_on_grd", "--scale 2 single_peak.c2d", "grd", 2},
-        Failure{"size_on_obj", "--format obj --size 513 single_peak.c2d", "obj", 2}),
+        Failure{"size_on_obj", "--format obj --size 513 single_peak.c2d", "obj", 2},
+        Failure{"stage_twice", "--stage 2 --stage=3 single_peak.c2d", "--stage was given 2 times",
+                2},
+        Failure{"crs_code_for_a_grid", "--format asc --crs EPSG:32632 single_peak.c2d", "WKT", 2},
+        Failure{"crs_not_a_system", "--format png --crs utm single_peak.c2d", "--crs", 2},
+        Failure{"origin_on_raw", "--format r16 --origin 1,2 single_peak.c2d", "--origin", 2},
+        Failure{"origin_not_two_numbers", "--format png --origin 1 single_peak.c2d", "X,Y", 2},
+        Failure{"tiles_on_a_mesh", "--format obj --tiles 2x2 single_peak.c2d", "--tiles", 2},
+        Failure{"tiles_that_do_not_fit", "--format png --tiles 2x2 --size 1000 single_peak.c2d",
+                "1025x1025", 1},
+        Failure{"normal_map_not_png", "--format png --normal-map n.tif single_peak.c2d", ".png", 2},
+        Failure{"compression_on_png", "--format png --exr-compression none single_peak.c2d", "exr",
+                2},
+        Failure{"scale_overflowing_the_mesh", "--format obj --scale 1e37 single_peak.c2d",
+                "too large", 1},
+        Failure{"scale_underflowing_the_raster", "--format asc --scale 1e-45 single_peak.c2d",
+                "too small", 1}),
     [](const testing::TestParamInfo<Failure>& param) { return std::string(param.param.what); });
 
 TEST(MondrelBuildFailure, UnwritableOutputIsReportedAndLeavesNothing) {
@@ -147,8 +188,35 @@ TEST(MondrelBuildFailure, UnwritableOutputIsReportedAndLeavesNothing) {
     const BuildRun run = runBuild("single_peak.c2d " + quoted(grid));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "") << "found before the build starts";
-    EXPECT_EQ(run.err, "mondrel-build: *** Error *** fopen returned NULL when writing to file: " +
-                           grid + ".\n");
+    EXPECT_EQ(run.err, "mondrel-build: cannot write " + grid + ": No such file or directory\n");
+}
+
+TEST(MondrelBuildFailure, AnOutputThatIsTheInputOrHasAnUnknownSuffixIsRefused) {
+    const std::string curve = scratchPath("same.c2d");
+    const std::string link = scratchPath("link.grd");
+    ASSERT_EQ(runShell("cp single_peak.c2d " + quoted(curve) + " && ln -s " + quoted(curve) + " " +
+                       quoted(link))
+                  .status,
+              0);
+    const std::string before = slurp(curve);
+    for (const std::string& output : {curve, link}) {
+        const BuildRun run = runBuild("--format grd " + quoted(curve) + " " + quoted(output));
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find("is the input file"), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(slurp(curve), before);
+
+    // Regression: a suffix no format knows wrote a grd that the tool it was meant for refused.
+    const std::string tif = scratchPath("peak.tif");
+    const BuildRun unknown = runBuild("single_peak.c2d " + quoted(tif));
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_NE(unknown.err.find("name the format with --format"), std::string::npos) << unknown.err;
+    EXPECT_FALSE(exists(tif));
+    for (const char* name : {"PNG16", "png", "Raw"}) {
+        const BuildRun named =
+            runBuild("--format " + std::string(name) + " single_peak.c2d " + quoted(tif));
+        EXPECT_EQ(named.status, 0) << name << ": " << named.err;
+    }
 }
 
 TEST(MondrelBuildFailure, CurveWithoutPointsIsRefused) {
@@ -178,7 +246,7 @@ TEST(MondrelBuildFailure, FailedWriteKeepsThePreviousGrid) {
         " --quiet " + quoted(MONDREL_TEST_DATA_DIR "/long_ridge.c2d") + " " + quoted(grid);
     const BuildRun limited = runShell(command);
     EXPECT_EQ(limited.status, 1);
-    EXPECT_EQ(limited.err, "mondrel-build: *** Error *** could not write file: " + grid + ".\n");
+    EXPECT_EQ(limited.err, "mondrel-build: could not write " + grid + ": File too large\n");
     EXPECT_EQ(slurp(grid), "previous\n");
 }
 

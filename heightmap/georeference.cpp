@@ -1,0 +1,147 @@
+#include "heightmap/georeference.h"
+
+#include <cctype>
+#include <charconv>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+// The shortest text that reads back as the value, without an exponent: map coordinates run to
+// millions, and "5e+05" is not what a world file's readers expect.
+std::string number(double value) {
+    char text[400];
+    return std::string(
+        text, std::to_chars(text, text + sizeof text, value, std::chars_format::fixed).ptr);
+}
+
+std::string upperCase(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// A keyword of capitals (and digits and "_") followed by "[", and brackets that balance.
+bool looksLikeWkt(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && (std::isupper(static_cast<unsigned char>(text[i])) ||
+                               std::isdigit(static_cast<unsigned char>(text[i])) || text[i] == '_'))
+        ++i;
+    if (i == 0 || i == text.size() || text[i] != '[')
+        return false;
+    int depth = 0;
+    bool quoted = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '"')
+            quoted = !quoted;
+        else if (!quoted && c == '[')
+            ++depth;
+        else if (!quoted && c == ']' && --depth < 0)
+            return false;
+    }
+    return depth == 0 && !quoted;
+}
+
+std::string trimmedOneLine(const std::string& text) {
+    std::string line;
+    for (char c : text)
+        line += (c == '\n' || c == '\r' || c == '\t') ? ' ' : c;
+    const std::size_t first = line.find_first_not_of(' ');
+    const std::size_t last = line.find_last_not_of(' ');
+    return first == std::string::npos ? std::string() : line.substr(first, last - first + 1);
+}
+
+std::string xmlEscaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+bool isEpsgCode(const std::string& crs) {
+    if (crs.size() < 6 || crs.size() > 14 || upperCase(crs.substr(0, 5)) != "EPSG:")
+        return false;
+    for (std::size_t i = 5; i < crs.size(); ++i)
+        if (!std::isdigit(static_cast<unsigned char>(crs[i])))
+            return false;
+    return crs.find_first_not_of('0', 5) != std::string::npos;
+}
+
+bool readCrs(const std::string& text, std::string& crs, std::string& error) {
+    if (isEpsgCode(text)) {
+        crs = "EPSG:" + text.substr(5);
+        return true;
+    }
+    std::string wkt = trimmedOneLine(text);
+    if (!looksLikeWkt(wkt)) {
+        std::ifstream file(text);
+        if (file) {
+            std::ostringstream content;
+            content << file.rdbuf();
+            wkt = trimmedOneLine(content.str());
+            if (!looksLikeWkt(wkt)) {
+                error = "the file " + text + " given to --crs holds no WKT reference system";
+                return false;
+            }
+        } else {
+            error = "bad value \"" + text +
+                    "\" for --crs: expected EPSG:CODE, WKT text or a file holding WKT";
+            return false;
+        }
+    }
+    crs = wkt;
+    return true;
+}
+
+std::string pamDatasetText(const HeightRaster& raster, const Georeference& place,
+                           const std::optional<HeightRange>& steps, bool noData) {
+    const double west = raster.westEdge + place.originX;
+    const double north = raster.southEdge + raster.height * raster.cellSize + place.originY;
+    std::string text = "<PAMDataset>\n";
+    if (!place.crs.empty())
+        text += "  <SRS>" + xmlEscaped(place.crs) + "</SRS>\n";
+    text += "  <GeoTransform>" + number(west) + ", " + number(raster.cellSize) + ", 0, " +
+            number(north) + ", 0, " + number(-raster.cellSize) + "</GeoTransform>\n";
+    if (steps || noData) {
+        text += "  <PAMRasterBand band=\"1\">\n";
+        if (noData)
+            text += "    <NoDataValue>nan</NoDataValue>\n";
+        if (steps) {
+            text += "    <Offset>" + number(steps->min) + "</Offset>\n";
+            text += "    <Scale>" + number((steps->max - steps->min) / 65535.0) + "</Scale>\n";
+        }
+        text += "  </PAMRasterBand>\n";
+    }
+    return text + "</PAMDataset>\n";
+}
+
+std::string worldFileText(const HeightRaster& raster, const Georeference& place) {
+    const double cell = raster.cellSize;
+    const double x = raster.westEdge + place.originX + 0.5 * cell;
+    const double y = raster.southEdge + (raster.height - 0.5) * cell + place.originY;
+    return number(cell) + "\n0\n0\n" + number(-cell) + "\n" + number(x) + "\n" + number(y) + "\n";
+}
+
+std::string worldFileName(const std::string& image) {
+    const std::size_t dot = image.find_last_of('.');
+    if (dot == std::string::npos || image.find('/', dot) != std::string::npos ||
+        dot + 2 >= image.size())
+        return image + "w";
+    return image.substr(0, dot + 1) + image[dot + 1] + image.back() + "w";
+}
