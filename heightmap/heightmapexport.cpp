@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <sys/types.h>
 
 #include "heightmap/terrainobj.h"
@@ -72,27 +73,13 @@ std::uint64_t bytesIn(std::FILE* stream) {
 
 } // namespace
 
-bool exportHeightmap(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
-                     const HeightmapExport& settings, const std::string& output, std::string& error,
-                     ExportReport* report) {
-    if (!checkSettings(settings, error))
-        return false;
+namespace {
 
-    ExportReport written;
-    HeightRaster raster;
-    const bool mesh = settings.format == HeightmapFormat::obj;
-    if (mesh) {
-        if (!checkTerrainGrid(grid, rowSpacing, error))
-            return false;
-        written.width = static_cast<int>(grid[0].size());
-        written.height = static_cast<int>(grid.size());
-    } else {
-        if (!resampleTerrain(grid, rowSpacing, settings.raster, raster, error))
-            return false;
-        written.width = raster.width;
-        written.height = raster.height;
-        written.cellSize = raster.cellSize;
-    }
+// Writes the raster (or, for obj, the mesh writeMesh writes) and the metadata beside a 16-bit
+// file, each atomically; `written` holds the size and cell already.
+bool writeExport(const HeightmapExport& settings, const std::string& output,
+                 const HeightRaster& raster, const std::function<bool(std::FILE*)>& writeMesh,
+                 ExportReport written, std::string& error, ExportReport* report) {
     const bool sixteenBit = isSixteenBit(settings.format);
     if (sixteenBit)
         written.heightRange = settings.heightRange ? *settings.heightRange : heightRangeOf(raster);
@@ -118,7 +105,7 @@ bool exportHeightmap(const std::vector<std::vector<gmVector2>>& grid, double row
         ok = writeExr(file.stream(), output, raster, reason);
         break;
     case HeightmapFormat::obj:
-        ok = writeTerrainObj(file.stream(), grid, rowSpacing, settings.raster.scale);
+        ok = writeMesh(file.stream());
         break;
     case HeightmapFormat::grd:
         break;
@@ -163,4 +150,48 @@ bool exportHeightmap(const std::vector<std::vector<gmVector2>>& grid, double row
     if (report)
         *report = written;
     return true;
+}
+
+} // namespace
+
+bool exportHeightmap(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
+                     const HeightmapExport& settings, const std::string& output, std::string& error,
+                     ExportReport* report) {
+    if (!checkSettings(settings, error))
+        return false;
+
+    ExportReport written;
+    HeightRaster raster;
+    const bool mesh = settings.format == HeightmapFormat::obj;
+    if (mesh) {
+        if (!checkTerrainGrid(grid, rowSpacing, error))
+            return false;
+        written.width = static_cast<int>(grid[0].size());
+        written.height = static_cast<int>(grid.size());
+    } else {
+        if (!resampleTerrain(grid, rowSpacing, settings.raster, raster, error))
+            return false;
+        written.width = raster.width;
+        written.height = raster.height;
+        written.cellSize = raster.cellSize;
+    }
+    return writeExport(
+        settings, output, raster,
+        [&](std::FILE* out) {
+            return writeTerrainObj(out, grid, rowSpacing, settings.raster.scale);
+        },
+        written, error, report);
+}
+
+bool exportHeightRaster(const HeightRaster& raster, const HeightmapExport& settings,
+                        const std::string& output, std::string& error, ExportReport* report) {
+    if (!checkSettings(settings, error))
+        return false;
+    ExportReport written;
+    written.width = raster.width;
+    written.height = raster.height;
+    written.cellSize = raster.cellSize;
+    return writeExport(
+        settings, output, raster, [&](std::FILE* out) { return writeRasterObj(out, raster); },
+        written, error, report);
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "heightmap/heightraster.h"
 #include "libgm/gmvec2.h"
 
 // The terrain grid itself as a Wavefront OBJ mesh, for 3D tools: one vertex per grid point at
@@ -28,3 +29,10 @@
 // The grid must pass checkTerrainGrid. False when a write failed.
 bool writeTerrainObj(std::FILE* out, const std::vector<std::vector<gmVector2>>& grid,
                      double rowSpacing, double scale);
+
+// A height raster as a Wavefront OBJ mesh: one vertex per cell centre (x eastwards, y its
+// height, z = minus its northing, so that the terrain runs back along -z as above), normals
+// from the neighbouring cells and two triangles per square of four cell centres,
+// counter-clockwise seen from above. The raster's first row, the back, comes first. False when
+// a write failed.
+bool writeRasterObj(std::FILE* out, const HeightRaster& raster);

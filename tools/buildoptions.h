@@ -8,6 +8,7 @@
 #include "heightmap/heightmapformat.h"
 #include "heightmap/heightraster.h"
 #include "heightmap/rasterwriters.h"
+#include "natural/naturalterrain.h"
 
 // What mondrel-build is asked to do: the command line, checked and parsed.
 struct BuildOptions {
@@ -28,6 +29,10 @@ struct BuildOptions {
     int detailRandomness = 20; // slider value, 0 to 99, applied in stage 3
     std::string globalProfileFile;
     std::vector<ColumnProfile> columnProfiles; // in the order given
+    // --natural: the natural terrain instead of the resampled grid, with its settings
+    // (--slope, --front-profile, --detail, --erosion, --erosion-steps, --seed).
+    bool natural = false;
+    NaturalSettings naturalSettings;
     bool quiet = false;
     bool help = false;
     bool version = false;

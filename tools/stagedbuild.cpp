@@ -125,10 +125,16 @@ bool writeOutput(const BuildOptions& options, const SketchModel& model, std::str
     settings.raster = options.raster;
     settings.heightRange = options.heightRange;
     if (options.toStandardOutput())
-        return writeTerrainTo(stdout, model, settings, error);
+        return options.natural
+                   ? writeNaturalTerrainTo(stdout, model, settings, options.naturalSettings, error)
+                   : writeTerrainTo(stdout, model, settings, error);
     settings.source = buildSource(options, model);
     ExportReport report;
-    if (!saveTerrainAs(model, options.outputFile, settings, error, &report))
+    const bool saved = options.natural
+                           ? saveNaturalTerrainAs(model, options.outputFile, settings,
+                                                  options.naturalSettings, error, &report)
+                           : saveTerrainAs(model, options.outputFile, settings, error, &report);
+    if (!saved)
         return false;
     if (notices && report.clampedCells > 0)
         notices->push_back(std::to_string(report.clampedCells) + " of " +

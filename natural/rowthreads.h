@@ -1,0 +1,12 @@
+#pragma once
+
+#include <functional>
+
+// Runs work(firstRow, endRow) over rows 0 .. rows - 1 in fixed bands of `band` rows, spread
+// over `threads` threads (0: as many as the machine has). The bands do not depend on the
+// number of threads, so work whose result depends only on its band gives the same bytes with
+// any number of threads.
+void forRowBands(int rows, int band, int threads, const std::function<void(int, int)>& work);
+
+// The number of threads forRowBands uses for `threads` (0 meaning the machine's cores).
+int threadCount(int threads);
