@@ -1,8 +1,8 @@
 #include "natural/flowrouting.h"
 
+#include <algorithm>
 #include <cmath>
 #include <deque>
-#include <queue>
 #include <utility>
 
 #include "natural/rowthreads.h"
@@ -13,6 +13,16 @@ const int offsetRow[8] = {-1, -1, -1, 0, 0, 1, 1, 1};
 const int offsetColumn[8] = {-1, 0, 1, -1, 1, -1, 0, 1};
 const float offsetLength[8] = {1.41421356f, 1.0f,        1.41421356f, 1.0f,
                                1.0f,        1.41421356f, 1.0f,        1.41421356f};
+
+std::uint32_t cellHash(std::int32_t cell, std::uint32_t seed) {
+    std::uint32_t h = static_cast<std::uint32_t>(cell) * 0x9e3779b1u ^ seed * 0x85ebca77u;
+    h ^= h >> 16;
+    h *= 0x7feb352du;
+    h ^= h >> 15;
+    h *= 0x846ca68bu;
+    h ^= h >> 16;
+    return h;
+}
 
 } // namespace
 
@@ -26,9 +36,20 @@ std::size_t fillDepressions(HeightField& field, float epsilon) {
     const int w = field.width, h = field.height;
     std::vector<float>& z = field.heights;
     std::vector<char> seen(field.size(), 0);
-    using Entry = std::pair<float, std::int32_t>;
-    // Lowest first; equal heights by cell number, so that the fill is the same on every run.
-    std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> open;
+    // The open cells in buckets of height, lowest first, each bucket in the order its cells
+    // came (a priority queue to within a bucket's height, in linear time); the cells of a
+    // depression being filled go first, in the order they were reached.
+    float top = 0.0f, bottom = 0.0f;
+    for (float v : z) {
+        top = std::max(top, v);
+        bottom = std::min(bottom, v);
+    }
+    const int bucketCount = 1 << 16;
+    const double perBucket = (bucketCount - 1) / std::max(1e-30, double(top) - double(bottom));
+    auto bucketOf = [&](float v) {
+        return std::clamp(static_cast<int>((double(v) - bottom) * perBucket), 0, bucketCount - 1);
+    };
+    std::vector<std::vector<std::int32_t>> open(static_cast<std::size_t>(bucketCount));
     std::deque<std::int32_t> pit;
 
     for (int r = 0; r < h; ++r) {
@@ -44,18 +65,28 @@ std::size_t fillDepressions(HeightField& field, float epsilon) {
                          field.roles[nr * w + nc] != CellRole::outlet;
             }
             if (border)
-                open.emplace(z[i], i);
+                open[static_cast<std::size_t>(bucketOf(z[i]))].push_back(i);
         }
     }
     std::size_t raised = 0;
-    while (!open.empty() || !pit.empty()) {
+    int current = 0;
+    std::size_t next = 0; // the next cell of the current bucket
+    while (true) {
         std::int32_t i;
         if (!pit.empty()) {
             i = pit.front();
             pit.pop_front();
         } else {
-            i = open.top().second;
-            open.pop();
+            while (current < bucketCount &&
+                   next >= open[static_cast<std::size_t>(current)].size()) {
+                open[static_cast<std::size_t>(current)].clear();
+                open[static_cast<std::size_t>(current)].shrink_to_fit();
+                ++current;
+                next = 0;
+            }
+            if (current == bucketCount)
+                break;
+            i = open[static_cast<std::size_t>(current)][next++];
         }
         const int r = i / w, c = i % w;
         for (int k = 0; k < 8; ++k) {
@@ -72,7 +103,8 @@ std::size_t fillDepressions(HeightField& field, float epsilon) {
                 ++raised;
                 pit.push_back(n);
             } else {
-                open.emplace(z[n], n);
+                // Never into a bucket already passed: the cell is then taken from this one.
+                open[static_cast<std::size_t>(std::max(bucketOf(z[n]), current))].push_back(n);
             }
         }
     }
@@ -104,7 +136,7 @@ bool hasDepression(const HeightField& field, int threads) {
     return false;
 }
 
-void routeFlow(const HeightField& field, int threads, FlowNetwork& network) {
+void routeFlow(const HeightField& field, int threads, FlowNetwork& network, std::uint32_t scatter) {
     const int w = field.width, h = field.height;
     const std::size_t n = field.size();
     network.receiver.resize(n);
@@ -117,15 +149,36 @@ void routeFlow(const HeightField& field, int threads, FlowNetwork& network) {
                 std::int32_t best = i;
                 float bestSlope = 0.0f;
                 if (field.roles[i] != CellRole::outlet) {
+                    float slopes[8];
+                    std::int32_t cells[8];
+                    int lower = 0;
+                    float total = 0.0f;
                     for (int k = 0; k < 8; ++k) {
                         const int nr = r + offsetRow[k], nc = c + offsetColumn[k];
                         if (nr < 0 || nr >= h || nc < 0 || nc >= w)
                             continue;
                         const std::int32_t j = nr * w + nc;
                         const float slope = (z[i] - z[j]) / offsetLength[k];
+                        if (slope > 0.0f) {
+                            slopes[lower] = slope;
+                            cells[lower++] = j;
+                            total += slope;
+                        }
                         if (slope > bestSlope) {
                             bestSlope = slope;
                             best = j;
+                        }
+                    }
+                    if (scatter != 0 && lower > 1) {
+                        const float draw = static_cast<float>(cellHash(i, scatter) >> 8) *
+                                           (1.0f / 16777216.0f) * total;
+                        float sum = 0.0f;
+                        for (int k = 0; k < lower; ++k) {
+                            sum += slopes[k];
+                            if (draw < sum || k == lower - 1) {
+                                best = cells[k];
+                                break;
+                            }
                         }
                     }
                 }
@@ -134,49 +187,27 @@ void routeFlow(const HeightField& field, int threads, FlowNetwork& network) {
         }
     });
 
-    // The donors of every cell, packed: donorStart[j] .. donorStart[j + 1] in `donors`. The
-    // area vector holds the counts meanwhile, to spare memory.
-    std::vector<std::int32_t> donorStart(n + 1, 0);
+    // The order from the sources down (Kahn's walk: a cell follows all its donors), laid into
+    // the stack from its end, so that the stack runs from the sinks up. The area is summed on
+    // the way down.
+    std::vector<std::uint8_t> waiting(n, 0);
     for (std::size_t i = 0; i < n; ++i)
         if (network.receiver[i] != static_cast<std::int32_t>(i))
-            ++donorStart[network.receiver[i] + 1];
-    for (std::size_t i = 0; i < n; ++i)
-        donorStart[i + 1] += donorStart[i];
-    std::vector<std::int32_t> donors(static_cast<std::size_t>(donorStart[n]));
-    {
-        std::vector<std::int32_t>& fill = network.stack; // scratch: the next free slot
-        fill.assign(donorStart.begin(), donorStart.end() - 1);
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::int32_t r = network.receiver[i];
-            if (r != static_cast<std::int32_t>(i))
-                donors[static_cast<std::size_t>(fill[r]++)] = static_cast<std::int32_t>(i);
-        }
-    }
-
-    // The stack: from every sink, its whole tree, each cell after its receiver.
-    network.stack.clear();
-    network.stack.reserve(n);
-    for (std::size_t s = 0; s < n; ++s) {
-        if (network.receiver[s] != static_cast<std::int32_t>(s))
-            continue;
-        std::size_t next = network.stack.size();
-        network.stack.push_back(static_cast<std::int32_t>(s));
-        while (next < network.stack.size()) {
-            const std::int32_t j = network.stack[next++];
-            for (std::int32_t d = donorStart[j]; d < donorStart[j + 1]; ++d)
-                network.stack.push_back(donors[static_cast<std::size_t>(d)]);
-        }
-    }
-    donors.clear();
-    donors.shrink_to_fit();
-    donorStart.clear();
-    donorStart.shrink_to_fit();
-
+            ++waiting[static_cast<std::size_t>(network.receiver[i])];
+    network.stack.resize(n);
     network.area.assign(n, 1.0f);
-    for (std::size_t k = n; k-- > 0;) {
-        const std::int32_t i = network.stack[k];
-        const std::int32_t r = network.receiver[i];
-        if (r != i)
-            network.area[r] += network.area[i];
+    std::size_t placed = 0, read = 0;
+    std::int32_t* const last = network.stack.data() + n - 1;
+    for (std::size_t i = 0; i < n; ++i)
+        if (waiting[i] == 0)
+            *(last - placed++) = static_cast<std::int32_t>(i);
+    while (read < placed) {
+        const std::int32_t i = *(last - read++);
+        const std::int32_t r = network.receiver[static_cast<std::size_t>(i)];
+        if (r == i)
+            continue;
+        network.area[static_cast<std::size_t>(r)] += network.area[static_cast<std::size_t>(i)];
+        if (--waiting[static_cast<std::size_t>(r)] == 0)
+            *(last - placed++) = r;
     }
 }

@@ -25,7 +25,9 @@ struct HeightField {
 
 // Raises every free cell that lies in a depression to the level it spills at, plus a small
 // rise per cell (epsilon) so that water keeps running over the filled level to the spill
-// point (priority flood with epsilon). Held cells and outlets never change. Afterwards every
+// point (priority flood with epsilon, Barnes et al. 2014, its queue bucketed by height into
+// 65536 levels so that it runs in linear time; within a level cells are taken in the order
+// they came). Held cells and outlets never change. Afterwards every
 // free cell has a strictly lower neighbour on a path to an outlet. Returns the number of
 // cells raised.
 std::size_t fillDepressions(HeightField& field, float epsilon);
@@ -48,8 +50,14 @@ struct FlowNetwork {
     }
 };
 
-// Steepest-descent receivers (by slope, the diagonals 1.414 cells away), then the order of the
-// cells from the sinks up (Braun and Willett's stack, by a walk over the donors) and the
+// Receivers, then the order of the
+// cells from the sinks up (Braun and Willett's stack, found by a walk from the sources that
+// takes a cell once all its donors are taken) and the
 // drainage area accumulated down that order. Outlets and cells with no lower neighbour are
-// sinks. Receivers are found on `threads` threads; the result does not depend on how many.
-void routeFlow(const HeightField& field, int threads, FlowNetwork& network);
+// sinks. With a `scatter` of 0 a cell's receiver is its steepest lower neighbour (by slope, the
+// diagonals 1.414 cells away); otherwise one of its lower neighbours is drawn with a chance in
+// proportion to the slope to it, from a hash of the cell and `scatter`, so that water on an
+// even slope does not run along the grid's eight directions. Receivers are found on `threads`
+// threads; the result does not depend on how many.
+void routeFlow(const HeightField& field, int threads, FlowNetwork& network,
+               std::uint32_t scatter = 0);

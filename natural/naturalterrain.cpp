@@ -16,17 +16,21 @@ namespace {
 
 using Grid = std::vector<std::vector<gmVector2>>;
 
-// The coarsest erosion level has at most this many cells a side.
+// The coarsest erosion level has at most this many cells a side; stream-power erosion runs on
+// levels up to erodedSide a side, the finer ones carry its valleys and add their own detail
+// and talus.
 const int coarsestSide = 257;
+const int erodedSide = 1025;
 // The total erosion time at full strength on the coarsest level, and the share each finer
 // level adds (in units where the flank depth is 1).
-const double erosionTime = 1.0;
+const double erosionTime = 1.5;
 const double finerLevelShare = 0.15;
 // The near-crest fall, in units of the slope: the silhouette's own bumps fall this steeply
 // before the smooth body of the mountain takes over.
 const double crestFall = 3.0;
-// The fall of the groove below a col, in units of the slope.
-const double colFall = 0.5;
+// How steeply the body dips towards a col (a notch in the crest), in units of the slope: the
+// body never rises above the crest, so that no column is cut off flat at its col's height.
+const double colFall = 2.0;
 // The margin of base-height ground round the landscape, as a share of the flank depth.
 const double margin = 0.06;
 
@@ -167,10 +171,7 @@ double bodyHeight(const Shape& shape, double crest, double body, double y) {
             h = body * (y >= 0 ? profileAt(shape.back, t) : std::pow(1.0 - t, shape.frontProfile));
     }
     h = std::max(h, crest - crestFall * shape.slope * std::abs(y));
-    // Where the crest dips below the smooth body (a col), a groove falls gently from it
-    // rather than a level shelf at the col's height reaching out into the flank.
-    const double cap = crest - colFall * shape.slope * std::abs(y);
-    return std::clamp(h, 0.0, std::max(cap, 0.0));
+    return std::clamp(h, 0.0, crest);
 }
 
 // How strongly detail shows at a point of height h above the base, at depth y from the crest:
@@ -255,7 +256,7 @@ void clampToCrest(const Columns& columns, const Level& level, HeightField& field
 }
 
 void erodeLevel(const Shape& shape, const Columns& columns, const Level& level, double time,
-                int steps, int threads, HeightField& field) {
+                int steps, int sweeps, int threads, HeightField& field) {
     const float epsilon = static_cast<float>(1e-4 * level.cell);
     if (time > 0 && steps > 0) {
         StreamPower law;
@@ -266,13 +267,45 @@ void erodeLevel(const Shape& shape, const Columns& columns, const Level& level, 
         FlowNetwork network;
         fillDepressions(field, epsilon);
         for (int step = 0; step < steps; ++step) {
-            routeFlow(field, threads, network);
+            routeFlow(field, threads, network,
+                      (shape.seed * 7919u + static_cast<std::uint32_t>(step * 131 + level.factor)) |
+                          1u);
             streamPowerStep(field, network, law);
         }
     }
     // The talus sweeps settle what the noise and the carving left too steep.
-    thermalErosion(field, 2.5 * shape.slope, 4, threads);
+    thermalErosion(field, 2.5 * shape.slope, sweeps, threads);
     clampToCrest(columns, level, field);
+}
+
+// Softens a level's field with `passes` of the 1-2-1 filter both ways, so that the coarser
+// level's one-cell channels reach the finer one as valleys rather than blocky lines. Each pass
+// reads only the last, row bands on threads.
+void soften(std::vector<float>& values, int width, int height, int passes, int threads) {
+    std::vector<float> next(values.size());
+    for (int pass = 0; pass < passes; ++pass) {
+        forRowBands(height, 32, threads, [&](int first, int end) {
+            for (int r = first; r < end; ++r) {
+                const float* row = values.data() + static_cast<std::size_t>(r) * width;
+                float* out = next.data() + static_cast<std::size_t>(r) * width;
+                for (int c = 0; c < width; ++c)
+                    out[c] = 0.25f * row[std::max(c - 1, 0)] + 0.5f * row[c] +
+                             0.25f * row[std::min(c + 1, width - 1)];
+            }
+        });
+        forRowBands(height, 32, threads, [&](int first, int end) {
+            for (int r = first; r < end; ++r) {
+                const float* above =
+                    next.data() + static_cast<std::size_t>(std::max(r - 1, 0)) * width;
+                const float* row = next.data() + static_cast<std::size_t>(r) * width;
+                const float* below =
+                    next.data() + static_cast<std::size_t>(std::min(r + 1, height - 1)) * width;
+                float* out = values.data() + static_cast<std::size_t>(r) * width;
+                for (int c = 0; c < width; ++c)
+                    out[c] = 0.25f * above[c] + 0.5f * row[c] + 0.25f * below[c];
+            }
+        });
+    }
 }
 
 } // namespace
@@ -388,12 +421,24 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSetti
             cone[c] = std::max(cone[c], cone[c - 1] - fall);
         for (std::size_t c = count - 1; c-- > 0;)
             cone[c] = std::max(cone[c], cone[c + 1] - fall);
+        // ... and never above the crest's valleys: the lowest the crest reaches rising at
+        // colFall times the slope from anywhere.
+        std::vector<double> valleys = columns.crest;
+        const double rise = colFall * settings.slope * layout.cell;
+        for (std::size_t c = 1; c < count; ++c)
+            valleys[c] = std::min(valleys[c], valleys[c - 1] + rise);
+        for (std::size_t c = count - 1; c-- > 0;)
+            valleys[c] = std::min(valleys[c], valleys[c + 1] + rise);
         const double sigma = 0.12 * shape.depth / layout.cell;
         const std::vector<double> smoothed = smooth(columns.crest, sigma);
         std::vector<double> rough(count);
         columns.body.resize(count);
+        for (std::size_t c = 0; c < count; ++c)
+            columns.body[c] = std::min({smoothed[c], cone[c], valleys[c]});
+        // Softened once more, so that where one bound takes over from another the flanks show
+        // no kink running straight down them.
+        columns.body = smooth(columns.body, 0.25 * sigma);
         for (std::size_t c = 0; c < count; ++c) {
-            columns.body[c] = std::min(smoothed[c], cone[c]);
             const double d = columns.crest[c] - smoothed[c];
             rough[c] = d * d;
         }
@@ -412,9 +457,11 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSetti
             levelHeights(shape, columns, level, first ? nullptr : &previous,
                          first ? nullptr : &carried, firstOctave, threads, field);
             const double time = settings.erosion * erosionTime * (first ? 1.0 : finerLevelShare);
-            const int steps =
-                first ? settings.erosionSteps : std::max(2, settings.erosionSteps / 8);
-            erodeLevel(shape, columns, level, time, steps, threads, field);
+            const bool eroded = std::max(level.width, level.height) <= erodedSide;
+            const int steps = !eroded ? 0
+                              : first ? settings.erosionSteps
+                                      : std::max(2, settings.erosionSteps / 8);
+            erodeLevel(shape, columns, level, time, steps, factor == 1 ? 2 : 4, threads, field);
             if (factor > 1) {
                 // What this level added to its uneroded shape, for the next level to carry on.
                 carried.resize(field.size());
@@ -430,6 +477,7 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSetti
                         }
                     }
                 });
+                soften(carried, level.width, level.height, 2, threads);
             }
             previous = level;
             first = false;

@@ -13,7 +13,9 @@ void streamPowerStep(HeightField& field, const FlowNetwork& network, const Strea
             continue;
         const double area = network.area[static_cast<std::size_t>(i)] * law.areaUnit;
         const double distance = network.distance(i, field.width, field.cell) / lengthUnit;
-        const double f = law.rate * std::pow(area, law.areaExponent) / distance;
+        const double power =
+            law.areaExponent == 0.5 ? std::sqrt(area) : std::pow(area, law.areaExponent);
+        const double f = law.rate * power / distance;
         const double below = z[static_cast<std::size_t>(r)];
         const double now = z[static_cast<std::size_t>(i)];
         if (now > below)
