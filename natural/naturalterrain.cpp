@@ -28,6 +28,14 @@ const double finerLevelShare = 0.15;
 // The near-crest fall, in units of the slope: the silhouette's own bumps fall this steeply
 // before the smooth body of the mountain takes over.
 const double crestFall = 3.0;
+// How far the foot of the flanks wanders in and out, as a share of their reach.
+const double footWander = 0.15;
+// The steepest the ground under the crest may be carved, in units of the slope.
+const double wallFall = 6.0;
+// How far the crest's small bumps reach into the flanks, and the width below which a bump
+// counts as small, as shares of the flank depth.
+const double bumpFade = 0.01;
+const double bumpWidth = 0.03;
 // How steeply the body dips towards a col (a notch in the crest), in units of the slope: the
 // body never rises above the crest, so that no column is cut off flat at its col's height.
 const double colFall = 2.0;
@@ -116,10 +124,12 @@ std::vector<double> smooth(const std::vector<double>& values, double sigma) {
 // body of the mountain and the amplitude of its detail. Coarser levels take every 2^k-th
 // column, so that all levels agree.
 struct Columns {
-    std::vector<double> crest;  // the crest's height above the base
-    std::vector<char> held;     // whether the crest lies within the silhouette there
-    std::vector<double> body;   // the smooth body's height at the crest
-    std::vector<double> detail; // the detail noise's amplitude
+    std::vector<double> crest;     // the crest's height above the base
+    std::vector<char> held;        // whether the crest lies within the silhouette there
+    std::vector<double> softCrest; // the crest without its small bumps
+    std::vector<double> body;      // the smooth body's height at the crest
+    std::vector<double> reach;     // how far the flanks reach either side of the crest
+    std::vector<double> detail;    // the detail noise's amplitude
 };
 
 // Where the landscape lies and how the levels sample it. Positions are sketch pixels: x
@@ -163,14 +173,23 @@ struct Shape {
 
 // The uneroded mountain at (x, y) for a column: the smooth body falling along the flank
 // profiles, the crest's own shape close to it, never above the crest.
-double bodyHeight(const Shape& shape, double crest, double body, double y) {
+double bodyHeight(const Shape& shape, double crest, double softCrest, double body, double reach,
+                  double x, double y) {
     double h = 0.0;
     if (body > 0) {
-        const double t = std::abs(y) * shape.slope / body;
+        // The foot wanders in and out, so that the mountain's outline is not the straight
+        // edge of its cone.
+        const double wander =
+            1.0 + footWander * gradientNoise(x / (0.4 * shape.depth), y / (0.4 * shape.depth),
+                                             shape.seed ^ 0x5bd1e995u);
+        const double t = std::abs(y) / (reach * wander);
         if (t < 1)
             h = body * (y >= 0 ? profileAt(shape.back, t) : std::pow(1.0 - t, shape.frontProfile));
     }
-    h = std::max(h, crest - crestFall * shape.slope * std::abs(y));
+    // The crest's own small bumps fade within a short distance, so that they do not run down
+    // the flank as a comb of parallel ridges.
+    const double fade = std::exp(-std::abs(y) / (bumpFade * shape.depth));
+    h = std::max(h, softCrest + (crest - softCrest) * fade - crestFall * shape.slope * std::abs(y));
     return std::clamp(h, 0.0, crest);
 }
 
@@ -179,7 +198,7 @@ double bodyHeight(const Shape& shape, double crest, double body, double y) {
 double detailEnvelope(const Shape& shape, double h, double y) {
     if (h <= 0)
         return 0.0;
-    return std::sqrt(h / shape.relief) * (1.0 - std::exp(-std::abs(y) / (0.04 * shape.depth)));
+    return std::sqrt(h / shape.relief) * (1.0 - std::exp(-std::abs(y) / (0.015 * shape.depth)));
 }
 
 // The uneroded heights of a level with the noise octaves from `firstOctave` on, added onto
@@ -203,7 +222,8 @@ void levelHeights(const Shape& shape, const Columns& columns, const Level& level
                 const std::size_t column = static_cast<std::size_t>(c) * level.factor;
                 const double crest = columns.crest[column];
                 const double x = level.x(c);
-                double h = bodyHeight(shape, crest, columns.body[column], y);
+                double h = bodyHeight(shape, crest, columns.softCrest[column], columns.body[column],
+                                      columns.reach[column], x, y);
                 const double envelope = detailEnvelope(shape, h, y);
                 if (envelope > 0 && columns.detail[column] > 0)
                     h +=
@@ -243,14 +263,17 @@ void levelHeights(const Shape& shape, const Columns& columns, const Level& level
 }
 
 // Holds every cell at or below its column's crest (erosion only lowers, but the fill may
-// raise a cell by its epsilon).
-void clampToCrest(const Columns& columns, const Level& level, HeightField& field) {
+// raise a cell by its epsilon), and keeps the ground under the crest from being carved into a
+// wall: no steeper than wallFall times the slope away from it.
+void clampToCrest(const Shape& shape, const Columns& columns, const Level& level,
+                  HeightField& field) {
     for (int r = 0; r < level.height; ++r) {
         float* row = field.heights.data() + static_cast<std::size_t>(r) * level.width;
+        const double below = wallFall * shape.slope * std::abs(level.y(r));
         for (int c = 0; c < level.width; ++c) {
-            const auto crest =
-                static_cast<float>(columns.crest[static_cast<std::size_t>(c) * level.factor]);
-            row[c] = std::min(row[c], crest);
+            const double crest = columns.crest[static_cast<std::size_t>(c) * level.factor];
+            const auto floor = static_cast<float>(std::max(0.0, crest - below));
+            row[c] = std::clamp(row[c], floor, static_cast<float>(crest));
         }
     }
 }
@@ -275,7 +298,7 @@ void erodeLevel(const Shape& shape, const Columns& columns, const Level& level, 
     }
     // The talus sweeps settle what the noise and the carving left too steep.
     thermalErosion(field, 2.5 * shape.slope, sweeps, threads);
-    clampToCrest(columns, level, field);
+    clampToCrest(shape, columns, level, field);
 }
 
 // Softens a level's field with `passes` of the 1-2-1 filter both ways, so that the coarser
@@ -368,7 +391,7 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSetti
     const double pad = margin * shape.depth;
     const double west = silhouette.xs.front() - silhouette.hs.front() / settings.slope - pad;
     const double east = silhouette.xs.back() + silhouette.hs.back() / settings.slope + pad;
-    const double north = shape.depth + pad, south = -(shape.depth + pad);
+    const double north = shape.depth * (1 + footWander) + pad, south = -north;
     Layout layout;
     if (options.native()) {
         std::vector<double> gaps(front.size() - 1);
@@ -433,8 +456,21 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSetti
         const std::vector<double> smoothed = smooth(columns.crest, sigma);
         std::vector<double> rough(count);
         columns.body.resize(count);
-        for (std::size_t c = 0; c < count; ++c)
+        // The crest without its small bumps, never above the crest's valleys either, so that
+        // no column is cut off at its crest's height.
+        columns.softCrest = smooth(columns.crest, bumpWidth * shape.depth / layout.cell);
+        const std::vector<double> softValleys =
+            smooth(valleys, bumpWidth * shape.depth / layout.cell);
+        for (std::size_t c = 0; c < count; ++c) {
+            columns.softCrest[c] = std::min(columns.softCrest[c], softValleys[c]);
             columns.body[c] = std::min({smoothed[c], cone[c], valleys[c]});
+        }
+        // The flanks reach as far as the crest's cone, softened, at the slope: a crest H high
+        // reaches the base H / slope away, and a lower stretch beside a high one reaches
+        // almost as far, so that the foot of the mountain does not follow every dip.
+        columns.reach = smooth(cone, bumpWidth * shape.depth / layout.cell);
+        for (double& reach : columns.reach)
+            reach = std::max(reach, 1e-9) / settings.slope;
         // Softened once more, so that where one bound takes over from another the flanks show
         // no kink running straight down them.
         columns.body = smooth(columns.body, 0.25 * sigma);
@@ -471,9 +507,11 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSetti
                         for (int c = 0; c < level.width; ++c) {
                             const std::size_t column = static_cast<std::size_t>(c) * level.factor;
                             const std::size_t i = static_cast<std::size_t>(r) * level.width + c;
-                            carried[i] = field.heights[i] -
-                                         static_cast<float>(bodyHeight(shape, columns.crest[column],
-                                                                       columns.body[column], y));
+                            carried[i] =
+                                field.heights[i] -
+                                static_cast<float>(bodyHeight(
+                                    shape, columns.crest[column], columns.softCrest[column],
+                                    columns.body[column], columns.reach[column], level.x(c), y));
                         }
                     }
                 });
