@@ -3,7 +3,9 @@
 //
 //   - drainage: depressions filled (priority flood with epsilon), D8 flow directions (steepest
 //     of the 8 neighbours), drainage area, channels where the area reaches a threshold, their
-//     Strahler orders, the highest order and the mean bifurcation ratio N(k) / N(k + 1);
+//     Strahler orders, the highest order and the mean bifurcation ratio N(k) / N(k + 1)
+//     (also from the least-squares line through log N(k), Horton's law); the ground at the
+//     raster's lowest height drains out like the edge;
 //   - isotropy: mean |dh/dx| / mean |dh/dy| (central differences) over the cells above the
 //     raster's lowest height, leaving out the rows within a margin of the crest row (the row
 //     holding most columns' highest cell);
@@ -234,6 +236,21 @@ int main(int argc, char** argv) {
         }
     }
     std::printf("mean bifurcation ratio: %.2f\n", ratios ? ratioSum / ratios : 0.0);
+    // Horton's law: log N(k) falls on a line in k; the ratio from its least-squares slope
+    // weighs the few streams of the highest orders less than a plain mean does.
+    if (d.streams.size() >= 2) {
+        double sk = 0, sl = 0, skk = 0, skl = 0;
+        for (const auto& [order, count] : d.streams) {
+            const double l = std::log(static_cast<double>(count));
+            sk += order;
+            sl += l;
+            skk += static_cast<double>(order) * order;
+            skl += order * l;
+        }
+        const double m = static_cast<double>(d.streams.size());
+        const double slope = (m * skl - sk * sl) / (m * skk - sk * sk);
+        std::printf("bifurcation ratio from Horton's law: %.2f\n", std::exp(-slope));
+    }
 
     // The crest row: where most columns have their highest cell.
     std::vector<int> crestVotes(static_cast<std::size_t>(h), 0);
