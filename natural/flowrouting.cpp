@@ -114,7 +114,7 @@ std::size_t fillDepressions(HeightField& field, float epsilon) {
 bool hasDepression(const HeightField& field, int threads) {
     const int w = field.width, h = field.height;
     std::vector<char> bandHas(static_cast<std::size_t>(h), 0);
-    forRowBands(h, 32, threads, [&](int first, int end) {
+    forRowBands(h, 32, threadsFor(field.size(), threads), [&](int first, int end) {
         for (int r = first; r < end; ++r) {
             for (int c = 0; c < w && !bandHas[r]; ++c) {
                 const std::int32_t i = r * w + c;
@@ -142,47 +142,60 @@ void routeFlow(const HeightField& field, int threads, FlowNetwork& network, std:
     network.receiver.resize(n);
     const std::vector<float>& z = field.heights;
 
-    forRowBands(h, 32, threads, [&](int first, int end) {
+    const std::int32_t step[8] = {-w - 1, -w, -w + 1, -1, 1, w - 1, w, w + 1};
+    const float inverseLength[8] = {0.70710678f, 1.0f,        0.70710678f, 1.0f,
+                                    1.0f,        0.70710678f, 1.0f,        0.70710678f};
+    // The receiver of cell i among the neighbours k for which inside(k) holds.
+    auto receiverOf = [&](std::int32_t i, auto inside) {
+        if (field.roles[static_cast<std::size_t>(i)] == CellRole::outlet)
+            return i;
+        float slopes[8];
+        std::int32_t cells[8];
+        int lower = 0;
+        float total = 0.0f, bestSlope = 0.0f;
+        std::int32_t best = i;
+        const float zi = z[static_cast<std::size_t>(i)];
+        for (int k = 0; k < 8; ++k) {
+            if (!inside(k))
+                continue;
+            const std::int32_t j = i + step[k];
+            const float slope = (zi - z[static_cast<std::size_t>(j)]) * inverseLength[k];
+            if (slope > 0.0f) {
+                slopes[lower] = slope;
+                cells[lower++] = j;
+                total += slope;
+                if (slope > bestSlope) {
+                    bestSlope = slope;
+                    best = j;
+                }
+            }
+        }
+        if (scatter != 0 && lower > 1) {
+            const float draw =
+                static_cast<float>(cellHash(i, scatter) >> 8) * (1.0f / 16777216.0f) * total;
+            float sum = 0.0f;
+            for (int k = 0; k < lower; ++k) {
+                sum += slopes[k];
+                if (draw < sum || k == lower - 1)
+                    return cells[k];
+            }
+        }
+        return best;
+    };
+    forRowBands(h, 32, threadsFor(field.size(), threads), [&](int first, int end) {
         for (int r = first; r < end; ++r) {
+            std::int32_t* out = network.receiver.data() + static_cast<std::size_t>(r) * w;
+            const bool innerRow = r > 0 && r < h - 1;
             for (int c = 0; c < w; ++c) {
                 const std::int32_t i = r * w + c;
-                std::int32_t best = i;
-                float bestSlope = 0.0f;
-                if (field.roles[i] != CellRole::outlet) {
-                    float slopes[8];
-                    std::int32_t cells[8];
-                    int lower = 0;
-                    float total = 0.0f;
-                    for (int k = 0; k < 8; ++k) {
+                if (innerRow && c > 0 && c < w - 1) {
+                    out[c] = receiverOf(i, [](int) { return true; });
+                } else {
+                    out[c] = receiverOf(i, [&](int k) {
                         const int nr = r + offsetRow[k], nc = c + offsetColumn[k];
-                        if (nr < 0 || nr >= h || nc < 0 || nc >= w)
-                            continue;
-                        const std::int32_t j = nr * w + nc;
-                        const float slope = (z[i] - z[j]) / offsetLength[k];
-                        if (slope > 0.0f) {
-                            slopes[lower] = slope;
-                            cells[lower++] = j;
-                            total += slope;
-                        }
-                        if (slope > bestSlope) {
-                            bestSlope = slope;
-                            best = j;
-                        }
-                    }
-                    if (scatter != 0 && lower > 1) {
-                        const float draw = static_cast<float>(cellHash(i, scatter) >> 8) *
-                                           (1.0f / 16777216.0f) * total;
-                        float sum = 0.0f;
-                        for (int k = 0; k < lower; ++k) {
-                            sum += slopes[k];
-                            if (draw < sum || k == lower - 1) {
-                                best = cells[k];
-                                break;
-                            }
-                        }
-                    }
+                        return nr >= 0 && nr < h && nc >= 0 && nc < w;
+                    });
                 }
-                network.receiver[i] = best;
             }
         }
     });

@@ -215,7 +215,7 @@ void levelHeights(const Shape& shape, const Columns& columns, const Level& level
     Octaves octaves = shape.octaves;
     octaves.finest = 2.0 * level.cell;
     octaves.firstOctave = firstOctave;
-    forRowBands(level.height, 16, threads, [&](int first, int end) {
+    forRowBands(level.height, 16, threadsFor(field.size(), threads), [&](int first, int end) {
         for (int r = first; r < end; ++r) {
             const double y = level.y(r);
             for (int c = 0; c < level.width; ++c) {
@@ -288,7 +288,8 @@ void erodeLevel(const Shape& shape, const Columns& columns, const Level& level, 
         law.lengthUnit = shape.depth;
         law.areaUnit = level.cell * level.cell / (shape.depth * shape.depth);
         FlowNetwork network;
-        fillDepressions(field, epsilon);
+        if (hasDepression(field, threads))
+            fillDepressions(field, epsilon);
         for (int step = 0; step < steps; ++step) {
             routeFlow(field, threads, network,
                       (shape.seed * 7919u + static_cast<std::uint32_t>(step * 131 + level.factor)) |
@@ -307,7 +308,7 @@ void erodeLevel(const Shape& shape, const Columns& columns, const Level& level, 
 void soften(std::vector<float>& values, int width, int height, int passes, int threads) {
     std::vector<float> next(values.size());
     for (int pass = 0; pass < passes; ++pass) {
-        forRowBands(height, 32, threads, [&](int first, int end) {
+        forRowBands(height, 32, threadsFor(values.size(), threads), [&](int first, int end) {
             for (int r = first; r < end; ++r) {
                 const float* row = values.data() + static_cast<std::size_t>(r) * width;
                 float* out = next.data() + static_cast<std::size_t>(r) * width;
@@ -316,7 +317,7 @@ void soften(std::vector<float>& values, int width, int height, int passes, int t
                              0.25f * row[std::min(c + 1, width - 1)];
             }
         });
-        forRowBands(height, 32, threads, [&](int first, int end) {
+        forRowBands(height, 32, threadsFor(values.size(), threads), [&](int first, int end) {
             for (int r = first; r < end; ++r) {
                 const float* above =
                     next.data() + static_cast<std::size_t>(std::max(r - 1, 0)) * width;
@@ -501,20 +502,24 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSetti
             if (factor > 1) {
                 // What this level added to its uneroded shape, for the next level to carry on.
                 carried.resize(field.size());
-                forRowBands(level.height, 16, threads, [&](int firstRow, int end) {
-                    for (int r = firstRow; r < end; ++r) {
-                        const double y = level.y(r);
-                        for (int c = 0; c < level.width; ++c) {
-                            const std::size_t column = static_cast<std::size_t>(c) * level.factor;
-                            const std::size_t i = static_cast<std::size_t>(r) * level.width + c;
-                            carried[i] =
-                                field.heights[i] -
-                                static_cast<float>(bodyHeight(
-                                    shape, columns.crest[column], columns.softCrest[column],
-                                    columns.body[column], columns.reach[column], level.x(c), y));
-                        }
-                    }
-                });
+                forRowBands(level.height, 16, threadsFor(field.size(), threads),
+                            [&](int firstRow, int end) {
+                                for (int r = firstRow; r < end; ++r) {
+                                    const double y = level.y(r);
+                                    for (int c = 0; c < level.width; ++c) {
+                                        const std::size_t column =
+                                            static_cast<std::size_t>(c) * level.factor;
+                                        const std::size_t i =
+                                            static_cast<std::size_t>(r) * level.width + c;
+                                        carried[i] =
+                                            field.heights[i] -
+                                            static_cast<float>(bodyHeight(
+                                                shape, columns.crest[column],
+                                                columns.softCrest[column], columns.body[column],
+                                                columns.reach[column], level.x(c), y));
+                                    }
+                                }
+                            });
                 soften(carried, level.width, level.height, 2, threads);
             }
             previous = level;

@@ -28,7 +28,7 @@ struct NaturalSettings {
     double erosion = 0.5;
     // The erosion's time steps on the coarsest level (the finer levels take an eighth each, at
     // least two): more steps follow the drainage more closely. 1 to 500.
-    int erosionSteps = 40;
+    int erosionSteps = 24;
     std::uint32_t seed = 1;
 
     bool operator==(const NaturalSettings& other) const;

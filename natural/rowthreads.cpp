@@ -11,6 +11,10 @@ int threadCount(int threads) {
     return cores == 0 ? 1 : static_cast<int>(std::min(cores, 64u));
 }
 
+int threadsFor(std::size_t cells, int threads) {
+    return cells < (std::size_t(1) << 18) ? 1 : threads;
+}
+
 void forRowBands(int rows, int band, int threads, const std::function<void(int, int)>& work) {
     if (rows <= 0)
         return;

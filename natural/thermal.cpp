@@ -14,7 +14,7 @@ void thermalErosion(HeightField& field, double talus, int sweeps, int threads) {
     const double share = 1.0 / 16.0;
     for (int sweep = 0; sweep < sweeps; ++sweep) {
         const std::vector<float>& z = field.heights;
-        forRowBands(h, 32, threads, [&](int first, int end) {
+        forRowBands(h, 32, threadsFor(field.size(), threads), [&](int first, int end) {
             for (int r = first; r < end; ++r) {
                 for (int c = 0; c < w; ++c) {
                     const std::size_t i = static_cast<std::size_t>(r) * w + c;

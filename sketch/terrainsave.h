@@ -52,7 +52,7 @@ bool nativeHeightmapSize(const SketchModel& model, int& width, int& height);
 // The natural terrain's settings as the metadata names them:
 //
 //     { "slope": 0.5, "frontProfile": 1.6, "detail": 0.5, "erosion": 0.5,
-//       "erosionSteps": 40, "seed": 1 }
+//       "erosionSteps": 24, "seed": 1 }
 nlohmann::ordered_json naturalSettingsJson(const NaturalSettings& natural);
 
 // Builds the model's terrain as a natural terrain (natural/naturalterrain.h) at

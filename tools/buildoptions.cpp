@@ -190,7 +190,7 @@ std::string buildUsage() {
            "  --detail D                 how much detail covers the flanks, 0 to 1 (default\n"
            "                             0.5)\n"
            "  --erosion E                how deeply the drainage carves, 0 to 1 (default 0.5)\n"
-           "  --erosion-steps N          erosion time steps, 1 to 500 (default 40): more\n"
+           "  --erosion-steps N          erosion time steps, 1 to 500 (default 24): more\n"
            "                             follow the drainage more closely, and take longer\n"
            "  --seed N                   the random seed of the detail and the drainage, 0 to\n"
            "                             4294967295 (default 1)\n"
