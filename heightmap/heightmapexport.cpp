@@ -254,11 +254,24 @@ std::string tileFileName(const std::string& output, int x, int y) {
     return base + "_x" + std::to_string(x) + "_y" + std::to_string(y) + output.substr(base.size());
 }
 
-bool exportHeightmap(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
-                     const HeightmapExport& settings, const std::string& output, std::string& error,
-                     ExportReport* report) {
+namespace {
+
+// What an export is made of: the terrain grid, resampled here, or a raster made elsewhere (the
+// natural terrain), written as it is.
+struct ExportSource {
+    const std::vector<std::vector<gmVector2>>* grid = nullptr;
+    double rowSpacing = 0.0;
+    const HeightRaster* raster = nullptr;
+};
+
+bool exportSource(const ExportSource& source, const HeightmapExport& settings,
+                  const std::string& output, std::string& error, ExportReport* report) {
     if (!checkSettings(settings, error))
         return false;
+    static const std::vector<std::vector<gmVector2>> noGrid;
+    const std::vector<std::vector<gmVector2>>& grid = source.grid ? *source.grid : noGrid;
+    const double rowSpacing = source.rowSpacing;
+    const HeightRaster* given = source.raster;
     auto progress = [&](double share) {
         if (settings.progress)
             settings.progress(share);
@@ -274,6 +287,11 @@ bool exportHeightmap(const std::vector<std::vector<gmVector2>>& grid, double row
 
     RasterOptions options = settings.raster;
     int tileSide = 0;
+    if (given) {
+        // The raster has its size already; tiles must split exactly that size.
+        options.width = given->width;
+        options.height = given->height;
+    }
     if (settings.tiled()) {
         HeightRaster native;
         int nativeWidth = 0, nativeHeight = 0;
@@ -292,7 +310,12 @@ bool exportHeightmap(const std::vector<std::vector<gmVector2>>& grid, double row
     // The heightmap's raster, and the one the maps are made of: the same, unless the heightmap
     // leaves its padding without data (the maps want heights everywhere) or is a mesh.
     HeightRaster raster, shaded;
-    if (mesh) {
+    if (given) {
+        raster = *given;
+        written.width = raster.width;
+        written.height = raster.height;
+        written.cellSize = raster.cellSize;
+    } else if (mesh) {
         if (!checkTerrainGrid(grid, rowSpacing, error) ||
             !checkScaleFits(grid, rowSpacing, settings.raster.scale, error))
             return false;
@@ -309,12 +332,12 @@ bool exportHeightmap(const std::vector<std::vector<gmVector2>>& grid, double row
     if (maps) {
         RasterOptions mapOptions = mesh ? RasterOptions{0, 0, settings.raster.scale} : options;
         mapOptions.padding = Padding::blend;
-        if (mesh || noDataPadding) {
+        if (!given && (mesh || noDataPadding)) {
             if (!resampleTerrain(grid, rowSpacing, mapOptions, shaded, error))
                 return false;
         }
     }
-    const HeightRaster& mapRaster = (mesh || noDataPadding) ? shaded : raster;
+    const HeightRaster& mapRaster = (!given && (mesh || noDataPadding)) ? shaded : raster;
     progress(0.3);
 
     if (sixteenBit) {
@@ -401,7 +424,9 @@ bool exportHeightmap(const std::vector<std::vector<gmVector2>>& grid, double row
         entry.file = std::make_unique<AtomicFile>(output);
         entry.write = [&, material](std::FILE* out, std::string&) {
             const bool ok =
-                writeTerrainObj(out, grid, rowSpacing, settings.raster.scale, fileName(material));
+                given ? writeRasterObj(out, raster, fileName(material))
+                      : writeTerrainObj(out, grid, rowSpacing, settings.raster.scale,
+                                        fileName(material));
             written.bytesWritten = ok ? bytesIn(out) : 0;
             return ok;
         };
@@ -465,4 +490,17 @@ bool exportHeightmap(const std::vector<std::vector<gmVector2>>& grid, double row
     if (report)
         *report = written;
     return true;
+}
+
+} // namespace
+
+bool exportHeightmap(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
+                     const HeightmapExport& settings, const std::string& output, std::string& error,
+                     ExportReport* report) {
+    return exportSource(ExportSource{&grid, rowSpacing, nullptr}, settings, output, error, report);
+}
+
+bool exportHeightRaster(const HeightRaster& raster, const HeightmapExport& settings,
+                        const std::string& output, std::string& error, ExportReport* report) {
+    return exportSource(ExportSource{nullptr, 0.0, &raster}, settings, output, error, report);
 }

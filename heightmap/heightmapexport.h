@@ -126,3 +126,12 @@ struct ExportReport {
 bool exportHeightmap(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
                      const HeightmapExport& settings, const std::string& output, std::string& error,
                      ExportReport* report = nullptr);
+
+// Writes a raster made elsewhere (the natural terrain) to `output` in settings.format as
+// exportHeightmap writes its resampled raster: asc, png16, r16 and exr as they are, obj as
+// the raster's mesh (writeRasterObj), the metadata beside a 16-bit file the same. The raster
+// options' size and scale are not used (the raster has them already). False with a one-line
+// reason as for exportHeightmap.
+bool exportHeightRaster(const HeightRaster& raster, const HeightmapExport& settings,
+                        const std::string& output, std::string& error,
+                        ExportReport* report = nullptr);

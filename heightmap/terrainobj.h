@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "heightmap/heightraster.h"
 #include "libgm/gmvec2.h"
 
 // The terrain grid itself as a Wavefront OBJ mesh, for 3D tools: one vertex per grid point at
@@ -47,3 +48,12 @@ bool writeTerrainObj(std::FILE* out, const std::vector<std::vector<gmVector2>>& 
 //     illum 1
 //     map_Kd peak_splat.png
 std::string terrainMaterialText(const std::string& image);
+
+// A height raster as a Wavefront OBJ mesh: one vertex per cell centre (x eastwards, y its
+// height, z = minus its northing, so that the terrain runs back along -z as above), normals
+// from the neighbouring cells and two triangles per square of four cell centres,
+// counter-clockwise seen from above. The raster's first row, the back, comes first. With a
+// material library the mesh carries texture coordinates as above (u west to east, v from 0 at
+// the front row to 1 at the back). False when a write failed.
+bool writeRasterObj(std::FILE* out, const HeightRaster& raster,
+                    const std::string& materialLibrary = {});

@@ -87,3 +87,60 @@ bool nativeHeightmapSize(const SketchModel& model, int& width, int& height) {
     height = raster.height;
     return true;
 }
+
+nlohmann::ordered_json naturalSettingsJson(const NaturalSettings& natural) {
+    return {{"slope", natural.slope},
+            {"frontProfile", natural.frontProfile},
+            {"detail", natural.detail},
+            {"erosion", natural.erosion},
+            {"erosionSteps", natural.erosionSteps},
+            {"seed", natural.seed}};
+}
+
+bool buildNaturalRaster(const SketchModel& model, const HeightmapExport& settings,
+                        const NaturalSettings& natural, HeightRaster& raster, std::string& message,
+                        int threads) {
+    if (settings.format == HeightmapFormat::grd) {
+        message = "the grid format has no natural terrain: it is the model's own grid";
+        return false;
+    }
+    return model.hasTerrainToSave(message) &&
+           buildNaturalTerrain(model.grid(), model.rowSpacing(), natural, settings.raster, raster,
+                               message, threads);
+}
+
+bool saveNaturalTerrainAs(const SketchModel& model, const std::string& name,
+                          const HeightmapExport& settings, const NaturalSettings& natural,
+                          std::string& message, ExportReport* report) {
+    HeightRaster raster;
+    if (!buildNaturalRaster(model, settings, natural, raster, message))
+        return false;
+    HeightmapExport described = settings;
+    if (described.source.is_object())
+        described.source["natural"] = naturalSettingsJson(natural);
+    if (!exportHeightRaster(raster, described, name, message, report))
+        return false;
+    if (model.printing())
+        printLine("Heightmap %s has been written successfully\n", name.c_str());
+    return true;
+}
+
+bool writeNaturalTerrainTo(std::FILE* out, const SketchModel& model,
+                           const HeightmapExport& settings, const NaturalSettings& natural,
+                           std::string& message) {
+    if (settings.format != HeightmapFormat::asc && settings.format != HeightmapFormat::obj) {
+        message = std::string("the ") + heightmapFormatName(settings.format) +
+                  " format cannot be written to a stream as a natural terrain";
+        return false;
+    }
+    HeightRaster raster;
+    if (!buildNaturalRaster(model, settings, natural, raster, message))
+        return false;
+    const bool written = settings.format == HeightmapFormat::asc ? writeAsciiGrid(out, raster)
+                                                                 : writeRasterObj(out, raster);
+    if (!written || std::fflush(out) != 0) {
+        message = "could not write the terrain to standard output";
+        return false;
+    }
+    return true;
+}

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "heightmap/heightmapexport.h"
+#include "natural/naturalterrain.h"
 #include "sketch/sketchmodel.h"
 
 // Saving the model's terrain in any of the terrain formats (heightmap/heightmapformat.h): the
@@ -47,3 +48,31 @@ bool writeTerrainTo(std::FILE* out, const SketchModel& model, const HeightmapExp
 // The size in cells of the terrain's native heightmap raster. False when there is no terrain
 // that could be resampled (the size would not fit either).
 bool nativeHeightmapSize(const SketchModel& model, int& width, int& height);
+
+// The natural terrain's settings as the metadata names them:
+//
+//     { "slope": 0.5, "frontProfile": 1.6, "detail": 0.5, "erosion": 0.5,
+//       "erosionSteps": 24, "seed": 1 }
+nlohmann::ordered_json naturalSettingsJson(const NaturalSettings& natural);
+
+// Builds the model's terrain as a natural terrain (natural/naturalterrain.h) at
+// settings.raster's size and scale, on `threads` threads (0: all cores; the bytes are the same
+// with any number).
+bool buildNaturalRaster(const SketchModel& model, const HeightmapExport& settings,
+                        const NaturalSettings& natural, HeightRaster& raster, std::string& message,
+                        int threads = 0);
+
+// Writes the model's terrain as a natural terrain to the file `name` in settings.format, as
+// saveTerrainAs writes the plain one: atomically, with the metadata beside a 16-bit file, whose
+// "source" gains a "natural" object naming the settings. The grd format has no natural form
+// (the grid stays the model's own) and is refused. A successful write prints "Heightmap NAME
+// has been written successfully" when the model prints. The window and the builder share this,
+// so the same model and settings give the same bytes from either.
+bool saveNaturalTerrainAs(const SketchModel& model, const std::string& name,
+                          const HeightmapExport& settings, const NaturalSettings& natural,
+                          std::string& message, ExportReport* report = nullptr);
+
+// Writes the model's natural terrain to an open stream as an ASCII grid or an OBJ mesh.
+bool writeNaturalTerrainTo(std::FILE* out, const SketchModel& model,
+                           const HeightmapExport& settings, const NaturalSettings& natural,
+                           std::string& message);

@@ -143,7 +143,7 @@ std::string checkFitsFormat(const BuildOptions& options) {
                 return std::string(option) + " does not apply to the grd format, whose grid " +
                        "is written as it is (choose a heightmap format with --format)";
     }
-    if (options.format == HeightmapFormat::obj && options.wasGiven("--size"))
+    if (options.format == HeightmapFormat::obj && options.wasGiven("--size") && !options.natural)
         return "--size does not apply to the obj format: the mesh is the grid itself";
     if (!isSixteenBit(options.format) && options.wasGiven("--height-range"))
         return "--height-range applies only to the 16-bit formats png16 and r16, not to " + name;
@@ -194,6 +194,18 @@ void noteGiven(const CLI::App& app, BuildOptions& options) {
         if (option->count() > 0 && !option->get_lnames().empty())
             options.given.insert("--" + option->get_lnames().front());
     }
+}
+
+// The natural terrain's options need --natural, and it needs a heightmap format.
+std::string checkNatural(const BuildOptions& options) {
+    for (const char* option :
+         {"--slope", "--front-profile", "--detail", "--erosion", "--erosion-steps", "--seed"})
+        if (options.wasGiven(option) && !options.natural)
+            return std::string(option) + " applies only to the natural terrain (add --natural)";
+    if (options.natural && options.format == HeightmapFormat::grd)
+        return "--natural does not apply to the grd format, which is the terrain's own grid "
+               "(choose a heightmap format with --format or OUTPUT's suffix)";
+    return {};
 }
 
 } // namespace
@@ -284,6 +296,25 @@ std::string buildUsage() {
            "                             used; one OUTPUT.json describes the set\n"
            "  -q, --quiet                no progress display\n"
            "  -v, --verbose              the window's progress lines on standard output\n"
+           "  --natural                  write the natural terrain: the silhouette as a crest\n"
+           "                             held exactly, flanks falling to the base in front and\n"
+           "                             behind (the back as the terrain's profiles), detail\n"
+           "                             at the raster's resolution and eroded drainage; for\n"
+           "                             asc, png16, r16, exr and obj (a mesh of the raster)\n"
+           "  --slope S                  the flanks' mean fall, height over distance, 0.05 to\n"
+           "                             5: a crest H high reaches the base H/S in front and\n"
+           "                             behind (default 0.5)\n"
+           "  --front-profile P          the front flank's shape (1-t)^P: 1 straight, above 1\n"
+           "                             steep under the crest, gentle at the foot; 0.5 to 4\n"
+           "                             (default 1.6)\n"
+           "  --detail D                 how much detail covers the flanks, 0 to 1 (default\n"
+           "                             0.5)\n"
+           "  --erosion E                how deeply the drainage carves, 0 to 1 (default 0.5)\n"
+           "  --erosion-steps N          erosion time steps, 1 to 500 (default 24): more\n"
+           "                             follow the drainage more closely, and take longer\n"
+           "  --seed N                   the random seed of the detail and the drainage, 0 to\n"
+           "                             4294967295 (default 1)\n"
+           "  --quiet                    no progress lines\n"
            "  -h, --help                 this text\n"
            "  --version                  the program's version\n"
            "\n"
@@ -327,6 +358,14 @@ bool parseBuildOptions(const std::vector<std::string>& arguments, BuildOptions& 
     app.add_option("--size", sizeText);
     app.add_option("--scale", scaleText);
     app.add_option("--height-range", rangeText);
+    app.add_flag("--natural", options.natural);
+    NaturalSettings& natural = options.naturalSettings;
+    app.add_option("--slope", natural.slope)->check(CLI::Range(0.05, 5.0));
+    app.add_option("--front-profile", natural.frontProfile)->check(CLI::Range(0.5, 4.0));
+    app.add_option("--detail", natural.detail)->check(CLI::Range(0.0, 1.0));
+    app.add_option("--erosion", natural.erosion)->check(CLI::Range(0.0, 1.0));
+    app.add_option("--erosion-steps", natural.erosionSteps)->check(CLI::Range(1, 500));
+    app.add_option("--seed", natural.seed);
     std::vector<std::string> files;
     app.add_option("files", files);
 
@@ -391,5 +430,7 @@ bool parseBuildOptions(const std::vector<std::string>& arguments, BuildOptions& 
         return false;
     }
     error = checkFitsFormat(options);
+    if (error.empty())
+        error = checkNatural(options);
     return error.empty();
 }

@@ -9,6 +9,7 @@
 #include "heightmap/heightmapformat.h"
 #include "heightmap/heightraster.h"
 #include "heightmap/rasterwriters.h"
+#include "natural/naturalterrain.h"
 #include "sketch/sketchmodel.h"
 
 // What mondrel-build is asked to do: the command line, checked and parsed.
@@ -36,7 +37,11 @@ struct BuildOptions {
     int detailRandomness = RandomnessSlider::defaultDetailValue; // slider value, 0 to 99, stage 3
     std::string globalProfileFile;
     std::vector<ColumnProfile> columnProfiles; // in the order given
-    bool quiet = false;                        // -q, --quiet: no progress on a terminal either
+    // --natural: the natural terrain instead of the resampled grid, with its settings
+    // (--slope, --front-profile, --detail, --erosion, --erosion-steps, --seed).
+    bool natural = false;
+    NaturalSettings naturalSettings;
+    bool quiet = false;   // -q, --quiet: no progress on a terminal either
     bool verbose = false; // -v, --verbose: the window's progress lines on standard output
     bool help = false;
     bool version = false;

@@ -141,7 +141,9 @@ bool writeOutput(const BuildOptions& options, const SketchModel& model, std::str
     settings.tilesAcross = options.tilesAcross;
     settings.tilesDown = options.tilesDown;
     if (options.toStandardOutput())
-        return writeTerrainTo(stdout, model, settings, error);
+        return options.natural
+                   ? writeNaturalTerrainTo(stdout, model, settings, options.naturalSettings, error)
+                   : writeTerrainTo(stdout, model, settings, error);
     if (options.format == HeightmapFormat::grd) {
         // The grid file's own messages are the window's; the builder gives the system's reason.
         SketchModel::FileOutcome outcome;
@@ -156,7 +158,10 @@ bool writeOutput(const BuildOptions& options, const SketchModel& model, std::str
     TerminalProgress progress(stderr, !options.quiet && !options.verbose);
     settings.progress = [&progress](double share) { progress.report(share); };
     ExportReport report;
-    const bool saved = saveTerrainAs(model, options.outputFile, settings, error, &report);
+    const bool saved = options.natural
+                           ? saveNaturalTerrainAs(model, options.outputFile, settings,
+                                                  options.naturalSettings, error, &report)
+                           : saveTerrainAs(model, options.outputFile, settings, error, &report);
     progress.finish(saved);
     if (!saved)
         return false;

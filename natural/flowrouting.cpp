@@ -1,0 +1,226 @@
+#include "natural/flowrouting.h"
+
+#include <algorithm>
+#include <cmath>
+#include <deque>
+#include <utility>
+
+#include "natural/rowthreads.h"
+
+namespace {
+
+const int offsetRow[8] = {-1, -1, -1, 0, 0, 1, 1, 1};
+const int offsetColumn[8] = {-1, 0, 1, -1, 1, -1, 0, 1};
+const float offsetLength[8] = {1.41421356f, 1.0f,        1.41421356f, 1.0f,
+                               1.0f,        1.41421356f, 1.0f,        1.41421356f};
+
+std::uint32_t cellHash(std::int32_t cell, std::uint32_t seed) {
+    std::uint32_t h = static_cast<std::uint32_t>(cell) * 0x9e3779b1u ^ seed * 0x85ebca77u;
+    h ^= h >> 16;
+    h *= 0x7feb352du;
+    h ^= h >> 15;
+    h *= 0x846ca68bu;
+    h ^= h >> 16;
+    return h;
+}
+
+} // namespace
+
+void FlowNetwork::clear() {
+    receiver.clear();
+    stack.clear();
+    area.clear();
+}
+
+std::size_t fillDepressions(HeightField& field, float epsilon) {
+    const int w = field.width, h = field.height;
+    std::vector<float>& z = field.heights;
+    std::vector<char> seen(field.size(), 0);
+    // The open cells in buckets of height, lowest first, each bucket in the order its cells
+    // came (a priority queue to within a bucket's height, in linear time); the cells of a
+    // depression being filled go first, in the order they were reached.
+    float top = 0.0f, bottom = 0.0f;
+    for (float v : z) {
+        top = std::max(top, v);
+        bottom = std::min(bottom, v);
+    }
+    const int bucketCount = 1 << 16;
+    const double perBucket = (bucketCount - 1) / std::max(1e-30, double(top) - double(bottom));
+    auto bucketOf = [&](float v) {
+        return std::clamp(static_cast<int>((double(v) - bottom) * perBucket), 0, bucketCount - 1);
+    };
+    std::vector<std::vector<std::int32_t>> open(static_cast<std::size_t>(bucketCount));
+    std::deque<std::int32_t> pit;
+
+    for (int r = 0; r < h; ++r) {
+        for (int c = 0; c < w; ++c) {
+            const std::int32_t i = r * w + c;
+            if (field.roles[i] != CellRole::outlet)
+                continue;
+            seen[i] = 1;
+            bool border = false;
+            for (int k = 0; k < 8 && !border; ++k) {
+                const int nr = r + offsetRow[k], nc = c + offsetColumn[k];
+                border = nr >= 0 && nr < h && nc >= 0 && nc < w &&
+                         field.roles[nr * w + nc] != CellRole::outlet;
+            }
+            if (border)
+                open[static_cast<std::size_t>(bucketOf(z[i]))].push_back(i);
+        }
+    }
+    std::size_t raised = 0;
+    int current = 0;
+    std::size_t next = 0; // the next cell of the current bucket
+    while (true) {
+        std::int32_t i;
+        if (!pit.empty()) {
+            i = pit.front();
+            pit.pop_front();
+        } else {
+            while (current < bucketCount &&
+                   next >= open[static_cast<std::size_t>(current)].size()) {
+                open[static_cast<std::size_t>(current)].clear();
+                open[static_cast<std::size_t>(current)].shrink_to_fit();
+                ++current;
+                next = 0;
+            }
+            if (current == bucketCount)
+                break;
+            i = open[static_cast<std::size_t>(current)][next++];
+        }
+        const int r = i / w, c = i % w;
+        for (int k = 0; k < 8; ++k) {
+            const int nr = r + offsetRow[k], nc = c + offsetColumn[k];
+            if (nr < 0 || nr >= h || nc < 0 || nc >= w)
+                continue;
+            const std::int32_t n = nr * w + nc;
+            if (seen[n])
+                continue;
+            seen[n] = 1;
+            const float floor = std::max(std::nextafter(z[i], INFINITY), z[i] + epsilon);
+            if (field.roles[n] == CellRole::free && z[n] < floor) {
+                z[n] = floor;
+                ++raised;
+                pit.push_back(n);
+            } else {
+                // Never into a bucket already passed: the cell is then taken from this one.
+                open[static_cast<std::size_t>(std::max(bucketOf(z[n]), current))].push_back(n);
+            }
+        }
+    }
+    return raised;
+}
+
+bool hasDepression(const HeightField& field, int threads) {
+    const int w = field.width, h = field.height;
+    std::vector<char> bandHas(static_cast<std::size_t>(h), 0);
+    forRowBands(h, 32, threadsFor(field.size(), threads), [&](int first, int end) {
+        for (int r = first; r < end; ++r) {
+            for (int c = 0; c < w && !bandHas[r]; ++c) {
+                const std::int32_t i = r * w + c;
+                if (field.roles[i] != CellRole::free)
+                    continue;
+                bool lower = false;
+                for (int k = 0; k < 8 && !lower; ++k) {
+                    const int nr = r + offsetRow[k], nc = c + offsetColumn[k];
+                    lower = nr >= 0 && nr < h && nc >= 0 && nc < w &&
+                            field.heights[nr * w + nc] < field.heights[i];
+                }
+                bandHas[r] = !lower;
+            }
+        }
+    });
+    for (char has : bandHas)
+        if (has)
+            return true;
+    return false;
+}
+
+void routeFlow(const HeightField& field, int threads, FlowNetwork& network, std::uint32_t scatter) {
+    const int w = field.width, h = field.height;
+    const std::size_t n = field.size();
+    network.receiver.resize(n);
+    const std::vector<float>& z = field.heights;
+
+    const std::int32_t step[8] = {-w - 1, -w, -w + 1, -1, 1, w - 1, w, w + 1};
+    const float inverseLength[8] = {0.70710678f, 1.0f,        0.70710678f, 1.0f,
+                                    1.0f,        0.70710678f, 1.0f,        0.70710678f};
+    // The receiver of cell i among the neighbours k for which inside(k) holds.
+    auto receiverOf = [&](std::int32_t i, auto inside) {
+        if (field.roles[static_cast<std::size_t>(i)] == CellRole::outlet)
+            return i;
+        float slopes[8];
+        std::int32_t cells[8];
+        int lower = 0;
+        float total = 0.0f, bestSlope = 0.0f;
+        std::int32_t best = i;
+        const float zi = z[static_cast<std::size_t>(i)];
+        for (int k = 0; k < 8; ++k) {
+            if (!inside(k))
+                continue;
+            const std::int32_t j = i + step[k];
+            const float slope = (zi - z[static_cast<std::size_t>(j)]) * inverseLength[k];
+            if (slope > 0.0f) {
+                slopes[lower] = slope;
+                cells[lower++] = j;
+                total += slope;
+                if (slope > bestSlope) {
+                    bestSlope = slope;
+                    best = j;
+                }
+            }
+        }
+        if (scatter != 0 && lower > 1) {
+            const float draw =
+                static_cast<float>(cellHash(i, scatter) >> 8) * (1.0f / 16777216.0f) * total;
+            float sum = 0.0f;
+            for (int k = 0; k < lower; ++k) {
+                sum += slopes[k];
+                if (draw < sum || k == lower - 1)
+                    return cells[k];
+            }
+        }
+        return best;
+    };
+    forRowBands(h, 32, threadsFor(field.size(), threads), [&](int first, int end) {
+        for (int r = first; r < end; ++r) {
+            std::int32_t* out = network.receiver.data() + static_cast<std::size_t>(r) * w;
+            const bool innerRow = r > 0 && r < h - 1;
+            for (int c = 0; c < w; ++c) {
+                const std::int32_t i = r * w + c;
+                if (innerRow && c > 0 && c < w - 1) {
+                    out[c] = receiverOf(i, [](int) { return true; });
+                } else {
+                    out[c] = receiverOf(i, [&](int k) {
+                        const int nr = r + offsetRow[k], nc = c + offsetColumn[k];
+                        return nr >= 0 && nr < h && nc >= 0 && nc < w;
+                    });
+                }
+            }
+        }
+    });
+
+    // The order from the sources down (Kahn's walk: a cell follows all its donors), laid into
+    // the stack from its end, so that the stack runs from the sinks up. The area is summed on
+    // the way down.
+    std::vector<std::uint8_t> waiting(n, 0);
+    for (std::size_t i = 0; i < n; ++i)
+        if (network.receiver[i] != static_cast<std::int32_t>(i))
+            ++waiting[static_cast<std::size_t>(network.receiver[i])];
+    network.stack.resize(n);
+    network.area.assign(n, 1.0f);
+    std::size_t placed = 0, read = 0;
+    std::int32_t* const last = network.stack.data() + n - 1;
+    for (std::size_t i = 0; i < n; ++i)
+        if (waiting[i] == 0)
+            *(last - placed++) = static_cast<std::int32_t>(i);
+    while (read < placed) {
+        const std::int32_t i = *(last - read++);
+        const std::int32_t r = network.receiver[static_cast<std::size_t>(i)];
+        if (r == i)
+            continue;
+        network.area[static_cast<std::size_t>(r)] += network.area[static_cast<std::size_t>(i)];
+        if (--waiting[static_cast<std::size_t>(r)] == 0)
+            *(last - placed++) = r;
+    }
+}

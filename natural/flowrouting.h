@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// Water routing over a height field for the erosion: depressions filled, steepest-descent
+// receivers, the order from the outlets up and the drainage area. Cells are numbered row by
+// row; neighbours are the 8 around a cell.
+
+enum class CellRole : std::uint8_t {
+    free,   // eroded; drains to a neighbour
+    held,   // never changed (the crest); drains like a free cell
+    outlet, // where water leaves: the raster's edge and the ground at the base
+};
+
+struct HeightField {
+    int width = 0;
+    int height = 0;
+    double cell = 1.0; // the cell's side, in the heights' unit
+    std::vector<float> heights;
+    std::vector<CellRole> roles;
+
+    std::size_t size() const { return static_cast<std::size_t>(width) * height; }
+};
+
+// Raises every free cell that lies in a depression to the level it spills at, plus a small
+// rise per cell (epsilon) so that water keeps running over the filled level to the spill
+// point (priority flood with epsilon, Barnes et al. 2014, its queue bucketed by height into
+// 65536 levels so that it runs in linear time; within a level cells are taken in the order
+// they came). Held cells and outlets never change. Afterwards every
+// free cell has a strictly lower neighbour on a path to an outlet. Returns the number of
+// cells raised.
+std::size_t fillDepressions(HeightField& field, float epsilon);
+
+// Whether any free cell has no lower neighbour (a depression that fillDepressions would fill).
+bool hasDepression(const HeightField& field, int threads);
+
+struct FlowNetwork {
+    std::vector<std::int32_t> receiver; // steepest lower neighbour; the cell itself for sinks
+    std::vector<std::int32_t> stack;    // sinks first, every cell after its receiver
+    std::vector<float> area;            // drainage area in cells, the cell's own included
+
+    void clear();
+    // How far a cell lies from its receiver, in the field's unit.
+    double distance(std::int32_t cell, int width, double side) const {
+        const std::int32_t step = cell - receiver[static_cast<std::size_t>(cell)];
+        return step == 1 || step == -1 || step == width || step == -width
+                   ? side
+                   : side * 1.4142135623730951;
+    }
+};
+
+// Receivers, then the order of the
+// cells from the sinks up (Braun and Willett's stack, found by a walk from the sources that
+// takes a cell once all its donors are taken) and the
+// drainage area accumulated down that order. Outlets and cells with no lower neighbour are
+// sinks. With a `scatter` of 0 a cell's receiver is its steepest lower neighbour (by slope, the
+// diagonals 1.414 cells away); otherwise one of its lower neighbours is drawn with a chance in
+// proportion to the slope to it, from a hash of the cell and `scatter`, so that water on an
+// even slope does not run along the grid's eight directions. Receivers are found on `threads`
+// threads; the result does not depend on how many.
+void routeFlow(const HeightField& field, int threads, FlowNetwork& network,
+               std::uint32_t scatter = 0);

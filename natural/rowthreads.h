@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+
+// Runs work(firstRow, endRow) over rows 0 .. rows - 1 in fixed bands of `band` rows, spread
+// over `threads` threads (0: as many as the machine has). The bands do not depend on the
+// number of threads, so work whose result depends only on its band gives the same bytes with
+// any number of threads.
+void forRowBands(int rows, int band, int threads, const std::function<void(int, int)>& work);
+
+// The threads worth starting for a pass over `cells` cells: 1 below a quarter of a million
+// (starting and joining threads would cost more than they save), `threads` otherwise.
+int threadsFor(std::size_t cells, int threads);
+
+// The number of threads forRowBands uses for `threads` (0 meaning the machine's cores).
+int threadCount(int threads);

@@ -1,0 +1,96 @@
+// Routing water over a height field: filled depressions drain, the stack puts every cell after
+// its receiver, and the drainage area adds up to the cells.
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+#include "natural/detailnoise.h"
+#include "natural/flowrouting.h"
+#include "natural/streampower.h"
+
+namespace {
+
+// A noisy dome with pits all over it, its edge the outlet.
+HeightField pittedDome(int side) {
+    HeightField field;
+    field.width = field.height = side;
+    field.heights.resize(field.size());
+    field.roles.assign(field.size(), CellRole::free);
+    Octaves octaves;
+    octaves.wavelength = side / 3.0;
+    for (int r = 0; r < side; ++r)
+        for (int c = 0; c < side; ++c) {
+            const std::size_t i = static_cast<std::size_t>(r) * side + c;
+            const double dx = c - side / 2.0, dy = r - side / 2.0;
+            field.heights[i] = static_cast<float>(side - std::sqrt(dx * dx + dy * dy) +
+                                                  20.0 * fractalNoise(c, r, octaves, 7));
+            if (r == 0 || c == 0 || r == side - 1 || c == side - 1)
+                field.roles[i] = CellRole::outlet;
+        }
+    return field;
+}
+
+} // namespace
+
+TEST(FlowRouting, FilledFieldDrainsEveryCellToAnOutlet) {
+    HeightField field = pittedDome(96);
+    ASSERT_TRUE(hasDepression(field, 2));
+    const std::vector<float> before = field.heights;
+    EXPECT_GT(fillDepressions(field, 1e-3f), 0u);
+    EXPECT_FALSE(hasDepression(field, 2));
+    for (std::size_t i = 0; i < field.size(); ++i)
+        EXPECT_GE(field.heights[i], before[i]); // only raised
+
+    FlowNetwork network;
+    routeFlow(field, 2, network, 99);
+    ASSERT_EQ(network.stack.size(), field.size());
+    std::vector<int> position(field.size(), -1);
+    for (std::size_t k = 0; k < network.stack.size(); ++k)
+        position[static_cast<std::size_t>(network.stack[k])] = static_cast<int>(k);
+    double outletArea = 0;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        ASSERT_GE(position[i], 0) << "cell " << i << " missing from the stack";
+        const std::int32_t r = network.receiver[i];
+        if (r == static_cast<std::int32_t>(i)) {
+            EXPECT_EQ(field.roles[i], CellRole::outlet) << "a filled field has no inner sink";
+            outletArea += network.area[i];
+        } else {
+            EXPECT_LT(position[static_cast<std::size_t>(r)], position[i]);
+            EXPECT_LT(field.heights[static_cast<std::size_t>(r)], field.heights[i]);
+        }
+    }
+    EXPECT_DOUBLE_EQ(outletArea, static_cast<double>(field.size()));
+}
+
+TEST(FlowRouting, StreamPowerLowersChannelsMostAndNeverBelowTheirReceivers) {
+    HeightField field = pittedDome(64);
+    fillDepressions(field, 1e-3f);
+    FlowNetwork network;
+    routeFlow(field, 1, network);
+    const std::vector<float> before = field.heights;
+    StreamPower law;
+    law.rate = 0.05;
+    law.areaUnit = 1.0 / (64.0 * 64.0);
+    law.lengthUnit = 1.0 / 64.0;
+    streamPowerStep(field, network, law);
+    double channelDrop = 0, hillDrop = 0;
+    int channels = 0, hills = 0;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        const std::size_t r = static_cast<std::size_t>(network.receiver[i]);
+        EXPECT_LE(field.heights[i], before[i]);
+        if (r == i)
+            continue;
+        EXPECT_GE(field.heights[i], field.heights[r]);
+        const double drop = before[i] - field.heights[i];
+        if (network.area[i] >= 50) {
+            channelDrop += drop;
+            ++channels;
+        } else if (network.area[i] == 1) {
+            hillDrop += drop;
+            ++hills;
+        }
+    }
+    ASSERT_GT(channels, 0);
+    ASSERT_GT(hills, 0);
+    EXPECT_GT(channelDrop / channels, 2 * hillDrop / hills);
+}

@@ -1,0 +1,84 @@
+// mondrel-build --natural: the natural terrain in the heightmap formats, its settings in the
+// metadata, its options refused where they do not apply, and the same bytes as the core's
+// save that the window's export calls.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "buildrunning.h"
+#include "sketch/sketchmodel.h"
+#include "sketch/terrainsave.h"
+
+TEST(NaturalBuild, SixteenBitFileNamesTheNaturalSettings) {
+    const std::string png = scratchPath("peak.png");
+    const BuildRun run = runBuild("--quiet --natural --size 129 --slope 0.7 --front-profile 2 "
+                                  "--detail 0.3 --erosion 0.8 --erosion-steps 12 --seed 5 "
+                                  "single_peak.c2d " +
+                                  quoted(png));
+    ASSERT_EQ(run.status, 0) << run.err;
+    const nlohmann::json meta = nlohmann::json::parse(slurp(png + ".json"));
+    EXPECT_EQ(meta["width"], 129);
+    EXPECT_EQ(meta["heightRange"]["min"], 0.0);
+    const nlohmann::json& natural = meta["source"]["natural"];
+    EXPECT_EQ(natural["slope"], 0.7);
+    EXPECT_EQ(natural["frontProfile"], 2.0);
+    EXPECT_EQ(natural["detail"], 0.3);
+    EXPECT_EQ(natural["erosion"], 0.8);
+    EXPECT_EQ(natural["erosionSteps"], 12);
+    EXPECT_EQ(natural["seed"], 5);
+    EXPECT_EQ(meta["source"]["stage"], 3);
+}
+
+TEST(NaturalBuild, OptionsNeedNaturalAndNaturalNeedsAHeightmap) {
+    const std::string asc = scratchPath("peak.asc");
+    BuildRun run = runBuild("--slope 0.7 single_peak.c2d " + quoted(asc));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("--slope applies only to the natural terrain (add --natural)"),
+              std::string::npos)
+        << run.err;
+    run = runBuild("--natural single_peak.c2d " + quoted(scratchPath("peak.grd")));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("--natural does not apply to the grd format"), std::string::npos)
+        << run.err;
+    run = runBuild("--natural --erosion 1.5 single_peak.c2d " + quoted(asc));
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_FALSE(exists(asc));
+}
+
+TEST(NaturalBuild, BuilderFilePipeAndCoreSaveAreTheSameBytes) {
+    const std::string asc = scratchPath("ridge.asc");
+    const BuildRun run =
+        runBuild("--quiet --natural --size 200x150 --seed 9 long_ridge.c2d " + quoted(asc));
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string built = slurp(asc);
+    ASSERT_EQ(built.rfind("ncols 200\nnrows 150\n", 0), 0u);
+
+    const BuildRun piped =
+        runBuild("--natural --format asc --size 200x150 --seed 9 long_ridge.c2d -");
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    EXPECT_TRUE(piped.out == built);
+
+    // The window's way there: load the curve, "&Next" through the stages with the default
+    // detail randomness, then the shared save.
+    SketchModel model;
+    model.setPrinting(false);
+    std::string message;
+    ASSERT_TRUE(model.loadCurve(std::string(MONDREL_TEST_DATA_DIR) + "/long_ridge.c2d", message))
+        << message;
+    model.next();
+    model.next();
+    model.presetDetailRandomness(20);
+    model.next();
+    ASSERT_EQ(model.stage(), 3);
+    HeightmapExport settings;
+    settings.format = HeightmapFormat::asc;
+    settings.raster.width = 200;
+    settings.raster.height = 150;
+    NaturalSettings natural;
+    natural.seed = 9;
+    const std::string saved = scratchPath("window.asc");
+    ASSERT_TRUE(saveNaturalTerrainAs(model, saved, settings, natural, message)) << message;
+    EXPECT_TRUE(slurp(saved) == built);
+
+    settings.format = HeightmapFormat::grd;
+    EXPECT_FALSE(saveNaturalTerrainAs(model, scratchPath("ridge.grd"), settings, natural, message));
+}
