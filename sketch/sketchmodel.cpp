@@ -9,6 +9,7 @@
 
 #include "curve/profilepipeline.h"
 #include "curve/stroke.h"
+#include "curve/strokejoin.h"
 #include "curve/subdivision.h"
 #include "fileio/curvefile.h"
 #include "fileio/gridexport.h"
@@ -201,8 +202,12 @@ void SketchModel::redrawFrom(const PointList& cleaned) {
     std::size_t i = start;
     for (; i < curve_.size() && i - start < cleaned.size(); ++i)
         curve_[i][1] = cleaned[i - start][1];
+    const bool oldCurveResumes = i < curve_.size();
     curve_.insert(curve_.end(), cleaned.begin() + static_cast<std::ptrdiff_t>(i - start),
                   cleaned.end());
+    if (oldCurveResumes)
+        easeStrokeJoin(curve_, i, OlderSide::after);
+    easeStrokeJoin(curve_, start, OlderSide::before);
 }
 
 // The stroke begins at or left of the curve: it replaces the curve up to its last column,
@@ -219,8 +224,10 @@ void SketchModel::redrawBefore(const PointList& cleaned) {
     }
     curve_ = cleaned;
     const std::size_t resume = cleaned.size() - shared;
-    if (old.size() > resume)
+    if (old.size() > resume) {
         curve_.insert(curve_.end(), old.begin() + static_cast<std::ptrdiff_t>(resume), old.end());
+        easeStrokeJoin(curve_, cleaned.size(), OlderSide::after);
+    }
 }
 
 void SketchModel::clearCurve() {

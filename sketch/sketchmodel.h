@@ -72,7 +72,9 @@ public:
     // The session passes on the sketch view's left-button strokes in stage 0.
     void beginStroke(int x, int y);  // press: discards an unprocessed stroke
     void extendStroke(int x, int y); // move and release
-    // Cleans the stroke and merges it into the curve; then empties the stroke.
+    // Cleans the stroke and merges it into the curve; then empties the stroke. Where the stroke
+    // meets the old curve in neighbouring columns, the old curve is eased into the stroke's
+    // height over a few columns (curve/strokejoin.h), so no join is a step.
     void processLine();
     // Empties stroke and curve. From stage 1 on the silhouette goes with them and the
     // terrain is rebuilt at once (see replaceCurve).

@@ -1,8 +1,11 @@
 // Stroke capture and the merge of processed strokes into the curve.
 #include <climits>
+#include <cmath>
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
+#include "curve/strokejoin.h"
 #include "modeltesting.h"
 
 using modeltesting::drawCurve;
@@ -24,6 +27,36 @@ void expectColumns(const SketchModel::PointList& curve, int first, int last,
         ASSERT_EQ(curve[i][0], x) << "point " << i;
         ASSERT_EQ(curve[i][1], height(x)) << "at x = " << x;
     }
+}
+
+// Every column from first to last exactly once. Columns of the newest stroke hold its
+// heights exactly; the old curve's columns hold theirs, except next to a join, where they lie
+// between the old and the new height, closer to the new one nearer the join.
+void expectMerged(const SketchModel::PointList& curve, int first, int last,
+                  const std::function<double(int)>& oldHeight,
+                  const std::function<double(int)>& newHeight, int newFirst, int newLast) {
+    ASSERT_EQ(curve.size(), static_cast<std::size_t>(last - first + 1));
+    for (std::size_t i = 0; i < curve.size(); ++i) {
+        const int x = first + static_cast<int>(i);
+        ASSERT_EQ(curve[i][0], x) << "point " << i;
+        if (x >= newFirst && x <= newLast) {
+            ASSERT_EQ(curve[i][1], newHeight(x)) << "at x = " << x;
+            continue;
+        }
+        const int joinX = x < newFirst ? newFirst : newLast;
+        const int distance = std::abs(x - joinX);
+        const double step = oldHeight(x) - newHeight(joinX);
+        if (distance > static_cast<int>(strokeJoinWidth(step))) {
+            ASSERT_EQ(curve[i][1], oldHeight(x)) << "at x = " << x;
+            continue;
+        }
+        const double eased = (oldHeight(x) - curve[i][1]) / step; // 1 at the join, towards 0
+        EXPECT_GT(eased, 0.0) << "at x = " << x;
+        EXPECT_LT(eased, 1.0) << "at x = " << x;
+    }
+    // No step between neighbours is larger than the eased join allows.
+    for (std::size_t i = 1; i < curve.size(); ++i)
+        EXPECT_LT(std::fabs(curve[i][1] - curve[i - 1][1]), 4.0) << "at x = " << curve[i][0];
 }
 
 } // namespace
@@ -94,14 +127,14 @@ TEST(CurveMerge, StrokeInsideTheCurveRedrawsItsColumnsOnly) {
     SketchModel model = quietModel();
     drawCurve(model, 0, 400, flat(100));
     drawCurve(model, 100, 300, flat(200));
-    expectColumns(model.curve(), 0, 400, [](int x) { return x >= 100 && x <= 300 ? 200 : 100; });
+    expectMerged(model.curve(), 0, 400, flat(100), flat(200), 100, 300);
 }
 
 TEST(CurveMerge, StrokeRunningPastTheEndExtendsTheCurve) {
     SketchModel model = quietModel();
     drawCurve(model, 0, 400, flat(100));
     drawCurve(model, 500, 300, flat(200)); // drawn right to left
-    expectColumns(model.curve(), 0, 500, [](int x) { return x >= 300 ? 200 : 100; });
+    expectMerged(model.curve(), 0, 500, flat(100), flat(200), 300, 500);
 }
 
 TEST(CurveMerge, StrokeWhollyRightOfTheCurveIsAppendedAfterAGap) {
@@ -122,14 +155,14 @@ TEST(CurveMerge, StrokeAcrossTheCurvesStartLeavesNoColumnMissingOrDoubled) {
     SketchModel model = quietModel();
     drawCurve(model, 100, 300, flat(100));
     drawCurve(model, 50, 200, flat(200));
-    expectColumns(model.curve(), 50, 300, [](int x) { return x <= 200 ? 200 : 100; });
+    expectMerged(model.curve(), 50, 300, flat(100), flat(200), 50, 200);
 }
 
 TEST(CurveMerge, StrokeFromTheCurvesFirstColumnEndingInsideKeepsTheRest) {
     SketchModel model = quietModel();
     drawCurve(model, 100, 300, flat(100));
     drawCurve(model, 100, 200, flat(200));
-    expectColumns(model.curve(), 100, 300, [](int x) { return x <= 200 ? 200 : 100; });
+    expectMerged(model.curve(), 100, 300, flat(100), flat(200), 100, 200);
 }
 
 TEST(CurveMerge, StrokeWhollyBeforeTheCurveIsFollowedByTheWholeCurve) {
