@@ -423,10 +423,9 @@ bool exportSource(const ExportSource& source, const HeightmapExport& settings,
         entry.main = true;
         entry.file = std::make_unique<AtomicFile>(output);
         entry.write = [&, material](std::FILE* out, std::string&) {
-            const bool ok =
-                given ? writeRasterObj(out, raster, fileName(material))
-                      : writeTerrainObj(out, grid, rowSpacing, settings.raster.scale,
-                                        fileName(material));
+            const bool ok = given ? writeRasterObj(out, raster, fileName(material))
+                                  : writeTerrainObj(out, grid, rowSpacing, settings.raster.scale,
+                                                    fileName(material));
             written.bytesWritten = ok ? bytesIn(out) : 0;
             return ok;
         };

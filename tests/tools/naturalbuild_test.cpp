@@ -6,6 +6,7 @@
 
 #include "buildrunning.h"
 #include "sketch/sketchmodel.h"
+#include "sketch/sketchsession.h"
 #include "sketch/terrainsave.h"
 
 TEST(NaturalBuild, SixteenBitFileNamesTheNaturalSettings) {
@@ -59,16 +60,15 @@ TEST(NaturalBuild, BuilderFilePipeAndCoreSaveAreTheSameBytes) {
 
     // The window's way there: load the curve, "&Next" through the stages with the default
     // detail randomness, then the shared save.
-    SketchModel model;
-    model.setPrinting(false);
+    SketchSession session;
+    session.setPrinting(false);
     std::string message;
-    ASSERT_TRUE(model.loadCurve(std::string(MONDREL_TEST_DATA_DIR) + "/long_ridge.c2d", message))
+    ASSERT_TRUE(session.openCurve(std::string(MONDREL_TEST_DATA_DIR) + "/long_ridge.c2d", message))
         << message;
-    model.next();
-    model.next();
-    model.presetDetailRandomness(20);
-    model.next();
-    ASSERT_EQ(model.stage(), 3);
+    for (int press = 0; press < 3; ++press)
+        ASSERT_TRUE(session.next(message)) << message;
+    ASSERT_EQ(session.stage(), Stage::rowRefinement);
+    const SketchModel& model = session.model();
     HeightmapExport settings;
     settings.format = HeightmapFormat::asc;
     settings.raster.width = 200;
