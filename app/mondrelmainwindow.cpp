@@ -234,10 +234,10 @@ void MondrelMainWindow::runCommand(SketchCommand command) {
     case SketchCommand::none:
         return;
     case SketchCommand::editGlobalProfile:
-        openProfileEditor(session_.globalProfile(), true);
+        openProfileEditor(true);
         return;
     case SketchCommand::editSelectedProfile:
-        openProfileEditor(session_.selectedProfile(), false);
+        openProfileEditor(false);
         return;
     case SketchCommand::processLine:
     case SketchCommand::clearCurve:
@@ -267,21 +267,21 @@ void MondrelMainWindow::runCommand(SketchCommand command) {
     });
 }
 
-void MondrelMainWindow::openProfileEditor(const std::vector<gmVector2>& profile, bool global) {
-    editorOnGlobalProfile_ = global;
-    profileEditor_->setProfile(profile);
+void MondrelMainWindow::openProfileEditor(bool global) {
+    if (!session_.beginProfileEdit(global))
+        return;
+    profileEditor_->setProfile(global ? session_.globalProfile() : session_.selectedProfile());
+    profileEditor_->setEditedProfile(session_.editedColumn(), session_.ownColumnProfiles());
     profileEditor_->show();
 }
 
 void MondrelMainWindow::profileEdited(std::vector<gmVector2> profile) {
-    const QString step =
-        profileEditor_->isCancelling() ? tr("Cancel Profile Edit") : tr("Profile Edit");
-    runModelStep(step, [&] {
-        if (editorOnGlobalProfile_)
-            session_.setGlobalProfile(profile);
-        else
-            session_.setSelectedProfile(profile);
-    });
+    // Cancel goes back to everything as it was when the editor opened, the column profiles a
+    // global edit replaced included; the profile the editor sends back is the opened one.
+    if (profileEditor_->isCancelling())
+        runModelStep(tr("Cancel Profile Edit"), [this] { session_.cancelProfileEdit(); });
+    else
+        runModelStep(tr("Profile Edit"), [&] { session_.editProfile(profile); });
 }
 
 void MondrelMainWindow::columnPointedAt(double modelX, bool press) {

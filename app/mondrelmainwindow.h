@@ -114,7 +114,8 @@ private:
     void setTexts();
     void makeConnections();
     void runCommand(SketchCommand command);
-    void openProfileEditor(const std::vector<gmVector2>& profile, bool global);
+    // Opens the profile editor on the global profile or the selected column's.
+    void openProfileEditor(bool global);
     void addExportHeightmapEntry();
     void buildStatusLine();
     void buildViewReset();
@@ -148,8 +149,6 @@ private:
     QHBoxLayout* optionRow_ = nullptr;
     QString lastFileName;
     ProfileEditor* profileEditor_ = nullptr;
-    // Whether the open profile editor edits the global profile (else the selected column's).
-    bool editorOnGlobalProfile_ = true;
     std::unique_ptr<UserPrompts> prompts_;
 
     std::unique_ptr<SketchHistory> history_;

@@ -8,6 +8,7 @@
 
 class GLSketchProfile;
 class QGridLayout;
+class QLabel;
 class QPushButton;
 
 // The non-modal dialog in which one cross-section profile is redrawn. Every finished stroke in
@@ -28,6 +29,13 @@ public:
     // Whether the profile being reported now is the one "&Cancel" sends back.
     bool isCancelling() const { return cancelling_; }
 
+    // Names the profile being edited in the title: the global one (column -1) or a column's.
+    // Editing the global profile with columns that have their own profiles, a line says that
+    // keeping the edit replaces them.
+    void setEditedProfile(int column, int ownColumnProfiles);
+    // The line about replaced column profiles; hidden when there are none.
+    const QLabel* replacementNote() const { return replacementNote_; }
+
 public slots:
     // Shows profile in the view and makes it the profile "&Cancel" returns to.
     void setProfile(std::vector<gmVector2> profile);
@@ -41,5 +49,6 @@ private:
     void setTexts();
 
     QGridLayout* layout_;
+    QLabel* replacementNote_;
     bool cancelling_ = false;
 };

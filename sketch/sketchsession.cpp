@@ -1,5 +1,7 @@
 #include "sketch/sketchsession.h"
 
+#include <algorithm>
+
 #include "project/projectfile.h"
 #include "sketch/failurereasons.h"
 #include "sketch/terrainsave.h"
@@ -41,6 +43,36 @@ StageControls SketchSession::controls() const {
         break;
     }
     return shown;
+}
+
+bool SketchSession::beginProfileEdit(bool global) {
+    if (!global && !hasSelectedColumn())
+        return false;
+    editedColumn_ = global ? -1 : model_.currentProfile();
+    beforeProfileEdit_ = model_.state();
+    return true;
+}
+
+void SketchSession::editProfile(const PointList& profile) {
+    if (editedColumn_ < 0) {
+        model_.setGlobalProfile(profile);
+        return;
+    }
+    const int selected = model_.currentProfile();
+    model_.selectProfile(editedColumn_);
+    model_.setSelectedProfile(profile);
+    model_.selectProfile(selected);
+}
+
+void SketchSession::cancelProfileEdit() {
+    model_.restore(beforeProfileEdit_);
+}
+
+int SketchSession::ownColumnProfiles() const {
+    const auto& profiles = model_.profiles();
+    return static_cast<int>(std::count_if(profiles.begin(), profiles.end(), [this](const auto& p) {
+        return p != model_.globalProfile();
+    }));
 }
 
 bool SketchSession::openCurve(const std::string& name, std::string& message,

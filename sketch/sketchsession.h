@@ -99,6 +99,22 @@ public:
     void setSelectedProfile(const PointList& profile) { model_.setSelectedProfile(profile); }
     void deleteSelectedProfile() { model_.deleteCurrentProfile(); }
 
+    // ---- The profile editor's session: opened on the global profile (global) or on the
+    // selected column's, every stroke kept at once, and Cancel back to the state it opened on.
+    // Opening on a column without a selection changes nothing and returns false.
+    bool beginProfileEdit(bool global);
+    // The column the editor edits, or -1 for the global profile.
+    int editedColumn() const { return editedColumn_; }
+    // Gives the edited profile the stroke's profile. A global profile replaces every
+    // per-column profile; a column's goes to the column the editor was opened on, even when
+    // the selection moved since.
+    void editProfile(const PointList& profile);
+    // Everything back as it was when the editor opened, per-column profiles included.
+    void cancelProfileEdit();
+    // How many columns have a profile of their own (one that is not the global profile): the
+    // profiles a kept global edit replaces.
+    int ownColumnProfiles() const;
+
     // ---- Stages 2 and 3: the slider (0 to 99) sets the randomness of the stage; "Up" and
     // "Down" change the drop-off.
     void setSliderValue(int value) { model_.randomnessChanged(value); }
@@ -134,6 +150,8 @@ public:
 private:
     SketchModel model_;
     std::string curveFile_;
+    int editedColumn_ = -1;
+    SketchState beforeProfileEdit_;
 };
 
 // The undo step's name for a command ("Process Line", "Drop-Off Up", ...).

@@ -1,4 +1,5 @@
 // The profile editor as the main window opens it in stage 1, and the dialog on its own.
+#include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -44,7 +45,8 @@ TEST_F(ProfileEditorTest, StrokesReachTheTerrainAtOnceAndOkSendsNothing) {
     click(window_->firstOptionButton);
     ASSERT_TRUE(editor_->isVisible());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(editor_));
-    EXPECT_EQ(editor_->windowTitle(), "Mondrel - Profile Editor");
+    EXPECT_EQ(editor_->windowTitle(), "Mondrel - Profile Editor: Global Profile");
+    EXPECT_FALSE(editor_->replacementNote()->isVisibleTo(editor_)) << "no column profiles";
     EXPECT_EQ(view()->profile().size(), 51u);
     const auto firstTerrain = rowsOf(model().grid());
 
@@ -70,6 +72,7 @@ TEST_F(ProfileEditorTest, StrokesReachTheTerrainAtOnceAndOkSendsNothing) {
 
 TEST_F(ProfileEditorTest, CancelSendsTheOpenedProfileBackOnce) {
     QSignalSpy sent(editor_, &ProfileEditor::profileEdited);
+    const Pairs before = pairsOf(model().globalProfile());
     click(window_->firstOptionButton);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(editor_));
     const Pairs opened = pairsOf(view()->initialProfile());
@@ -83,8 +86,9 @@ TEST_F(ProfileEditorTest, CancelSendsTheOpenedProfileBackOnce) {
     EXPECT_FALSE(editor_->isVisible());
     ASSERT_EQ(sent.count(), 3);
     EXPECT_EQ(sentProfile(sent, 2), opened);
-    EXPECT_EQ(pairsOf(model().globalProfile()), opened);
-    EXPECT_EQ(model().grid().size(), firstTerrain.size());
+    // The model gets back the profile exactly as it was, not the editor's resampling of it.
+    EXPECT_EQ(pairsOf(model().globalProfile()), before);
+    EXPECT_TRUE(rowsOf(model().grid()) == firstTerrain);
 
     // Without any stroke, cancel still sends the opened profile once.
     click(window_->firstOptionButton);
@@ -141,6 +145,34 @@ TEST_F(ProfileEditorTest, EditsAndDeletesTheSelectedColumnsProfile) {
     const size_t count = indices.size();
     click(window_->resetButton);
     EXPECT_EQ(model().profileIndices().size(), count - 1);
+}
+
+TEST_F(ProfileEditorTest, CancellingAGlobalEditKeepsTheColumnProfiles) {
+    ASSERT_TRUE(selectColumn());
+    const int column = model().currentProfile();
+    click(window_->secondOptionButton);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(editor_));
+    EXPECT_EQ(editor_->windowTitle(), QString("Mondrel - Profile Editor: Column %1").arg(column));
+    drawProfile(kConcave);
+    click(editor_->confirmButton);
+    const auto columns = model().profileIndices();
+    const auto profiles = model().profiles();
+    const auto withColumn = rowsOf(model().grid());
+
+    click(window_->firstOptionButton);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(editor_));
+    EXPECT_EQ(editor_->windowTitle(), "Mondrel - Profile Editor: Global Profile");
+    EXPECT_TRUE(editor_->replacementNote()->isVisibleTo(editor_));
+    EXPECT_TRUE(editor_->replacementNote()->text().contains("profile of 1 column"));
+    drawProfile(kConvex);
+    EXPECT_TRUE(model().profileIndices().empty()) << "the terrain follows the stroke at once";
+    click(editor_->cancelButton);
+    EXPECT_EQ(model().profileIndices(), columns);
+    EXPECT_TRUE(model().profiles() == profiles);
+    EXPECT_TRUE(rowsOf(model().grid()) == withColumn);
+    // One undo takes the cancel back to the global edit.
+    window_->editUndoAction->trigger();
+    EXPECT_TRUE(model().profileIndices().empty());
 }
 
 TEST_F(ProfileEditorTest, NextClosesTheEditor) {

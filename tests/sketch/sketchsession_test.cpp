@@ -89,6 +89,46 @@ TEST(SketchSession, ProfileEditsGoWhereTheyAreAddressed) {
     EXPECT_TRUE(session.model().profileIndices().empty());
 }
 
+TEST(SketchSession, CancelledProfileEditsGiveBackTheColumnProfiles) {
+    SketchSession session = drawnSession();
+    std::string why;
+    ASSERT_TRUE(session.next(why));
+    EXPECT_FALSE(session.beginProfileEdit(false)) << "no column is selected";
+    session.selectColumn(6);
+    ASSERT_TRUE(session.beginProfileEdit(false));
+    EXPECT_EQ(session.editedColumn(), 6);
+    SketchModel::PointList steep = session.selectedProfile();
+    for (gmVector2& point : steep)
+        point[1] = point[1] * point[1];
+    session.selectColumn(9); // the selection moves while the editor is open
+    session.editProfile(steep);
+    EXPECT_EQ(session.model().profileIndices()[1], 6u) << "the edit goes to the opened column";
+    EXPECT_EQ(session.model().currentProfile(), 9);
+    EXPECT_EQ(session.ownColumnProfiles(), 1) << "the first and last column keep the global one";
+    const SketchState withColumn = session.state();
+    const auto columnTerrain = session.model().grid();
+
+    // A global edit, cancelled: the column profile and the terrain are as they were.
+    ASSERT_TRUE(session.beginProfileEdit(true));
+    EXPECT_EQ(session.editedColumn(), -1);
+    SketchModel::PointList flat = session.globalProfile();
+    for (gmVector2& point : flat)
+        point[1] = 0.5 * point[1];
+    session.editProfile(flat);
+    EXPECT_TRUE(session.model().profileIndices().empty());
+    session.editProfile(steep);
+    session.cancelProfileEdit();
+    EXPECT_TRUE(session.state().sameTerrainInputs(withColumn));
+    EXPECT_EQ(session.model().profiles().size(), 3u);
+    EXPECT_TRUE(session.model().grid() == columnTerrain);
+
+    // Kept, the global edit replaces the column profiles.
+    ASSERT_TRUE(session.beginProfileEdit(true));
+    session.editProfile(flat);
+    EXPECT_EQ(session.ownColumnProfiles(), 0);
+    EXPECT_TRUE(session.globalProfile() == flat);
+}
+
 TEST(SketchSession, SlidersConvertOneWayAndBack) {
     for (int value = 0; value < 100; ++value)
         EXPECT_EQ(RandomnessSlider::toValue(RandomnessSlider::toRandomness(value)), value);
