@@ -3,6 +3,8 @@
 #include "curve/stroke.h"
 #include "curve/subdivision.h"
 
+#include <algorithm>
+
 namespace {
 
 // 394 points coarsened three times give profilePoints.
@@ -21,4 +23,12 @@ void profileFromStroke(std::vector<gmVector2>& stroke, int viewWidth) {
 
 void profileForEditing(std::vector<gmVector2>& profile) {
     resampleLine(profile, profilePoints);
+}
+
+bool nearProfileBox(const gmVector2& p, double graceX, double graceY) {
+    return p[0] >= -graceX && p[0] <= 1.0 + graceX && p[1] >= -graceY && p[1] <= 1.0 + graceY;
+}
+
+gmVector2 clampedIntoProfileBox(const gmVector2& p) {
+    return gmVector2(std::clamp(p[0], 0.0, 1.0), std::clamp(p[1], 0.0, 1.0));
 }

@@ -23,3 +23,9 @@ void profileFromStroke(std::vector<gmVector2>& stroke, int viewWidth);
 // Brings a profile handed to the editor (or read from a file) to its profilePoints-point form
 // by resampling along the point index; a profile of fewer than 2 points stays as it is.
 void profileForEditing(std::vector<gmVector2>& profile);
+
+// Whether a profile stroke may begin at p (unit-square coordinates): inside the box, or at
+// most graceX left or right and graceY above or below it, where a user starts at a corner.
+bool nearProfileBox(const gmVector2& p, double graceX, double graceY);
+// p moved into the unit square, so a stroke begun or ended just outside stays in the box.
+gmVector2 clampedIntoProfileBox(const gmVector2& p);

@@ -5,6 +5,7 @@
 #include "view/viewgeometry.h"
 #include <GL/gl.h>
 #include <QMouseEvent>
+#include <algorithm>
 
 namespace {
 
@@ -16,9 +17,8 @@ Matrix4 profileProjection() {
     return orthoMatrix(-0.1, 1.1, -0.1, 1.1, -10.0, 10.0);
 }
 
-bool insideUnitSquare(const gmVector2& p) {
-    return p[0] >= 0.0 && p[0] <= 1.0 && p[1] >= 0.0 && p[1] <= 1.0;
-}
+// How far outside the box, in pixels, a stroke may begin; its points are moved into the box.
+constexpr double boxGracePixels = 12.0;
 
 void vertex(const gmVector2& p) {
     glVertex2d(p[0], p[1]);
@@ -73,12 +73,15 @@ void GLSketchProfile::mousePressEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
     const gmVector2 p = toProfile(pos.x(), pos.y());
     stroke_.clear();
-    if (!insideUnitSquare(p)) {
-        // A stroke must start inside the unit square.
+    // The view shows 1.2 box widths and heights.
+    const double graceX = 1.2 * boxGracePixels / std::max(viewWidth_, 1);
+    const double graceY = 1.2 * boxGracePixels / std::max(viewHeight_, 1);
+    if (!nearProfileBox(p, graceX, graceY)) {
+        // A stroke must start inside the unit square or just outside it.
         mousePressed_ = false;
     } else {
         stroke_.reserve(strokeReserve);
-        stroke_.push_back(p);
+        stroke_.push_back(clampedIntoProfileBox(p));
     }
     update();
 }
@@ -87,14 +90,14 @@ void GLSketchProfile::mouseMoveEvent(QMouseEvent* event) {
     if (!mousePressed_ || mouseButton_ != leftButton)
         return;
     const QPoint pos = event->position().toPoint();
-    stroke_.push_back(toProfile(pos.x(), pos.y()));
+    stroke_.push_back(clampedIntoProfileBox(toProfile(pos.x(), pos.y())));
     update();
 }
 
 void GLSketchProfile::mouseReleaseEvent(QMouseEvent* event) {
     if (mousePressed_ && mouseButton_ == leftButton) {
         const QPoint pos = event->position().toPoint();
-        stroke_.push_back(toProfile(pos.x(), pos.y()));
+        stroke_.push_back(clampedIntoProfileBox(toProfile(pos.x(), pos.y())));
         finishStroke();
     }
     mousePressed_ = false;

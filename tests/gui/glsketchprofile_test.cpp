@@ -69,12 +69,30 @@ TEST_F(ProfileViewTest, AStrokeBecomesA51PointProfileAnnouncedOnce) {
     EXPECT_TRUE(view->stroke().empty());
 }
 
+TEST_F(ProfileViewTest, StrokesStartingJustOutsideTheSquareAreMovedIntoIt) {
+    QSignalSpy spy(view.get(), &GLSketchProfile::profileUpdated);
+    CaptureStdout();
+    // From about 8 pixels beyond the top left corner to as far beyond the bottom right one.
+    drag(*view, straightPath(at(-0.03, 1.04), at(1.03, -0.04), 40));
+    EXPECT_EQ(GetCapturedStdout(), "There are 51 points\n");
+    ASSERT_EQ(spy.count(), 1);
+    const Profile announced = spy.at(0).at(0).value<Profile>();
+    ASSERT_EQ(announced.size(), 51u);
+    for (const gmVector2& p : announced) {
+        EXPECT_GE(p[1], 0.0);
+        EXPECT_LE(p[1], 1.0);
+    }
+    EXPECT_NEAR(announced.front()[1], 1.0, 0.05) << "starts at the ridge corner";
+    EXPECT_NEAR(announced.back()[1], 0.0, 0.05);
+}
+
 TEST_F(ProfileViewTest, StrokesStartingOutsideTheSquareOrWithOtherButtonsChangeNothing) {
     const Profile before = view->profile();
     QSignalSpy spy(view.get(), &GLSketchProfile::profileUpdated);
     CaptureStdout();
-    drag(*view, straightPath(at(-0.05, 0.5), at(0.8, 0.2), 20));
-    drag(*view, straightPath(at(0.5, 1.05), at(0.8, 0.2), 20));
+    // Some 20 pixels outside: beyond what is taken for a start at the edge.
+    drag(*view, straightPath(at(-0.085, 0.5), at(0.8, 0.2), 20));
+    drag(*view, straightPath(at(0.5, 1.095), at(0.8, 0.2), 20));
     drag(*view, straightPath(at(0.1, 0.5), at(0.8, 0.2), 20), Qt::RightButton);
     EXPECT_EQ(GetCapturedStdout(), "");
     EXPECT_EQ(spy.count(), 0);
