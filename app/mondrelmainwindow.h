@@ -138,6 +138,9 @@ private:
     // The status line and the view after a change of the session.
     void showSessionChange();
     bool writeProject();
+    // With unsaved changes asks whether to save them before beforeWhat ("closing"); true
+    // when the work may be replaced: nothing unsaved, Discard, or Save and it was saved.
+    bool settleUnsavedChanges(const QString& beforeWhat);
     void showProjectImage(const QString& projectFile, const std::string& stored);
     void noteBackgroundImage(const QString& image);
     // Puts the current stage's guidance and the model's values into the status bar.

@@ -120,7 +120,20 @@ void MondrelMainWindow::showSketchState(const SketchState& state) {
 
 // ---- Project files
 
+bool MondrelMainWindow::settleUnsavedChanges(const QString& beforeWhat) {
+    if (!hasUnsavedChanges())
+        return true;
+    const UserPrompts::UnsavedChoice choice = prompts_->askAboutUnsavedChanges(
+        tr("The mountain has changes that are not saved in a project. Save them before %1?")
+            .arg(beforeWhat));
+    return choice == UserPrompts::UnsavedChoice::discard ||
+           (choice == UserPrompts::UnsavedChoice::save && writeProject());
+}
+
 void MondrelMainWindow::openProject() {
+    // Opening replaces the work as closing the window does, so it asks the same question.
+    if (!settleUnsavedChanges(tr("opening another project")))
+        return;
     const QString chosen =
         prompts_->openFileName(tr("Open Project"), tr(projectFilter), lastFileName);
     if (chosen.isEmpty())
@@ -202,16 +215,7 @@ void MondrelMainWindow::noteBackgroundImage(const QString& image) {
 }
 
 void MondrelMainWindow::closeEvent(QCloseEvent* event) {
-    if (!hasUnsavedChanges()) {
-        QMainWindow::closeEvent(event);
-        return;
-    }
-    const UserPrompts::UnsavedChoice choice = prompts_->askAboutUnsavedChanges(
-        tr("The mountain has changes that are not saved in a project. Save them before "
-           "closing?"));
-    const bool close = choice == UserPrompts::UnsavedChoice::discard ||
-                       (choice == UserPrompts::UnsavedChoice::save && writeProject());
-    if (close)
+    if (settleUnsavedChanges(tr("closing")))
         QMainWindow::closeEvent(event);
     else
         event->ignore();

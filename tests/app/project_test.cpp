@@ -102,7 +102,9 @@ TEST_F(ProjectTest, OpeningAProjectGivesBackTheWorkAsItWasSaved) {
     window_->fileClose_CurveAction->trigger();
     window_->sketchView->setViewAngles(0.0f, 0.0f);
     EXPECT_TRUE(window_->hasUnsavedChanges());
+    prompts_->unsavedChoice = UserPrompts::UnsavedChoice::discard;
     answerAndTrigger(first, window_->fileOpen_ProjectAction);
+    EXPECT_EQ(prompts_->unsavedQuestions.size(), 1);
     EXPECT_EQ(prompts_->questions.back().caption, "Open Project");
     EXPECT_EQ(prompts_->questions.back().filter, "Mondrel Project (*.mondrel)");
     EXPECT_TRUE(prompts_->boxes.isEmpty()) << prompts_->boxes.join('|').toStdString();
@@ -156,6 +158,7 @@ TEST_F(ProjectTest, ABadProjectIsRefusedWithOneBoxAndTheWorkStays) {
     bad.write("{\"format\": \"Mondrel project\", \"version\": 1, \"stage\": 9}");
     bad.close();
 
+    prompts_->unsavedChoice = UserPrompts::UnsavedChoice::discard;
     answerAndTrigger(scratch("bad.mondrel"), window_->fileOpen_ProjectAction);
     ASSERT_EQ(prompts_->boxes.size(), 1);
     EXPECT_TRUE(
@@ -164,6 +167,28 @@ TEST_F(ProjectTest, ABadProjectIsRefusedWithOneBoxAndTheWorkStays) {
     EXPECT_EQ(window_->currentStage(), 2);
     EXPECT_TRUE(rowsOf(model().grid()) == grid);
     EXPECT_EQ(window_->undoStack()->index(), steps);
+}
+
+TEST_F(ProjectTest, OpeningAProjectOverUnsavedChangesAsksFirst) {
+    goToStage(1);
+    answerAndTrigger(scratch("first"), window_->fileSave_ProjectAction);
+    click(window_->nextButton);
+    ASSERT_TRUE(window_->hasUnsavedChanges());
+
+    // Cancel: no file is asked for and the work stays.
+    window_->fileOpen_ProjectAction->trigger();
+    ASSERT_EQ(prompts_->unsavedQuestions.size(), 1);
+    EXPECT_TRUE(prompts_->unsavedQuestions[0].contains("Save them before opening"));
+    const size_t asked = prompts_->questions.size();
+    EXPECT_EQ(window_->currentStage(), 2);
+
+    // Save, then open: the work is in its project before the opened one replaces it.
+    prompts_->unsavedChoice = UserPrompts::UnsavedChoice::save;
+    prompts_->answers << scratch("second") << scratch("first.mondrel");
+    window_->fileOpen_ProjectAction->trigger();
+    EXPECT_EQ(prompts_->questions.size(), asked + 2);
+    EXPECT_TRUE(contentsOf(scratch("second.mondrel")).contains("\"stage\":2"));
+    EXPECT_EQ(window_->currentStage(), 1);
 }
 
 TEST_F(ProjectTest, ClosingWithUnsavedChangesAsksFirst) {
