@@ -93,13 +93,14 @@ QDoubleSpinBox* numberBox(QWidget* parent, const char* name, double low, double 
 } // namespace
 
 bool DialogPrompts::heightmapSettings(HeightmapFormat format, int nativeWidth, int nativeHeight,
-                                      HeightmapExport& settings) {
+                                      HeightmapExport& settings, bool& naturalTerrain) {
     QDialog dialog(parent_);
     dialog.setWindowTitle(QStringLiteral("Export Heightmap"));
     dialog.setModal(true);
     auto* form = new QFormLayout(&dialog);
 
-    // The mesh is the grid itself: it has no raster size.
+    // The grid's mesh is the grid itself: it has no raster size. The natural terrain's mesh
+    // has one.
     const bool raster = format != HeightmapFormat::obj;
     auto* size = new QComboBox(&dialog);
     size->setObjectName(QStringLiteral("sizeBox"));
@@ -117,8 +118,17 @@ bool DialogPrompts::heightmapSettings(HeightmapFormat format, int nativeWidth, i
             settings.raster.width == settings.raster.height
                 ? QString::number(settings.raster.width)
                 : QStringLiteral("%1x%2").arg(settings.raster.width).arg(settings.raster.height));
-    size->setEnabled(raster);
+    size->setEnabled(raster || naturalTerrain);
     form->addRow(QStringLiteral("Size in cells:"), size);
+
+    // The natural terrain (both flanks, detail, erosion) with the project's natural settings,
+    // in place of the resampled grid.
+    auto* natural = new QCheckBox(QStringLiteral("Natural terrain"), &dialog);
+    natural->setObjectName(QStringLiteral("naturalBox"));
+    natural->setChecked(naturalTerrain);
+    if (!raster)
+        QObject::connect(natural, &QCheckBox::toggled, size, &QWidget::setEnabled);
+    form->addRow(natural);
 
     auto* scale = numberBox(&dialog, "scaleBox", 0.0001, 1e6, settings.raster.scale);
     form->addRow(QStringLiteral("World units per pixel:"), scale);
@@ -147,9 +157,10 @@ bool DialogPrompts::heightmapSettings(HeightmapFormat format, int nativeWidth, i
 
     if (dialog.exec() != QDialog::Accepted)
         return false;
-    if (raster)
+    if (size->isEnabled())
         readSize(size->currentText(), settings.raster);
     settings.raster.scale = scale->value();
+    naturalTerrain = natural->isChecked();
     if (fixedRange->isChecked())
         settings.heightRange = HeightRange{low->value(), high->value()};
     else if (sixteenBit)

@@ -416,8 +416,15 @@ void MondrelMainWindow::exportHeightmap() {
     }
     int nativeWidth = 0, nativeHeight = 0;
     nativeHeightmapSize(model, nativeWidth, nativeHeight);
-    if (!prompts_->heightmapSettings(settings.format, nativeWidth, nativeHeight, settings))
+    bool natural = model.naturalTerrain();
+    if (!prompts_->heightmapSettings(settings.format, nativeWidth, nativeHeight, settings, natural))
         return;
+    // The choice is the project's, kept and undone with it.
+    if (natural != model.naturalTerrain()) {
+        const SketchState before = session_.state();
+        session_.setNaturalTerrain(natural);
+        recordModelStep(natural ? tr("Natural Terrain On") : tr("Natural Terrain Off"), before);
+    }
     lastExportName_ = chosen;
     exportSettings_ = settings;
 

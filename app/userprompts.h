@@ -28,7 +28,9 @@ public:
     // The settings of a heightmap export in format: settings.raster's size (0 x 0 for the
     // native nativeWidth x nativeHeight cells, which are 0 x 0 when unknown) and scale, and
     // for a 16-bit format an optional fixed height range. settings comes in with the previous
-    // answers. False when the user cancelled. The export checks what comes back.
+    // answers. naturalTerrain comes in as the session has it and goes out as the user chose:
+    // the natural terrain, or the resampled grid. False when the user cancelled. The export
+    // checks what comes back.
     virtual bool heightmapSettings(HeightmapFormat format, int nativeWidth, int nativeHeight,
-                                   HeightmapExport& settings) = 0;
+                                   HeightmapExport& settings, bool& naturalTerrain) = 0;
 };

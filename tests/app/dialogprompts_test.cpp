@@ -103,9 +103,15 @@ TEST(DialogPrompts, HeightmapSettingsReadSizeScaleAndRange) {
         dialog->findChild<QDoubleSpinBox*>("scaleBox")->setValue(2.5);
         dialog->findChild<QCheckBox*>("rangeBox")->setChecked(true);
         dialog->findChild<QDoubleSpinBox*>("rangeMinBox")->setValue(-10.0);
+        auto* natural = dialog->findChild<QCheckBox*>("naturalBox");
+        ASSERT_TRUE(natural);
+        EXPECT_FALSE(natural->isChecked());
+        natural->setChecked(true);
         dialog->accept();
     });
-    ASSERT_TRUE(prompts.heightmapSettings(HeightmapFormat::r16, 300, 120, settings));
+    bool natural = false;
+    ASSERT_TRUE(prompts.heightmapSettings(HeightmapFormat::r16, 300, 120, settings, natural));
+    EXPECT_TRUE(natural);
     EXPECT_EQ(settings.raster.width, 1025);
     EXPECT_EQ(settings.raster.height, 513);
     EXPECT_EQ(settings.raster.scale, 2.5);
@@ -113,12 +119,15 @@ TEST(DialogPrompts, HeightmapSettingsReadSizeScaleAndRange) {
     EXPECT_EQ(settings.heightRange->min, -10.0);
     EXPECT_EQ(settings.heightRange->max, 1000.0);
 
-    // The next export offers these answers again; a mesh has no size and no height range.
+    // The next export offers these answers again; the grid's mesh has no size and no height
+    // range, the natural terrain's mesh has a size.
     whenShown<QDialog>([&](QDialog* dialog) {
         EXPECT_EQ(dialog->findChild<QComboBox*>("sizeBox")->currentText(), "1025x513");
+        EXPECT_TRUE(dialog->findChild<QComboBox*>("sizeBox")->isEnabled());
+        dialog->findChild<QCheckBox*>("naturalBox")->setChecked(false);
         EXPECT_FALSE(dialog->findChild<QComboBox*>("sizeBox")->isEnabled());
         EXPECT_FALSE(dialog->findChild<QCheckBox*>("rangeBox")->isEnabled());
         dialog->reject();
     });
-    EXPECT_FALSE(prompts.heightmapSettings(HeightmapFormat::obj, 300, 120, settings));
+    EXPECT_FALSE(prompts.heightmapSettings(HeightmapFormat::obj, 300, 120, settings, natural));
 }

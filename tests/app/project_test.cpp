@@ -195,3 +195,30 @@ TEST_F(ProjectTest, ClosingWithUnsavedChangesAsksFirst) {
     EXPECT_EQ(prompts_->unsavedQuestions.size(), 4);
     EXPECT_FALSE(window_->isVisible());
 }
+
+// "Export Heightmap..." with "Natural terrain" ticked writes the natural terrain, the very bytes
+// mondrel-build writes from the saved project; the choice is an undo step.
+TEST_F(ProjectTest, TheNaturalExportIsTheBuildersAndIsUndone) {
+    goToStage(3);
+    prompts_->settingsAnswers.push_back({RasterOptions{129, 97, 1.0}, std::nullopt, true});
+    const QString exported = scratch("natural.asc");
+    answerAndTrigger(exported, window_->fileExport_HeightmapAction);
+    EXPECT_TRUE(prompts_->boxes.takeLast().startsWith(exported + " was saved successfully"));
+    EXPECT_TRUE(model().naturalTerrain());
+    const QString project = scratch("natural.mondrel");
+    answerAndTrigger(project, window_->fileSave_ProjectAction);
+
+    const QString built = scratch("natural-built.asc");
+    QProcess builder;
+    builder.start(QStringLiteral(MONDREL_BIN_DIR "/mondrel-build"),
+                  {"--quiet", "--size", "129x97", project, built});
+    ASSERT_TRUE(builder.waitForFinished(60000));
+    ASSERT_EQ(builder.exitCode(), 0) << builder.readAllStandardError().toStdString();
+    const QByteArray saved = contentsOf(exported);
+    ASSERT_TRUE(saved.startsWith("ncols 129\nnrows 97\n"));
+    EXPECT_TRUE(saved == contentsOf(built));
+
+    EXPECT_EQ(window_->editUndoAction->text(), "&Undo Natural Terrain On");
+    window_->editUndoAction->trigger();
+    EXPECT_FALSE(model().naturalTerrain());
+}

@@ -44,14 +44,16 @@ public:
     struct SettingsAnswer {
         RasterOptions raster;
         std::optional<HeightRange> heightRange;
+        bool naturalTerrain = false;
     };
     bool heightmapSettings(HeightmapFormat format, int nativeWidth, int nativeHeight,
-                           HeightmapExport& settings) override {
+                           HeightmapExport& settings, bool& naturalTerrain) override {
         settingsQuestions.push_back({format, nativeWidth, nativeHeight});
         if (settingsAnswers.empty())
             return false;
         settings.raster = settingsAnswers.front().raster;
         settings.heightRange = settingsAnswers.front().heightRange;
+        naturalTerrain = settingsAnswers.front().naturalTerrain;
         settingsAnswers.erase(settingsAnswers.begin());
         return true;
     }
