@@ -32,6 +32,7 @@ MondrelMainWindow::MondrelMainWindow(QWidget* parent, const char* name, Qt::Wind
     buildMenu();
     buildProjectAndEditMenus();
     addExportHeightmapEntry();
+    buildViewMenu();
     setTexts();
     resize(QSize(856, 756).expandedTo(minimumSizeHint()));
     fitFirstSizeToScreen();
@@ -372,6 +373,22 @@ void MondrelMainWindow::saveTerrain() {
     const bool ok = session_.saveTerrain(lastFileName.toLocal8Bit().toStdString(), message);
     prompts_->inform(ok ? lastFileName + tr(" was saved successfully.")
                         : QString::fromStdString(message));
+}
+
+// ---- The view menu
+
+void MondrelMainWindow::buildViewMenu() {
+    viewNatural_TerrainAction = makeAction(this, "viewNatural_TerrainAction");
+    viewNatural_TerrainAction->setText(tr("&Natural Terrain"));
+    viewNatural_TerrainAction->setCheckable(true);
+    viewNatural_TerrainAction->setStatusTip(
+        tr("In stage 3, show the natural terrain (both flanks, detail and erosion) the heightmap "
+           "export writes with \"Natural terrain\" ticked."));
+    viewMenu = new QMenu(tr("&View"), this);
+    viewMenu->setObjectName(QStringLiteral("viewMenu"));
+    viewMenu->addAction(viewNatural_TerrainAction);
+    mainMenuBar->addMenu(viewMenu);
+    connect(viewNatural_TerrainAction, &QAction::toggled, sketchView, &GLSketch::setNaturalView);
 }
 
 // ---- Heightmap export

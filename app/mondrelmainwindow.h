@@ -58,6 +58,9 @@ public:
     QAction* editUndoAction;
     QAction* editRedoAction;
     QAction* fileExport_HeightmapAction;
+    QMenu* viewMenu;
+    // Checkable: in stage 3 the view shows the natural terrain in place of the grid.
+    QAction* viewNatural_TerrainAction;
 
     // Replaces the boxes and file dialogs the window shows (the default asks the user).
     void setPrompts(std::unique_ptr<UserPrompts> prompts);
@@ -116,6 +119,7 @@ private:
     void runCommand(SketchCommand command);
     void openProfileEditor(const std::vector<gmVector2>& profile, bool global);
     void addExportHeightmapEntry();
+    void buildViewMenu();
     void buildStatusLine();
     void buildViewReset();
     void fitFirstSizeToScreen();

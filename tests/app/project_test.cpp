@@ -3,6 +3,7 @@
 // files and missing images are reported; unsaved work is not closed without asking.
 #include <QAction>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -10,6 +11,7 @@
 #include <QSlider>
 #include <QTest>
 #include <QUndoStack>
+#include <cstdio>
 
 #include "gui/glsketch.h"
 #include "gui/profileeditor.h"
@@ -221,4 +223,21 @@ TEST_F(ProjectTest, TheNaturalExportIsTheBuildersAndIsUndone) {
     EXPECT_EQ(window_->editUndoAction->text(), "&Undo Natural Terrain On");
     window_->editUndoAction->trigger();
     EXPECT_FALSE(model().naturalTerrain());
+}
+
+// View > Natural Terrain shows the natural terrain in place of the grid in stage 3, and the
+// grid again when unticked.
+TEST_F(ProjectTest, TheViewShowsTheNaturalTerrainInStageThree) {
+    goToStage(3);
+    const QImage grid = window_->sketchView->grabFramebuffer();
+    window_->viewNatural_TerrainAction->trigger();
+    EXPECT_TRUE(window_->sketchView->naturalView());
+    QElapsedTimer shown;
+    shown.start();
+    const QImage natural = window_->sketchView->grabFramebuffer();
+    std::printf("natural terrain shown in %lld ms\n", static_cast<long long>(shown.elapsed()));
+    EXPECT_FALSE(natural == grid);
+    window_->viewNatural_TerrainAction->trigger();
+    EXPECT_FALSE(window_->sketchView->naturalView());
+    EXPECT_TRUE(window_->sketchView->grabFramebuffer() == grid);
 }
