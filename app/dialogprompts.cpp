@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRegularExpressionValidator>
+#include <QSpinBox>
 #include <QStringList>
 
 void DialogPrompts::inform(const QString& text) {
@@ -165,5 +166,49 @@ bool DialogPrompts::heightmapSettings(HeightmapFormat format, int nativeWidth, i
         settings.heightRange = HeightRange{low->value(), high->value()};
     else if (sixteenBit)
         settings.heightRange.reset();
+    return true;
+}
+
+bool DialogPrompts::naturalSettings(NaturalSettings& settings) {
+    QDialog dialog(parent_);
+    dialog.setWindowTitle(QStringLiteral("Natural Terrain Settings"));
+    dialog.setModal(true);
+    auto* form = new QFormLayout(&dialog);
+    auto* slope = numberBox(&dialog, "slopeBox", 0.05, 5.0, settings.slope);
+    form->addRow(QStringLiteral("Slope (height over distance):"), slope);
+    auto* front = numberBox(&dialog, "frontProfileBox", 0.5, 4.0, settings.frontProfile);
+    form->addRow(QStringLiteral("Front profile (1 straight, above 1 concave):"), front);
+    auto* detail = numberBox(&dialog, "detailBox", 0.0, 1.0, settings.detail);
+    form->addRow(QStringLiteral("Detail:"), detail);
+    auto* erosion = numberBox(&dialog, "erosionBox", 0.0, 1.0, settings.erosion);
+    form->addRow(QStringLiteral("Erosion:"), erosion);
+    auto* steps = new QSpinBox(&dialog);
+    steps->setObjectName(QStringLiteral("erosionStepsBox"));
+    steps->setRange(1, 500);
+    steps->setValue(settings.erosionSteps);
+    form->addRow(QStringLiteral("Erosion steps:"), steps);
+    // The whole 32-bit range does not fit a spin box: the seed is typed.
+    auto* seed = new QLineEdit(QString::number(settings.seed), &dialog);
+    seed->setObjectName(QStringLiteral("seedBox"));
+    seed->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{1,10}")), seed));
+    form->addRow(QStringLiteral("Seed:"), seed);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    settings.slope = slope->value();
+    settings.frontProfile = front->value();
+    settings.detail = detail->value();
+    settings.erosion = erosion->value();
+    settings.erosionSteps = steps->value();
+    // Ten digits can pass 2^32 - 1: such a seed is kept as it was.
+    bool ok = false;
+    const qulonglong typed = seed->text().toULongLong(&ok);
+    if (ok && typed <= 0xffffffffULL)
+        settings.seed = static_cast<std::uint32_t>(typed);
     return true;
 }

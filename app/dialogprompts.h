@@ -19,6 +19,7 @@ public:
     UnsavedChoice askAboutUnsavedChanges(const QString& text) override;
     bool heightmapSettings(HeightmapFormat format, int nativeWidth, int nativeHeight,
                            HeightmapExport& settings, bool& naturalTerrain) override;
+    bool naturalSettings(NaturalSettings& settings) override;
 
 private:
     QString runFileDialog(const QString& caption, const QString& filter, const QString& start,

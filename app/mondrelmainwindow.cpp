@@ -386,9 +386,28 @@ void MondrelMainWindow::buildViewMenu() {
            "export writes with \"Natural terrain\" ticked."));
     viewMenu = new QMenu(tr("&View"), this);
     viewMenu->setObjectName(QStringLiteral("viewMenu"));
+    viewNatural_SettingsAction = makeAction(this, "viewNatural_SettingsAction");
+    viewNatural_SettingsAction->setText(tr("Natural Terrain &Settings..."));
     viewMenu->addAction(viewNatural_TerrainAction);
+    viewMenu->addAction(viewNatural_SettingsAction);
     mainMenuBar->addMenu(viewMenu);
     connect(viewNatural_TerrainAction, &QAction::toggled, sketchView, &GLSketch::setNaturalView);
+    connect(viewNatural_SettingsAction, &QAction::triggered, this,
+            &MondrelMainWindow::editNaturalSettings);
+}
+
+void MondrelMainWindow::editNaturalSettings() {
+    NaturalSettings settings = session_.model().naturalSettings();
+    if (!prompts_->naturalSettings(settings) || settings == session_.model().naturalSettings())
+        return;
+    const SketchState before = session_.state();
+    std::string error;
+    if (!session_.setNaturalSettings(settings, error)) {
+        prompts_->inform(QString::fromStdString(error));
+        return;
+    }
+    recordModelStep(tr("Natural Terrain Settings"), before);
+    sketchView->updateGL();
 }
 
 // ---- Heightmap export

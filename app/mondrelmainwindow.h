@@ -61,6 +61,7 @@ public:
     QMenu* viewMenu;
     // Checkable: in stage 3 the view shows the natural terrain in place of the grid.
     QAction* viewNatural_TerrainAction;
+    QAction* viewNatural_SettingsAction;
 
     // Replaces the boxes and file dialogs the window shows (the default asks the user).
     void setPrompts(std::unique_ptr<UserPrompts> prompts);
@@ -120,6 +121,7 @@ private:
     void openProfileEditor(const std::vector<gmVector2>& profile, bool global);
     void addExportHeightmapEntry();
     void buildViewMenu();
+    void editNaturalSettings();
     void buildStatusLine();
     void buildViewReset();
     void fitFirstSizeToScreen();

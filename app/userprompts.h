@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "heightmap/heightmapexport.h"
+#include "natural/naturalterrain.h"
 
 // Everything the main window asks of the user: the result boxes, the file dialogs, whether to
 // save unsaved changes and the heightmap export's settings. The window shows them through
@@ -33,4 +34,7 @@ public:
     // checks what comes back.
     virtual bool heightmapSettings(HeightmapFormat format, int nativeWidth, int nativeHeight,
                                    HeightmapExport& settings, bool& naturalTerrain) = 0;
+    // The natural terrain's six settings, offered as they come in; false when the user
+    // cancelled. Each comes back within its range.
+    virtual bool naturalSettings(NaturalSettings& settings) = 0;
 };

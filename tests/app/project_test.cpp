@@ -241,3 +241,26 @@ TEST_F(ProjectTest, TheViewShowsTheNaturalTerrainInStageThree) {
     EXPECT_FALSE(window_->sketchView->naturalView());
     EXPECT_TRUE(window_->sketchView->grabFramebuffer() == grid);
 }
+
+// View > Natural Terrain Settings... changes the settings as one undo step; a cancel or the
+// same settings change nothing.
+TEST_F(ProjectTest, NaturalSettingsAreAnUndoStep) {
+    goToStage(3);
+    const QString before = window_->editUndoAction->text();
+    window_->viewNatural_SettingsAction->trigger();
+    prompts_->naturalAnswers.push_back(NaturalSettings());
+    window_->viewNatural_SettingsAction->trigger();
+    EXPECT_EQ(window_->editUndoAction->text(), before);
+
+    NaturalSettings natural;
+    natural.erosion = 0.9;
+    natural.seed = 4000000000u;
+    prompts_->naturalAnswers.push_back(natural);
+    window_->viewNatural_SettingsAction->trigger();
+    EXPECT_EQ(model().naturalSettings(), natural);
+    EXPECT_EQ(window_->editUndoAction->text(), "&Undo Natural Terrain Settings");
+    window_->editUndoAction->trigger();
+    EXPECT_EQ(model().naturalSettings(), NaturalSettings());
+    window_->editRedoAction->trigger();
+    EXPECT_EQ(model().naturalSettings(), natural);
+}
