@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRegularExpressionValidator>
+#include <QSpinBox>
 #include <QStringList>
 
 void DialogPrompts::inform(const QString& text) {
@@ -93,13 +94,14 @@ QDoubleSpinBox* numberBox(QWidget* parent, const char* name, double low, double 
 } // namespace
 
 bool DialogPrompts::heightmapSettings(HeightmapFormat format, int nativeWidth, int nativeHeight,
-                                      HeightmapExport& settings) {
+                                      HeightmapExport& settings, bool& naturalTerrain) {
     QDialog dialog(parent_);
     dialog.setWindowTitle(QStringLiteral("Export Heightmap"));
     dialog.setModal(true);
     auto* form = new QFormLayout(&dialog);
 
-    // The mesh is the grid itself: it has no raster size.
+    // The grid's mesh is the grid itself: it has no raster size. The natural terrain's mesh
+    // has one.
     const bool raster = format != HeightmapFormat::obj;
     auto* size = new QComboBox(&dialog);
     size->setObjectName(QStringLiteral("sizeBox"));
@@ -117,8 +119,17 @@ bool DialogPrompts::heightmapSettings(HeightmapFormat format, int nativeWidth, i
             settings.raster.width == settings.raster.height
                 ? QString::number(settings.raster.width)
                 : QStringLiteral("%1x%2").arg(settings.raster.width).arg(settings.raster.height));
-    size->setEnabled(raster);
+    size->setEnabled(raster || naturalTerrain);
     form->addRow(QStringLiteral("Size in cells:"), size);
+
+    // The natural terrain (both flanks, detail, erosion) with the project's natural settings,
+    // in place of the resampled grid.
+    auto* natural = new QCheckBox(QStringLiteral("Natural terrain"), &dialog);
+    natural->setObjectName(QStringLiteral("naturalBox"));
+    natural->setChecked(naturalTerrain);
+    if (!raster)
+        QObject::connect(natural, &QCheckBox::toggled, size, &QWidget::setEnabled);
+    form->addRow(natural);
 
     auto* scale = numberBox(&dialog, "scaleBox", 0.0001, 1e6, settings.raster.scale);
     form->addRow(QStringLiteral("World units per pixel:"), scale);
@@ -147,12 +158,57 @@ bool DialogPrompts::heightmapSettings(HeightmapFormat format, int nativeWidth, i
 
     if (dialog.exec() != QDialog::Accepted)
         return false;
-    if (raster)
+    if (size->isEnabled())
         readSize(size->currentText(), settings.raster);
     settings.raster.scale = scale->value();
+    naturalTerrain = natural->isChecked();
     if (fixedRange->isChecked())
         settings.heightRange = HeightRange{low->value(), high->value()};
     else if (sixteenBit)
         settings.heightRange.reset();
+    return true;
+}
+
+bool DialogPrompts::naturalSettings(NaturalSettings& settings) {
+    QDialog dialog(parent_);
+    dialog.setWindowTitle(QStringLiteral("Natural Terrain Settings"));
+    dialog.setModal(true);
+    auto* form = new QFormLayout(&dialog);
+    auto* slope = numberBox(&dialog, "slopeBox", 0.05, 5.0, settings.slope);
+    form->addRow(QStringLiteral("Slope (height over distance):"), slope);
+    auto* front = numberBox(&dialog, "frontProfileBox", 0.5, 4.0, settings.frontProfile);
+    form->addRow(QStringLiteral("Front profile (1 straight, above 1 concave):"), front);
+    auto* detail = numberBox(&dialog, "detailBox", 0.0, 1.0, settings.detail);
+    form->addRow(QStringLiteral("Detail:"), detail);
+    auto* erosion = numberBox(&dialog, "erosionBox", 0.0, 1.0, settings.erosion);
+    form->addRow(QStringLiteral("Erosion:"), erosion);
+    auto* steps = new QSpinBox(&dialog);
+    steps->setObjectName(QStringLiteral("erosionStepsBox"));
+    steps->setRange(1, 500);
+    steps->setValue(settings.erosionSteps);
+    form->addRow(QStringLiteral("Erosion steps:"), steps);
+    // The whole 32-bit range does not fit a spin box: the seed is typed.
+    auto* seed = new QLineEdit(QString::number(settings.seed), &dialog);
+    seed->setObjectName(QStringLiteral("seedBox"));
+    seed->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{1,10}")), seed));
+    form->addRow(QStringLiteral("Seed:"), seed);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    settings.slope = slope->value();
+    settings.frontProfile = front->value();
+    settings.detail = detail->value();
+    settings.erosion = erosion->value();
+    settings.erosionSteps = steps->value();
+    // Ten digits can pass 2^32 - 1: such a seed is kept as it was.
+    bool ok = false;
+    const qulonglong typed = seed->text().toULongLong(&ok);
+    if (ok && typed <= 0xffffffffULL)
+        settings.seed = static_cast<std::uint32_t>(typed);
     return true;
 }

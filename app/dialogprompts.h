@@ -18,7 +18,8 @@ public:
                          const QString& start) override;
     UnsavedChoice askAboutUnsavedChanges(const QString& text) override;
     bool heightmapSettings(HeightmapFormat format, int nativeWidth, int nativeHeight,
-                           HeightmapExport& settings) override;
+                           HeightmapExport& settings, bool& naturalTerrain) override;
+    bool naturalSettings(NaturalSettings& settings) override;
 
 private:
     QString runFileDialog(const QString& caption, const QString& filter, const QString& start,

@@ -32,6 +32,7 @@ MondrelMainWindow::MondrelMainWindow(QWidget* parent, const char* name, Qt::Wind
     buildMenu();
     buildProjectAndEditMenus();
     addExportHeightmapEntry();
+    buildViewMenu();
     setTexts();
     resize(QSize(856, 756).expandedTo(minimumSizeHint()));
     fitFirstSizeToScreen();
@@ -374,6 +375,41 @@ void MondrelMainWindow::saveTerrain() {
                         : QString::fromStdString(message));
 }
 
+// ---- The view menu
+
+void MondrelMainWindow::buildViewMenu() {
+    viewNatural_TerrainAction = makeAction(this, "viewNatural_TerrainAction");
+    viewNatural_TerrainAction->setText(tr("&Natural Terrain"));
+    viewNatural_TerrainAction->setCheckable(true);
+    viewNatural_TerrainAction->setStatusTip(
+        tr("In stage 3, show the natural terrain (both flanks, detail and erosion) the heightmap "
+           "export writes with \"Natural terrain\" ticked."));
+    viewMenu = new QMenu(tr("&View"), this);
+    viewMenu->setObjectName(QStringLiteral("viewMenu"));
+    viewNatural_SettingsAction = makeAction(this, "viewNatural_SettingsAction");
+    viewNatural_SettingsAction->setText(tr("Natural Terrain &Settings..."));
+    viewMenu->addAction(viewNatural_TerrainAction);
+    viewMenu->addAction(viewNatural_SettingsAction);
+    mainMenuBar->addMenu(viewMenu);
+    connect(viewNatural_TerrainAction, &QAction::toggled, sketchView, &GLSketch::setNaturalView);
+    connect(viewNatural_SettingsAction, &QAction::triggered, this,
+            &MondrelMainWindow::editNaturalSettings);
+}
+
+void MondrelMainWindow::editNaturalSettings() {
+    NaturalSettings settings = session_.model().naturalSettings();
+    if (!prompts_->naturalSettings(settings) || settings == session_.model().naturalSettings())
+        return;
+    const SketchState before = session_.state();
+    std::string error;
+    if (!session_.setNaturalSettings(settings, error)) {
+        prompts_->inform(QString::fromStdString(error));
+        return;
+    }
+    recordModelStep(tr("Natural Terrain Settings"), before);
+    sketchView->updateGL();
+}
+
 // ---- Heightmap export
 
 void MondrelMainWindow::addExportHeightmapEntry() {
@@ -416,8 +452,15 @@ void MondrelMainWindow::exportHeightmap() {
     }
     int nativeWidth = 0, nativeHeight = 0;
     nativeHeightmapSize(model, nativeWidth, nativeHeight);
-    if (!prompts_->heightmapSettings(settings.format, nativeWidth, nativeHeight, settings))
+    bool natural = model.naturalTerrain();
+    if (!prompts_->heightmapSettings(settings.format, nativeWidth, nativeHeight, settings, natural))
         return;
+    // The choice is the project's, kept and undone with it.
+    if (natural != model.naturalTerrain()) {
+        const SketchState before = session_.state();
+        session_.setNaturalTerrain(natural);
+        recordModelStep(natural ? tr("Natural Terrain On") : tr("Natural Terrain Off"), before);
+    }
     lastExportName_ = chosen;
     exportSettings_ = settings;
 

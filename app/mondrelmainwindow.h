@@ -58,6 +58,10 @@ public:
     QAction* editUndoAction;
     QAction* editRedoAction;
     QAction* fileExport_HeightmapAction;
+    QMenu* viewMenu;
+    // Checkable: in stage 3 the view shows the natural terrain in place of the grid.
+    QAction* viewNatural_TerrainAction;
+    QAction* viewNatural_SettingsAction;
 
     // Replaces the boxes and file dialogs the window shows (the default asks the user).
     void setPrompts(std::unique_ptr<UserPrompts> prompts);
@@ -117,6 +121,8 @@ private:
     // Opens the profile editor on the global profile or the selected column's.
     void openProfileEditor(bool global);
     void addExportHeightmapEntry();
+    void buildViewMenu();
+    void editNaturalSettings();
     void buildStatusLine();
     void buildViewReset();
     void fitFirstSizeToScreen();

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "heightmap/heightmapexport.h"
+#include "natural/naturalterrain.h"
 
 // Everything the main window asks of the user: the result boxes, the file dialogs, whether to
 // save unsaved changes and the heightmap export's settings. The window shows them through
@@ -28,7 +29,12 @@ public:
     // The settings of a heightmap export in format: settings.raster's size (0 x 0 for the
     // native nativeWidth x nativeHeight cells, which are 0 x 0 when unknown) and scale, and
     // for a 16-bit format an optional fixed height range. settings comes in with the previous
-    // answers. False when the user cancelled. The export checks what comes back.
+    // answers. naturalTerrain comes in as the session has it and goes out as the user chose:
+    // the natural terrain, or the resampled grid. False when the user cancelled. The export
+    // checks what comes back.
     virtual bool heightmapSettings(HeightmapFormat format, int nativeWidth, int nativeHeight,
-                                   HeightmapExport& settings) = 0;
+                                   HeightmapExport& settings, bool& naturalTerrain) = 0;
+    // The natural terrain's six settings, offered as they come in; false when the user
+    // cancelled. Each comes back within its range.
+    virtual bool naturalSettings(NaturalSettings& settings) = 0;
 };

@@ -10,6 +10,7 @@
 #include "fileio/datafiles.h"
 #include "printing/printedlines.h"
 #include "sketch/failurereasons.h"
+#include "sketch/naturalpreview.h"
 #include "sketch/sketchsession.h"
 
 namespace {
@@ -329,12 +330,45 @@ void GLSketch::drawSketch() {
     }
 }
 
-void GLSketch::refreshTerrainMesh() {
-    if (meshValid_ && mesh_.rowSpacing == session_.model().rowSpacing() &&
-        meshGrid_ == session_.model().grid())
+void GLSketch::setNaturalView(bool on) {
+    if (naturalView_ == on)
         return;
-    meshGrid_ = session_.model().grid();
-    mesh_ = buildTerrainMesh(meshGrid_, session_.model().rowSpacing());
+    naturalView_ = on;
+    updateGL();
+}
+
+void GLSketch::refreshTerrainMesh() {
+    const SketchModel& model = session_.model();
+    const bool natural = naturalView_ && model.stage() == static_cast<int>(Stage::rowRefinement);
+    if (natural) {
+        if (meshValid_ && meshIsNatural_ && meshNatural_ == model.naturalSettings() &&
+            sourceGrid_ == model.grid())
+            return;
+        std::vector<SketchModel::PointList> preview;
+        double spacing = 0.0;
+        std::string message;
+        meshValid_ = true;
+        meshIsNatural_ = true;
+        meshNatural_ = model.naturalSettings();
+        sourceGrid_ = model.grid();
+        if (naturalPreviewGrid(model, naturalPreviewSide, preview, spacing, message)) {
+            meshGrid_ = std::move(preview);
+            mesh_ = buildTerrainMesh(meshGrid_, spacing);
+        } else {
+            say("No natural terrain: %s\n", message.c_str());
+            meshGrid_.clear();
+            mesh_ = TerrainMesh();
+        }
+        gridTooSmallReported_ = false;
+        return;
+    }
+    if (meshValid_ && !meshIsNatural_ && mesh_.rowSpacing == model.rowSpacing() &&
+        meshGrid_ == model.grid())
+        return;
+    meshIsNatural_ = false;
+    sourceGrid_.clear();
+    meshGrid_ = model.grid();
+    mesh_ = buildTerrainMesh(meshGrid_, model.rowSpacing());
     meshValid_ = true;
     gridTooSmallReported_ = false;
 }

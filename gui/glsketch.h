@@ -46,6 +46,12 @@ public:
     // none that can be loaded (the picture shown stays).
     bool showStartupImage();
 
+    // In stage 3, the natural terrain with the session's settings in place of the grid, built
+    // at naturalPreviewSide cells a side; the other stages show their grid whatever this is.
+    void setNaturalView(bool on);
+    bool naturalView() const { return naturalView_; }
+    static const int naturalPreviewSide = 257;
+
     // The matrices the terrain pass draws with and picking unprojects with.
     Matrix4 projectionMatrix() const;
     Matrix4 terrainModelViewMatrix() const;
@@ -122,7 +128,12 @@ private:
     PngImage pendingImage_;
     bool hasPendingImage_ = false;
 
-    // The terrain as drawn, rebuilt only when the model's grid differs from meshGrid_.
+    // The terrain as drawn, rebuilt only when the model's grid differs from meshGrid_ (in the
+    // natural view: from sourceGrid_, or the natural settings from meshNatural_).
+    bool naturalView_ = false;
+    bool meshIsNatural_ = false;
+    NaturalSettings meshNatural_;
+    std::vector<SketchModel::PointList> sourceGrid_;
     std::vector<SketchModel::PointList> meshGrid_;
     TerrainMesh mesh_;
     bool meshValid_ = false;

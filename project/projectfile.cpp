@@ -8,8 +8,10 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <locale>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <vector>
@@ -89,6 +91,7 @@ struct Scalar {
     std::uint64_t wholeValue = 0;        // with whole (whole numbers from 0 on)
     double number = 0.0;                 // with negative, whole and real
     const std::string* string = nullptr; // with text
+    bool truth = false;                  // with boolean
 
     bool isNumber() const { return kind == negative || kind == whole || kind == real; }
     bool isWhole() const { return kind == negative || kind == whole; }
@@ -138,10 +141,18 @@ enum Key {
     selectedColumnKey,
     viewKey,
     backgroundImageKey,
-    rotXKey,   // in "view"
-    rotYKey,   //
-    columnKey, // in a "columnProfiles" entry
+    naturalKey, // optional
+    rotXKey,    // in "view"
+    rotYKey,    //
+    columnKey,  // in a "columnProfiles" entry
     profileKey,
+    onKey, // in "natural"
+    slopeKey,
+    frontProfileKey,
+    detailKey,
+    erosionKey,
+    erosionStepsKey,
+    seedKey,
     keyCount,
     unknownKey = keyCount,
 };
@@ -149,8 +160,23 @@ enum Key {
 const char* const keyNames[keyCount] = {
     "format",        "version",        "stage",          "silhouette",        "curve",
     "detailLevels",  "globalProfile",  "columnProfiles", "profileRandomness", "detailRandomness",
-    "bottomDropOff", "selectedColumn", "view",           "backgroundImage",   "rotX",
-    "rotY",          "column",         "profile"};
+    "bottomDropOff", "selectedColumn", "view",           "backgroundImage",   "natural",
+    "rotX",          "rotY",           "column",         "profile",           "on",
+    "slope",         "frontProfile",   "detail",         "erosion",           "erosionSteps",
+    "seed"};
+
+// A natural terrain setting, a number from low to high.
+double naturalNumber(const Scalar& value, Key key, double low, double high) {
+    const std::string what = std::string("\"natural\"'s ") + quotedName(keyNames[key]);
+    const double number = finiteNumber(value, what);
+    if (number < low || number > high) {
+        std::ostringstream range;
+        range.imbue(std::locale::classic());
+        range << what << " must lie between " << low << " and " << high;
+        throw Refusal(range.str());
+    }
+    return number;
+}
 
 // The keys each object of the format holds.
 const Key documentKeys[] = {formatKey,
@@ -166,9 +192,12 @@ const Key documentKeys[] = {formatKey,
                             bottomDropOffKey,
                             selectedColumnKey,
                             viewKey,
-                            backgroundImageKey};
+                            backgroundImageKey,
+                            naturalKey};
 const Key viewKeys[] = {rotXKey, rotYKey};
 const Key entryKeys[] = {columnKey, profileKey};
+const Key naturalKeys[] = {onKey,      slopeKey,        frontProfileKey, detailKey,
+                           erosionKey, erosionStepsKey, seedKey};
 
 template <std::size_t n> Key keyOf(const std::string& name, const Key (&keys)[n]) {
     for (Key key : keys)
@@ -200,6 +229,8 @@ struct ReadProject {
     long selectedColumn = -1;
     float rotX = 0.0f, rotY = 0.0f;
     std::string backgroundImage;
+    bool naturalTerrain = false;
+    NaturalSettings natural;
 };
 
 class ProjectReader {
@@ -210,7 +241,11 @@ public:
 
     // The parser's events.
     bool null() { return scalar(Scalar{Scalar::null}); }
-    bool boolean(bool) { return scalar(Scalar{Scalar::boolean}); }
+    bool boolean(bool value) {
+        Scalar s{Scalar::boolean};
+        s.truth = value;
+        return scalar(s);
+    }
     bool number_integer(std::int64_t value) {
         Scalar s{Scalar::negative};
         s.negativeValue = value;
@@ -245,7 +280,7 @@ public:
 
 private:
     // What an open list or object is, and so what its next value must be.
-    enum class Kind { document, view, entry, points, levels, entries, point, skipped };
+    enum class Kind { document, view, entry, natural, points, levels, entries, point, skipped };
     struct Frame {
         explicit Frame(Kind k) : kind(k) {}
 
@@ -394,6 +429,34 @@ void ProjectReader::setting(Key key, const Scalar& value) {
     case profileKey:
         throw Refusal(entryName(stack_[stack_.size() - 2].count) +
                       "'s profile must be a list of [x, y] points");
+    case naturalKey:
+        throw Refusal("\"natural\" must be an object with \"on\" and the natural terrain's "
+                      "settings");
+    case onKey:
+        if (value.kind != Scalar::boolean)
+            throw Refusal("\"natural\"'s \"on\" must be true or false");
+        read_.naturalTerrain = value.truth;
+        break;
+    case slopeKey:
+        read_.natural.slope = naturalNumber(value, key, 0.05, 5.0);
+        break;
+    case frontProfileKey:
+        read_.natural.frontProfile = naturalNumber(value, key, 0.5, 4.0);
+        break;
+    case detailKey:
+        read_.natural.detail = naturalNumber(value, key, 0.0, 1.0);
+        break;
+    case erosionKey:
+        read_.natural.erosion = naturalNumber(value, key, 0.0, 1.0);
+        break;
+    case erosionStepsKey:
+        read_.natural.erosionSteps =
+            static_cast<int>(wholeNumber(value, "\"natural\"'s \"erosionSteps\"", 1, 500));
+        break;
+    case seedKey:
+        read_.natural.seed = static_cast<std::uint32_t>(
+            wholeNumber(value, "\"natural\"'s \"seed\"", 0, 0xffffffffL));
+        break;
     case keyCount:
         break;
     }
@@ -407,6 +470,7 @@ bool ProjectReader::scalar(const Scalar& value) {
     case Kind::document:
     case Kind::view:
     case Kind::entry:
+    case Kind::natural:
         if (frame.key != unknownKey)
             setting(frame.key, value);
         else
@@ -451,10 +515,13 @@ bool ProjectReader::container(bool isObject) {
     case Kind::document:
     case Kind::view:
     case Kind::entry:
+    case Kind::natural:
         if (key == unknownKey) {
             push(Frame(Kind::skipped));
         } else if (isObject && key == viewKey) {
             push(Frame(Kind::view));
+        } else if (isObject && key == naturalKey) {
+            push(Frame(Kind::natural));
         } else if (!isObject && pointListOf(key)) {
             startPoints(*pointListOf(key), quotedName(keyNames[key]));
         } else if (!isObject && key == detailLevelsKey) {
@@ -517,9 +584,10 @@ bool ProjectReader::key(std::string& name) {
     Frame& frame = stack_.back();
     if (frame.kind == Kind::skipped)
         return true;
-    frame.key = frame.kind == Kind::document ? keyOf(name, documentKeys)
-                : frame.kind == Kind::view   ? keyOf(name, viewKeys)
-                                             : keyOf(name, entryKeys);
+    frame.key = frame.kind == Kind::document  ? keyOf(name, documentKeys)
+                : frame.kind == Kind::view    ? keyOf(name, viewKeys)
+                : frame.kind == Kind::natural ? keyOf(name, naturalKeys)
+                                              : keyOf(name, entryKeys);
     // A key given twice would leave it to chance which value counts.
     bool twice = false;
     if (frame.key != unknownKey) {
@@ -561,6 +629,8 @@ bool ProjectReader::end_object() {
         requireKeys(frame, rotXKey, rotYKey);
     else if (frame.kind == Kind::entry)
         requireKeys(frame, columnKey, profileKey);
+    else if (frame.kind == Kind::natural)
+        requireKeys(frame, onKey, seedKey);
     if (!stack_.empty())
         ++stack_.back().count;
     return true;
@@ -613,6 +683,11 @@ Project projectOf(ReadProject&& read) {
     project.rotX = read.rotX;
     project.rotY = read.rotY;
     project.backgroundImage = std::move(read.backgroundImage);
+    std::string naturalError;
+    if (!checkNaturalSettings(read.natural, naturalError))
+        throw Refusal("\"natural\": " + naturalError);
+    sketch.naturalTerrain = read.naturalTerrain;
+    sketch.natural = read.natural;
 
     sketch.curve = std::make_shared<const PointList>(std::move(read.curve));
     sketch.silhouette = sketch.stage == 0
@@ -652,6 +727,18 @@ std::string projectText(const Project& project) {
     document["view"] =
         Json{{"rotX", writtenAngle(project.rotX)}, {"rotY", writtenAngle(project.rotY)}};
     document["backgroundImage"] = project.backgroundImage;
+    // Left out while the natural terrain is off with its first settings, so such a project
+    // reads the same in a Mondrel that has no natural terrain.
+    if (sketch.naturalTerrain || sketch.natural != NaturalSettings()) {
+        const NaturalSettings& natural = sketch.natural;
+        document["natural"] = Json{{"on", sketch.naturalTerrain},
+                                   {"slope", natural.slope},
+                                   {"frontProfile", natural.frontProfile},
+                                   {"detail", natural.detail},
+                                   {"erosion", natural.erosion},
+                                   {"erosionSteps", natural.erosionSteps},
+                                   {"seed", natural.seed}};
+    }
     // A path that is not UTF-8 cannot be written as JSON; it is refused by dump's exception,
     // which writeProjectFile turns into a message.
     return document.dump() + "\n";

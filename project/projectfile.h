@@ -19,17 +19,22 @@
 //      "columnProfiles":[{"column":0,"profile":[[0.0,1.0],...]},...],
 //      "profileRandomness":0.0,"detailRandomness":0.20000000298023224,
 //      "bottomDropOff":0.30000001192092896,"selectedColumn":-1,
-//      "view":{"rotX":0.0,"rotY":0.0},"backgroundImage":"photos/ridge.png"}
+//      "view":{"rotX":0.0,"rotY":0.0},"backgroundImage":"photos/ridge.png",
+//      "natural":{"on":true,"slope":0.5,"frontProfile":1.6,"detail":0.5,"erosion":0.5,
+//                 "erosionSteps":24,"seed":1}}
 //
 // "silhouette" is the curve as drawn (in stage 0 it equals "curve"); "curve" and
 // "detailLevels" are the model's curve and its decomposition (no levels in stage 0).
 // "columnProfiles" are ascending grid columns, all inside the grid (a grid has as many columns
 // as "curve" has points, and none in stage 0). "backgroundImage" is relative to the project
 // file's folder when the image lies in or below it, absolute otherwise, and empty for the
-// start-up picture.
+// start-up picture. "natural" is the natural terrain's switch and settings
+// (natural/naturalterrain.h); it is optional, and left out while the natural terrain is off
+// with its first settings: a project without it has the natural terrain off with those.
 //
 // Reading accepts only this: every field present with its type, finite numbers, a stage from
-// 0 to 3, randomness and drop-off from 0 to 1, at most maxProjectPoints points in all, an
+// 0 to 3, randomness and drop-off from 0 to 1, every natural setting
+// present and within its range (checkNaturalSettings), at most maxProjectPoints points in all, an
 // image path without NUL characters. A version above projectFormatVersion is refused, as a
 // newer Mondrel wrote it. A key given twice is refused; keys the format does not know are
 // passed over without being kept (at most 256 in one object, and maxProjectPoints values in

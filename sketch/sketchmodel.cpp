@@ -486,6 +486,8 @@ SketchState SketchModel::state() const {
     state.detailRandomness = detailRandomness_;
     state.bottomDropOff = bottomDropOff_;
     state.selectedColumn = currentProfile_;
+    state.naturalTerrain = naturalTerrain_;
+    state.natural = natural_;
     return state;
 }
 
@@ -500,6 +502,8 @@ void SketchModel::restore(const SketchState& state) {
     profileRandomness_ = state.profileRandomness;
     detailRandomness_ = state.detailRandomness;
     bottomDropOff_ = state.bottomDropOff;
+    naturalTerrain_ = state.naturalTerrain;
+    natural_ = state.natural;
     rowSpacing_ = stage_ == Stage::curveDrawing ? 0.0 : firstBuildRowSpacing(drawnCurve_);
     if (stage_ == Stage::curveDrawing)
         grid_.clear();
@@ -507,6 +511,13 @@ void SketchModel::restore(const SketchState& state) {
         makeMountain();
     // The selection is a grid column; a column the grid no longer has is no selection.
     selectProfile(state.selectedColumn);
+}
+
+bool SketchModel::setNaturalSettings(const NaturalSettings& settings, std::string& error) {
+    if (!checkNaturalSettings(settings, error))
+        return false;
+    natural_ = settings;
+    return true;
 }
 
 // ---- Files

@@ -175,6 +175,14 @@ public:
     float detailRandomness() const { return detailRandomness_; }
     float bottomDropOff() const { return bottomDropOff_; }
 
+    // ---- The natural terrain: whether exports and the view give it, and its settings. They
+    // leave the grid as it is.
+    bool naturalTerrain() const { return naturalTerrain_; }
+    const NaturalSettings& naturalSettings() const { return natural_; }
+    void setNaturalTerrain(bool on) { naturalTerrain_ = on; }
+    // False with a one-line reason, settings unchanged, for a setting outside its range.
+    bool setNaturalSettings(const NaturalSettings& settings, std::string& error);
+
 private:
     void redrawFrom(const PointList& cleaned);
     void redrawBefore(const PointList& cleaned);
@@ -208,5 +216,7 @@ private:
     float profileRandomness_ = 0.0f;
     float detailRandomness_ = RandomnessSlider::toRandomness(RandomnessSlider::defaultDetailValue);
     float bottomDropOff_ = 0.3f;
+    bool naturalTerrain_ = false;
+    NaturalSettings natural_;
     Random15 rng_;
 };

@@ -108,6 +108,10 @@ bool SketchSession::exportHeightmap(const std::string& name, HeightmapExport set
                                     const std::string& program, std::string& message,
                                     ExportReport* report) {
     settings.source = terrainSource(model_, program, curveFile_);
+    // With the natural terrain switched on, the same bytes mondrel-build --natural writes.
+    if (model_.naturalTerrain())
+        return saveNaturalTerrainAs(model_, name, settings, model_.naturalSettings(), message,
+                                    report);
     return saveTerrainAs(model_, name, settings, message, report);
 }
 

@@ -122,6 +122,12 @@ public:
     // The detail randomness row refinement uses (slider value 0 to 99), set in any stage.
     void setDetailRandomness(int value) { model_.setDetailRandomness(value); }
 
+    // ---- The natural terrain's switch and settings, part of the state (so undo covers them).
+    void setNaturalTerrain(bool on) { model_.setNaturalTerrain(on); }
+    bool setNaturalSettings(const NaturalSettings& settings, std::string& error) {
+        return model_.setNaturalSettings(settings, error);
+    }
+
     // ---- Files: each returns true on success, false with the message to show the user.
     // openCurve's message is the printed line alone; outcome adds the plain-words reason and
     // how many of the declared points were read.
@@ -131,7 +137,8 @@ public:
     // "Save Terrain": the .grd grid.
     bool saveTerrain(const std::string& name, std::string& message);
     // A heightmap or mesh for other tools, in settings.format; program names the writer in
-    // the metadata.
+    // the metadata. With the natural terrain switched on, the natural terrain with the
+    // state's settings.
     bool exportHeightmap(const std::string& name, HeightmapExport settings,
                          const std::string& program, std::string& message,
                          ExportReport* report = nullptr);

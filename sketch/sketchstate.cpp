@@ -48,6 +48,7 @@ SketchState::SketchState()
 bool SketchState::sameTerrainInputs(const SketchState& other) const {
     return stage == other.stage && profileRandomness == other.profileRandomness &&
            detailRandomness == other.detailRandomness && bottomDropOff == other.bottomDropOff &&
+           naturalTerrain == other.naturalTerrain && natural == other.natural &&
            sameShared(silhouette, other.silhouette) && sameShared(curve, other.curve) &&
            sameShared(detailLevels, other.detailLevels) &&
            sameShared(globalProfile, other.globalProfile) &&

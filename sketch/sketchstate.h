@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "libgm/gmvec2.h"
+#include "natural/naturalterrain.h"
 
 // Everything the terrain is built from, as one value: what a project file holds and what an
 // undo step returns to. The grid itself is not part of it; it is rebuilt from these inputs,
@@ -36,8 +37,13 @@ struct SketchState {
     float bottomDropOff = 0.3f;
     // The selected grid column, -1 for none. It does not shape the terrain.
     int selectedColumn = -1;
+    // Whether exports and the view give the natural terrain, and its settings. They shape
+    // the natural terrain only, not the grid.
+    bool naturalTerrain = false;
+    NaturalSettings natural;
 
-    // Whether both build the same terrain: every input above except the selection is equal.
+    // Whether both build the same terrain: every input above except the selection is equal
+    // (the natural terrain's switch and settings included).
     bool sameTerrainInputs(const SketchState& other) const;
     // Points each list that equals the same list of earlier at earlier's copy, so that the
     // two share it.

@@ -264,6 +264,31 @@ bool walkFromCurve(const BuildOptions& options, const ProfileEdits& edits, Sketc
     return true;
 }
 
+// The options with the project's natural terrain: its settings, each one the command line
+// gives taking its place, and switched on when the project has it on (or --natural is given).
+// The grd format is the terrain's own grid and has no natural form: it stays the grid.
+BuildOptions withProjectNatural(const BuildOptions& options, const SketchModel& model) {
+    BuildOptions merged = options;
+    NaturalSettings& natural = merged.naturalSettings;
+    const NaturalSettings& given = options.naturalSettings;
+    natural = model.naturalSettings();
+    if (options.wasGiven("--slope"))
+        natural.slope = given.slope;
+    if (options.wasGiven("--front-profile"))
+        natural.frontProfile = given.frontProfile;
+    if (options.wasGiven("--detail"))
+        natural.detail = given.detail;
+    if (options.wasGiven("--erosion"))
+        natural.erosion = given.erosion;
+    if (options.wasGiven("--erosion-steps"))
+        natural.erosionSteps = given.erosionSteps;
+    if (options.wasGiven("--seed"))
+        natural.seed = given.seed;
+    if (model.naturalTerrain() && options.format != HeightmapFormat::grd)
+        merged.natural = true;
+    return merged;
+}
+
 SketchState atStage(SketchState state, int stage) {
     state.stage = stage;
     return state;
@@ -336,7 +361,8 @@ bool runStagedBuild(const BuildOptions& options, std::string& error,
     if (looksLikeProjectFile(options.inputFile)) {
         if (!walkFromProject(options, edits, session, error))
             return false;
-        return writeOutput(options, session.model(), error, notices);
+        return writeOutput(withProjectNatural(options, session.model()), session.model(), error,
+                           notices);
     }
     SketchModel::FileOutcome loaded;
     if (!session.openCurve(options.inputFile, error, &loaded))

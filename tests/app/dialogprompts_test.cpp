@@ -4,8 +4,10 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
@@ -103,9 +105,15 @@ TEST(DialogPrompts, HeightmapSettingsReadSizeScaleAndRange) {
         dialog->findChild<QDoubleSpinBox*>("scaleBox")->setValue(2.5);
         dialog->findChild<QCheckBox*>("rangeBox")->setChecked(true);
         dialog->findChild<QDoubleSpinBox*>("rangeMinBox")->setValue(-10.0);
+        auto* natural = dialog->findChild<QCheckBox*>("naturalBox");
+        ASSERT_TRUE(natural);
+        EXPECT_FALSE(natural->isChecked());
+        natural->setChecked(true);
         dialog->accept();
     });
-    ASSERT_TRUE(prompts.heightmapSettings(HeightmapFormat::r16, 300, 120, settings));
+    bool natural = false;
+    ASSERT_TRUE(prompts.heightmapSettings(HeightmapFormat::r16, 300, 120, settings, natural));
+    EXPECT_TRUE(natural);
     EXPECT_EQ(settings.raster.width, 1025);
     EXPECT_EQ(settings.raster.height, 513);
     EXPECT_EQ(settings.raster.scale, 2.5);
@@ -113,12 +121,48 @@ TEST(DialogPrompts, HeightmapSettingsReadSizeScaleAndRange) {
     EXPECT_EQ(settings.heightRange->min, -10.0);
     EXPECT_EQ(settings.heightRange->max, 1000.0);
 
-    // The next export offers these answers again; a mesh has no size and no height range.
+    // The next export offers these answers again; the grid's mesh has no size and no height
+    // range, the natural terrain's mesh has a size.
     whenShown<QDialog>([&](QDialog* dialog) {
         EXPECT_EQ(dialog->findChild<QComboBox*>("sizeBox")->currentText(), "1025x513");
+        EXPECT_TRUE(dialog->findChild<QComboBox*>("sizeBox")->isEnabled());
+        dialog->findChild<QCheckBox*>("naturalBox")->setChecked(false);
         EXPECT_FALSE(dialog->findChild<QComboBox*>("sizeBox")->isEnabled());
         EXPECT_FALSE(dialog->findChild<QCheckBox*>("rangeBox")->isEnabled());
         dialog->reject();
     });
-    EXPECT_FALSE(prompts.heightmapSettings(HeightmapFormat::obj, 300, 120, settings));
+    EXPECT_FALSE(prompts.heightmapSettings(HeightmapFormat::obj, 300, 120, settings, natural));
+}
+
+TEST(DialogPrompts, NaturalSettingsReadEverySettingAndRefuseASeedBeyond32Bits) {
+    QWidget window;
+    DialogPrompts prompts(&window);
+    NaturalSettings settings;
+    whenShown<QDialog>([&](QDialog* dialog) {
+        EXPECT_EQ(dialog->windowTitle(), "Natural Terrain Settings");
+        auto* slope = dialog->findChild<QDoubleSpinBox*>("slopeBox");
+        ASSERT_TRUE(slope);
+        EXPECT_EQ(slope->value(), 0.5);
+        slope->setValue(9.0); // held to its range
+        dialog->findChild<QDoubleSpinBox*>("frontProfileBox")->setValue(2.5);
+        dialog->findChild<QDoubleSpinBox*>("erosionBox")->setValue(0.0);
+        dialog->findChild<QSpinBox*>("erosionStepsBox")->setValue(80);
+        dialog->findChild<QLineEdit*>("seedBox")->setText("4294967295");
+        dialog->accept();
+    });
+    ASSERT_TRUE(prompts.naturalSettings(settings));
+    EXPECT_EQ(settings.slope, 5.0);
+    EXPECT_EQ(settings.frontProfile, 2.5);
+    EXPECT_EQ(settings.erosion, 0.0);
+    EXPECT_EQ(settings.erosionSteps, 80);
+    EXPECT_EQ(settings.seed, 4294967295u);
+    std::string error;
+    EXPECT_TRUE(checkNaturalSettings(settings, error)) << error;
+
+    whenShown<QDialog>([&](QDialog* dialog) {
+        dialog->findChild<QLineEdit*>("seedBox")->setText("4294967296");
+        dialog->accept();
+    });
+    ASSERT_TRUE(prompts.naturalSettings(settings));
+    EXPECT_EQ(settings.seed, 4294967295u);
 }

@@ -3,6 +3,7 @@
 // files and missing images are reported; unsaved work is not closed without asking.
 #include <QAction>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -10,6 +11,7 @@
 #include <QSlider>
 #include <QTest>
 #include <QUndoStack>
+#include <cstdio>
 
 #include "gui/glsketch.h"
 #include "gui/profileeditor.h"
@@ -219,4 +221,71 @@ TEST_F(ProjectTest, ClosingWithUnsavedChangesAsksFirst) {
     window_->close();
     EXPECT_EQ(prompts_->unsavedQuestions.size(), 4);
     EXPECT_FALSE(window_->isVisible());
+}
+
+// "Export Heightmap..." with "Natural terrain" ticked writes the natural terrain, the very bytes
+// mondrel-build writes from the saved project; the choice is an undo step.
+TEST_F(ProjectTest, TheNaturalExportIsTheBuildersAndIsUndone) {
+    goToStage(3);
+    prompts_->settingsAnswers.push_back({RasterOptions{129, 97, 1.0}, std::nullopt, true});
+    const QString exported = scratch("natural.asc");
+    answerAndTrigger(exported, window_->fileExport_HeightmapAction);
+    EXPECT_TRUE(prompts_->boxes.takeLast().startsWith(exported + " was saved successfully"));
+    EXPECT_TRUE(model().naturalTerrain());
+    const QString project = scratch("natural.mondrel");
+    answerAndTrigger(project, window_->fileSave_ProjectAction);
+
+    const QString built = scratch("natural-built.asc");
+    QProcess builder;
+    builder.start(QStringLiteral(MONDREL_BIN_DIR "/mondrel-build"),
+                  {"--quiet", "--size", "129x97", project, built});
+    ASSERT_TRUE(builder.waitForFinished(60000));
+    ASSERT_EQ(builder.exitCode(), 0) << builder.readAllStandardError().toStdString();
+    const QByteArray saved = contentsOf(exported);
+    ASSERT_TRUE(saved.startsWith("ncols 129\nnrows 97\n"));
+    EXPECT_TRUE(saved == contentsOf(built));
+
+    EXPECT_EQ(window_->editUndoAction->text(), "&Undo Natural Terrain On");
+    window_->editUndoAction->trigger();
+    EXPECT_FALSE(model().naturalTerrain());
+}
+
+// View > Natural Terrain shows the natural terrain in place of the grid in stage 3, and the
+// grid again when unticked.
+TEST_F(ProjectTest, TheViewShowsTheNaturalTerrainInStageThree) {
+    goToStage(3);
+    const QImage grid = window_->sketchView->grabFramebuffer();
+    window_->viewNatural_TerrainAction->trigger();
+    EXPECT_TRUE(window_->sketchView->naturalView());
+    QElapsedTimer shown;
+    shown.start();
+    const QImage natural = window_->sketchView->grabFramebuffer();
+    std::printf("natural terrain shown in %lld ms\n", static_cast<long long>(shown.elapsed()));
+    EXPECT_FALSE(natural == grid);
+    window_->viewNatural_TerrainAction->trigger();
+    EXPECT_FALSE(window_->sketchView->naturalView());
+    EXPECT_TRUE(window_->sketchView->grabFramebuffer() == grid);
+}
+
+// View > Natural Terrain Settings... changes the settings as one undo step; a cancel or the
+// same settings change nothing.
+TEST_F(ProjectTest, NaturalSettingsAreAnUndoStep) {
+    goToStage(3);
+    const QString before = window_->editUndoAction->text();
+    window_->viewNatural_SettingsAction->trigger();
+    prompts_->naturalAnswers.push_back(NaturalSettings());
+    window_->viewNatural_SettingsAction->trigger();
+    EXPECT_EQ(window_->editUndoAction->text(), before);
+
+    NaturalSettings natural;
+    natural.erosion = 0.9;
+    natural.seed = 4000000000u;
+    prompts_->naturalAnswers.push_back(natural);
+    window_->viewNatural_SettingsAction->trigger();
+    EXPECT_EQ(model().naturalSettings(), natural);
+    EXPECT_EQ(window_->editUndoAction->text(), "&Undo Natural Terrain Settings");
+    window_->editUndoAction->trigger();
+    EXPECT_EQ(model().naturalSettings(), NaturalSettings());
+    window_->editRedoAction->trigger();
+    EXPECT_EQ(model().naturalSettings(), natural);
 }

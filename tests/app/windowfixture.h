@@ -44,15 +44,27 @@ public:
     struct SettingsAnswer {
         RasterOptions raster;
         std::optional<HeightRange> heightRange;
+        bool naturalTerrain = false;
     };
     bool heightmapSettings(HeightmapFormat format, int nativeWidth, int nativeHeight,
-                           HeightmapExport& settings) override {
+                           HeightmapExport& settings, bool& naturalTerrain) override {
         settingsQuestions.push_back({format, nativeWidth, nativeHeight});
         if (settingsAnswers.empty())
             return false;
         settings.raster = settingsAnswers.front().raster;
         settings.heightRange = settingsAnswers.front().heightRange;
+        naturalTerrain = settingsAnswers.front().naturalTerrain;
         settingsAnswers.erase(settingsAnswers.begin());
+        return true;
+    }
+
+    // Natural settings: each call takes the next scripted answer (none left is a cancel).
+    std::vector<NaturalSettings> naturalAnswers;
+    bool naturalSettings(NaturalSettings& settings) override {
+        if (naturalAnswers.empty())
+            return false;
+        settings = naturalAnswers.front();
+        naturalAnswers.erase(naturalAnswers.begin());
         return true;
     }
 

@@ -1,6 +1,7 @@
 // Project files: an exact round trip, the files that are refused, and where the background
 // image's path points.
 #include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 #include <limits>
 #include <nlohmann/json.hpp>
@@ -195,6 +196,74 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 "more than 256 keys in one object that Mondrel does not know"}),
     [](const testing::TestParamInfo<BadFile>& param) { return std::string(param.param.what); });
+
+// The natural terrain's switch and settings read back exactly; a project that leaves them at
+// their first values does not write them, and one without them reads with those.
+TEST(ProjectFile, NaturalSettingsRoundTripAndAreOptional) {
+    SketchModel model = quietModel();
+    drawCurve(model, 0, 199, [](int x) { return 100.0 + x % 17; });
+    model.next();
+    Project project = projectOf(model);
+    EXPECT_EQ(projectText(project).find("\"natural\""), std::string::npos);
+    EXPECT_FALSE(reread(project).sketch.naturalTerrain);
+
+    project.sketch.naturalTerrain = true;
+    project.sketch.natural.slope = 0.1 + 1e-12; // a double that a float would round
+    project.sketch.natural.frontProfile = 4.0;
+    project.sketch.natural.detail = 0.0;
+    project.sketch.natural.erosion = 1.0;
+    project.sketch.natural.erosionSteps = 500;
+    project.sketch.natural.seed = 0xffffffffu;
+    Project read = reread(project);
+    EXPECT_TRUE(read.sketch.naturalTerrain);
+    EXPECT_EQ(read.sketch.natural, project.sketch.natural);
+    EXPECT_TRUE(read.sketch.sameTerrainInputs(project.sketch));
+
+    // Off, but with settings of its own: they are kept for when it is switched on.
+    project.sketch.naturalTerrain = false;
+    read = reread(project);
+    EXPECT_FALSE(read.sketch.naturalTerrain);
+    EXPECT_EQ(read.sketch.natural.seed, 0xffffffffu);
+}
+
+TEST(ProjectFile, NaturalSettingsOutsideTheirRangesAreRefused) {
+    const Json good = {{"on", true},    {"slope", 0.5},   {"frontProfile", 1.6},
+                       {"detail", 0.5}, {"erosion", 0.5}, {"erosionSteps", 24},
+                       {"seed", 1}};
+    const std::pair<std::function<void(Json&)>, std::string> cases[] = {
+        {[](Json& n) { n["slope"] = 0.01; }, "\"natural\"'s \"slope\" must lie between 0.05 and 5"},
+        {[](Json& n) { n["frontProfile"] = 4.5; }, "\"frontProfile\" must lie between 0.5 and 4"},
+        {[](Json& n) { n["erosion"] = -0.1; }, "\"erosion\" must lie between 0 and 1"},
+        {[](Json& n) { n["erosionSteps"] = 0; }, "\"erosionSteps\""},
+        {[](Json& n) { n["erosionSteps"] = 2.5; }, "\"erosionSteps\" must be a whole number"},
+        {[](Json& n) { n["seed"] = 4294967296.0; }, "\"seed\" must be a whole number"},
+        {[](Json& n) { n["seed"] = 4294967296; }, "\"seed\""},
+        {[](Json& n) { n["on"] = 1; }, "\"on\" must be true or false"},
+        {[](Json& n) { n.erase("detail"); }, "\"detail\" is missing"},
+        {[](Json& n) { n = Json::array(); }, "\"natural\" must be an object"},
+    };
+    for (const auto& [spoil, reason] : cases) {
+        Json document = validDocument();
+        Json natural = good;
+        spoil(natural);
+        document["natural"] = natural;
+        Project project;
+        project.rotX = 5.0f;
+        std::string why;
+        EXPECT_FALSE(parseProjectText(document.dump(), project, why)) << document["natural"];
+        EXPECT_NE(why.find(reason), std::string::npos) << why;
+        EXPECT_EQ(project.rotX, 5.0f);
+    }
+    // Keys it does not know are passed over, as everywhere in a project.
+    Json document = validDocument();
+    Json natural = good;
+    natural["future"] = {1, 2, 3};
+    document["natural"] = natural;
+    Project project;
+    std::string why;
+    ASSERT_TRUE(parseProjectText(document.dump(), project, why)) << why;
+    EXPECT_TRUE(project.sketch.naturalTerrain);
+}
 
 // Whatever Mondrel can hold, it writes so that it reads it back the same.
 TEST(ProjectFile, ExtremeValuesReadBackAsWritten) {

@@ -1,8 +1,10 @@
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 
 #include "modeltesting.h"
 #include "project/projectfile.h"
+#include "sketch/naturalpreview.h"
 #include "sketch/sketchsession.h"
 
 namespace {
@@ -166,4 +168,48 @@ TEST(SketchSession, FilesRememberTheCurveAndFailuresSayWhy) {
     EXPECT_FALSE(session.saveCurve("/no/such/folder/x.c2d", message));
     EXPECT_NE(message.find('\n'), std::string::npos) << "the printed line and the reason";
     EXPECT_EQ(session.curveFile(), curve) << "a failed save names no file";
+}
+
+// The view's natural terrain: rows from the foot of the front flank backwards, the crest at
+// the sketch's own height, base ground at both ends, and the session's settings in it.
+TEST(SketchSession, NaturalPreviewRowsRunFromTheFrontFootOverTheCrest) {
+    SketchSession session = drawnSession();
+    std::string message;
+    for (int press = 0; press < 3; ++press)
+        ASSERT_TRUE(session.next(message)) << message;
+    double crest = 0.0;
+    for (const gmVector2& point : session.model().grid().front())
+        crest = std::max(crest, point[1]);
+
+    std::vector<std::vector<gmVector2>> grid;
+    double spacing = 0.0;
+    ASSERT_TRUE(naturalPreviewGrid(session.model(), 65, grid, spacing, message)) << message;
+    ASSERT_EQ(grid.size(), 65u);
+    EXPECT_GT(spacing, 0.0);
+    double highest = 0.0;
+    std::size_t crestRow = 0;
+    for (std::size_t r = 0; r < grid.size(); ++r) {
+        ASSERT_EQ(grid[r].size(), 65u);
+        EXPECT_NEAR(grid[r][1][0] - grid[r][0][0], spacing, 1e-9);
+        for (const gmVector2& point : grid[r])
+            if (point[1] > highest) {
+                highest = point[1];
+                crestRow = r;
+            }
+    }
+    EXPECT_NEAR(highest, crest, 0.02 * crest);
+    // Ground in front of the crest as well as behind it, falling to the base at both ends.
+    EXPECT_GT(crestRow, 5u);
+    EXPECT_LT(crestRow, 59u);
+    for (const std::vector<gmVector2>* edge : {&grid.front(), &grid.back()})
+        for (const gmVector2& point : *edge)
+            EXPECT_LT(point[1], 0.05 * crest);
+
+    // Another seed, another landscape.
+    NaturalSettings natural;
+    natural.seed = 2;
+    ASSERT_TRUE(session.setNaturalSettings(natural, message)) << message;
+    std::vector<std::vector<gmVector2>> reseeded;
+    ASSERT_TRUE(naturalPreviewGrid(session.model(), 65, reseeded, spacing, message)) << message;
+    EXPECT_FALSE(reseeded == grid);
 }

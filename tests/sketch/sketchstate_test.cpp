@@ -55,3 +55,39 @@ TEST(SketchState, ASeriesOfStatesHoldsOneCopyOfWhatDidNotChange) {
     EXPECT_EQ(second.silhouette, second.curve);
     EXPECT_EQ(second.curve, first.curve);
 }
+
+// The natural terrain's switch and settings are part of the state: a change is an undo step,
+// and restoring the state before it brings the settings back without touching the grid.
+TEST(SketchState, NaturalSettingsAreUndoneWithTheState) {
+    SketchModel model = mountain(300);
+    model.next();
+    const SketchState before = model.state();
+    const std::vector<SketchModel::PointList> grid = model.grid();
+
+    NaturalSettings natural;
+    natural.slope = 1.25;
+    natural.erosionSteps = 40;
+    natural.seed = 77;
+    std::string error;
+    ASSERT_TRUE(model.setNaturalSettings(natural, error)) << error;
+    model.setNaturalTerrain(true);
+    const SketchState after = model.state();
+    EXPECT_FALSE(after.sameTerrainInputs(before));
+    EXPECT_TRUE(after.naturalTerrain);
+    EXPECT_EQ(after.natural, natural);
+
+    // A setting out of range is refused and changes nothing.
+    NaturalSettings steep = natural;
+    steep.slope = 9.0;
+    EXPECT_FALSE(model.setNaturalSettings(steep, error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(model.state().sameTerrainInputs(after));
+
+    model.restore(before);
+    EXPECT_FALSE(model.naturalTerrain());
+    EXPECT_EQ(model.naturalSettings(), NaturalSettings());
+    EXPECT_TRUE(model.grid() == grid);
+    model.restore(after);
+    EXPECT_EQ(model.naturalSettings(), natural);
+    EXPECT_TRUE(model.naturalTerrain());
+}

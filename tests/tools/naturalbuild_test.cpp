@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "buildrunning.h"
+#include "project/projectfile.h"
 #include "sketch/sketchmodel.h"
 #include "sketch/sketchsession.h"
 #include "sketch/terrainsave.h"
@@ -81,4 +82,53 @@ TEST(NaturalBuild, BuilderFilePipeAndCoreSaveAreTheSameBytes) {
 
     settings.format = HeightmapFormat::grd;
     EXPECT_FALSE(saveNaturalTerrainAs(model, scratchPath("ridge.grd"), settings, natural, message));
+}
+
+// A project with the natural terrain on: the window's "Export Heightmap..." (the session's
+// export) and mondrel-build on the saved project write the same bytes; the command line's
+// settings take the project's place one by one.
+TEST(NaturalBuild, ProjectsCarryTheNaturalTerrainToTheBuilder) {
+    SketchSession session;
+    session.setPrinting(false);
+    std::string message;
+    ASSERT_TRUE(session.openCurve(std::string(MONDREL_TEST_DATA_DIR) + "/single_peak.c2d", message))
+        << message;
+    for (int press = 0; press < 3; ++press)
+        ASSERT_TRUE(session.next(message)) << message;
+    NaturalSettings natural;
+    natural.slope = 0.8;
+    natural.erosionSteps = 10;
+    natural.seed = 21;
+    ASSERT_TRUE(session.setNaturalSettings(natural, message)) << message;
+    session.setNaturalTerrain(true);
+    const std::string project = scratchPath("peak.mondrel");
+    ASSERT_TRUE(writeProjectFile(project, session.project(), message)) << message;
+
+    HeightmapExport settings;
+    settings.format = HeightmapFormat::asc;
+    settings.raster.width = 120;
+    settings.raster.height = 90;
+    const std::string window = scratchPath("window.asc");
+    ASSERT_TRUE(session.exportHeightmap(window, settings, "mondrel", message)) << message;
+
+    const std::string built = scratchPath("built.asc");
+    BuildRun run = runBuild("--quiet --size 120x90 " + quoted(project) + " " + quoted(built));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(slurp(built) == slurp(window));
+
+    // --seed over the project's seed: the builder's file is the window's with that seed.
+    run = runBuild("--quiet --natural --seed 22 --size 120x90 " + quoted(project) + " " +
+                   quoted(built));
+    ASSERT_EQ(run.status, 0) << run.err;
+    natural.seed = 22;
+    ASSERT_TRUE(session.setNaturalSettings(natural, message)) << message;
+    ASSERT_TRUE(session.exportHeightmap(window, settings, "mondrel", message)) << message;
+    EXPECT_TRUE(slurp(built) == slurp(window));
+
+    // Switched off, the project builds the resampled grid again.
+    session.setNaturalTerrain(false);
+    ASSERT_TRUE(writeProjectFile(project, session.project(), message)) << message;
+    run = runBuild("--quiet --size 120x90 " + quoted(project) + " " + quoted(built));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_FALSE(slurp(built) == slurp(window));
 }

@@ -1,0 +1,30 @@
+#include "sketch/naturalpreview.h"
+
+#include "heightmap/heightmapexport.h"
+#include "sketch/terrainsave.h"
+
+bool naturalPreviewGrid(const SketchModel& model, int side,
+                        std::vector<std::vector<gmVector2>>& grid, double& rowSpacing,
+                        std::string& message) {
+    HeightmapExport settings;
+    settings.format = HeightmapFormat::asc;
+    settings.raster.width = side;
+    settings.raster.height = side;
+    settings.raster.scale = 1.0;
+    HeightRaster raster;
+    if (!buildNaturalRaster(model, settings, model.naturalSettings(), raster, message))
+        return false;
+    std::vector<std::vector<gmVector2>> rows(static_cast<std::size_t>(raster.height));
+    for (int r = 0; r < raster.height; ++r) {
+        // The raster runs from the north; the view's rows from the viewer backwards.
+        const float* heights = raster.row(raster.height - 1 - r);
+        std::vector<gmVector2>& row = rows[static_cast<std::size_t>(r)];
+        row.reserve(static_cast<std::size_t>(raster.width));
+        for (int c = 0; c < raster.width; ++c)
+            row.emplace_back(raster.westEdge + (c + 0.5) * raster.cellSize,
+                             static_cast<double>(heights[c]));
+    }
+    grid = std::move(rows);
+    rowSpacing = raster.cellSize;
+    return true;
+}

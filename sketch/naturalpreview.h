@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "libgm/gmvec2.h"
+#include "sketch/sketchmodel.h"
+
+// The natural terrain as the view draws it: terrain rows like the model's grid, built from a
+// side x side raster of the model's natural terrain with its own settings, at one world unit
+// per sketch pixel. Row 0 is the raster's southernmost row (the foot of the front flank, nearest
+// the viewer), each row after it one cell further north; every row holds a point per raster
+// column, (x at the cell's centre, height), in sketch pixels. rowSpacing is the cell size.
+// False with a one-line reason, grid and spacing untouched, when the model has no terrain or
+// the natural terrain cannot be built.
+bool naturalPreviewGrid(const SketchModel& model, int side,
+                        std::vector<std::vector<gmVector2>>& grid, double& rowSpacing,
+                        std::string& message);
