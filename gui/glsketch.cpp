@@ -104,17 +104,31 @@ Matrix4 GLSketch::viewMatrix() const {
     return sketchViewTransform(transX_, transY_, transZ_, zoom_, rotX_, rotY_, rotZ_);
 }
 
+TerrainBounds GLSketch::drawnBounds() const {
+    // The natural view draws its own grid in stage 3; every other terrain is the model's.
+    if (meshValid_ && meshIsNatural_ && naturalView_ &&
+        session_.model().stage() == static_cast<int>(Stage::rowRefinement))
+        return terrainBounds(meshGrid_, mesh_.rowSpacing);
+    return terrainBounds(session_.model().grid(), session_.model().rowSpacing());
+}
+
 Matrix4 GLSketch::terrainModelViewMatrix() const {
-    return viewMatrix() * terrainModelTransform();
+    if (drawing())
+        return viewMatrix() * terrainModelTransform();
+    // Turns swing the terrain about its own centre, which therefore stays where it is.
+    return terrainModelView(zoomPan(), rotX_, rotY_, rotZ_, drawnBounds());
 }
 
 void GLSketch::resetView() {
     rotX_ = 0.0f;
     rotY_ = 0.0f;
-    const ZoomPan first;
-    zoom_ = first.zoom;
-    transX_ = first.transX;
-    transY_ = first.transY;
+    // The whole terrain, centred, as large as the view allows; the first view where there is
+    // no terrain to frame.
+    const TerrainBounds bounds = drawing() ? TerrainBounds() : drawnBounds();
+    const ZoomPan home = homeFraming(bounds, terrainBox());
+    zoom_ = home.zoom;
+    transX_ = home.transX;
+    transY_ = home.transY;
     updateGL();
 }
 

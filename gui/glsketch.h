@@ -59,7 +59,7 @@ public:
 public slots:
     // Shows the image as the background; false with the message to show when it cannot.
     void loadPNG(QString name, bool& ok, QString& message);
-    // Back to the first view of the terrain: no turn, no zoom, no pan.
+    // Home: the terrain unturned, centred and as large as the view allows (homeFraming()).
     void resetView();
 
 signals:
@@ -98,6 +98,8 @@ private:
     Matrix4 viewMatrix() const;
     // What the terrain stages show before any zoom or pan.
     ViewBox terrainBox() const;
+    // The extent of the terrain as drawn, which turns and Home centre on.
+    TerrainBounds drawnBounds() const;
     bool replaceTexture(const std::string& name, pngInfo& info, ImageFailure* failure = nullptr);
     bool loadImage(const std::string& file, pngInfo& info, ImageFailure& failure);
     void setViewTransform();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -74,4 +75,87 @@ ZoomPan panBy(const ZoomPan& current, double dx, double dy, int viewWidth, int v
     next.transX = static_cast<float>(current.transX + dx * unitsPerPixelX(viewWidth, box));
     next.transY = static_cast<float>(current.transY - dy * unitsPerPixelY(viewHeight, box));
     return next;
+}
+
+TerrainBounds terrainBounds(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing) {
+    TerrainBounds bounds;
+    for (size_t r = 0; r < grid.size(); ++r) {
+        const double z = static_cast<double>(r) * rowSpacing;
+        for (const gmVector2& p : grid[r]) {
+            if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(z))
+                continue;
+            if (bounds.empty) {
+                bounds = {p[0], p[0], p[1], p[1], z, z, false};
+                continue;
+            }
+            bounds.minX = std::min(bounds.minX, p[0]);
+            bounds.maxX = std::max(bounds.maxX, p[0]);
+            bounds.minY = std::min(bounds.minY, p[1]);
+            bounds.maxY = std::max(bounds.maxY, p[1]);
+            bounds.minZ = std::min(bounds.minZ, z);
+            bounds.maxZ = std::max(bounds.maxZ, z);
+        }
+    }
+    return bounds;
+}
+
+namespace {
+
+// Where model point (x, y, z) lies after the terrain's model transform: in view units, before
+// the zoom and translation.
+void modelToViewUnits(double x, double y, double z, double out[3]) {
+    const Matrix4 m = terrainModelTransform();
+    const double in[4] = {x, y, z, 1.0};
+    for (int row = 0; row < 3; ++row) {
+        out[row] = 0.0;
+        for (int k = 0; k < 4; ++k)
+            out[row] += m.at(row, k) * in[k];
+    }
+}
+
+} // namespace
+
+Matrix4 terrainModelView(const ZoomPan& zoomPan, float rotX, float rotY, float rotZ,
+                         const TerrainBounds& bounds) {
+    const Matrix4 turn = rotationMatrix(rotX, 1, 0, 0) * rotationMatrix(rotY, 0, 1, 0) *
+                         rotationMatrix(rotZ, 0, 0, 1);
+    double pivot[3] = {0.0, 0.0, 0.0};
+    if (!bounds.empty)
+        modelToViewUnits((bounds.minX + bounds.maxX) / 2, (bounds.minY + bounds.maxY) / 2,
+                         (bounds.minZ + bounds.maxZ) / 2, pivot);
+    // The turn about the pivot, formed first: unturned, its two translations cancel exactly
+    // and it is the identity, so the first view stays bit for bit what it was.
+    const Matrix4 turnAboutPivot = translationMatrix(pivot[0], pivot[1], pivot[2]) * turn *
+                                   translationMatrix(-pivot[0], -pivot[1], -pivot[2]);
+    return translationMatrix(zoomPan.transX, zoomPan.transY, 0.0) * scaleMatrix(zoomPan.zoom) *
+           turnAboutPivot * terrainModelTransform();
+}
+
+ZoomPan homeFraming(const TerrainBounds& bounds, const ViewBox& box) {
+    if (bounds.empty)
+        return ZoomPan();
+    double low[3], high[3];
+    modelToViewUnits(bounds.minX, bounds.minY, 0.0, low);
+    modelToViewUnits(bounds.maxX, bounds.maxY, 0.0, high);
+    const double width = high[0] - low[0];
+    const double height = high[1] - low[1];
+    // The largest zoom at which both extents fit; a terrain without width or height is held
+    // by the other extent alone.
+    double zoom = std::numeric_limits<double>::infinity();
+    if (width > 0.0)
+        zoom = std::min(zoom, homeFill * (box.right - box.left) / width);
+    if (height > 0.0)
+        zoom = std::min(zoom, homeFill * (box.top - box.bottom) / height);
+    if (!std::isfinite(zoom))
+        zoom = ZoomPan().zoom;
+    zoom = std::clamp(zoom, static_cast<double>(minimumZoom), static_cast<double>(maximumZoom));
+    ZoomPan home;
+    home.zoom = static_cast<float>(zoom);
+    // The translation comes after the zoom: it carries the zoomed centre to the box's centre.
+    const double zoomUsed = static_cast<double>(home.zoom);
+    home.transX =
+        static_cast<float>((box.left + box.right) / 2 - zoomUsed * (low[0] + high[0]) / 2);
+    home.transY =
+        static_cast<float>((box.bottom + box.top) / 2 - zoomUsed * (low[1] + high[1]) / 2);
+    return home;
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <vector>
+
+#include "libgm/gmvec2.h"
 #include "view/viewgeometry.h"
 
 // How the terrain stages frame the terrain, and how the wheel, a middle drag and Home move
@@ -56,3 +59,29 @@ ZoomPan zoomAbout(const ZoomPan& current, double factor, double x, double y, int
 // pointer follows it.
 ZoomPan panBy(const ZoomPan& current, double dx, double dy, int viewWidth, int viewHeight,
               const ViewBox& box);
+
+// The box the terrain fills in model space: x and heights in silhouette pixels, z the depth of
+// its rows (row r at r row spacings). The view turns the terrain about its centre, and Home
+// frames it. Empty for a grid without points; non-finite points are left out.
+struct TerrainBounds {
+    double minX = 0.0, maxX = 0.0, minY = 0.0, maxY = 0.0, minZ = 0.0, maxZ = 0.0;
+    bool empty = true;
+};
+TerrainBounds terrainBounds(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing);
+
+// The terrain's model-view matrix: sketchViewTransform() and terrainModelTransform(), with the
+// turn (degrees about x, then y, then z) made about the centre of bounds instead of the view's
+// origin, so a turned terrain stays where it was on screen instead of swinging about its
+// silhouette row. Unturned, or with empty bounds, it is exactly
+// sketchViewTransform(...) * terrainModelTransform().
+Matrix4 terrainModelView(const ZoomPan& zoomPan, float rotX, float rotY, float rotZ,
+                         const TerrainBounds& bounds);
+
+// The part of the view's width or height the terrain fills after Home.
+constexpr double homeFill = 0.9;
+
+// Home's zoom and translation for a view showing box: the unturned terrain centred in the box,
+// filling homeFill of its width or of its height, whichever comes first (the zoom held within
+// its limits). Since the box and the view share their corners, this holds in pixels too, at
+// any view size and device pixel ratio. Empty bounds give the first view, ZoomPan().
+ZoomPan homeFraming(const TerrainBounds& bounds, const ViewBox& box);

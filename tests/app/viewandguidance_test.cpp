@@ -147,10 +147,14 @@ TEST_F(ViewTest, TheWholeTerrainIsInViewAtEveryWindowSize) {
     saveShot(window_.get(), "fit-shrunk.png");
 }
 
-TEST_F(ViewTest, WheelAndMiddleDragMoveThePicturePicksFollowAndHomeRestoresIt) {
+TEST_F(ViewTest, WheelAndMiddleDragMoveThePicturePicksFollowAndHomeFramesIt) {
     goToStage(1);
     QTest::mouseClick(view(), Qt::RightButton, Qt::NoModifier, columnOnScreen(5));
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    QTest::keyClick(window_.get(), Qt::Key_Home);
     const QImage first = frame();
+    saveShot(window_.get(), "home.png");
 
     const QPoint pointer = columnOnScreen(12);
     turnWheel(view(), pointer, 240);
@@ -173,7 +177,7 @@ TEST_F(ViewTest, WheelAndMiddleDragMoveThePicturePicksFollowAndHomeRestoresIt) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
     QTest::keyClick(window_.get(), Qt::Key_Home);
     EXPECT_EQ(view()->rotY(), 0.0f);
-    EXPECT_EQ(frame(), first);
+    EXPECT_EQ(frame(), first) << "Home frames the terrain the same way from any view";
 }
 
 // Also run with QT_SCALE_FACTOR 1.5 and 2 (see CMakeLists.txt).
@@ -203,6 +207,16 @@ TEST_F(ViewTest, StrokesPicksAndProfileStrokesLandUnderThePointerAtAnyScale) {
     EXPECT_EQ(window_->session().model().currentProfile(), 8);
     EXPECT_TRUE(near(frame(), column8 + QPoint(0, 15),
                      [](QColor c) { return c.red() > 150 && c.green() < 110; }));
+
+    // Home centres the terrain in device pixels as well (it was off-centre at scale 2).
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    QTest::keyClick(window_.get(), Qt::Key_Home);
+    const QImage framed = frame();
+    const QRect drawn = drawnBounds(framed);
+    EXPECT_LE(std::abs(drawn.center().x() - framed.width() / 2), qRound(3 * scale));
+    EXPECT_LE(std::abs(drawn.center().y() - framed.height() / 2), qRound(3 * scale));
+    saveShot(window_.get(), "home-scaled.png");
 
     click(window_->firstOptionButton); // the global profile
     ProfileEditor* editor = window_->profileDialog();

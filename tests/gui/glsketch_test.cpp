@@ -290,6 +290,30 @@ TEST_F(SketchViewTest, LeftDragsTurnTheViewByPointOneTwoDegreesPerPixelAfterStag
     EXPECT_NEAR(view->rotY(), expectedY, 1e-3) << "only the left button turns";
 }
 
+// Regression: in a large view the terrain stayed in the bottom-left corner after Home.
+TEST_F(SketchViewTest, HomeCentresTheWholeTerrainInALargeView) {
+    sketchMountainAndGoOn();
+    view->resize(1900, 1150);
+    frame(); // the view hears its new size when it is next drawn
+    ASSERT_EQ(session.model().viewWidth(), 1900);
+    view->resetView();
+    const QImage shown = frame();
+    int left = shown.width(), right = -1, top = shown.height(), bottom = -1;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            if (!isWhite(shown.pixelColor(x, y))) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    const double scale = shown.width() / 1900.0;
+    EXPECT_NEAR((left + right) / 2.0, shown.width() / 2.0, 4 * scale);
+    EXPECT_NEAR((top + bottom) / 2.0, shown.height() / 2.0, 4 * scale);
+    EXPECT_TRUE(right - left > 0.85 * shown.width() || bottom - top > 0.85 * shown.height())
+        << left << "," << top << " .. " << right << "," << bottom;
+}
+
 TEST_F(SketchViewTest, RightPressInStageOnePicksInTheUnrotatedView) {
     sketchMountainAndGoOn();
     const QPoint column8 = onSurface(8, 25); // in the front view
