@@ -196,7 +196,7 @@ public:
                 unsigned int inner = 0;
                 for (unsigned int i = 1; i < g.count; ++i)
                     inner += first[i * n + c];
-                const unsigned int last = g.count > 1 ? first[g.count * n + c] : 0;
+                const unsigned int last = g.count > 0 ? first[g.count * n + c] : 0;
                 out[c] = g.firstWeight * first[c] + g.innerWeight * static_cast<float>(inner) +
                          g.lastWeight * static_cast<float>(last);
             }

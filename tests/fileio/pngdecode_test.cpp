@@ -278,7 +278,8 @@ TEST(PngFit, ReducedWhileReadingEqualsTheAverageOfTheWholeImage) {
     struct Size {
         png_uint_32 width, height;
         PngFit fit;
-    } sizes[] = {{37, 23, {10, 10}}, {9, 5, {4, 4}}, {64, 3, {7, 7}}, {5, 41, {3, 6}}};
+    } sizes[] = {
+        {37, 23, {10, 10}}, {9, 5, {4, 4}}, {64, 3, {7, 7}}, {5, 41, {3, 6}}, {13, 7, {10, 10}}};
     for (const Kind& kind : kinds)
         for (const Size& size : sizes)
             for (int interlace : {PNG_INTERLACE_NONE, PNG_INTERLACE_ADAM7}) {

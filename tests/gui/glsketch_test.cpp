@@ -401,6 +401,27 @@ TEST_F(SketchViewTest, LargePhotographsKeepTheirThinLinesAndSmallImagesStaySharp
         << "enlarged pixels are not blended";
 }
 
+// Regression: the window froze while a photograph loaded. It goes on handling its events
+// (repaints, timers, queued calls) while the image decodes, and shows the image after.
+TEST_F(SketchViewTest, TheViewHandlesEventsWhileAnImageLoads) {
+    const QString photo = dir.file("photo.png");
+    ASSERT_TRUE(solidImage(QColor(40, 40, 200), 2000, 1500).save(photo));
+    bool loading = false, handledWhileLoading = false;
+    QMetaObject::invokeMethod(
+        view.get(), [&] { handledWhileLoading = loading; }, Qt::QueuedConnection);
+    bool ok = false;
+    QString message;
+    loading = true;
+    CaptureStdout();
+    view->loadPNG(photo, ok, message);
+    GetCapturedStdout();
+    loading = false;
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(handledWhileLoading);
+    // Reduced to the screen, a plain colour stays that colour.
+    EXPECT_TRUE(closeColour(frame().pixelColor(W / 2, H / 2), QColor(40, 40, 200), 2));
+}
+
 // The start-up image, seen from a child process that starts as Mondrel does: without the
 // image the program ends with status 1.
 struct StartupRun {
