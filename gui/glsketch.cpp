@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <system_error>
 #include <thread>
 
 #include "fileio/datafiles.h"
@@ -181,11 +182,20 @@ bool GLSketch::decodeResponsively(const std::string& file, PngFit fit, PngImage&
     // but takes no clicks, keys or close requests until the image is in.
     QEventLoop waiting;
     bool ok = false;
-    std::thread worker([&] {
+    const auto decode = [&] {
         std::string reason;
         ok = pngDecodeFitting(file, fit, image, reason, largestImageSide, &failure);
-        QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
-    });
+    };
+    std::thread worker;
+    try {
+        worker = std::thread([&] {
+            decode();
+            QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
+        });
+    } catch (const std::system_error&) {
+        decode(); // no thread to be had: the window waits, as it always did
+        return ok;
+    }
     waiting.exec(QEventLoop::ExcludeUserInputEvents);
     worker.join();
     return ok;
@@ -219,8 +229,7 @@ bool GLSketch::loadImage(const std::string& file, PngImage& image, ImageFailure&
     }
     // Not shown yet: there is no GL context to hold the texture. The image becomes the
     // texture when the context exists.
-    pendingImage_ = image;
-    image.rgb = std::vector<unsigned char>();
+    pendingImage_ = PngImage{image.info, image.width, image.height, std::move(image.rgb)};
     hasPendingImage_ = true;
     return true;
 }
@@ -256,11 +265,11 @@ void GLSketch::initializeGL() {
     glEnable(GL_LINE_SMOOTH);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
-    // The image shown before the context existed (the start-up picture, or another image
-    // loaded in the meantime) becomes the texture now.
     GLint maxSide = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
     maxTextureSide_ = maxSide;
+    // The image shown before the context existed (the start-up picture, or another image
+    // loaded in the meantime) becomes the texture now.
     if (hasPendingImage_) {
         replaceTexture(pendingImage_);
         pendingImage_ = PngImage();
