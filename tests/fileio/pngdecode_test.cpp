@@ -173,8 +173,8 @@ TEST(PngDecode, LargeImagesAreReadThroughAndThenDecodedWhole) {
     }
 }
 
-// A PNG of any colour type and depth written by libpng; samples holds one byte per sample
-// (for palette images the index, with a grey palette), scaled to the bit depth.
+// A PNG of any colour type and a depth of up to 8 bits written by libpng; samples holds one
+// byte per sample (for palette images the index), scaled down to the bit depth.
 Bytes encodedPng(png_uint_32 width, png_uint_32 height, int colorType, int depth, int interlace,
                  const Bytes& samples) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -198,22 +198,12 @@ Bytes encodedPng(png_uint_32 width, png_uint_32 height, int colorType, int depth
     png_write_info(png, info);
     if (depth < 8)
         png_set_packing(png);
-    if (depth == 16)
-        png_set_swap(png);
-    const std::size_t perRow = samples.size() / height;
-    const std::size_t bytesPerSample = depth == 16 ? 2 : 1;
-    Bytes all(samples.size() * bytesPerSample);
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        if (depth == 16) {
-            all[i * 2] = samples[i]; // little-endian, swapped on writing: v * 257
-            all[i * 2 + 1] = samples[i];
-        } else {
-            all[i] = static_cast<unsigned char>(samples[i] >> (8 - std::min(depth, 8)));
-        }
-    }
+    Bytes all(samples.size());
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        all[i] = static_cast<unsigned char>(samples[i] >> (8 - depth));
     std::vector<png_bytep> rows(height);
     for (png_uint_32 r = 0; r < height; ++r)
-        rows[r] = all.data() + r * perRow * bytesPerSample;
+        rows[r] = all.data() + r * (samples.size() / height);
     png_write_image(png, rows.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
@@ -272,9 +262,11 @@ TEST(PngFit, ReducedWhileReadingEqualsTheAverageOfTheWholeImage) {
     struct Kind {
         int colorType, depth;
         unsigned samplesPerPixel;
-    } kinds[] = {{PNG_COLOR_TYPE_RGB, 8, 3},     {PNG_COLOR_TYPE_RGB, 16, 3},
-                 {PNG_COLOR_TYPE_GRAY, 1, 1},    {PNG_COLOR_TYPE_GRAY, 8, 1},
-                 {PNG_COLOR_TYPE_PALETTE, 4, 1}, {PNG_COLOR_TYPE_RGB_ALPHA, 8, 4}};
+    } kinds[] = {{PNG_COLOR_TYPE_RGB, 8, 3},
+                 {PNG_COLOR_TYPE_GRAY, 1, 1},
+                 {PNG_COLOR_TYPE_GRAY, 8, 1},
+                 {PNG_COLOR_TYPE_PALETTE, 4, 1},
+                 {PNG_COLOR_TYPE_RGB_ALPHA, 8, 4}};
     struct Size {
         png_uint_32 width, height;
         PngFit fit;
