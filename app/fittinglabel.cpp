@@ -57,11 +57,14 @@ void FittingLabel::showFitting() {
         }
     }
     if (shown.isEmpty()) {
-        const QString tail = gap + tailCompact_;
-        const int room = width() - textWidth(tail);
-        shown = room > textWidth(QStringLiteral("Mm…"))
-                    ? fontMetrics().elidedText(leadCompact_, Qt::ElideRight, room) + tail
-                    : fontMetrics().elidedText(leadCompact_ + tail, Qt::ElideRight, width());
+        // The guidance is what a user reads first: it stays whole while there is room for it
+        // and the beginning of the tail.
+        const QString lead = leadCompact_ + gap;
+        const int room = width() - textWidth(lead);
+        shown = room >= textWidth(QStringLiteral("Mm…"))
+                    ? lead + fontMetrics().elidedText(tailCompact_, Qt::ElideRight, room)
+                    : fontMetrics().elidedText(leadCompact_ + gap + tailCompact_, Qt::ElideRight,
+                                               width());
     }
     setText(shown);
     setToolTip(shown == fullText() ? QString() : fullText());

@@ -5,8 +5,9 @@
 
 // A one-line label made of a lead and a tail, each given whole and in a compact form, that
 // never makes its window wider. It shows the longest combination that fits, preferring a
-// whole lead; when even both compact forms do not fit, the lead is cut short with "…" and
-// the tail stays. Whatever is left out is in its tool tip.
+// whole lead; when even both compact forms do not fit, the tail is cut short with "…" so
+// that the lead stays whole, and only a label too narrow for the compact lead alone cuts the
+// lead. Whatever is left out is in its tool tip.
 class FittingLabel : public QLabel {
     Q_OBJECT
 

@@ -54,6 +54,9 @@ bool MondrelMainWindow::showStartupImage() {
 
 namespace {
 
+// How long the status bar says that a background image was reduced.
+constexpr int reducedImageNoticeMs = 15000;
+
 QPushButton* makeButton(QWidget* parent, const char* name) {
     auto* button = new QPushButton(parent);
     button->setObjectName(QString::fromLatin1(name));
@@ -178,6 +181,7 @@ void MondrelMainWindow::makeConnections() {
     connect(sketchView, &GLSketch::strokeExtended, this,
             [this](int x, int y) { session_.extendStroke(x, y); });
     connect(sketchView, &GLSketch::columnPointedAt, this, &MondrelMainWindow::columnPointedAt);
+    connect(sketchView, &GLSketch::imageReduced, this, &MondrelMainWindow::noteReducedImage);
     connect(profileEditor_, &ProfileEditor::profileEdited, this, &MondrelMainWindow::profileEdited);
 }
 
@@ -494,6 +498,19 @@ void MondrelMainWindow::showStatusLine() {
     statusLine_->setParts(
         QString::fromStdString(guidance.full), QString::fromStdString(guidance.compact),
         QString::fromStdString(values.full), QString::fromStdString(values.compact));
+}
+
+void MondrelMainWindow::noteReducedImage(const QString& file, int fileWidth, int fileHeight,
+                                         int shownWidth, int shownHeight) {
+    // Said for a while in place of the guidance: the load itself went well, so no box.
+    statusBar()->showMessage(tr("%1 is %2 × %3 pixels; shown reduced to %4 × %5, all the "
+                                "detail the screen can show.")
+                                 .arg(QFileInfo(file).fileName())
+                                 .arg(fileWidth)
+                                 .arg(fileHeight)
+                                 .arg(shownWidth)
+                                 .arg(shownHeight),
+                             reducedImageNoticeMs);
 }
 
 QString MondrelMainWindow::statusText() const {

@@ -151,6 +151,9 @@ private:
     void noteBackgroundImage(const QString& image);
     // Puts the current stage's guidance and the model's values into the status bar.
     void showStatusLine();
+    // Says in the status bar that the background image was shown reduced.
+    void noteReducedImage(const QString& file, int fileWidth, int fileHeight, int shownWidth,
+                          int shownHeight);
 
     SketchSession session_;
     QGridLayout* mainLayout_ = nullptr;

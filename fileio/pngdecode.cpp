@@ -1,6 +1,8 @@
 #include "fileio/pngdecode.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -82,8 +84,10 @@ struct Reader {
     bool ready() const { return png && info; }
 };
 
-// Asks libpng for 8-bit RGB whatever the file holds.
-void requestRgb8(png_structp png, png_infop info) {
+// Asks libpng for 8-bit RGB whatever the file holds. For an image to be reduced, an
+// interlaced image comes pass by pass instead of as whole rows, and grey stays one channel
+// (the reduction makes it RGB at the end, after averaging a third of the samples).
+void requestRgb8(png_structp png, png_infop info, bool toBeReduced) {
     const png_byte colorType = png_get_color_type(png, info);
     if (colorType == PNG_COLOR_TYPE_PALETTE)
         png_set_palette_to_rgb(png);
@@ -91,11 +95,12 @@ void requestRgb8(png_structp png, png_infop info) {
         png_set_expand_gray_1_2_4_to_8(png);
     if (png_get_bit_depth(png, info) == 16)
         png_set_scale_16(png);
-    if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA)
+    if (!toBeReduced && (colorType & PNG_COLOR_MASK_COLOR) == 0)
         png_set_gray_to_rgb(png);
     // A tRNS chunk is never expanded, so stripping the alpha channel leaves plain RGB.
     png_set_strip_alpha(png);
-    png_set_interlace_handling(png);
+    if (!toBeReduced)
+        png_set_interlace_handling(png);
     png_read_update_info(png, info);
 }
 
@@ -108,7 +113,7 @@ bool fileHasAlpha(png_structp png, png_infop info) {
 // reports errors by a jump back to the setjmp here, so this function holds no objects of its
 // own.
 bool readHeader(png_structp png, png_infop info, const Source& source, pngInfo& out,
-                std::string& error, unsigned int maxSide) {
+                std::string& error, unsigned int maxSide, PngFit fit) {
     if (setjmp(png_jmpbuf(png)) != 0)
         return false;
     png_read_info(png, info);
@@ -129,8 +134,13 @@ bool readHeader(png_structp png, png_infop info, const Source& source, pngInfo& 
         error = "the file is too small for the image size it claims";
         return false;
     }
-    requestRgb8(png, info);
-    if (png_get_rowbytes(png, info) != static_cast<size_t>(width) * 3) {
+    unsigned int fittedWidth = 0, fittedHeight = 0;
+    pngFittedSize(width, height, fit, fittedWidth, fittedHeight);
+    const bool toBeReduced = fittedWidth != width || fittedHeight != height;
+    requestRgb8(png, info, toBeReduced);
+    const std::size_t channels = toBeReduced ? png_get_channels(png, info) : 3;
+    if ((channels != 1 && channels != 3) ||
+        png_get_rowbytes(png, info) != static_cast<size_t>(width) * channels) {
         error = "unexpected pixel layout";
         return false;
     }
@@ -163,6 +173,176 @@ bool readThrough(png_structp png, png_bytep scratch, png_uint_32 height) {
     return true;
 }
 
+// Averages an image down while its rows arrive, in any order. Along each axis a source pixel
+// covers a length of scale destination pixels, which falls into one destination pixel or is
+// split between two; its samples count with those lengths as weights, so that the weights of
+// each destination pixel sum to one. Grey images are averaged as one channel.
+class Reduction {
+public:
+    Reduction(unsigned int fromWidth, unsigned int fromHeight, unsigned int toWidth,
+              unsigned int toHeight, unsigned int channels)
+        : across_(shares(fromWidth, toWidth)), down_(shares(fromHeight, toHeight)),
+          gather_(gathers(fromWidth, toWidth)), channels_(channels),
+          sums_(std::size_t{toWidth} * toHeight * channels, 0.0f),
+          rowSums_(std::size_t{toWidth} * channels) {}
+
+    // Adds source row y, all of it.
+    void addWholeRow(const unsigned char* samples, unsigned int y) {
+        const unsigned int n = channels_;
+        float* out = rowSums_.data();
+        for (const Gather& g : gather_) {
+            const unsigned char* first = samples + std::size_t{g.first} * n;
+            for (unsigned int c = 0; c < n; ++c) {
+                unsigned int inner = 0;
+                for (unsigned int i = 1; i < g.count; ++i)
+                    inner += first[i * n + c];
+                const unsigned int last = g.count > 0 ? first[g.count * n + c] : 0;
+                out[c] = g.firstWeight * first[c] + g.innerWeight * static_cast<float>(inner) +
+                         g.lastWeight * static_cast<float>(last);
+            }
+            out += n;
+        }
+        addRowSums(y);
+    }
+
+    // Adds count pixels of source row y, at columns firstX, firstX + stepX, ... (a pass of an
+    // interlaced image).
+    void addPartialRow(const unsigned char* samples, unsigned int y, unsigned int firstX,
+                       unsigned int stepX, unsigned int count) {
+        const unsigned int n = channels_;
+        std::fill(rowSums_.begin(), rowSums_.end(), 0.0f);
+        for (unsigned int i = 0, x = firstX; i < count; ++i, x += stepX) {
+            const Share& share = across_[x];
+            float* out = rowSums_.data() + std::size_t{share.to} * n;
+            for (unsigned int c = 0; c < n; ++c)
+                out[c] += share.first * samples[c];
+            if (share.second > 0.0f)
+                for (unsigned int c = 0; c < n; ++c)
+                    out[n + c] += share.second * samples[c];
+            samples += n;
+        }
+        addRowSums(y);
+    }
+
+    // The averages as 8-bit RGB.
+    void finish(std::vector<unsigned char>& rgb) const {
+        const std::size_t pixels = sums_.size() / channels_;
+        rgb.resize(pixels * 3);
+        for (std::size_t p = 0; p < pixels; ++p)
+            for (unsigned int c = 0; c < 3; ++c) {
+                const float sum = sums_[p * channels_ + (channels_ == 3 ? c : 0)];
+                rgb[p * 3 + c] = static_cast<unsigned char>(std::clamp(sum + 0.5f, 0.0f, 255.0f));
+            }
+    }
+
+private:
+    // Where a source pixel falls along an axis.
+    struct Share {
+        unsigned int to; // the destination pixel it starts in
+        float first;     // the length it covers there
+        float second;    // and in the next one
+    };
+    // What a destination pixel covers along an axis: source pixels first .. first + count,
+    // the first and the last only partly (the last is absent when count is 0), the ones
+    // between wholly.
+    struct Gather {
+        unsigned int first;
+        unsigned int count;
+        float firstWeight, innerWeight, lastWeight;
+    };
+
+    static std::vector<Share> shares(unsigned int from, unsigned int to) {
+        std::vector<Share> result(from);
+        const double scale = static_cast<double>(to) / from;
+        for (unsigned int i = 0; i < from; ++i) {
+            const double begin = i * scale, end = (i + 1) * scale;
+            const unsigned int cell = std::min(static_cast<unsigned int>(begin), to - 1);
+            const double split = cell + 1.0;
+            result[i].to = cell;
+            result[i].first = static_cast<float>(std::min(end, split) - begin);
+            result[i].second =
+                end > split && cell + 1 < to ? static_cast<float>(end - split) : 0.0f;
+        }
+        return result;
+    }
+
+    static std::vector<Gather> gathers(unsigned int from, unsigned int to) {
+        std::vector<Gather> result(to);
+        const double scale = static_cast<double>(to) / from;
+        const double span = static_cast<double>(from) / to;
+        for (unsigned int d = 0; d < to; ++d) {
+            const double begin = d * span, end = std::min((d + 1) * span, double(from));
+            const unsigned int first = std::min(static_cast<unsigned int>(begin), from - 1);
+            unsigned int last = std::min(static_cast<unsigned int>(std::ceil(end)) - 1, from - 1);
+            last = std::max(last, first);
+            Gather& g = result[d];
+            g.first = first;
+            g.count = last - first;
+            g.innerWeight = static_cast<float>(scale);
+            if (g.count == 0) {
+                g.firstWeight = static_cast<float>((end - begin) * scale);
+                g.lastWeight = 0.0f;
+            } else {
+                g.firstWeight = static_cast<float>((first + 1 - begin) * scale);
+                g.lastWeight = static_cast<float>((end - last) * scale);
+            }
+        }
+        return result;
+    }
+
+    void addRowSums(unsigned int y) {
+        const Share& share = down_[y];
+        addScaled(share.to, share.first);
+        if (share.second > 0.0f)
+            addScaled(share.to + 1, share.second);
+    }
+
+    void addScaled(unsigned int row, float weight) {
+        float* out = sums_.data() + std::size_t{row} * rowSums_.size();
+        for (std::size_t i = 0; i < rowSums_.size(); ++i)
+            out[i] += weight * rowSums_[i];
+    }
+
+    std::vector<Share> across_, down_;
+    std::vector<Gather> gather_;
+    unsigned int channels_;
+    std::vector<float> sums_;
+    std::vector<float> rowSums_;
+};
+
+// Reads every row of the image (of every pass when interlaced, as libpng hands them out
+// without combining them) into reduction; false on corrupt or truncated data.
+bool readReducing(png_structp png, png_bytep scratch, png_uint_32 width, png_uint_32 height,
+                  bool interlaced, Reduction& reduction) {
+    if (setjmp(png_jmpbuf(png)) != 0)
+        return false;
+    if (!interlaced) {
+        for (png_uint_32 y = 0; y < height; ++y) {
+            png_read_row(png, scratch, nullptr);
+            reduction.addWholeRow(scratch, y);
+        }
+    } else {
+        for (int pass = 0; pass < 7; ++pass) {
+            const auto columns = static_cast<unsigned int>(PNG_PASS_COLS(width, pass));
+            const auto rows = static_cast<unsigned int>(PNG_PASS_ROWS(height, pass));
+            // libpng skips the passes that hold no pixel of a small image.
+            if (columns == 0 || rows == 0)
+                continue;
+            const auto firstRow = static_cast<unsigned int>(PNG_PASS_START_ROW(pass));
+            const auto firstColumn = static_cast<unsigned int>(PNG_PASS_START_COL(pass));
+            const unsigned int rowStep = 1u << PNG_PASS_ROW_SHIFT(pass);
+            const unsigned int columnStep = 1u << PNG_PASS_COL_SHIFT(pass);
+            for (unsigned int r = 0; r < rows; ++r) {
+                png_read_row(png, scratch, nullptr);
+                reduction.addPartialRow(scratch, firstRow + r * rowStep, firstColumn, columnStep,
+                                        columns);
+            }
+        }
+    }
+    png_read_end(png, nullptr);
+    return true;
+}
+
 enum class Reading { failed, done, readAgain };
 
 // One reading of source into out. An image of up to eagerImageBytes (or any image when
@@ -170,7 +350,7 @@ enum class Reading { failed, done, readAgain };
 // that it is complete and may now have its memory.
 // problem says why when it fails: memory, or else damage.
 Reading decodeOnce(Source& source, PngImage& out, std::string& error, unsigned int maxSide,
-                   bool pixelsAnyway, ImageProblem& problem) {
+                   PngFit fit, bool pixelsAnyway, ImageProblem& problem) {
     problem = ImageProblem::damaged;
     Reader reader(source, error, maxSide);
     if (!reader.ready()) {
@@ -178,10 +358,24 @@ Reading decodeOnce(Source& source, PngImage& out, std::string& error, unsigned i
         problem = ImageProblem::tooLargeForMemory;
         return Reading::failed;
     }
-    if (!readHeader(reader.png, reader.info, source, out.info, error, maxSide))
+    if (!readHeader(reader.png, reader.info, source, out.info, error, maxSide, fit))
         return Reading::failed;
     const std::size_t rowBytes = static_cast<std::size_t>(out.info.Width) * 3;
+    pngFittedSize(out.info.Width, out.info.Height, fit, out.width, out.height);
     try {
+        if (out.reduced()) {
+            // Memory for the reduced image only: no need to read the file through first.
+            const unsigned int channels = png_get_channels(reader.png, reader.info);
+            std::vector<unsigned char> scratch(std::size_t{out.info.Width} * channels);
+            Reduction reduction(out.info.Width, out.info.Height, out.width, out.height, channels);
+            const bool interlaced =
+                png_get_interlace_type(reader.png, reader.info) != PNG_INTERLACE_NONE;
+            if (!readReducing(reader.png, scratch.data(), out.info.Width, out.info.Height,
+                              interlaced, reduction))
+                return Reading::failed;
+            reduction.finish(out.rgb);
+            return Reading::done;
+        }
         if (!pixelsAnyway && rowBytes * out.info.Height > eagerImageBytes) {
             std::vector<unsigned char> scratch(rowBytes);
             return readThrough(reader.png, scratch.data(), out.info.Height) ? Reading::readAgain
@@ -217,7 +411,7 @@ bool claimedSize(Source& source, png_uint_32& width, png_uint_32& height) {
     return true;
 }
 
-bool decode(Source& source, PngImage& image, std::string& error, unsigned int maxSide,
+bool decode(Source& source, PngImage& image, std::string& error, unsigned int maxSide, PngFit fit,
             ImageFailure& why) {
     unsigned char signature[8];
     bool isPng = source.size >= sizeof signature;
@@ -240,11 +434,11 @@ bool decode(Source& source, PngImage& image, std::string& error, unsigned int ma
     PngImage decoded;
     Reading reading = Reading::failed;
     if (source.rewind())
-        reading = decodeOnce(source, decoded, error, maxSide, false, why.problem);
+        reading = decodeOnce(source, decoded, error, maxSide, fit, false, why.problem);
     if (reading == Reading::readAgain) {
         reading = Reading::failed;
         if (source.rewind())
-            reading = decodeOnce(source, decoded, error, maxSide, true, why.problem);
+            reading = decodeOnce(source, decoded, error, maxSide, fit, true, why.problem);
     }
     if (reading != Reading::done)
         return false;
@@ -252,10 +446,8 @@ bool decode(Source& source, PngImage& image, std::string& error, unsigned int ma
     return true;
 }
 
-} // namespace
-
-bool pngDecode(const std::string& name, PngImage& image, std::string& error, unsigned int maxSide,
-               ImageFailure* failure) {
+bool decodeFile(const std::string& name, PngFit fit, PngImage& image, std::string& error,
+                unsigned int maxSide, ImageFailure* failure) {
     ImageFailure ignored;
     ImageFailure& why = failure ? *failure : ignored;
     why = ImageFailure();
@@ -282,17 +474,59 @@ bool pngDecode(const std::string& name, PngImage& image, std::string& error, uns
         Source source;
         source.file = file;
         source.size = static_cast<std::size_t>(status.st_size);
-        ok = decode(source, image, error, maxSide, why);
+        ok = decode(source, image, error, maxSide, fit, why);
     }
     std::fclose(file);
     return ok;
 }
 
-bool pngDecodeBytes(const unsigned char* data, std::size_t size, PngImage& image,
-                    std::string& error, unsigned int maxSide, ImageFailure* failure) {
+bool decodeBytes(const unsigned char* data, std::size_t size, PngFit fit, PngImage& image,
+                 std::string& error, unsigned int maxSide, ImageFailure* failure) {
     ImageFailure ignored;
     Source source;
     source.data = data;
     source.size = data ? size : 0;
-    return decode(source, image, error, maxSide, failure ? *failure : ignored);
+    return decode(source, image, error, maxSide, fit, failure ? *failure : ignored);
+}
+
+} // namespace
+
+void pngFittedSize(unsigned int width, unsigned int height, PngFit fit, unsigned int& fittedWidth,
+                   unsigned int& fittedHeight) {
+    double scale = 1.0;
+    if (fit.width > 0 && width > fit.width)
+        scale = static_cast<double>(fit.width) / width;
+    if (fit.height > 0 && height > fit.height)
+        scale = std::min(scale, static_cast<double>(fit.height) / height);
+    if (scale >= 1.0) {
+        fittedWidth = width;
+        fittedHeight = height;
+        return;
+    }
+    const auto side = [scale](unsigned int length, unsigned int limit) {
+        const auto scaled = static_cast<unsigned int>(std::lround(length * scale));
+        return std::clamp(scaled, 1u, limit > 0 ? limit : length);
+    };
+    fittedWidth = side(width, fit.width);
+    fittedHeight = side(height, fit.height);
+}
+
+bool pngDecode(const std::string& name, PngImage& image, std::string& error, unsigned int maxSide,
+               ImageFailure* failure) {
+    return decodeFile(name, PngFit{}, image, error, maxSide, failure);
+}
+
+bool pngDecodeBytes(const unsigned char* data, std::size_t size, PngImage& image,
+                    std::string& error, unsigned int maxSide, ImageFailure* failure) {
+    return decodeBytes(data, size, PngFit{}, image, error, maxSide, failure);
+}
+
+bool pngDecodeFitting(const std::string& name, PngFit fit, PngImage& image, std::string& error,
+                      unsigned int maxSide, ImageFailure* failure) {
+    return decodeFile(name, fit, image, error, maxSide, failure);
+}
+
+bool pngDecodeBytesFitting(const unsigned char* data, std::size_t size, PngFit fit, PngImage& image,
+                           std::string& error, unsigned int maxSide, ImageFailure* failure) {
+    return decodeBytes(data, size, fit, image, error, maxSide, failure);
 }

@@ -1,11 +1,15 @@
 #include "gui/glsketch.h"
 
 #include <GL/gl.h>
+#include <QEventLoop>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <system_error>
+#include <thread>
 
 #include "fileio/datafiles.h"
 #include "printing/printedlines.h"
@@ -16,6 +20,20 @@
 namespace {
 
 const char* const startupImage = "Texture.png";
+
+// The largest image side Mondrel opens; larger ones are reduced on loading to what the screen
+// shows.
+constexpr unsigned int largestImageSide = 16384;
+constexpr unsigned int preContextSide = 4096;
+
+// The background texture's filters. Enlarged images stay sharp; an image larger than the view
+// is averaged down from its mipmaps (which the GL builds at every upload into this texture)
+// instead of losing whole rows and columns of pixels.
+void setBackgroundFilters() {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
+}
 
 // Mouse buttons as the model and the stage table count them.
 constexpr int leftButton = 1;
@@ -142,12 +160,13 @@ bool GLSketch::showStartupImage() {
     // The working directory's image first; then the one installed or in the source tree, so
     // that Mondrel starts from any folder.
     const std::string file = findDataFile(startupImage, dataFolders());
-    pngInfo info{0, 0, 0, 0};
+    PngImage image;
     ImageFailure failure;
-    if (file.empty() || !loadImage(file, info, failure)) {
+    if (file.empty() || !loadImage(file, image, failure)) {
         say("Can't load %s\n", startupImage);
         return false;
     }
+    const pngInfo& info = image.info;
     say("Loaded %s with resounding success\n", startupImage);
     say("Size=%i,%i Depth=%i Alpha=%i\n", info.Width, info.Height, info.Depth, info.Alpha);
     updateGL();
@@ -156,59 +175,91 @@ bool GLSketch::showStartupImage() {
 
 // ---- Background image
 
-bool GLSketch::replaceTexture(const std::string& name, pngInfo& info, ImageFailure* failure) {
-    // The new image goes into a fresh texture; the old one is dropped only once the new
-    // image is in, so a failed load keeps the picture.
+PngFit GLSketch::backgroundFit() const {
+    PngFit fit;
+    if (const QScreen* shownOn = screen()) {
+        const QSize pixels = shownOn->size() * shownOn->devicePixelRatio();
+        fit.width = static_cast<unsigned int>(std::max(pixels.width(), 1));
+        fit.height = static_cast<unsigned int>(std::max(pixels.height(), 1));
+    }
+    // Before the GL context exists, a side every GL Mondrel runs on holds in a texture.
+    const unsigned int side =
+        maxTextureSide_ > 0 ? static_cast<unsigned int>(maxTextureSide_) : preContextSide;
+    fit.width = fit.width > 0 ? std::min(fit.width, side) : side;
+    fit.height = fit.height > 0 ? std::min(fit.height, side) : side;
+    return fit;
+}
+
+bool GLSketch::decodeResponsively(const std::string& file, PngFit fit, PngImage& image,
+                                  ImageFailure& failure) {
+    // A photograph takes a noticeable time to decode: the window keeps repainting meanwhile,
+    // but takes no clicks, keys or close requests until the image is in.
+    QEventLoop waiting;
+    bool ok = false;
+    const auto decode = [&] {
+        std::string reason;
+        ok = pngDecodeFitting(file, fit, image, reason, largestImageSide, &failure);
+    };
+    std::thread worker;
+    try {
+        worker = std::thread([&] {
+            decode();
+            QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
+        });
+    } catch (const std::system_error&) {
+        decode(); // no thread to be had: the window waits, as it always did
+        return ok;
+    }
+    waiting.exec(QEventLoop::ExcludeUserInputEvents);
+    worker.join();
+    return ok;
+}
+
+void GLSketch::replaceTexture(const PngImage& image) {
+    // The new image goes into a fresh texture; the old one is dropped once the new one is in.
     GLuint fresh = 0;
     glGenTextures(1, &fresh);
     glBindTexture(GL_TEXTURE_2D, fresh);
-    // Enlarged images stay sharp; a photograph larger than the view is averaged down from
-    // its mipmaps (which the GL builds at every upload into this texture) instead of losing
-    // whole rows and columns of pixels.
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
-    if (!pngLoad(name.c_str(), 0, -1, &info, failure)) {
-        glDeleteTextures(1, &fresh);
-        glBindTexture(GL_TEXTURE_2D, texture_);
-        return false;
-    }
+    setBackgroundFilters();
+    pngUpload(image);
     if (texture_ != 0)
         glDeleteTextures(1, &texture_);
     texture_ = fresh;
-    textureWidth_ = static_cast<int>(info.Width);
-    textureHeight_ = static_cast<int>(info.Height);
-    return true;
+    textureWidth_ = static_cast<int>(image.width);
+    textureHeight_ = static_cast<int>(image.height);
 }
 
-bool GLSketch::loadImage(const std::string& file, pngInfo& info, ImageFailure& failure) {
+bool GLSketch::loadImage(const std::string& file, PngImage& image, ImageFailure& failure) {
+    // A failed load changes nothing: the picture shown stays.
+    if (!decodeResponsively(file, backgroundFit(), image, failure))
+        return false;
     if (isValid()) {
         makeCurrent();
-        const bool ok = replaceTexture(file, info, &failure);
+        replaceTexture(image);
         glEnable(GL_TEXTURE_2D);
         doneCurrent();
-        return ok;
+        image.rgb = std::vector<unsigned char>();
+        return true;
     }
-    // Not shown yet: there is no GL context to hold the texture. Decode now, so the answer is
-    // true, and hand the image to the texture when the context exists.
-    std::string reason;
-    PngImage decoded;
-    if (!pngDecode(file, decoded, reason, 16384, &failure))
-        return false;
-    pendingImage_ = std::move(decoded);
+    // Not shown yet: there is no GL context to hold the texture. The image becomes the
+    // texture when the context exists.
+    pendingImage_ = PngImage{image.info, image.width, image.height, std::move(image.rgb)};
     hasPendingImage_ = true;
-    info = pendingImage_.info;
     return true;
 }
 
 void GLSketch::loadPNG(QString name, bool& ok, QString& message) {
     const std::string file = name.toLocal8Bit().toStdString();
-    pngInfo info{0, 0, 0, 0};
+    PngImage image;
     ImageFailure failure;
-    ok = loadImage(file, info, failure);
+    ok = loadImage(file, image, failure);
     if (ok) {
+        const pngInfo& info = image.info;
         say("Loaded %s with resounding success\n", file.c_str());
         say("Size=%i,%i Depth=%i Alpha=%i\n", info.Width, info.Height, info.Depth, info.Alpha);
+        if (image.reduced())
+            emit imageReduced(name, static_cast<int>(info.Width), static_cast<int>(info.Height),
+                              static_cast<int>(image.width), static_cast<int>(image.height));
     } else {
         say("Can't load %s\n", file.c_str());
         message = QStringLiteral("Can't load ") + name;
@@ -228,17 +279,13 @@ void GLSketch::initializeGL() {
     glEnable(GL_LINE_SMOOTH);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
+    GLint maxSide = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+    maxTextureSide_ = maxSide;
     // The image shown before the context existed (the start-up picture, or another image
     // loaded in the meantime) becomes the texture now.
     if (hasPendingImage_) {
-        glGenTextures(1, &texture_);
-        glBindTexture(GL_TEXTURE_2D, texture_);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
-        pngUpload(pendingImage_);
-        textureWidth_ = static_cast<int>(pendingImage_.info.Width);
-        textureHeight_ = static_cast<int>(pendingImage_.info.Height);
+        replaceTexture(pendingImage_);
         pendingImage_ = PngImage();
         hasPendingImage_ = false;
     }

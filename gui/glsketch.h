@@ -35,7 +35,8 @@ public:
     float rotY() const { return rotY_; }
     // The zoom and translation the wheel and middle drags set in stages 1 to 3.
     ZoomPan zoomPan() const { return {zoom_, transX_, transY_}; }
-    // Size of the current background image in pixels (0 x 0 before the first load).
+    // Size of the current background image in pixels as shown (0 x 0 before the first load):
+    // smaller than the file when it was reduced on loading.
     int textureWidth() const { return textureWidth_; }
     int textureHeight() const { return textureHeight_; }
 
@@ -57,7 +58,10 @@ public:
     Matrix4 terrainModelViewMatrix() const;
 
 public slots:
-    // Shows the image as the background; false with the message to show when it cannot.
+    // Shows the image as the background; false with the message to show when it cannot. An
+    // image larger than the screen (or the largest texture) is reduced to fit it, keeping its
+    // aspect ratio, and imageReduced says so. The file is decoded on a worker thread while
+    // the window keeps repainting (user input waits until the image is in).
     void loadPNG(QString name, bool& ok, QString& message);
     // Home: the terrain unturned, centred and as large as the view allows (homeFraming()).
     void resetView();
@@ -71,6 +75,10 @@ signals:
     void strokeExtended(int x, int y);
     // A right press (press true) or drag in stage 1 over the terrain's model x.
     void columnPointedAt(double modelX, bool press);
+    // The background image just loaded from file was larger than the screen shows and is
+    // shown reduced: its size in the file and as shown, in pixels.
+    void imageReduced(const QString& file, int fileWidth, int fileHeight, int shownWidth,
+                      int shownHeight);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -100,8 +108,15 @@ private:
     ViewBox terrainBox() const;
     // The extent of the terrain as drawn, which turns and Home centre on.
     TerrainBounds drawnBounds() const;
-    bool replaceTexture(const std::string& name, pngInfo& info, ImageFailure* failure = nullptr);
-    bool loadImage(const std::string& file, pngInfo& info, ImageFailure& failure);
+    // The largest background image worth keeping: the screen's size in device pixels, and no
+    // more than the GL holds in a texture.
+    PngFit backgroundFit() const;
+    // Decodes file on a worker thread; the window goes on repainting until it is done.
+    static bool decodeResponsively(const std::string& file, PngFit fit, PngImage& image,
+                                   ImageFailure& failure);
+    // Makes image the background texture (the GL context current).
+    void replaceTexture(const PngImage& image);
+    bool loadImage(const std::string& file, PngImage& image, ImageFailure& failure);
     void setViewTransform();
     void setupLights();
     void drawSketch();
@@ -126,6 +141,8 @@ private:
     unsigned int texture_ = 0;
     int textureWidth_ = 0;
     int textureHeight_ = 0;
+    // GL_MAX_TEXTURE_SIZE, once the context exists.
+    int maxTextureSide_ = 0;
     // An image loaded before the view was first shown, waiting for the GL context.
     PngImage pendingImage_;
     bool hasPendingImage_ = false;

@@ -5,9 +5,8 @@
 
 void pngUpload(const PngImage& image) {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, static_cast<GLsizei>(image.info.Width),
-                 static_cast<GLsizei>(image.info.Height), 0, GL_RGB, GL_UNSIGNED_BYTE,
-                 image.rgb.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, static_cast<GLsizei>(image.width),
+                 static_cast<GLsizei>(image.height), 0, GL_RGB, GL_UNSIGNED_BYTE, image.rgb.data());
 }
 
 bool pngLoad(const char* name, int mipmap, int trans, pngInfo* info, ImageFailure* failure) {

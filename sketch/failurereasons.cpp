@@ -22,9 +22,9 @@ std::string imageReason(const ImageFailure& failure) {
         return "The image is damaged or cut short.";
     case ImageProblem::largerThanTexture:
         return "The image is " + std::to_string(failure.width) + " x " +
-               std::to_string(failure.height) + " pixels, larger than this display's largest " +
-               "texture of " + std::to_string(failure.maxSide) + " x " +
-               std::to_string(failure.maxSide) + " pixels.";
+               std::to_string(failure.height) + " pixels; the largest image Mondrel can show " +
+               "is " + std::to_string(failure.maxSide) + " x " + std::to_string(failure.maxSide) +
+               " pixels.";
     case ImageProblem::tooLargeForMemory:
         return "The image is too large for the memory available.";
     }

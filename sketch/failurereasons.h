@@ -15,7 +15,7 @@ enum class ImageProblem {
     cannotOpen,        // the file could not be opened (systemError says why)
     notPng,            // the file does not start with the PNG signature
     damaged,           // a PNG that is corrupt or ends early
-    largerThanTexture, // wider or taller than the display's largest texture
+    largerThanTexture, // wider or taller than the largest image Mondrel can show
     tooLargeForMemory, // the decoded pixels do not fit into memory
 };
 
@@ -24,7 +24,7 @@ struct ImageFailure {
     int systemError = 0;      // with cannotOpen
     unsigned int width = 0;   // with largerThanTexture: the image's size in pixels
     unsigned int height = 0;  //
-    unsigned int maxSide = 0; // with largerThanTexture: the largest texture side
+    unsigned int maxSide = 0; // with largerThanTexture: the largest side it can show
 };
 
 std::string imageReason(const ImageFailure& failure);

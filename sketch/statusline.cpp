@@ -23,16 +23,16 @@ StatusText stageGuidance(int stage) {
     case 0:
         return {"Draw the mountain's silhouette with the left button, then press \"Process "
                 "Line\"; \"Next\" builds the terrain.",
-                "Draw with the left button, press Process Line; Next builds the terrain."};
+                "Left-drag the silhouette, Process Line; Next builds the terrain."};
     case 1:
         return {"Right-click or right-drag a column, then \"Edit Selected Profile\" (or \"Edit "
                 "Global Profile\"). Left-drag turns, the wheel zooms, a middle drag pans, Home "
                 "resets the view.",
-                "Right-click a column, then edit its profile; left-drag turns the view."};
+                "Right-click a column, edit its profile; left-drag turns the view."};
     case 2:
         return {"Drag the slider to roughen the profiles; \"Up\" and \"Down\" change how much of "
                 "it reaches the foot.",
-                "The slider roughens the profiles; Up and Down change the foot."};
+                "The slider roughens the profiles; Up/Down change the foot."};
     default:
         return {"Drag the slider to shuffle each row's detail, then save with File > Save "
                 "Terrain.",

@@ -6,7 +6,8 @@ class SketchModel;
 
 // What the status bar says, so that a new user can tell in every stage what to do next and
 // read off the values that shaped the terrain in view. Each text comes whole and in a compact
-// form for a status bar too narrow for the whole one.
+// form for a status bar too narrow for the whole one; the compact guidance and the compact
+// values together fit the status bar of the first window (856 pixels wide).
 struct StatusText {
     std::string full;
     std::string compact;

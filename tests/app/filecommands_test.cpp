@@ -7,7 +7,9 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTest>
 #include <unistd.h>
 
@@ -142,6 +144,42 @@ TEST_F(WindowTest, ImagesAreLoadedAndAFailedLoadIsShown) {
     EXPECT_EQ(prompts_->questions.back().start, image);
     // The failed load keeps the picture that was there.
     EXPECT_EQ(window_->sketchView->grabFramebuffer(), before);
+}
+
+// Regression: a photograph far larger than the screen froze the window and took gigabytes.
+// It is shown reduced to the screen's size, in the same place under the curve, and the status
+// bar says so; no box, since the load went well.
+TEST_F(WindowTest, AnImageLargerThanTheScreenIsShownReducedInItsPlace) {
+    const QSize screen = window_->sketchView->screen()->size();
+    QImage photo(screen.width() * 3, screen.height(), QImage::Format_RGB888);
+    photo.fill(Qt::white);
+    // Dark bands a quarter of the way across and three quarters of the way down.
+    for (int y = 0; y < photo.height(); ++y)
+        for (int x = photo.width() / 4 - 12; x < photo.width() / 4 + 12; ++x)
+            photo.setPixelColor(x, y, Qt::black);
+    for (int y = photo.height() * 3 / 4 - 12; y < photo.height() * 3 / 4 + 12; ++y)
+        for (int x = photo.width() / 2; x < photo.width(); ++x)
+            photo.setPixelColor(x, y, Qt::black);
+    const QString image = scratch("photo.png");
+    ASSERT_TRUE(photo.save(image));
+    answerAndTrigger(image, window_->fileOpen_ImageAction);
+    EXPECT_TRUE(prompts_->boxes.isEmpty());
+    EXPECT_EQ(window_->sketchView->textureWidth(), screen.width());
+    EXPECT_EQ(window_->sketchView->textureHeight(), (screen.height() + 1) / 3);
+    const QString said = window_->statusBar()->currentMessage();
+    EXPECT_TRUE(said.contains(QString("photo.png is %1 × %2 pixels; shown reduced to %3 × %4")
+                                  .arg(photo.width())
+                                  .arg(photo.height())
+                                  .arg(screen.width())
+                                  .arg((screen.height() + 1) / 3)))
+        << said.toStdString();
+
+    const QImage frame = window_->sketchView->grabFramebuffer();
+    const auto dark = [&](int x, int y) { return frame.pixelColor(x, y).lightness() < 128; };
+    const int w = frame.width(), h = frame.height();
+    EXPECT_TRUE(dark(w / 4, h / 10) && !dark(w / 4 - 8, h / 10) && !dark(w / 4 + 8, h / 10));
+    EXPECT_TRUE(dark(w * 3 / 4, h * 3 / 4) && !dark(w * 3 / 4, h * 3 / 4 - 8) &&
+                !dark(w * 3 / 4, h * 3 / 4 + 8));
 }
 
 TEST_F(WindowTest, FailedCurveSavesAndLoadsAreShownAsPrintedWithTheSystemsReason) {

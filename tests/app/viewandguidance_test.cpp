@@ -2,6 +2,7 @@
 // that fits every window size and moves with the wheel, middle drags and Home, and screens
 // of every size and scale factor.
 #include <QApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
@@ -13,6 +14,7 @@
 #include "gui/glsketch.h"
 #include "gui/glsketchprofile.h"
 #include "gui/profileeditor.h"
+#include "sketch/statusline.h"
 #include "tests/app/windowfixture.h"
 
 namespace {
@@ -115,6 +117,34 @@ TEST_F(ViewTest, StatusLineGuidesEachStageAndFollowsTheModel) {
     EXPECT_TRUE(
         says(qPrintable(QString("Detail randomness 0.%1").arg(window_->randomSlider->value()))));
     saveShot(window_.get(), "guidance-stage3.png");
+}
+
+// Regression: in the first window the guidance was cut mid-word ("…Next builds the ter…").
+// There it is whole in every stage with the values after it; a narrower window cuts the
+// values, not the guidance.
+TEST_F(ViewTest, TheFirstWindowShowsTheWholeGuidanceAndTheValues) {
+    const auto shown = [&] { return window_->findChild<QLabel*>("statusLine")->text(); };
+    ASSERT_EQ(window_->size(), QSize(856, 756));
+    for (int stage = 0; stage < 4; ++stage) {
+        if (stage == 1)
+            goToStage(1);
+        else if (stage > 1)
+            click(window_->nextButton);
+        const StatusText guidance = stageGuidance(stage);
+        const StatusText values = modelValues(window_->session().model());
+        EXPECT_TRUE(shown().startsWith(QString::fromStdString(guidance.full)) ||
+                    shown().startsWith(QString::fromStdString(guidance.compact)))
+            << "stage " << stage << ": " << shown().toStdString();
+        EXPECT_TRUE(shown().endsWith(QString::fromStdString(values.full)) ||
+                    shown().endsWith(QString::fromStdString(values.compact)))
+            << "stage " << stage << ": " << shown().toStdString();
+        saveShot(window_.get(), QString("status-stage%1.png").arg(stage));
+    }
+    window_->resize(window_->minimumSizeHint().width(), 756);
+    QApplication::processEvents();
+    const QString guidance = QString::fromStdString(stageGuidance(3).compact);
+    EXPECT_TRUE(shown().startsWith(guidance) && shown().endsWith(QString("…")))
+        << shown().toStdString();
 }
 
 TEST_F(ViewTest, TheWholeTerrainIsInViewAtEveryWindowSize) {

@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
@@ -169,6 +171,193 @@ TEST(PngDecode, LargeImagesAreReadThroughAndThenDecodedWhole) {
         EXPECT_FALSE(pngDecodeBytes(file.data(), file.size() / 2, image, error));
         EXPECT_EQ(image.info.Width, 4096u) << "a refusal leaves the image as it was";
     }
+}
+
+// A PNG of any colour type and a depth of up to 8 bits written by libpng; samples holds one
+// byte per sample (for palette images the index), scaled down to the bit depth.
+Bytes encodedPng(png_uint_32 width, png_uint_32 height, int colorType, int depth, int interlace,
+                 const Bytes& samples) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    Bytes out;
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep data, png_size_t n) {
+            auto* bytes = static_cast<Bytes*>(png_get_io_ptr(p));
+            bytes->insert(bytes->end(), data, data + n);
+        },
+        nullptr);
+    png_set_IHDR(png, info, width, height, depth, colorType, interlace,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    std::vector<png_color> palette(256);
+    for (int i = 0; i < 256; ++i)
+        palette[static_cast<std::size_t>(i)] = {static_cast<png_byte>(i), static_cast<png_byte>(i),
+                                                static_cast<png_byte>(255 - i)};
+    if (colorType == PNG_COLOR_TYPE_PALETTE)
+        png_set_PLTE(png, info, palette.data(), 1 << depth);
+    png_write_info(png, info);
+    if (depth < 8)
+        png_set_packing(png);
+    Bytes all(samples.size());
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        all[i] = static_cast<unsigned char>(samples[i] >> (8 - depth));
+    std::vector<png_bytep> rows(height);
+    for (png_uint_32 r = 0; r < height; ++r)
+        rows[r] = all.data() + r * (samples.size() / height);
+    png_write_image(png, rows.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+// The reduced image worked out directly: each destination pixel is the mean of the source
+// area it covers, source pixels weighted by their overlap with it.
+Bytes boxAverage(const PngImage& full, unsigned width, unsigned height) {
+    const double sx = double(full.width) / width, sy = double(full.height) / height;
+    Bytes out(std::size_t{width} * height * 3);
+    for (unsigned y = 0; y < height; ++y)
+        for (unsigned x = 0; x < width; ++x)
+            for (unsigned c = 0; c < 3; ++c) {
+                double sum = 0.0;
+                for (unsigned v = unsigned(y * sy); v < full.height && v < (y + 1) * sy; ++v)
+                    for (unsigned u = unsigned(x * sx); u < full.width && u < (x + 1) * sx; ++u) {
+                        const double across =
+                            std::min(u + 1.0, (x + 1) * sx) - std::max(u * 1.0, x * sx);
+                        const double down =
+                            std::min(v + 1.0, (y + 1) * sy) - std::max(v * 1.0, y * sy);
+                        sum += across * down * full.rgb[(std::size_t{v} * full.width + u) * 3 + c];
+                    }
+                out[(std::size_t{y} * width + x) * 3 + c] =
+                    static_cast<unsigned char>(std::lround(sum / (sx * sy)));
+            }
+    return out;
+}
+
+TEST(PngFit, ReducedSizesKeepTheAspectRatioWithinTheFit) {
+    struct Case {
+        unsigned width, height;
+        PngFit fit;
+        unsigned fittedWidth, fittedHeight;
+    } cases[] = {
+        {4000, 3000, {1280, 1024}, 1280, 960}, // a photograph on a 1280 x 1024 screen
+        {3000, 4000, {1280, 1024}, 768, 1024}, // upright
+        {16384, 16384, {1920, 1080}, 1080, 1080},
+        {16384, 1, {1280, 1024}, 1280, 1}, // a side never rounds to nothing
+        {1, 16384, {1280, 1024}, 1, 1024},
+        {800, 600, {1280, 1024}, 800, 600},     // fits: unchanged
+        {1280, 1024, {1280, 1024}, 1280, 1024}, // exactly
+        {5000, 10, {0, 1024}, 5000, 10},        // no limit across
+    };
+    for (const Case& c : cases) {
+        unsigned w = 0, h = 0;
+        pngFittedSize(c.width, c.height, c.fit, w, h);
+        EXPECT_EQ(w, c.fittedWidth) << c.width << " x " << c.height;
+        EXPECT_EQ(h, c.fittedHeight) << c.width << " x " << c.height;
+    }
+}
+
+// Every colour type, depth and interlacing, at sizes whose ratios to the fit are not whole:
+// the image read straight into the reduced size is the box average of the whole image.
+TEST(PngFit, ReducedWhileReadingEqualsTheAverageOfTheWholeImage) {
+    struct Kind {
+        int colorType, depth;
+        unsigned samplesPerPixel;
+    } kinds[] = {{PNG_COLOR_TYPE_RGB, 8, 3},
+                 {PNG_COLOR_TYPE_GRAY, 1, 1},
+                 {PNG_COLOR_TYPE_GRAY, 8, 1},
+                 {PNG_COLOR_TYPE_PALETTE, 4, 1},
+                 {PNG_COLOR_TYPE_RGB_ALPHA, 8, 4}};
+    struct Size {
+        png_uint_32 width, height;
+        PngFit fit;
+    } sizes[] = {
+        {37, 23, {10, 10}}, {9, 5, {4, 4}}, {64, 3, {7, 7}}, {5, 41, {3, 6}}, {13, 7, {10, 10}}};
+    for (const Kind& kind : kinds)
+        for (const Size& size : sizes)
+            for (int interlace : {PNG_INTERLACE_NONE, PNG_INTERLACE_ADAM7}) {
+                Bytes samples(std::size_t{size.width} * size.height * kind.samplesPerPixel);
+                std::uint32_t state = 7;
+                for (unsigned char& s : samples) {
+                    state = state * 1103515245u + 12345u;
+                    s = static_cast<unsigned char>(state >> 16);
+                }
+                const Bytes file = encodedPng(size.width, size.height, kind.colorType, kind.depth,
+                                              interlace, samples);
+                const std::string what =
+                    "type " + std::to_string(kind.colorType) + " depth " +
+                    std::to_string(kind.depth) + " size " + std::to_string(size.width) + "x" +
+                    std::to_string(size.height) + " interlace " + std::to_string(interlace);
+                PngImage full, reduced;
+                std::string error;
+                ASSERT_TRUE(pngDecodeBytes(file.data(), file.size(), full, error)) << what;
+                ASSERT_TRUE(
+                    pngDecodeBytesFitting(file.data(), file.size(), size.fit, reduced, error))
+                    << what << ": " << error;
+                unsigned w = 0, h = 0;
+                pngFittedSize(size.width, size.height, size.fit, w, h);
+                ASSERT_EQ(reduced.width, w) << what;
+                ASSERT_EQ(reduced.height, h) << what;
+                EXPECT_TRUE(reduced.reduced());
+                EXPECT_EQ(reduced.info.Width, size.width) << "info describes the file";
+                const Bytes expected = boxAverage(full, w, h);
+                ASSERT_EQ(reduced.rgb.size(), expected.size()) << what;
+                int worst = 0;
+                for (std::size_t i = 0; i < expected.size(); ++i)
+                    worst = std::max(worst, std::abs(int(reduced.rgb[i]) - int(expected[i])));
+                EXPECT_LE(worst, 1) << what;
+            }
+}
+
+// Regression: a legal 1-bit 16384 x 16384 file of a few kilobytes made the window grow by
+// gigabytes. Read into the screen's size it costs little more than that size.
+TEST(PngFit, AHugeSmallFileCostsTheReducedSizeOnly) {
+    const png_uint_32 side = 16384;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    Bytes file;
+    png_set_write_fn(
+        png, &file,
+        [](png_structp p, png_bytep data, png_size_t n) {
+            auto* bytes = static_cast<Bytes*>(png_get_io_ptr(p));
+            bytes->insert(bytes->end(), data, data + n);
+        },
+        nullptr);
+    png_set_IHDR(png, info, side, side, 1, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    Bytes row(side / 8);
+    for (png_uint_32 r = 0; r < side; ++r) {
+        // Black left half, white right half, then a checkerboard in the bottom rows.
+        for (std::size_t i = 0; i < row.size(); ++i)
+            row[i] = r < side - 64 ? (i < row.size() / 2 ? 0x00 : 0xff) : (r % 2 ? 0xaa : 0x55);
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    ASSERT_LT(file.size(), 200000u);
+
+    const PngFit screen{1280, 1024};
+    PngImage image;
+    std::string error;
+    ASSERT_TRUE(pngDecodeBytesFitting(file.data(), file.size(), screen, image, error)) << error;
+    ASSERT_EQ(image.width, 1024u);
+    ASSERT_EQ(image.height, 1024u);
+    const auto at = [&](unsigned x, unsigned y) { return image.rgb[(y * 1024 + x) * 3]; };
+    EXPECT_EQ(at(0, 0), 0);
+    EXPECT_EQ(at(511, 500), 0) << "the black half ends where it did";
+    EXPECT_EQ(at(512, 500), 255);
+    EXPECT_NEAR(at(700, 1023), 128, 1) << "the checkerboard averages to grey";
+
+    const long growth = peakGrowth([&] {
+        PngImage decoded;
+        std::string reason;
+        pngDecodeBytesFitting(file.data(), file.size(), screen, decoded, reason);
+    });
+    EXPECT_GE(growth, 0);
+    EXPECT_LT(growth, 48L << 20);
+    // Cut short, it is refused and the image stays as it was.
+    EXPECT_FALSE(pngDecodeBytesFitting(file.data(), file.size() / 2, screen, image, error));
+    EXPECT_EQ(image.width, 1024u);
 }
 
 } // namespace

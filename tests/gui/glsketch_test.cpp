@@ -369,19 +369,14 @@ TEST_F(SketchViewTest, LoadedImagesReplaceTheBackgroundAndFailedLoadsKeepIt) {
     ASSERT_TRUE(out.open(QIODevice::WriteOnly));
     out.write(shipped.read(2000));
     out.close();
-    // Wider than any texture this display can hold.
-    GLint maxSide = 0;
-    view->makeCurrent();
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
-    view->doneCurrent();
+    // Wider than the largest image Mondrel shows (larger ones up to it are reduced).
     const QString wide = dir.file("wide.png");
-    ASSERT_TRUE(solidImage(Qt::gray, maxSide + 1, 1).save(wide));
-    const QString side = QString::number(maxSide);
+    ASSERT_TRUE(solidImage(Qt::gray, 16385, 1).save(wide));
     const std::vector<std::pair<QString, QString>> failures{
         {dir.file("missing.png"), "No such file or directory"},
         {truncated, "The image is damaged or cut short."},
-        {wide, "The image is " + QString::number(maxSide + 1) + " x 1 pixels, larger than this " +
-                   "display's largest texture of " + side + " x " + side + " pixels."}};
+        {wide, "The image is 16385 x 1 pixels; the largest image Mondrel can show is 16384 x "
+               "16384 pixels."}};
     for (const auto& [bad, reason] : failures) {
         ok = true;
         message.clear();
@@ -428,6 +423,27 @@ TEST_F(SketchViewTest, LargePhotographsKeepTheirThinLinesAndSmallImagesStaySharp
     shown = frame();
     EXPECT_EQ(countPixels(shown, [](QColor c) { return c.red() > 5 && c.red() < 250; }), 0)
         << "enlarged pixels are not blended";
+}
+
+// Regression: the window froze while a photograph loaded. It goes on handling its events
+// (repaints, timers, queued calls) while the image decodes, and shows the image after.
+TEST_F(SketchViewTest, TheViewHandlesEventsWhileAnImageLoads) {
+    const QString photo = dir.file("photo.png");
+    ASSERT_TRUE(solidImage(QColor(40, 40, 200), 2000, 1500).save(photo));
+    bool loading = false, handledWhileLoading = false;
+    QMetaObject::invokeMethod(
+        view.get(), [&] { handledWhileLoading = loading; }, Qt::QueuedConnection);
+    bool ok = false;
+    QString message;
+    loading = true;
+    CaptureStdout();
+    view->loadPNG(photo, ok, message);
+    GetCapturedStdout();
+    loading = false;
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(handledWhileLoading);
+    // Reduced to the screen, a plain colour stays that colour.
+    EXPECT_TRUE(closeColour(frame().pixelColor(W / 2, H / 2), QColor(40, 40, 200), 2));
 }
 
 // The start-up image, seen from a child process that starts as Mondrel does: without the
