@@ -142,7 +142,9 @@ void MondrelMainWindow::openProject() {
     Project project;
     std::string message;
     if (!readProjectFile(fileNameOf(chosen), project, message)) {
-        prompts_->inform(QString::fromLocal8Bit(message.c_str()));
+        // A curve file is told where it belongs, rather than why it is no project.
+        const std::string notice = otherKindNotice(fileNameOf(chosen), FileKind::project);
+        prompts_->inform(QString::fromLocal8Bit((notice.empty() ? message : notice).c_str()));
         return;
     }
     profileEditor_->close();
