@@ -221,9 +221,7 @@ TEST_F(WindowTest, AFileOpenedWithTheWrongCommandNamesTheRightOne) {
     ASSERT_TRUE(prompts_->boxes.isEmpty()) << prompts_->boxes.join('|').toStdString();
     const QString project = scratch("range.mondrel");
     answerAndTrigger(project, window_->fileSave_ProjectAction);
-    const std::string printed =
-        printedBy([&] { answerAndTrigger(project, window_->fileOpen_CurveAction); });
-    EXPECT_EQ(errorLine(printed), "*** Error *** " + project + " is not a curve file");
+    answerAndTrigger(project, window_->fileOpen_CurveAction);
     answerAndTrigger(curve, window_->fileOpen_ProjectAction);
     EXPECT_EQ(prompts_->boxes,
               (QStringList{project + " is a Mondrel project, not a curve file: open it with "
