@@ -214,22 +214,6 @@ TEST_F(WindowTest, FailedTerrainSavesAreShown) {
     EXPECT_EQ(window_->currentFileName(), nowhere);
 }
 
-TEST_F(WindowTest, AFileOpenedWithTheWrongCommandNamesTheRightOne) {
-    goToStage(0);
-    const QString curve = scratch("range.c2d");
-    answerAndTrigger(curve, window_->fileSave_CurveAction);
-    ASSERT_TRUE(prompts_->boxes.isEmpty()) << prompts_->boxes.join('|').toStdString();
-    const QString project = scratch("range.mondrel");
-    answerAndTrigger(project, window_->fileSave_ProjectAction);
-    answerAndTrigger(project, window_->fileOpen_CurveAction);
-    answerAndTrigger(curve, window_->fileOpen_ProjectAction);
-    EXPECT_EQ(prompts_->boxes,
-              (QStringList{project + " is a Mondrel project, not a curve file: open it with "
-                                     "File > Open Project...",
-                           curve + " is a curve file, not a Mondrel project: open it with File > "
-                                   "Open Curve."}));
-}
-
 // The whole job through the window: draw, save and reopen the curve, set randomness and
 // drop-off, refine and save the terrain. The grids must be those the headless builder makes
 // from the same curve file and settings.
