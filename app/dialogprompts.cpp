@@ -8,12 +8,22 @@
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QSpinBox>
 #include <QStringList>
 
 void DialogPrompts::inform(const QString& text) {
     QMessageBox::information(parent_, QStringLiteral("Mondrel"), text, QMessageBox::Ok);
+}
+
+bool DialogPrompts::offerToLocate(const QString& text) {
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Mondrel"), text, QMessageBox::Ok,
+                    parent_);
+    QPushButton* locate = box.addButton(QObject::tr("Locate..."), QMessageBox::ActionRole);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+    return box.clickedButton() == locate;
 }
 
 UserPrompts::UnsavedChoice DialogPrompts::askAboutUnsavedChanges(const QString& text) {

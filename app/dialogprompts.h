@@ -12,6 +12,7 @@ public:
     explicit DialogPrompts(QWidget* parent) : parent_(parent) {}
 
     void inform(const QString& text) override;
+    bool offerToLocate(const QString& text) override;
     QString openFileName(const QString& caption, const QString& filter,
                          const QString& start) override;
     QString saveFileName(const QString& caption, const QString& filter,

@@ -325,7 +325,8 @@ void MondrelMainWindow::loadCurveFile() {
     SketchModel::FileOutcome outcome;
     runModelStep(tr("Open Curve"), [&] { opened = session_.openCurve(file, message, &outcome); });
     if (!opened) {
-        prompts_->inform(QString::fromStdString(withReason(message, outcome.reason)));
+        prompts_->inform(QString::fromStdString(
+            outcome.failure.empty() ? withReason(message, outcome.reason) : outcome.failure));
         return;
     }
     // The points that could be read are loaded, as always; the user is told what is missing.
@@ -470,7 +471,7 @@ void MondrelMainWindow::exportHeightmap() {
 
     ExportReport report;
     if (!session_.exportHeightmap(name, settings, "Mondrel", reason, &report)) {
-        prompts_->inform(tr("%1 was not saved: %2.").arg(chosen, QString::fromStdString(reason)));
+        prompts_->inform(QString::fromStdString(exportFailureText(name, reason)));
         return;
     }
     QString text = chosen + tr(" was saved successfully.");

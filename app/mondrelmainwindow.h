@@ -8,6 +8,7 @@
 
 #include "heightmap/heightmapexport.h"
 #include "libgm/gmvec2.h"
+#include "project/projectimage.h"
 #include "sketch/sketchsession.h"
 #include "sketch/sketchstate.h"
 
@@ -149,6 +150,9 @@ private:
     bool settleUnsavedChanges(const QString& beforeWhat);
     void showProjectImage(const QString& projectFile, const std::string& stored);
     void noteBackgroundImage(const QString& image);
+    // "Locate..." in the box about a project's missing image: the user picks the image where
+    // it is now; shown, it becomes the project's image.
+    void locateProjectImage();
     // Puts the current stage's guidance and the model's values into the status bar.
     void showStatusLine();
     // Says in the status bar that the background image was shown reduced.
@@ -166,8 +170,9 @@ private:
     std::unique_ptr<SketchHistory> history_;
     bool sliderDragging_ = false;
     SketchState sliderDragStart_;
-    // The background image's absolute path; empty while the start-up picture is shown.
-    QString backgroundImage_;
+    // The background image the next saved project points at: the one shown, or a project's
+    // image that could not be shown.
+    ProjectImageLink imageLink_;
     bool backgroundChanged_ = false;
     // The last heightmap export's name and answers, offered again by the next one.
     QString lastExportName_;

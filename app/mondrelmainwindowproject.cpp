@@ -142,7 +142,9 @@ void MondrelMainWindow::openProject() {
     Project project;
     std::string message;
     if (!readProjectFile(fileNameOf(chosen), project, message)) {
-        prompts_->inform(QString::fromLocal8Bit(message.c_str()));
+        // A curve file is told where it belongs, rather than why it is no project.
+        const std::string notice = otherKindNotice(fileNameOf(chosen), FileKind::project);
+        prompts_->inform(QString::fromLocal8Bit((notice.empty() ? message : notice).c_str()));
         return;
     }
     profileEditor_->close();
@@ -152,9 +154,10 @@ void MondrelMainWindow::openProject() {
     showSessionChange();
     recordModelStep(tr("Open Project"), before);
     sketchView->setViewAngles(project.rotX, project.rotY);
-    showProjectImage(chosen, project.backgroundImage);
     history_->stack()->setClean();
     backgroundChanged_ = false;
+    // Last: a located image is a change to the project just opened.
+    showProjectImage(chosen, project.backgroundImage);
 }
 
 void MondrelMainWindow::saveProject() {
@@ -173,7 +176,7 @@ bool MondrelMainWindow::writeProject() {
     Project project = session_.project();
     project.rotX = sketchView->rotX();
     project.rotY = sketchView->rotY();
-    project.backgroundImage = imagePathForProject(file, backgroundImage_.toStdString());
+    project.backgroundImage = imageLink_.storedFor(file);
     std::string message;
     if (!writeProjectFile(file, project, message)) {
         prompts_->inform(QString::fromLocal8Bit(message.c_str()));
@@ -185,32 +188,57 @@ bool MondrelMainWindow::writeProject() {
 }
 
 void MondrelMainWindow::showProjectImage(const QString& projectFile, const std::string& stored) {
-    const QString image =
-        QString::fromStdString(imagePathFromProject(fileNameOf(projectFile), stored));
+    const std::string project = fileNameOf(projectFile);
+    const QString image = QString::fromLocal8Bit(imagePathFromProject(project, stored).c_str());
     if (image.isEmpty()) {
-        if (!backgroundImage_.isEmpty() && sketchView->showStartupImage())
-            backgroundImage_.clear();
+        if (imageLink_.imageFile().empty() || sketchView->showStartupImage())
+            imageLink_.showStartupPicture();
         return;
     }
     bool ok = false;
     QString message;
     sketchView->loadPNG(image, ok, message);
     if (ok) {
-        backgroundImage_ = QFileInfo(image).absoluteFilePath();
+        imageLink_.show(fileNameOf(image));
         return;
     }
-    sketchView->showStartupImage();
-    backgroundImage_.clear();
+    // The project keeps pointing at its image, so that saving it does not lose the link.
+    imageLink_.keepMissing(project, stored);
+    const bool startup = sketchView->showStartupImage();
     // The reason is the second line of the image's own failure text, when it has one.
     const QString reason = message.section(QLatin1Char('\n'), 1);
-    prompts_->inform(tr("The project's background image %1 cannot be loaded; the start-up "
-                        "picture is shown instead.")
-                         .arg(image) +
-                     (reason.isEmpty() ? QString() : QStringLiteral("\n") + reason));
+    QString text = tr("The project's background image %1 cannot be shown").arg(image) +
+                   (reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + reason);
+    if (!text.endsWith(QLatin1Char('.')))
+        text += QLatin1Char('.');
+    text += QLatin1Char('\n') + (startup ? tr("The start-up picture is shown instead.")
+                                         : tr("The start-up picture cannot be shown either; "
+                                              "the picture that was in view stays."));
+    text += QLatin1Char('\n') + tr("The project keeps its link to the image when it is saved. "
+                                   "\"Locate...\" opens the image where it is now.");
+    if (prompts_->offerToLocate(text))
+        locateProjectImage();
+}
+
+void MondrelMainWindow::locateProjectImage() {
+    const QString missing = QString::fromLocal8Bit(imageLink_.imageFile().c_str());
+    const QString chosen = prompts_->openFileName(tr("Locate Image"),
+                                                  tr("Portable Network Graphics (*.png)"), missing);
+    if (chosen.isEmpty())
+        return;
+    bool ok = false;
+    QString message;
+    sketchView->loadPNG(chosen, ok, message);
+    if (!ok) {
+        prompts_->inform(message);
+        return;
+    }
+    // The project now points elsewhere: it has a change to save.
+    noteBackgroundImage(chosen);
 }
 
 void MondrelMainWindow::noteBackgroundImage(const QString& image) {
-    backgroundImage_ = QFileInfo(image).absoluteFilePath();
+    imageLink_.show(fileNameOf(image));
     backgroundChanged_ = true;
 }
 

@@ -22,6 +22,10 @@ public:
     virtual QString saveFileName(const QString& caption, const QString& filter,
                                  const QString& start) = 0;
 
+    // A box captioned "Mondrel" with text and the buttons "Locate..." and OK; true when the
+    // user chose "Locate...".
+    virtual bool offerToLocate(const QString& text) = 0;
+
     enum class UnsavedChoice { save, discard, cancel };
     // A box captioned "Mondrel" with text and the buttons Save, Discard and Cancel; closing the
     // box counts as Cancel.

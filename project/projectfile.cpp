@@ -768,13 +768,16 @@ bool writeProjectFile(const std::string& name, const Project& project, std::stri
     }
     AtomicFile out(name);
     if (!out.open()) {
-        message =
-            "Cannot save the project " + name + ": its folder does not exist or cannot be written.";
+        message = failureText("save the project", name, systemReason(out.systemError()));
         return false;
     }
+    errno = 0;
     const bool written = std::fwrite(text.data(), 1, text.size(), out.stream()) == text.size();
+    const int writeError = errno;
     if (!out.commit() || !written) {
-        message = "Cannot save the project " + name + ": writing it failed.";
+        // The first step that failed says why: a short write, or the flush, sync or rename.
+        const int error = !written && writeError != 0 ? writeError : out.systemError();
+        message = failureText("save the project", name, systemReason(error));
         return false;
     }
     return true;
@@ -830,11 +833,11 @@ bool readProjectFile(const std::string& name, Project& project, std::string& mes
     return true;
 }
 
-bool looksLikeProjectFile(const std::string& name) {
+FileKind fileKindOf(const std::string& name) {
     // Opening a pipe for reading waits for a writer; only a file is looked into.
     struct stat info {};
     if (::stat(name.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-        return false;
+        return FileKind::unknown;
     std::ifstream in(name, std::ios::binary);
     // A byte order mark is passed over, as the parser does.
     char mark[3] = {};
@@ -843,10 +846,29 @@ bool looksLikeProjectFile(const std::string& name) {
         in.seekg(0);
     }
     char c = 0;
-    while (in.get(c))
-        if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
-            return c == '{';
-    return false;
+    while (in.get(c)) {
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
+            continue;
+        if (c == '{')
+            return FileKind::project;
+        const bool number = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+        return number ? FileKind::curve : FileKind::unknown;
+    }
+    return FileKind::unknown;
+}
+
+bool looksLikeProjectFile(const std::string& name) {
+    return fileKindOf(name) == FileKind::project;
+}
+
+std::string otherKindNotice(const std::string& file, FileKind expected) {
+    const FileKind kind = fileKindOf(file);
+    if (expected == FileKind::curve && kind == FileKind::project)
+        return file +
+               " is a Mondrel project, not a curve file: open it with File > Open Project...";
+    if (expected == FileKind::project && kind == FileKind::curve)
+        return file + " is a curve file, not a Mondrel project: open it with File > Open Curve.";
+    return std::string();
 }
 
 std::string imagePathForProject(const std::string& projectFile, const std::string& imageFile) {

@@ -75,9 +75,19 @@ bool writeProjectFile(const std::string& name, const Project& project, std::stri
 // then untouched.
 bool readProjectFile(const std::string& name, Project& project, std::string& message);
 
-// Whether the file's first character after white space opens a JSON object, which tells a
-// project from a curve file (which starts with its point count).
+// What a file holds, told by its first character after a byte order mark and white space: a
+// project opens a JSON object ('{'), a curve file starts with its point count (a digit, a sign
+// or a decimal point). Anything else, and a file that cannot be read or is no regular file
+// (a pipe is not looked into), is unknown.
+enum class FileKind { project, curve, unknown };
+FileKind fileKindOf(const std::string& name);
+// Whether fileKindOf(name) is a project.
 bool looksLikeProjectFile(const std::string& name);
+
+// For a file of the other kind than expected (a curve file or a project), the box that names
+// the menu entry opening it: "hill.mondrel is a Mondrel project, not a curve file: open it with
+// File > Open Project..."; empty when the file is not of the other kind.
+std::string otherKindNotice(const std::string& file, FileKind expected);
 
 // The background image's path as a project saved as projectFile stores it, and back.
 std::string imagePathForProject(const std::string& projectFile, const std::string& imageFile);

@@ -48,6 +48,25 @@ std::string withReason(const std::string& message, const std::string& reason) {
     return reason.empty() ? message : message + "\n" + reason;
 }
 
+std::string failureText(const std::string& what, const std::string& file, const std::string& why) {
+    std::string text = "Cannot " + what + " " + file;
+    if (why.empty())
+        return text + ".";
+    text += ": " + why;
+    if (text.back() != '.')
+        text += '.';
+    return text;
+}
+
+std::string exportFailureText(const std::string& file, const std::string& error) {
+    for (const char* step : {"cannot create ", "could not write "}) {
+        const std::string prefix = step + file + ": ";
+        if (error.rfind(prefix, 0) == 0)
+            return failureText("export the heightmap", file, error.substr(prefix.size()));
+    }
+    return failureText("export the heightmap", file, error);
+}
+
 std::string unreadableReason(int errorNumber) {
     if (errorNumber == ENOENT || errorNumber == ENOTDIR)
         return "was not found";

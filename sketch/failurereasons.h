@@ -36,6 +36,16 @@ std::string partialCurveNotice(const std::string& file, int found, int declared)
 // no reason).
 std::string withReason(const std::string& message, const std::string& reason);
 
+// A failure box's text: what failed with the file, and why, as one sentence ("Cannot save the
+// curve /home/ann/hill.c2d: Permission denied."). what is the verb and the kind of file ("save
+// the curve"); why is the reason as a phrase or sentence, its first letter kept as given.
+std::string failureText(const std::string& what, const std::string& file, const std::string& why);
+
+// The box for a failed heightmap export of file: failureText("export the heightmap", ...) with
+// the export's own error ("cannot create F: Permission denied"), which names file only when
+// another file of the set (a sidecar) failed.
+std::string exportFailureText(const std::string& file, const std::string& error);
+
 // Why a file could not be opened or read, as the words after its name: "was not found",
 // "is a folder", or "cannot be read: " and the system's words ("Permission denied").
 std::string unreadableReason(int errorNumber);

@@ -530,6 +530,9 @@ bool SketchModel::saveCurve(const std::string& name, std::string& message, FileO
         say("File not saved, curve size is %i\n", 0);
         message = "File not saved, curve size is 0";
         out.reason = "There is no curve yet: draw one and press \"Process Line\" first.";
+        out.failure = failureText("save the curve", name,
+                                  "there is no curve yet. Draw one and press \"Process Line\" "
+                                  "first.");
         return false;
     }
     int error = 0;
@@ -540,6 +543,7 @@ bool SketchModel::saveCurve(const std::string& name, std::string& message, FileO
         say("*** Error *** fopen returned NULL when writing to file %s.\n", name.c_str());
         message = "*** Error *** fopen returned NULL when writing to file " + name + ".";
         out.reason = systemReason(error);
+        out.failure = failureText("save the curve", name, out.reason);
         return false;
     case CurveWriteResult::writeFailed:
         break;
@@ -547,6 +551,7 @@ bool SketchModel::saveCurve(const std::string& name, std::string& message, FileO
     say("*** Error *** could not write file %s.\n", name.c_str());
     message = "*** Error *** could not write file " + name + ".";
     out.reason = systemReason(error);
+    out.failure = failureText("save the curve", name, out.reason);
     return false;
 }
 
@@ -568,12 +573,16 @@ bool SketchModel::loadCurve(const std::string& name, std::string& message, FileO
         say("*** Error *** %s %s\n", name.c_str(), why.c_str());
         message = "*** Error *** " + name + " " + why;
         out.reason = error == ENOENT ? systemReason(error) : std::string();
+        out.failure = failureText("open the curve file", name, "it " + why);
         return false;
     }
     case CurveReadResult::notCurveFile:
         say("*** Error *** %s is not a curve file\n", name.c_str());
         message = "*** Error *** " + name + " is not a curve file";
         out.reason = asSentence(refusal);
+        // "not a regular file" reads "it is not a regular file" after the name.
+        out.failure = failureText("open the curve file", name,
+                                  refusal.rfind("not ", 0) == 0 ? "it is " + refusal : refusal);
         return false;
     case CurveReadResult::tooLarge:
         say("*** Error *** %s is larger than 256 MiB, the most a curve file may hold\n",
@@ -581,6 +590,7 @@ bool SketchModel::loadCurve(const std::string& name, std::string& message, FileO
         message =
             "*** Error *** " + name + " is larger than 256 MiB, the most a curve file may hold";
         out.reason = asSentence(refusal);
+        out.failure = failureText("open the curve file", name, refusal);
         return false;
     }
     say("%i of %i curve points were found\n", static_cast<int>(points.size()), declared);
@@ -621,14 +631,18 @@ bool SketchModel::exportGRD(const std::string& name, std::string& message,
         return true;
     case GridWriteResult::cannotCreate:
         message = "*** Error *** fopen returned NULL when writing to file: " + name + ".";
-        if (outcome)
+        if (outcome) {
             outcome->reason = systemReason(error);
+            outcome->failure = failureText("save the terrain", name, outcome->reason);
+        }
         return false;
     case GridWriteResult::writeFailed:
         break;
     }
     message = "*** Error *** could not write file: " + name + ".";
-    if (outcome)
+    if (outcome) {
         outcome->reason = systemReason(error);
+        outcome->failure = failureText("save the terrain", name, outcome->reason);
+    }
     return false;
 }

@@ -132,6 +132,8 @@ public:
     struct FileOutcome {
         std::string reason;     // on failure: why, in plain words (the system's words for a
                                 // failed save or open)
+        std::string failure;    // on failure: the box's text (failureText): what failed, the
+                                // file and why; the printed line stays as it always was
         int declaredPoints = 0; // after a curve was loaded: the count its file declared
         int pointsRead = 0;     // after a curve was loaded: the points it held
     };

@@ -77,8 +77,13 @@ int SketchSession::ownColumnProfiles() const {
 
 bool SketchSession::openCurve(const std::string& name, std::string& message,
                               SketchModel::FileOutcome* outcome) {
-    if (!model_.loadCurve(name, message, outcome))
+    if (!model_.loadCurve(name, message, outcome)) {
+        // A project opened as a curve is told where it belongs.
+        std::string notice;
+        if (outcome && !(notice = otherKindNotice(name, FileKind::curve)).empty())
+            outcome->failure = notice;
         return false;
+    }
     curveFile_ = name;
     return true;
 }
@@ -87,7 +92,7 @@ bool SketchSession::saveCurve(const std::string& name, std::string& message) {
     SketchModel::FileOutcome outcome;
     std::string printed;
     if (!model_.saveCurve(name, printed, &outcome)) {
-        message = withReason(printed, outcome.reason);
+        message = outcome.failure;
         return false;
     }
     curveFile_ = name;
@@ -98,7 +103,7 @@ bool SketchSession::saveTerrain(const std::string& name, std::string& message) {
     SketchModel::FileOutcome outcome;
     std::string printed;
     if (!model_.exportGRD(name, printed, &outcome)) {
-        message = withReason(printed, outcome.reason);
+        message = outcome.failure.empty() ? printed : outcome.failure;
         return false;
     }
     return true;

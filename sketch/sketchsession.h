@@ -128,9 +128,10 @@ public:
         return model_.setNaturalSettings(settings, error);
     }
 
-    // ---- Files: each returns true on success, false with the message to show the user.
-    // openCurve's message is the printed line alone; outcome adds the plain-words reason and
-    // how many of the declared points were read.
+    // ---- Files: each returns true on success, false with the message to show the user
+    // (failureText: what failed, the file, and the system's reason).
+    // openCurve's message is the printed line alone; outcome adds the box's text (for a
+    // project, the menu entry that opens it) and how many of the declared points were read.
     bool openCurve(const std::string& name, std::string& message,
                    SketchModel::FileOutcome* outcome = nullptr);
     bool saveCurve(const std::string& name, std::string& message);

@@ -74,6 +74,21 @@ TEST(DialogPrompts, InformShowsAMondrelBoxWithOneOkButton) {
     prompts.inform("hill.grd was saved successfully.");
 }
 
+TEST(DialogPrompts, AMissingImageBoxOffersLocateBesideOk) {
+    QWidget window;
+    DialogPrompts prompts(&window);
+    for (const bool locate : {true, false}) {
+        whenShown<QMessageBox>([locate](QMessageBox* box) {
+            EXPECT_EQ(box->windowTitle(), "Mondrel");
+            EXPECT_EQ(box->buttons().size(), 2);
+            for (QAbstractButton* button : box->buttons())
+                if ((button->text() == "Locate...") == locate)
+                    button->click();
+        });
+        EXPECT_EQ(prompts.offerToLocate("The image is missing."), locate);
+    }
+}
+
 TEST(DialogPrompts, UnsavedChangesAreAskedAboutWithSaveDiscardAndCancel) {
     QWidget window;
     DialogPrompts prompts(&window);

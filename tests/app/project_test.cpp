@@ -133,21 +133,41 @@ TEST_F(ProjectTest, OpeningAProjectGivesBackTheWorkAsItWasSaved) {
     EXPECT_TRUE(window_->hasUnsavedChanges());
 }
 
-TEST_F(ProjectTest, AMissingImageIsReportedOnceAndTheStartUpPictureStays) {
+TEST_F(ProjectTest, AMovedImageIsReportedKeptInTheProjectAndCanBeLocated) {
+    ASSERT_TRUE(QDir(dir_.path()).mkpath("photos"));
     QImage photo(64, 32, QImage::Format_RGB888);
     photo.fill(Qt::darkCyan);
-    ASSERT_TRUE(photo.save(scratch("photo.png")));
-    answerAndTrigger(scratch("photo.png"), window_->fileOpen_ImageAction);
-    goToStage(1);
-    answerAndTrigger(scratch("hill.mondrel"), window_->fileSave_ProjectAction);
-    ASSERT_TRUE(QFile::remove(scratch("photo.png")));
+    ASSERT_TRUE(photo.save(scratch("photos/photo.png")));
+    answerAndTrigger(scratch("photos/photo.png"), window_->fileOpen_ImageAction);
+    drawMountain(); // traced in stage 0, where the picture is in view
+    const QString project = scratch("hill.mondrel");
+    answerAndTrigger(project, window_->fileSave_ProjectAction);
+    const QByteArray saved = contentsOf(project);
+    ASSERT_TRUE(QDir(dir_.path()).mkpath("moved"));
+    ASSERT_TRUE(QFile::rename(scratch("photos/photo.png"), scratch("moved/photo.png")));
 
-    answerAndTrigger(scratch("hill.mondrel"), window_->fileOpen_ProjectAction);
-    EXPECT_EQ(window_->currentStage(), 1);
+    answerAndTrigger(project, window_->fileOpen_ProjectAction);
     ASSERT_EQ(prompts_->boxes.size(), 1);
-    EXPECT_TRUE(prompts_->boxes[0].contains(scratch("photo.png")))
+    EXPECT_TRUE(prompts_->boxes[0].contains(scratch("photos/photo.png")))
         << prompts_->boxes[0].toStdString();
+    EXPECT_TRUE(prompts_->boxes[0].contains("start-up picture is shown instead"));
     EXPECT_EQ(window_->sketchView->textureWidth(), 800);
+    const QImage shown = window_->sketchView->grabFramebuffer();
+    EXPECT_NE(shown.pixelColor(4, 4), QColor(Qt::darkCyan));
+    EXPECT_FALSE(window_->hasUnsavedChanges());
+    answerAndTrigger(project, window_->fileSave_ProjectAction);
+    EXPECT_EQ(contentsOf(project), saved); // the link survives
+
+    // Located, the image is shown and the project points at it from then on.
+    prompts_->locate = true;
+    prompts_->answers = QStringList{project, scratch("moved/photo.png")};
+    window_->fileOpen_ProjectAction->trigger();
+    EXPECT_EQ(prompts_->questions.back().caption, "Locate Image");
+    EXPECT_EQ(prompts_->questions.back().start, scratch("photos/photo.png"));
+    EXPECT_EQ(window_->sketchView->textureWidth(), 64);
+    EXPECT_TRUE(window_->hasUnsavedChanges());
+    answerAndTrigger(project, window_->fileSave_ProjectAction);
+    EXPECT_TRUE(contentsOf(project).contains("\"backgroundImage\":\"moved/photo.png\""));
 }
 
 TEST_F(ProjectTest, ABadProjectIsRefusedWithOneBoxAndTheWorkStays) {

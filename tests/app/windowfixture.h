@@ -27,6 +27,11 @@ public:
     };
 
     void inform(const QString& text) override { boxes.append(text); }
+    // Recorded with the other boxes; answered with locate.
+    bool offerToLocate(const QString& text) override {
+        boxes.append(text);
+        return locate;
+    }
     QString openFileName(const QString& caption, const QString& filter,
                          const QString& start) override {
         return answer({false, caption, filter, start});
@@ -77,6 +82,7 @@ public:
     QStringList boxes;
     QStringList unsavedQuestions;
     UnsavedChoice unsavedChoice = UnsavedChoice::cancel;
+    bool locate = false;
     std::vector<FileQuestion> questions;
     std::vector<SettingsAnswer> settingsAnswers;
     std::vector<SettingsQuestion> settingsQuestions;

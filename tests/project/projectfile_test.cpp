@@ -355,8 +355,14 @@ TEST(ProjectFile, UnwritableOrUnreadableFilesAreNamed) {
     const std::string nowhere = temporaryPath("no-such-folder") + "/hill.mondrel";
     std::string message;
     EXPECT_FALSE(writeProjectFile(nowhere, projectOf(quietModel()), message));
-    EXPECT_EQ(message, "Cannot save the project " + nowhere +
-                           ": its folder does not exist or cannot be written.");
+    EXPECT_EQ(message, "Cannot save the project " + nowhere + ": No such file or directory.");
+    // The system's reason, also where root may write anywhere.
+    const std::string file = temporaryPath("plain.txt");
+    writeFile(file, "text");
+    EXPECT_FALSE(writeProjectFile(file + "/hill.mondrel", projectOf(quietModel()), message));
+    EXPECT_EQ(message, "Cannot save the project " + file + "/hill.mondrel: Not a directory.");
+    EXPECT_FALSE(writeProjectFile("/dev/full", projectOf(quietModel()), message));
+    EXPECT_EQ(message, "Cannot save the project /dev/full: No space left on device.");
     Project project;
     EXPECT_FALSE(readProjectFile(nowhere, project, message));
     EXPECT_EQ(message, "Cannot open the project " + nowhere + ": it was not found.");
@@ -383,4 +389,34 @@ TEST(ProjectFile, ImagesInOrBelowTheProjectFolderAreStoredRelativeToIt) {
     EXPECT_EQ(imagePathFromProject("/work/hills/range.mondrel", "a/b.png"), "/work/hills/a/b.png");
     EXPECT_EQ(imagePathFromProject("/work/hills/range.mondrel", "/srv/p.png"), "/srv/p.png");
     EXPECT_EQ(imagePathFromProject("/work/hills/range.mondrel", ""), "");
+}
+
+// Why: a curve file opened as a project showed a raw JSON parse error, and a project opened as
+// a curve "does not begin with a point count"; the box now names the menu entry to use.
+TEST(ProjectFile, AFileOfTheOtherKindIsToldByItsContentAndNamesItsMenuEntry) {
+    const std::string project = temporaryPath("hill.json");
+    writeFile(project, "\xEF\xBB\xBF\r\n\t " + validDocument().dump());
+    const std::string curve = temporaryPath("hill.mondrel");
+    const struct {
+        std::string text;
+        FileKind kind;
+    } cases[] = {{"  -1", FileKind::curve},
+                 {"{", FileKind::project},
+                 {"[1]", FileKind::unknown},
+                 {"\xEF\xBB\xBF", FileKind::unknown}};
+    for (const auto& c : cases) {
+        writeFile(curve, c.text);
+        EXPECT_EQ(fileKindOf(curve), c.kind) << c.text;
+    }
+    EXPECT_EQ(fileKindOf(project), FileKind::project);
+    EXPECT_EQ(fileKindOf("/dev/zero"), FileKind::unknown);
+
+    writeFile(curve, "3 //size\n1 2\n3 4\n5 6\n");
+    EXPECT_EQ(otherKindNotice(project, FileKind::curve),
+              project + " is a Mondrel project, not a curve file: open it with File > Open "
+                        "Project...");
+    EXPECT_EQ(otherKindNotice(curve, FileKind::project),
+              curve + " is a curve file, not a Mondrel project: open it with File > Open Curve.");
+    EXPECT_EQ(otherKindNotice(project, FileKind::project), "");
+    EXPECT_EQ(otherKindNotice(curve, FileKind::curve), "");
 }

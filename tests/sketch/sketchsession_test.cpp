@@ -4,6 +4,7 @@
 
 #include "modeltesting.h"
 #include "project/projectfile.h"
+#include "sketch/failurereasons.h"
 #include "sketch/naturalpreview.h"
 #include "sketch/sketchsession.h"
 
@@ -166,8 +167,52 @@ TEST(SketchSession, FilesRememberTheCurveAndFailuresSayWhy) {
     EXPECT_FALSE(session.saveTerrain(modeltesting::temporaryPath("early.grd"), message));
     EXPECT_EQ(message, "There is no terrain to save yet - press Next to build one.");
     EXPECT_FALSE(session.saveCurve("/no/such/folder/x.c2d", message));
-    EXPECT_NE(message.find('\n'), std::string::npos) << "the printed line and the reason";
+    EXPECT_EQ(message, "Cannot save the curve /no/such/folder/x.c2d: No such file or directory.");
     EXPECT_EQ(session.curveFile(), curve) << "a failed save names no file";
+}
+
+// Why: the boxes showed the printed programmer line ("*** Error *** fopen returned NULL ...")
+// without the system's reason. The printed lines stay as they were.
+TEST(SketchSession, FailureBoxesSayWhatFailedTheFileAndTheSystemsReason) {
+    SketchSession session = drawnSession();
+    session.setPrinting(true);
+    std::string message;
+    const std::string plain = modeltesting::temporaryPath("plain.txt");
+    modeltesting::writeFile(plain, "text");
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(session.saveCurve(plain + "/x.c2d", message));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Saving curve file\n*** Error *** fopen returned NULL when writing to file " + plain +
+                  "/x.c2d.\n");
+    EXPECT_EQ(message, "Cannot save the curve " + plain + "/x.c2d: Not a directory.");
+    session.setPrinting(false);
+
+    ASSERT_TRUE(session.next(message)) << message;
+    EXPECT_FALSE(session.saveTerrain(plain + "/x.grd", message));
+    EXPECT_EQ(message, "Cannot save the terrain " + plain + "/x.grd: Not a directory.");
+    EXPECT_FALSE(session.saveTerrain("/dev/full", message));
+    EXPECT_EQ(message, "Cannot save the terrain /dev/full: No space left on device.");
+
+    // Opening: the printed line as before, the box with the reason, or the menu entry.
+    SketchModel::FileOutcome outcome;
+    EXPECT_FALSE(session.openCurve(plain + "/x.c2d", message, &outcome));
+    EXPECT_EQ(outcome.failure, "Cannot open the curve file " + plain + "/x.c2d: it was not found.");
+    EXPECT_FALSE(session.openCurve(plain, message, &outcome));
+    EXPECT_EQ(message, "*** Error *** " + plain + " is not a curve file");
+    EXPECT_EQ(outcome.failure, "Cannot open the curve file " + plain +
+                                   ": the file does not begin with a point count.");
+    const std::string project = modeltesting::temporaryPath("hill.mondrel");
+    ASSERT_TRUE(writeProjectFile(project, session.project(), message)) << message;
+    EXPECT_FALSE(session.openCurve(project, message, &outcome));
+    EXPECT_EQ(message, "*** Error *** " + project + " is not a curve file");
+    EXPECT_EQ(outcome.failure, project + " is a Mondrel project, not a curve file: open it with "
+                                         "File > Open Project...");
+
+    // An export names the file once, or the sidecar that failed.
+    EXPECT_EQ(exportFailureText("/a/h.png", "cannot create /a/h.png: Permission denied"),
+              "Cannot export the heightmap /a/h.png: Permission denied.");
+    EXPECT_EQ(exportFailureText("/a/h.png", "cannot create /a/h.png.json: Is a directory"),
+              "Cannot export the heightmap /a/h.png: cannot create /a/h.png.json: Is a directory.");
 }
 
 // The view's natural terrain: rows from the foot of the front flank backwards, the crest at
