@@ -149,12 +149,17 @@ struct Columns {
     // The crest of a column seen from `distance` in front of or behind it.
     double crestSeenFrom(std::size_t column, double distance) const {
         const double width = fanSpread * std::abs(distance) / cell;
-        const std::size_t last = fan.size() - 1;
-        double at = width <= 1.0 ? width : 1.0 + std::log2(width);
-        if (at >= static_cast<double>(last))
-            return fan[last][column];
-        const auto k = static_cast<std::size_t>(at);
-        at -= static_cast<double>(k);
+        // Linear between the widths, which double from level to level: width = m 2^e with m
+        // in [0.5, 1) lies between fan[e] and fan[e + 1].
+        std::size_t k = 0;
+        double at = width;
+        if (width > 1.0) {
+            int exponent = 0;
+            at = 2.0 * std::frexp(width, &exponent) - 1.0;
+            k = static_cast<std::size_t>(exponent);
+        }
+        if (k + 1 >= fan.size())
+            return fan.back()[column];
         return fan[k][column] + at * (fan[k + 1][column] - fan[k][column]);
     }
 };
