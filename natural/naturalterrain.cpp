@@ -32,15 +32,25 @@ const double crestFall = 3.0;
 const double footWander = 0.15;
 // The steepest the ground under the crest may be carved, in units of the slope.
 const double wallFall = 6.0;
-// How far the crest's small bumps reach into the flanks, and the width below which a bump
-// counts as small, as shares of the flank depth.
-const double bumpFade = 0.01;
+// The width below which a bump of the crest counts as small, as a share of the flank depth:
+// seen from further away than that, the crest is smoothed over that width.
 const double bumpWidth = 0.03;
+// How fast the crest's shape softens away from it: seen from a distance d, it is smoothed over
+// a width of fanSpread * d, so that a bump or a step in the silhouette (a stroke's join) fans
+// out into the flank rather than running down it as a rib or a seam.
+const double fanSpread = 0.7;
 // How steeply the body dips towards a col (a notch in the crest), in units of the slope: the
 // body never rises above the crest, so that no column is cut off flat at its col's height.
 const double colFall = 2.0;
 // The margin of base-height ground round the landscape, as a share of the flank depth.
 const double margin = 0.06;
+// How far the crest wanders in plan either side of the silhouette's line, and the wavelength
+// of its bends, as shares of the flank depth: a real crest is no ruler-straight line seen from
+// above. Gentle enough that neighbouring columns' crest cells stay neighbours.
+const double crestWander = 0.1;
+const double crestBend = 1.2;
+// The width over which the crest's fall rounds off, as a share of the flank depth.
+const double crestRounding = 0.01;
 
 std::string number(double value) {
     char text[32];
@@ -124,12 +134,34 @@ std::vector<double> smooth(const std::vector<double>& values, double sigma) {
 // body of the mountain and the amplitude of its detail. Coarser levels take every 2^k-th
 // column, so that all levels agree.
 struct Columns {
-    std::vector<double> crest;     // the crest's height above the base
-    std::vector<char> held;        // whether the crest lies within the silhouette there
-    std::vector<double> softCrest; // the crest without its small bumps
-    std::vector<double> body;      // the smooth body's height at the crest
-    std::vector<double> reach;     // how far the flanks reach either side of the crest
-    std::vector<double> detail;    // the detail noise's amplitude
+    std::vector<double> crest; // the crest's height above the base
+    std::vector<char> held;    // whether the crest lies within the silhouette there
+    // The crest smoothed over widths doubling from a cell: fan[0] is the crest itself, fan[k]
+    // smoothed over fanWidth(k) cells, never above the crest's valleys.
+    std::vector<std::vector<double>> fan;
+    double cell = 1.0;
+    std::vector<double> body;     // the smooth body's height at the crest
+    std::vector<double> reach;    // how far the flanks reach either side of the crest
+    std::vector<double> detail;   // the detail noise's amplitude
+    std::vector<double> northing; // where the crest lies in plan, behind (+) or in front
+
+    static double fanWidth(std::size_t k) { return k == 0 ? 0.0 : std::ldexp(1.0, int(k) - 1); }
+    // The crest of a column seen from `distance` in front of or behind it.
+    double crestSeenFrom(std::size_t column, double distance) const {
+        const double width = fanSpread * std::abs(distance) / cell;
+        // Linear between the widths, which double from level to level: width = m 2^e with m
+        // in [0.5, 1) lies between fan[e] and fan[e + 1].
+        std::size_t k = 0;
+        double at = width;
+        if (width > 1.0) {
+            int exponent = 0;
+            at = 2.0 * std::frexp(width, &exponent) - 1.0;
+            k = static_cast<std::size_t>(exponent);
+        }
+        if (k + 1 >= fan.size())
+            return fan.back()[column];
+        return fan[k][column] + at * (fan[k + 1][column] - fan[k][column]);
+    }
 };
 
 // Where the landscape lies and how the levels sample it. Positions are sketch pixels: x
@@ -147,8 +179,37 @@ struct Level {
     double cell = 0.0;
     double x(int column) const { return west + column * cell; }
     double y(int row) const { return (crestRow - row) * cell; }
+    // The row nearest to the crest of a column whose crest lies at `northing`.
+    int crestRowAt(double northing) const {
+        return crestRow - static_cast<int>(std::lround(northing / cell));
+    }
     double west = 0.0;
 };
+
+// Beyond the silhouette's ends the flanks draw in along a quarter ellipse, from their reach at
+// the end to nothing where the fall beyond the end meets the base, so that seen from above the
+// mountain ends in a rounded spur rather than a straight edge as long as its flanks are deep.
+void roundEnds(const Silhouette& silhouette, const Layout& layout, std::vector<double>& reach) {
+    const double west = silhouette.xs.front(), east = silhouette.xs.back();
+    const double westFall = std::max(silhouette.hs.front(), 1e-9) / silhouette.slope;
+    const double eastFall = std::max(silhouette.hs.back(), 1e-9) / silhouette.slope;
+    auto columnAt = [&](double x) {
+        return std::clamp(static_cast<std::ptrdiff_t>(std::lround((x - layout.west) / layout.cell)),
+                          std::ptrdiff_t(0), static_cast<std::ptrdiff_t>(reach.size()) - 1);
+    };
+    const double westReach = reach[static_cast<std::size_t>(columnAt(west))];
+    const double eastReach = reach[static_cast<std::size_t>(columnAt(east))];
+    for (std::size_t c = 0; c < reach.size(); ++c) {
+        const double x = layout.west + static_cast<double>(c) * layout.cell;
+        const double beyond = x < west   ? (west - x) / westFall
+                              : x > east ? (x - east) / eastFall
+                                         : 0;
+        if (beyond > 0)
+            reach[c] = std::min(reach[c], std::max(x < west ? westReach : eastReach, 1e-9) *
+                                                  std::sqrt(std::max(0.0, 1.0 - beyond * beyond)) +
+                                              1e-9);
+    }
+}
 
 Level levelOf(const Layout& layout, int factor) {
     Level level;
@@ -171,10 +232,20 @@ struct Shape {
     std::uint32_t seed = 1;
 };
 
+// How far below the crest the fall from it has gone at depth y from it, in units of its slope:
+// |y| far from it, but level at the crest itself, so that the crest is rounded over the top
+// rather than a knife edge (or a one-cell spike once the cells beside it are carved).
+double roundedDistance(const Shape& shape, double y) {
+    const double round = crestRounding * shape.depth;
+    return std::sqrt(y * y + round * round) - round;
+}
+
 // The uneroded mountain at (x, y) for a column: the smooth body falling along the flank
 // profiles, the crest's own shape close to it, never above the crest.
-double bodyHeight(const Shape& shape, double crest, double softCrest, double body, double reach,
-                  double x, double y) {
+double bodyHeight(const Shape& shape, const Columns& columns, std::size_t column, double x,
+                  double y) {
+    const double crest = columns.crest[column], body = columns.body[column];
+    const double reach = columns.reach[column];
     double h = 0.0;
     if (body > 0) {
         // The foot wanders in and out, so that the mountain's outline is not the straight
@@ -186,10 +257,10 @@ double bodyHeight(const Shape& shape, double crest, double softCrest, double bod
         if (t < 1)
             h = body * (y >= 0 ? profileAt(shape.back, t) : std::pow(1.0 - t, shape.frontProfile));
     }
-    // The crest's own small bumps fade within a short distance, so that they do not run down
-    // the flank as a comb of parallel ridges.
-    const double fade = std::exp(-std::abs(y) / (bumpFade * shape.depth));
-    h = std::max(h, softCrest + (crest - softCrest) * fade - crestFall * shape.slope * std::abs(y));
+    // Close to the crest the ground falls from the crest's own shape, softening with the
+    // distance, rounded over the top rather than a knife edge.
+    h = std::max(h, columns.crestSeenFrom(column, y) -
+                        crestFall * shape.slope * roundedDistance(shape, y));
     return std::clamp(h, 0.0, crest);
 }
 
@@ -217,14 +288,13 @@ void levelHeights(const Shape& shape, const Columns& columns, const Level& level
     octaves.firstOctave = firstOctave;
     forRowBands(level.height, 16, threadsFor(field.size(), threads), [&](int first, int end) {
         for (int r = first; r < end; ++r) {
-            const double y = level.y(r);
             for (int c = 0; c < level.width; ++c) {
                 const std::size_t column = static_cast<std::size_t>(c) * level.factor;
                 const double crest = columns.crest[column];
-                const double x = level.x(c);
-                double h = bodyHeight(shape, crest, columns.softCrest[column], columns.body[column],
-                                      columns.reach[column], x, y);
-                const double envelope = detailEnvelope(shape, h, y);
+                const double x = level.x(c), y = level.y(r);
+                const double fromCrest = y - columns.northing[column];
+                double h = bodyHeight(shape, columns, column, x, fromCrest);
+                const double envelope = detailEnvelope(shape, h, fromCrest);
                 if (envelope > 0 && columns.detail[column] > 0)
                     h +=
                         columns.detail[column] * envelope * fractalNoise(x, y, octaves, shape.seed);
@@ -246,7 +316,7 @@ void levelHeights(const Shape& shape, const Columns& columns, const Level& level
                 }
                 const std::size_t i = static_cast<std::size_t>(r) * level.width + c;
                 const bool edge = r == 0 || c == 0 || r == level.height - 1 || c == level.width - 1;
-                if (r == level.crestRow && columns.held[column]) {
+                if (columns.held[column] && r == level.crestRowAt(columns.northing[column])) {
                     h = crest;
                     field.roles[i] = CellRole::held;
                 } else {
@@ -269,10 +339,16 @@ void clampToCrest(const Shape& shape, const Columns& columns, const Level& level
                   HeightField& field) {
     for (int r = 0; r < level.height; ++r) {
         float* row = field.heights.data() + static_cast<std::size_t>(r) * level.width;
-        const double below = wallFall * shape.slope * std::abs(level.y(r));
         for (int c = 0; c < level.width; ++c) {
-            const double crest = columns.crest[static_cast<std::size_t>(c) * level.factor];
-            const auto floor = static_cast<float>(std::max(0.0, crest - below));
+            const std::size_t column = static_cast<std::size_t>(c) * level.factor;
+            const double crest = columns.crest[column];
+            const double fromCrest = level.y(r) - columns.northing[column];
+            // The floor softens away from the crest as the body does, or it would draw each of
+            // the crest's bumps down the flank as a rib.
+            const double top = columns.crestSeenFrom(column, fromCrest);
+            const auto floor = static_cast<float>(
+                std::max(0.0, std::min(crest, top) -
+                                  wallFall * shape.slope * roundedDistance(shape, fromCrest)));
             row[c] = std::clamp(row[c], floor, static_cast<float>(crest));
         }
     }
@@ -392,7 +468,7 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSetti
     const double pad = margin * shape.depth;
     const double west = silhouette.xs.front() - silhouette.hs.front() / settings.slope - pad;
     const double east = silhouette.xs.back() + silhouette.hs.back() / settings.slope + pad;
-    const double north = shape.depth * (1 + footWander) + pad, south = -north;
+    const double north = shape.depth * (1 + footWander + crestWander) + pad, south = -north;
     Layout layout;
     if (options.native()) {
         std::vector<double> gaps(front.size() - 1);
@@ -459,27 +535,42 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSetti
         columns.body.resize(count);
         // The crest without its small bumps, never above the crest's valleys either, so that
         // no column is cut off at its crest's height.
-        columns.softCrest = smooth(columns.crest, bumpWidth * shape.depth / layout.cell);
-        const std::vector<double> softValleys =
-            smooth(valleys, bumpWidth * shape.depth / layout.cell);
-        for (std::size_t c = 0; c < count; ++c) {
-            columns.softCrest[c] = std::min(columns.softCrest[c], softValleys[c]);
-            columns.body[c] = std::min({smoothed[c], cone[c], valleys[c]});
+        columns.cell = layout.cell;
+        columns.fan.push_back(columns.crest);
+        for (std::size_t k = 1; Columns::fanWidth(k - 1) < bumpWidth * shape.depth / layout.cell;
+             ++k) {
+            columns.fan.push_back(smooth(columns.crest, Columns::fanWidth(k)));
         }
+        for (std::size_t c = 0; c < count; ++c)
+            columns.body[c] = std::min({smoothed[c], cone[c], valleys[c]});
         // The flanks reach as far as the crest's cone, softened, at the slope: a crest H high
         // reaches the base H / slope away, and a lower stretch beside a high one reaches
         // almost as far, so that the foot of the mountain does not follow every dip.
         columns.reach = smooth(cone, bumpWidth * shape.depth / layout.cell);
         for (double& reach : columns.reach)
             reach = std::max(reach, 1e-9) / settings.slope;
+        roundEnds(silhouette, layout, columns.reach);
         // Softened once more, so that where one bound takes over from another the flanks show
         // no kink running straight down them.
         columns.body = smooth(columns.body, 0.25 * sigma);
+        // Where the ends draw the flanks in, the body comes down with them: no flank falls
+        // more steeply on average than the slope.
+        for (std::size_t c = 0; c < count; ++c)
+            columns.body[c] = std::min(columns.body[c], settings.slope * columns.reach[c]);
         for (std::size_t c = 0; c < count; ++c) {
             const double d = columns.crest[c] - smoothed[c];
             rough[c] = d * d;
         }
         rough = smooth(rough, sigma);
+        // The crest's bends in plan: two octaves of noise along it.
+        columns.northing.resize(count);
+        for (std::size_t c = 0; c < count; ++c) {
+            const double u =
+                (layout.west + static_cast<double>(c) * layout.cell) / (crestBend * shape.depth);
+            columns.northing[c] = crestWander * shape.depth *
+                                  (0.75 * gradientNoise(u, 0.5, shape.seed ^ 0x27d4eb2fu) +
+                                   0.25 * gradientNoise(3.1 * u, 1.5, shape.seed ^ 0x165667b1u));
+        }
         columns.detail.resize(count);
         for (std::size_t c = 0; c < count; ++c)
             columns.detail[c] = settings.detail * (0.3 * shape.relief + 1.5 * std::sqrt(rough[c]));
@@ -505,18 +596,15 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSetti
                 forRowBands(level.height, 16, threadsFor(field.size(), threads),
                             [&](int firstRow, int end) {
                                 for (int r = firstRow; r < end; ++r) {
-                                    const double y = level.y(r);
                                     for (int c = 0; c < level.width; ++c) {
                                         const std::size_t column =
                                             static_cast<std::size_t>(c) * level.factor;
                                         const std::size_t i =
                                             static_cast<std::size_t>(r) * level.width + c;
-                                        carried[i] =
-                                            field.heights[i] -
-                                            static_cast<float>(bodyHeight(
-                                                shape, columns.crest[column],
-                                                columns.softCrest[column], columns.body[column],
-                                                columns.reach[column], level.x(c), y));
+                                        carried[i] = field.heights[i] -
+                                                     static_cast<float>(bodyHeight(
+                                                         shape, columns, column, level.x(c),
+                                                         level.y(r) - columns.northing[column]));
                                     }
                                 }
                             });

@@ -40,12 +40,13 @@ bool checkNaturalSettings(const NaturalSettings& settings, std::string& error);
 
 // Builds the natural terrain of the grid (rows of (x, height) points in sketch pixels, row 0
 // the silhouette, rows rowSpacing apart behind it) onto a raster laid out as HeightRaster
-// describes: the crest lies on a raster row, the viewer to the south. With a given size the
+// describes: the viewer to the south, the crest along the middle row, bending in plan a tenth
+// of the flank depth either way at most (one unbroken line of cells). With a given size the
 // cell is the smallest that fits the whole landscape (crest, both flanks and a margin of
 // base-height ground all round); the native size takes row 0's median point gap as the cell.
 // The base is height 0, or row 0's lowest height if that lies below 0. Every column's highest
-// cell lies on the crest row and is row 0's height at the column's x (linear between the
-// points); columns beyond the silhouette's ends fall away from its end heights.
+// cell lies on the crest and is row 0's height at the column's x (linear between the points);
+// beyond the silhouette's ends the mountain falls away from its end heights in rounded spurs.
 //
 // Deterministic: the same grid and settings give the same heights with any number of
 // threads (0: the machine's cores). False with a one-line reason, raster untouched, for a

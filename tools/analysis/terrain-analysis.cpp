@@ -4,6 +4,7 @@
 //   - drainage: depressions filled (priority flood with epsilon), D8 flow directions (steepest
 //     of the 8 neighbours), drainage area, channels where the area reaches a threshold, their
 //     Strahler orders, the highest order and the mean bifurcation ratio N(k) / N(k + 1)
+//     (plain, and weighted by the streams each ratio is taken over, as Schumm did)
 //     (also from the least-squares line through log N(k), Horton's law); the ground at the
 //     raster's lowest height drains out like the edge;
 //   - isotropy: mean |dh/dx| / mean |dh/dy| (central differences) over the cells above the
@@ -226,16 +227,24 @@ int main(int argc, char** argv) {
     for (const auto& [order, count] : d.streams)
         std::printf(" %d:%ld", order, count);
     std::printf("\nmax Strahler order: %d\n", d.maxOrder);
-    double ratioSum = 0;
+    double ratioSum = 0, weightedSum = 0, weights = 0;
     int ratios = 0;
     for (int k = 1; k < d.maxOrder; ++k) {
         const auto lower = d.streams.find(k), upper = d.streams.find(k + 1);
         if (lower != d.streams.end() && upper != d.streams.end() && upper->second > 0) {
-            ratioSum += static_cast<double>(lower->second) / static_cast<double>(upper->second);
+            const double ratio =
+                static_cast<double>(lower->second) / static_cast<double>(upper->second);
+            ratioSum += ratio;
             ++ratios;
+            // Schumm's weighted mean: each ratio counts by the streams it is taken over.
+            const double weight = static_cast<double>(lower->second + upper->second);
+            weightedSum += ratio * weight;
+            weights += weight;
         }
     }
     std::printf("mean bifurcation ratio: %.2f\n", ratios ? ratioSum / ratios : 0.0);
+    std::printf("weighted mean bifurcation ratio: %.2f\n",
+                weights > 0 ? weightedSum / weights : 0.0);
     // Horton's law: log N(k) falls on a line in k; the ratio from its least-squares slope
     // weighs the few streams of the highest orders less than a plain mean does.
     if (d.streams.size() >= 2) {
