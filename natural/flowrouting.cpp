@@ -1,7 +1,6 @@
 #include "natural/flowrouting.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <deque>
 #include <utility>
@@ -25,74 +24,11 @@ std::uint32_t cellHash(std::int32_t cell, std::uint32_t seed) {
     return h;
 }
 
-const std::uint8_t unlabelled = 255;
-
-// Labels every cell with the part its sink lies in (the sinks' rows cut into `parts` bands),
-// following each cell's receivers down to a labelled cell or a sink. Row bands on threads;
-// a chain another thread is labelling at the same time is labelled twice, with the same part.
-void labelParts(const std::vector<std::int32_t>& receiver, int w, int h, int parts, int threads,
-                std::vector<std::uint8_t>& part) {
-    std::vector<std::atomic<std::uint8_t>> label(part.size());
-    for (auto& l : label)
-        l.store(unlabelled, std::memory_order_relaxed);
-    forRowBands(h, 64, parts > 1 ? threads : 1, [&](int first, int end) {
-        std::vector<std::int32_t> chain;
-        for (std::int32_t i = first * w; i < end * w; ++i) {
-            chain.clear();
-            std::int32_t j = i;
-            std::uint8_t found = unlabelled;
-            while ((found = label[static_cast<std::size_t>(j)].load(std::memory_order_relaxed)) ==
-                   unlabelled) {
-                chain.push_back(j);
-                const std::int32_t next = receiver[static_cast<std::size_t>(j)];
-                if (next == j) {
-                    found = static_cast<std::uint8_t>(static_cast<long long>(j / w) * parts / h);
-                    break;
-                }
-                j = next;
-            }
-            for (std::int32_t k : chain)
-                label[static_cast<std::size_t>(k)].store(found, std::memory_order_relaxed);
-        }
-    });
-    for (std::size_t i = 0; i < part.size(); ++i)
-        part[i] = label[i].load(std::memory_order_relaxed);
-}
-
-// The order of one part's cells from the sinks up (Kahn's walk from the sources: a cell
-// follows all its donors), laid into the part's stretch of the stack from its end, and the
-// drainage area summed on the way down. Areas are whole numbers of cells, exact in a float up
-// to 2^24 cells, so the sums do not depend on the order the donors come in.
-void orderPart(FlowNetwork& network, const std::vector<std::uint8_t>& part, std::uint8_t p,
-               std::vector<std::uint8_t>& waiting) {
-    const std::size_t n = part.size();
-    for (std::size_t i = 0; i < n; ++i)
-        if (part[i] == p && network.receiver[i] != static_cast<std::int32_t>(i))
-            ++waiting[static_cast<std::size_t>(network.receiver[i])];
-    // Laid from the part's end backwards: the stack runs from the sinks up.
-    std::int32_t* const stack = network.stack.data();
-    const std::size_t top = network.partEnds[p];
-    std::size_t placed = 0, read = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        if (part[i] == p && waiting[i] == 0)
-            stack[top - ++placed] = static_cast<std::int32_t>(i);
-    while (read < placed) {
-        const std::int32_t i = stack[top - ++read];
-        const std::int32_t r = network.receiver[static_cast<std::size_t>(i)];
-        if (r == i)
-            continue;
-        network.area[static_cast<std::size_t>(r)] += network.area[static_cast<std::size_t>(i)];
-        if (--waiting[static_cast<std::size_t>(r)] == 0)
-            stack[top - ++placed] = r;
-    }
-}
-
 } // namespace
 
 void FlowNetwork::clear() {
     receiver.clear();
     stack.clear();
-    partEnds.clear();
     area.clear();
 }
 
@@ -264,28 +200,27 @@ void routeFlow(const HeightField& field, int threads, FlowNetwork& network, std:
         }
     });
 
-    // Split the cells by where their water ends: the sinks' rows in as many bands as there are
-    // threads, each band with every cell that drains to it, so that each part is closed under
-    // the receivers and its order and area can be found on a thread of its own.
-    const int parts = std::min(threadCount(threadsFor(n, threads)), 255);
-    std::vector<std::uint8_t> part(n, unlabelled);
-    if (parts > 1) {
-        labelParts(network.receiver, w, h, parts, threads, part);
-    } else {
-        std::fill(part.begin(), part.end(), std::uint8_t(0));
-    }
-    std::vector<std::size_t> sizes(static_cast<std::size_t>(parts), 0);
-    for (std::uint8_t p : part)
-        ++sizes[p];
-    network.partEnds.resize(static_cast<std::size_t>(parts));
-    std::size_t end = 0;
-    for (int p = 0; p < parts; ++p)
-        network.partEnds[static_cast<std::size_t>(p)] = end += sizes[static_cast<std::size_t>(p)];
+    // The order from the sources down (Kahn's walk: a cell follows all its donors), laid into
+    // the stack from its end, so that the stack runs from the sinks up. The area is summed on
+    // the way down.
+    std::vector<std::uint8_t> waiting(n, 0);
+    for (std::size_t i = 0; i < n; ++i)
+        if (network.receiver[i] != static_cast<std::int32_t>(i))
+            ++waiting[static_cast<std::size_t>(network.receiver[i])];
     network.stack.resize(n);
     network.area.assign(n, 1.0f);
-    std::vector<std::uint8_t> waiting(n, 0);
-    forRowBands(parts, 1, parts, [&](int first, int last) {
-        for (int p = first; p < last; ++p)
-            orderPart(network, part, static_cast<std::uint8_t>(p), waiting);
-    });
+    std::size_t placed = 0, read = 0;
+    std::int32_t* const last = network.stack.data() + n - 1;
+    for (std::size_t i = 0; i < n; ++i)
+        if (waiting[i] == 0)
+            *(last - placed++) = static_cast<std::int32_t>(i);
+    while (read < placed) {
+        const std::int32_t i = *(last - read++);
+        const std::int32_t r = network.receiver[static_cast<std::size_t>(i)];
+        if (r == i)
+            continue;
+        network.area[static_cast<std::size_t>(r)] += network.area[static_cast<std::size_t>(i)];
+        if (--waiting[static_cast<std::size_t>(r)] == 0)
+            *(last - placed++) = r;
+    }
 }

@@ -39,9 +39,6 @@ struct FlowNetwork {
     std::vector<std::int32_t> receiver; // steepest lower neighbour; the cell itself for sinks
     std::vector<std::int32_t> stack;    // sinks first, every cell after its receiver
     std::vector<float> area;            // drainage area in cells, the cell's own included
-    // The stack in parts, each closed under the receivers (whole drainage basins): part p is
-    // stack[partEnds[p - 1] .. partEnds[p]), sinks first, and can be worked on by itself.
-    std::vector<std::size_t> partEnds;
 
     void clear();
     // How far a cell lies from its receiver, in the field's unit.
@@ -61,9 +58,6 @@ struct FlowNetwork {
 // diagonals 1.414 cells away); otherwise one of its lower neighbours is drawn with a chance in
 // proportion to the slope to it, from a hash of the cell and `scatter`, so that water on an
 // even slope does not run along the grid's eight directions. Receivers are found on `threads`
-// threads, and the stack is cut into as many parts of whole basins (by the rows of their
-// sinks), each ordered on a thread of its own. Receivers and areas do not depend on the
-// number of threads; the order within the stack does, but any cell still follows its
-// receiver.
+// threads; the result does not depend on how many.
 void routeFlow(const HeightField& field, int threads, FlowNetwork& network,
                std::uint32_t scatter = 0);

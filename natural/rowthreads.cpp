@@ -12,7 +12,7 @@ int threadCount(int threads) {
 }
 
 int threadsFor(std::size_t cells, int threads) {
-    return cells < (std::size_t(1) << 18) ? 1 : threads;
+    return cells < (std::size_t(1) << 15) ? 1 : threads;
 }
 
 void forRowBands(int rows, int band, int threads, const std::function<void(int, int)>& work) {

@@ -9,7 +9,7 @@
 // any number of threads.
 void forRowBands(int rows, int band, int threads, const std::function<void(int, int)>& work);
 
-// The threads worth starting for a pass over `cells` cells: 1 below a quarter of a million
+// The threads worth starting for a pass over `cells` cells: 1 below 32768 (a 181-cell square)
 // (starting and joining threads would cost more than they save), `threads` otherwise.
 int threadsFor(std::size_t cells, int threads);
 

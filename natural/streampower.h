@@ -11,7 +11,7 @@
 // which is unconditionally stable and never lets a cell drop below its receiver. A is the
 // drainage area in cells times `areaUnit`, d the distance to the receiver in the field's unit
 // divided by `lengthUnit` (so that K dt is a dimensionless rate). Held cells and sinks keep
-// their height. The network's parts are solved on threads of their own.
+// their height.
 struct StreamPower {
     double rate = 1.0; // K dt
     double areaExponent = 0.5;
