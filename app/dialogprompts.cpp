@@ -101,6 +101,14 @@ QDoubleSpinBox* numberBox(QWidget* parent, const char* name, double low, double 
     return box;
 }
 
+// OK accepts the dialog, Cancel rejects it, as the form's last row.
+void addOkAndCancel(QDialog& dialog, QFormLayout& form) {
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form.addRow(buttons);
+}
+
 } // namespace
 
 bool DialogPrompts::heightmapSettings(HeightmapFormat format, int nativeWidth, int nativeHeight,
@@ -161,10 +169,7 @@ bool DialogPrompts::heightmapSettings(HeightmapFormat format, int nativeWidth, i
     form->addRow(QStringLiteral("Height of 0:"), low);
     form->addRow(QStringLiteral("Height of 65535:"), high);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    form->addRow(buttons);
+    addOkAndCancel(dialog, *form);
 
     if (dialog.exec() != QDialog::Accepted)
         return false;
@@ -204,10 +209,7 @@ bool DialogPrompts::naturalSettings(NaturalSettings& settings) {
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{1,10}")), seed));
     form->addRow(QStringLiteral("Seed:"), seed);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    form->addRow(buttons);
+    addOkAndCancel(dialog, *form);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     settings.slope = slope->value();
