@@ -8,6 +8,7 @@
 
 #include "natural/detailnoise.h"
 #include "natural/flowrouting.h"
+#include "natural/foreland.h"
 #include "natural/rowthreads.h"
 #include "natural/streampower.h"
 #include "natural/thermal.h"
@@ -51,6 +52,10 @@ const double crestWander = 0.1;
 const double crestBend = 1.2;
 // The width over which the crest's fall rounds off, as a share of the flank depth.
 const double crestRounding = 0.01;
+// The foreland gets within 1/e of its height over this share of the flank depth from the
+// raster's edge, its valleys this share of the flank depth apart.
+const double forelandRise = 0.35;
+const double forelandWavelength = 0.4;
 
 std::string number(double value) {
     char text[32];
@@ -222,6 +227,11 @@ Level levelOf(const Layout& layout, int factor) {
     return level;
 }
 
+// The raster's outer cell centres and its cell.
+struct Edges {
+    double west = 0, east = 0, south = 0, north = 0, cell = 1;
+};
+
 struct Shape {
     double relief = 0.0; // the silhouette's highest point above the base
     double depth = 0.0;  // how far the flanks of the highest point reach
@@ -230,7 +240,37 @@ struct Shape {
     std::vector<double> back;
     Octaves octaves;
     std::uint32_t seed = 1;
+    Edges edges;
+    Foreland foreland;
 };
+
+// The foreland on the coarsest level's points: up to forelandHeight of the relief, getting
+// there over forelandRise of the flank depth, its valleys forelandWavelength apart.
+ForelandShape forelandShape(const Shape& shape, const Level& coarsest) {
+    ForelandShape foreland;
+    foreland.west = coarsest.x(0);
+    foreland.east = coarsest.x(coarsest.width - 1);
+    foreland.north = coarsest.y(0);
+    foreland.south = coarsest.y(coarsest.height - 1);
+    foreland.cell = coarsest.cell;
+    foreland.height = naturalForelandHeight * shape.relief;
+    foreland.rise = forelandRise * shape.depth;
+    foreland.wavelength = forelandWavelength * shape.depth;
+    foreland.seed = shape.seed;
+    return foreland;
+}
+
+// The foreland's height at (x, y): the base on the raster's outermost two cells, rising over
+// the next four.
+double forelandHeight(const Shape& shape, double x, double y) {
+    const Edges& e = shape.edges;
+    auto rise = [&](double fromEdge) {
+        const double t = std::clamp((fromEdge - 2.0 * e.cell) / (4.0 * e.cell), 0.0, 1.0);
+        return t * t * (3 - 2 * t);
+    };
+    const double edge = rise(x - e.west) * rise(e.east - x) * rise(e.north - y) * rise(y - e.south);
+    return edge > 0 ? edge * shape.foreland.at(x, y) : 0.0;
+}
 
 // How far below the crest the fall from it has gone at depth y from it, in units of its slope:
 // |y| far from it, but level at the crest itself, so that the crest is rounded over the top
@@ -264,6 +304,25 @@ double bodyHeight(const Shape& shape, const Columns& columns, std::size_t column
     return std::clamp(h, 0.0, crest);
 }
 
+// The highest a column's cells may lie: its crest where the silhouette holds it, beyond the
+// silhouette's ends no lower than the foreland.
+double ceilingOf(const Shape& shape, const Columns& columns, std::size_t column) {
+    return columns.held[column]
+               ? columns.crest[column]
+               : std::max(columns.crest[column], naturalForelandHeight * shape.relief);
+}
+
+// The uneroded land: the mountain on the foreland, which fades out up the flanks so that
+// the crest keeps its height and its rounded top.
+double landHeight(const Shape& shape, const Columns& columns, std::size_t column, double x,
+                  double y, double body) {
+    const double ceiling = ceilingOf(shape, columns, column);
+    if (!(ceiling > 0))
+        return 0.0;
+    const double fade = std::max(0.0, 1.0 - body / ceiling);
+    return std::min(ceiling, body + fade * forelandHeight(shape, x, y));
+}
+
 // How strongly detail shows at a point of height h above the base, at depth y from the crest:
 // none at the base, none on the crest itself.
 double detailEnvelope(const Shape& shape, double h, double y) {
@@ -293,8 +352,9 @@ void levelHeights(const Shape& shape, const Columns& columns, const Level& level
                 const double crest = columns.crest[column];
                 const double x = level.x(c), y = level.y(r);
                 const double fromCrest = y - columns.northing[column];
-                double h = bodyHeight(shape, columns, column, x, fromCrest);
-                const double envelope = detailEnvelope(shape, h, fromCrest);
+                const double bodyH = bodyHeight(shape, columns, column, x, fromCrest);
+                double h = landHeight(shape, columns, column, x, y, bodyH);
+                const double envelope = detailEnvelope(shape, bodyH, fromCrest);
                 if (envelope > 0 && columns.detail[column] > 0)
                     h +=
                         columns.detail[column] * envelope * fractalNoise(x, y, octaves, shape.seed);
@@ -320,7 +380,7 @@ void levelHeights(const Shape& shape, const Columns& columns, const Level& level
                     h = crest;
                     field.roles[i] = CellRole::held;
                 } else {
-                    h = std::clamp(h, 0.0, crest);
+                    h = std::clamp(h, 0.0, ceilingOf(shape, columns, column));
                     if (edge || h <= 0) {
                         h = 0.0;
                         field.roles[i] = CellRole::outlet;
@@ -349,7 +409,8 @@ void clampToCrest(const Shape& shape, const Columns& columns, const Level& level
             const auto floor = static_cast<float>(
                 std::max(0.0, std::min(crest, top) -
                                   wallFall * shape.slope * roundedDistance(shape, fromCrest)));
-            row[c] = std::clamp(row[c], floor, static_cast<float>(crest));
+            row[c] =
+                std::clamp(row[c], floor, static_cast<float>(ceilingOf(shape, columns, column)));
         }
     }
 }
@@ -495,13 +556,16 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSetti
     }
     layout.west = 0.5 * (west + east) - 0.5 * (layout.width - 1) * layout.cell;
     layout.crestRow = static_cast<int>(std::lround(0.5 * (layout.height - 1)));
-
     try {
         // The levels, coarsest first: halving until a side fits coarsestSide.
         int coarsest = 1;
         while ((std::max(layout.width, layout.height) - 1) / coarsest + 1 > coarsestSide)
             coarsest *= 2;
         const Level coarsestLevel = levelOf(layout, coarsest);
+        shape.edges = Edges{layout.west, layout.west + (layout.width - 1) * layout.cell,
+                            (layout.crestRow - layout.height + 1) * layout.cell,
+                            layout.crestRow * layout.cell, layout.cell};
+        shape.foreland = Foreland(forelandShape(shape, coarsestLevel));
 
         // Every column the levels sample, at the finest spacing.
         Columns columns;
@@ -601,10 +665,12 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSetti
                                             static_cast<std::size_t>(c) * level.factor;
                                         const std::size_t i =
                                             static_cast<std::size_t>(r) * level.width + c;
-                                        carried[i] = field.heights[i] -
-                                                     static_cast<float>(bodyHeight(
-                                                         shape, columns, column, level.x(c),
-                                                         level.y(r) - columns.northing[column]));
+                                        carried[i] =
+                                            field.heights[i] -
+                                            static_cast<float>(landHeight(
+                                                shape, columns, column, level.x(c), level.y(r),
+                                                bodyHeight(shape, columns, column, level.x(c),
+                                                           level.y(r) - columns.northing[column])));
                                     }
                                 }
                             });

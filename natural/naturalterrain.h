@@ -15,6 +15,10 @@
 // scale down to the cell; then stream-power erosion carves drainage into it and a few talus
 // sweeps settle what is too steep.
 
+// The foreland's height at most, as a share of the relief: the low ground round the mountain
+// that rises from the base at the raster's edge and gathers its streams into rivers.
+const double naturalForelandHeight = 0.03;
+
 struct NaturalSettings {
     // The flanks' mean fall, height over horizontal distance: a crest H high reaches the base
     // H / slope in front of and behind itself. 0.05 to 5.

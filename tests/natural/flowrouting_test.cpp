@@ -1,11 +1,13 @@
 // Routing water over a height field: filled depressions drain, the stack puts every cell after
-// its receiver, and the drainage area adds up to the cells.
+// its receiver, the drainage area adds up to the cells, and the foreland drains without pits.
+#include <algorithm>
 #include <cmath>
 
 #include <gtest/gtest.h>
 
 #include "natural/detailnoise.h"
 #include "natural/flowrouting.h"
+#include "natural/foreland.h"
 #include "natural/streampower.h"
 
 namespace {
@@ -93,4 +95,39 @@ TEST(FlowRouting, StreamPowerLowersChannelsMostAndNeverBelowTheirReceivers) {
     ASSERT_GT(channels, 0);
     ASSERT_GT(hills, 0);
     EXPECT_GT(channelDrop / channels, 2 * hillDrop / hills);
+}
+
+TEST(Foreland, RisesFromTheEdgeWithoutPitsAndBranches) {
+    ForelandShape shape;
+    shape.west = shape.south = 0;
+    shape.east = shape.north = 100;
+    shape.height = 10;
+    shape.rise = 30;
+    shape.wavelength = 40;
+    const Foreland foreland(shape);
+    const int side = 101;
+    auto at = [&](int r, int c) { return foreland.at(c, 100 - r); };
+    // Where each point drains: its lowest neighbour, as D8 would have it.
+    std::vector<int> inflows(static_cast<std::size_t>(side) * side, 0);
+    for (int r = 0; r < side; ++r)
+        for (int c = 0; c < side; ++c) {
+            const double h = at(r, c);
+            EXPECT_LT(h, shape.height);
+            if (r == 0 || c == 0 || r == side - 1 || c == side - 1) {
+                EXPECT_EQ(h, 0.0);
+                continue;
+            }
+            int lowest = -1;
+            double low = h;
+            for (int k = 0; k < 9; ++k)
+                if (at(r + k / 3 - 1, c + k % 3 - 1) < low) {
+                    low = at(r + k / 3 - 1, c + k % 3 - 1);
+                    lowest = (r + k / 3 - 1) * side + c + k % 3 - 1;
+                }
+            ASSERT_GE(lowest, 0) << "a pit at " << r << "," << c;
+            ++inflows[static_cast<std::size_t>(lowest)];
+        }
+    // Paths join: many points take water from two or more neighbours.
+    const auto joins = std::count_if(inflows.begin(), inflows.end(), [](int n) { return n >= 2; });
+    EXPECT_GT(joins, side * side / 50); // a plain ramp to the edge has none
 }

@@ -1,5 +1,5 @@
-// The natural terrain seen from outside: the skyline is the drawn one, the flanks reach the
-// base before the raster's edge, the depth follows the slope, and the bytes do not depend on
+// The natural terrain seen from outside: the skyline is the drawn one, the ground reaches the
+// base at the raster's edge, the depth follows the slope, and the bytes do not depend on
 // the number of threads.
 #include <algorithm>
 #include <cmath>
@@ -103,7 +103,7 @@ TEST(NaturalTerrain, EveryColumnPeaksAtTheDrawnSilhouette) {
     }
 }
 
-TEST(NaturalTerrain, FlanksReachTheBaseBeforeTheEdgeAllRound) {
+TEST(NaturalTerrain, GroundReachesTheBaseAtTheEdgeAllRound) {
     const Grid grid = mountain();
     NaturalSettings gentle;
     gentle.slope = 0.2;
@@ -145,10 +145,14 @@ TEST(NaturalTerrain, DepthFollowsTheCrestHeightThroughTheSlope) {
         settings.slope = slope;
         settings.erosion = 0.0;
         const HeightRaster raster = natural(grid, settings, 257);
+        // The mountain ends where the ground comes down to the foreland's height.
+        const float foreland =
+            static_cast<float>(naturalForelandHeight *
+                               *std::max_element(raster.heights.begin(), raster.heights.end()));
         double north = 0, south = 0;
         for (int r = 0; r < raster.height; ++r)
             for (int c = 0; c < raster.width; ++c)
-                if (raster.row(r)[c] > 0) {
+                if (raster.row(r)[c] > foreland) {
                     north = std::max(north, rowNorthing(raster, r));
                     south = std::max(south, -rowNorthing(raster, r));
                 }
