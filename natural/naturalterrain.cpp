@@ -22,6 +22,10 @@ using Grid = std::vector<std::vector<gmVector2>>;
 // and talus.
 const int coarsestSide = 257;
 const int erodedSide = 1025;
+// The foreland erodes on levels up to this many cells a side; finer levels carry its valleys
+// on, their erosion spent on the mountain (the foreland's share of the cells costs as much to
+// erode as the mountain and adds nothing the coarser levels have not carved).
+const int forelandErodedSide = 513;
 // The total erosion time at full strength on the coarsest level, and the share each finer
 // level adds (in units where the flank depth is 1).
 const double erosionTime = 1.5;
@@ -43,7 +47,7 @@ const double fanSpread = 0.7;
 // How steeply the body dips towards a col (a notch in the crest), in units of the slope: the
 // body never rises above the crest, so that no column is cut off flat at its col's height.
 const double colFall = 2.0;
-// The margin of base-height ground round the landscape, as a share of the flank depth.
+// The margin of foreland round the mountain's foot, as a share of the flank depth.
 const double margin = 0.06;
 // How far the crest wanders in plan either side of the silhouette's line, and the wavelength
 // of its bends, as shares of the flank depth: a real crest is no ruler-straight line seen from
@@ -344,6 +348,7 @@ void levelHeights(const Shape& shape, const Columns& columns, const Level& level
     field.roles.assign(field.size(), CellRole::free);
     Octaves octaves = shape.octaves;
     octaves.finest = 2.0 * level.cell;
+    const bool erodesForeland = std::max(level.width, level.height) <= forelandErodedSide;
     octaves.firstOctave = firstOctave;
     forRowBands(level.height, 16, threadsFor(field.size(), threads), [&](int first, int end) {
         for (int r = first; r < end; ++r) {
@@ -383,6 +388,10 @@ void levelHeights(const Shape& shape, const Columns& columns, const Level& level
                     h = std::clamp(h, 0.0, ceilingOf(shape, columns, column));
                     if (edge || h <= 0) {
                         h = 0.0;
+                        field.roles[i] = CellRole::outlet;
+                    } else if (bodyH <= 0 && !erodesForeland) {
+                        // Below the mountain's foot the foreland keeps the valleys the
+                        // coarser levels carved.
                         field.roles[i] = CellRole::outlet;
                     }
                 }

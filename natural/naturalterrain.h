@@ -11,9 +11,9 @@
 // from every side, at the export's own resolution. The silhouette (grid row 0) becomes a crest
 // that is held exactly; the ground falls from it to the base in front (the front profile) and
 // behind (the grid's own profile, averaged over its columns), as far as the crest's height and
-// the slope make it; detail noise, shaped by the silhouette's own roughness, covers it at every
-// scale down to the cell; then stream-power erosion carves drainage into it and a few talus
-// sweeps settle what is too steep.
+// the slope make it, onto a foreland whose valleys gather its streams; detail noise, shaped by the
+// silhouette's own roughness, covers it at every scale down to the cell; then stream-power erosion
+// carves drainage into it and a few talus sweeps settle what is too steep.
 
 // The foreland's height at most, as a share of the relief: the low ground round the mountain
 // that rises from the base at the raster's edge and gathers its streams into rivers.
@@ -46,11 +46,13 @@ bool checkNaturalSettings(const NaturalSettings& settings, std::string& error);
 // the silhouette, rows rowSpacing apart behind it) onto a raster laid out as HeightRaster
 // describes: the viewer to the south, the crest along the middle row, bending in plan a tenth
 // of the flank depth either way at most (one unbroken line of cells). With a given size the
-// cell is the smallest that fits the whole landscape (crest, both flanks and a margin of
-// base-height ground all round); the native size takes row 0's median point gap as the cell.
-// The base is height 0, or row 0's lowest height if that lies below 0. Every column's highest
-// cell lies on the crest and is row 0's height at the column's x (linear between the points);
-// beyond the silhouette's ends the mountain falls away from its end heights in rounded spurs.
+// cell is the smallest that fits the whole landscape (crest, both flanks and a margin all
+// round); the native size takes row 0's median point gap as the cell. The mountain stands on
+// a foreland that covers the rest of the raster, rising from the base on the raster's
+// outermost two cells. The base is height 0, or row 0's lowest height if that lies below 0.
+// Every column's highest cell lies on the crest and is row 0's height at the column's x
+// (linear between the points); beyond the silhouette's ends the mountain falls away from its end
+// heights in rounded spurs.
 //
 // Deterministic: the same grid and settings give the same heights with any number of
 // threads (0: the machine's cores). False with a one-line reason, raster untouched, for a
