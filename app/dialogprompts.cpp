@@ -111,7 +111,7 @@ void addOkAndCancel(QDialog& dialog, QFormLayout& form) {
 
 } // namespace
 
-bool DialogPrompts::heightmapSettings(HeightmapFormat format, int nativeWidth, int nativeHeight,
+bool DialogPrompts::heightmapSettings(HeightmapFormat format, const NativeSizes& native,
                                       HeightmapExport& settings, bool& naturalTerrain) {
     QDialog dialog(parent_);
     dialog.setWindowTitle(QStringLiteral("Export Heightmap"));
@@ -124,9 +124,13 @@ bool DialogPrompts::heightmapSettings(HeightmapFormat format, int nativeWidth, i
     auto* size = new QComboBox(&dialog);
     size->setObjectName(QStringLiteral("sizeBox"));
     size->setEditable(true);
-    size->addItem(nativeWidth > 0
-                      ? QStringLiteral("Native (%1x%2)").arg(nativeWidth).arg(nativeHeight)
-                      : QStringLiteral("Native"));
+    // "Native" names the size of what will be written: the grid's or the natural terrain's.
+    auto nativeText = [&](bool natural) {
+        const int w = natural ? native.naturalWidth : native.width;
+        const int h = natural ? native.naturalHeight : native.height;
+        return w > 0 ? QStringLiteral("Native (%1x%2)").arg(w).arg(h) : QStringLiteral("Native");
+    };
+    size->addItem(nativeText(naturalTerrain));
     // Unity's 2^n + 1 sides and Unreal's recommended ones.
     for (const char* engineSize : {"513", "1025", "2049", "4097", "1009", "2017", "4033"})
         size->addItem(QString::fromLatin1(engineSize));
@@ -147,6 +151,13 @@ bool DialogPrompts::heightmapSettings(HeightmapFormat format, int nativeWidth, i
     natural->setChecked(naturalTerrain);
     if (!raster)
         QObject::connect(natural, &QCheckBox::toggled, size, &QWidget::setEnabled);
+    QObject::connect(natural, &QCheckBox::toggled, size, [size, nativeText](bool on) {
+        // A size typed in stays as it was.
+        const QString typed = size->currentText();
+        size->setItemText(0, nativeText(on));
+        if (!typed.startsWith(QStringLiteral("Native")))
+            size->setCurrentText(typed);
+    });
     form->addRow(natural);
 
     auto* scale = numberBox(&dialog, "scaleBox", 0.0001, 1e6, settings.raster.scale);

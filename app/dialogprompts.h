@@ -18,7 +18,7 @@ public:
     QString saveFileName(const QString& caption, const QString& filter,
                          const QString& start) override;
     UnsavedChoice askAboutUnsavedChanges(const QString& text) override;
-    bool heightmapSettings(HeightmapFormat format, int nativeWidth, int nativeHeight,
+    bool heightmapSettings(HeightmapFormat format, const NativeSizes& native,
                            HeightmapExport& settings, bool& naturalTerrain) override;
     bool naturalSettings(NaturalSettings& settings) override;
 

@@ -455,10 +455,11 @@ void MondrelMainWindow::exportHeightmap() {
                             "suffix picks the format."));
         return;
     }
-    int nativeWidth = 0, nativeHeight = 0;
-    nativeHeightmapSize(model, nativeWidth, nativeHeight);
+    UserPrompts::NativeSizes native;
+    nativeHeightmapSize(model, native.width, native.height);
+    nativeNaturalSize(model, native.naturalWidth, native.naturalHeight);
     bool natural = model.naturalTerrain();
-    if (!prompts_->heightmapSettings(settings.format, nativeWidth, nativeHeight, settings, natural))
+    if (!prompts_->heightmapSettings(settings.format, native, settings, natural))
         return;
     // The choice is the project's, kept and undone with it.
     if (natural != model.naturalTerrain()) {

@@ -30,13 +30,18 @@ public:
     // A box captioned "Mondrel" with text and the buttons Save, Discard and Cancel; closing the
     // box counts as Cancel.
     virtual UnsavedChoice askAboutUnsavedChanges(const QString& text) = 0;
+    // A native raster's size in cells, 0 x 0 when unknown.
+    struct NativeSizes {
+        int width = 0, height = 0;               // the resampled grid's
+        int naturalWidth = 0, naturalHeight = 0; // the natural terrain's
+    };
     // The settings of a heightmap export in format: settings.raster's size (0 x 0 for the
-    // native nativeWidth x nativeHeight cells, which are 0 x 0 when unknown) and scale, and
-    // for a 16-bit format an optional fixed height range. settings comes in with the previous
-    // answers. naturalTerrain comes in as the session has it and goes out as the user chose:
-    // the natural terrain, or the resampled grid. False when the user cancelled. The export
-    // checks what comes back.
-    virtual bool heightmapSettings(HeightmapFormat format, int nativeWidth, int nativeHeight,
+    // native size, offered as the grid's or the natural terrain's as the choice between them
+    // stands) and scale, and for a 16-bit format an optional fixed height range. settings
+    // comes in with the previous answers. naturalTerrain comes in as the session has it and
+    // goes out as the user chose: the natural terrain, or the resampled grid. False when the
+    // user cancelled. The export checks what comes back.
+    virtual bool heightmapSettings(HeightmapFormat format, const NativeSizes& native,
                                    HeightmapExport& settings, bool& naturalTerrain) = 0;
     // The natural terrain's six settings, offered as they come in; false when the user
     // cancelled. Each comes back within its range.

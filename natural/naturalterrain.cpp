@@ -500,11 +500,21 @@ bool checkNaturalSettings(const NaturalSettings& settings, std::string& error) {
              outside("erosion steps", settings.erosionSteps, 1, 500));
 }
 
-bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSettings& settings,
-                         const RasterOptions& options, HeightRaster& raster, std::string& error,
-                         int threads) {
-    if (!checkRasterOptions(options, error) || !checkTerrainGrid(grid, rowSpacing, error) ||
-        !checkNaturalSettings(settings, error))
+namespace {
+
+// What a natural terrain is built from: the silhouette above the base, the mountain's shape
+// and the landscape's extent (the silhouette, the falls beyond its ends, both flanks, the
+// margin), in sketch pixels.
+struct Plan {
+    double base = 0.0;
+    Silhouette silhouette;
+    Shape shape;
+    double west = 0, east = 0, south = 0, north = 0;
+};
+
+bool planLandscape(const Grid& grid, double rowSpacing, const NaturalSettings& settings,
+                   double scale, Plan& plan, std::string& error) {
+    if (!checkTerrainGrid(grid, rowSpacing, error) || !checkNaturalSettings(settings, error))
         return false;
     const std::vector<gmVector2>& front = grid[0];
     double base = 0.0, top = -DBL_MAX;
@@ -512,14 +522,15 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSetti
         base = std::min(base, p[1]);
         top = std::max(top, p[1]);
     }
-    Silhouette silhouette;
+    plan.base = base;
+    Silhouette& silhouette = plan.silhouette;
     silhouette.slope = settings.slope;
     for (const gmVector2& p : front) {
         silhouette.xs.push_back(p[0]);
         silhouette.hs.push_back(p[1] - base);
     }
     const double span = silhouette.xs.back() - silhouette.xs.front();
-    Shape shape;
+    Shape& shape = plan.shape;
     shape.slope = settings.slope;
     shape.frontProfile = settings.frontProfile;
     // A flat silhouette still gets a landscape of some size round it.
@@ -529,34 +540,69 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSetti
     shape.octaves.wavelength = 0.5 * shape.depth;
     shape.seed = settings.seed;
     if (!std::isfinite(shape.depth) || !std::isfinite(span) ||
-        !(shape.relief * options.scale <= FLT_MAX / 4)) {
+        !(shape.relief * scale <= FLT_MAX / 4)) {
         error = "the terrain is too large for a natural terrain";
         return false;
     }
-
-    // The landscape's extent: the silhouette, the falls beyond its ends, both flanks, the margin.
     const double pad = margin * shape.depth;
-    const double west = silhouette.xs.front() - silhouette.hs.front() / settings.slope - pad;
-    const double east = silhouette.xs.back() + silhouette.hs.back() / settings.slope + pad;
-    const double north = shape.depth * (1 + footWander + crestWander) + pad, south = -north;
+    plan.west = silhouette.xs.front() - silhouette.hs.front() / settings.slope - pad;
+    plan.east = silhouette.xs.back() + silhouette.hs.back() / settings.slope + pad;
+    plan.north = shape.depth * (1 + footWander + crestWander) + pad;
+    plan.south = -plan.north;
+    return true;
+}
+
+// The native raster: row 0's median point gap as the cell, as many cells as the extent takes.
+bool nativeLayout(const std::vector<gmVector2>& front, const Plan& plan, Layout& layout,
+                  std::string& error) {
+    std::vector<double> gaps(front.size() - 1);
+    for (std::size_t i = 0; i + 1 < front.size(); ++i)
+        gaps[i] = front[i + 1][0] - front[i][0];
+    std::nth_element(gaps.begin(), gaps.begin() + static_cast<std::ptrdiff_t>(gaps.size() / 2),
+                     gaps.end());
+    layout.cell = gaps[gaps.size() / 2];
+    const double w = std::ceil((plan.east - plan.west) / layout.cell) + 1;
+    const double h = std::ceil((plan.north - plan.south) / layout.cell) + 1;
+    if (!(w <= maximumRasterSide && h <= maximumRasterSide)) {
+        error = "the natural terrain's native raster would be " + number(w) + "x" + number(h) +
+                " cells, more than " + std::to_string(maximumRasterSide) +
+                " a side - choose a size";
+        return false;
+    }
+    layout.width = std::max(2, static_cast<int>(w));
+    layout.height = std::max(2, static_cast<int>(h));
+    return true;
+}
+
+} // namespace
+
+bool naturalNativeSize(const Grid& grid, double rowSpacing, const NaturalSettings& settings,
+                       int& width, int& height, std::string& error) {
+    Plan plan;
+    Layout layout;
+    if (!planLandscape(grid, rowSpacing, settings, 1.0, plan, error) ||
+        !nativeLayout(grid[0], plan, layout, error))
+        return false;
+    width = layout.width;
+    height = layout.height;
+    return true;
+}
+
+bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSettings& settings,
+                         const RasterOptions& options, HeightRaster& raster, std::string& error,
+                         int threads) {
+    Plan plan;
+    if (!checkRasterOptions(options, error) ||
+        !planLandscape(grid, rowSpacing, settings, options.scale, plan, error))
+        return false;
+    const double base = plan.base;
+    const Silhouette& silhouette = plan.silhouette;
+    Shape& shape = plan.shape;
+    const double west = plan.west, east = plan.east, north = plan.north, south = plan.south;
     Layout layout;
     if (options.native()) {
-        std::vector<double> gaps(front.size() - 1);
-        for (std::size_t i = 0; i + 1 < front.size(); ++i)
-            gaps[i] = front[i + 1][0] - front[i][0];
-        std::nth_element(gaps.begin(), gaps.begin() + static_cast<std::ptrdiff_t>(gaps.size() / 2),
-                         gaps.end());
-        layout.cell = gaps[gaps.size() / 2];
-        const double w = std::ceil((east - west) / layout.cell) + 1;
-        const double h = std::ceil((north - south) / layout.cell) + 1;
-        if (!(w <= maximumRasterSide && h <= maximumRasterSide)) {
-            error = "the natural terrain's native raster would be " + number(w) + "x" + number(h) +
-                    " cells, more than " + std::to_string(maximumRasterSide) +
-                    " a side - choose a size";
+        if (!nativeLayout(grid[0], plan, layout, error))
             return false;
-        }
-        layout.width = std::max(2, static_cast<int>(w));
-        layout.height = std::max(2, static_cast<int>(h));
     } else {
         layout.width = options.width;
         layout.height = options.height;

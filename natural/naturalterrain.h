@@ -61,3 +61,9 @@ bool checkNaturalSettings(const NaturalSettings& settings, std::string& error);
 bool buildNaturalTerrain(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
                          const NaturalSettings& settings, const RasterOptions& options,
                          HeightRaster& raster, std::string& error, int threads = 0);
+
+// The size in cells of the natural terrain's native raster (RasterOptions' 0 x 0), as
+// buildNaturalTerrain lays it out. False with the reason it would give.
+bool naturalNativeSize(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
+                       const NaturalSettings& settings, int& width, int& height,
+                       std::string& error);

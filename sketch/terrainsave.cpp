@@ -88,6 +88,13 @@ bool nativeHeightmapSize(const SketchModel& model, int& width, int& height) {
     return true;
 }
 
+bool nativeNaturalSize(const SketchModel& model, int& width, int& height) {
+    std::string reason;
+    return model.hasTerrainToSave(reason) &&
+           naturalNativeSize(model.grid(), model.rowSpacing(), model.naturalSettings(), width,
+                             height, reason);
+}
+
 nlohmann::ordered_json naturalSettingsJson(const NaturalSettings& natural) {
     return {{"slope", natural.slope},
             {"frontProfile", natural.frontProfile},

@@ -124,10 +124,12 @@ TEST(DialogPrompts, HeightmapSettingsReadSizeScaleAndRange) {
         ASSERT_TRUE(natural);
         EXPECT_FALSE(natural->isChecked());
         natural->setChecked(true);
+        EXPECT_EQ(size->itemText(0), "Native (900x700)") << "the natural terrain's own";
         dialog->accept();
     });
     bool natural = false;
-    ASSERT_TRUE(prompts.heightmapSettings(HeightmapFormat::r16, 300, 120, settings, natural));
+    ASSERT_TRUE(
+        prompts.heightmapSettings(HeightmapFormat::r16, {300, 120, 900, 700}, settings, natural));
     EXPECT_TRUE(natural);
     EXPECT_EQ(settings.raster.width, 1025);
     EXPECT_EQ(settings.raster.height, 513);
@@ -146,7 +148,8 @@ TEST(DialogPrompts, HeightmapSettingsReadSizeScaleAndRange) {
         EXPECT_FALSE(dialog->findChild<QCheckBox*>("rangeBox")->isEnabled());
         dialog->reject();
     });
-    EXPECT_FALSE(prompts.heightmapSettings(HeightmapFormat::obj, 300, 120, settings, natural));
+    EXPECT_FALSE(
+        prompts.heightmapSettings(HeightmapFormat::obj, {300, 120, 900, 700}, settings, natural));
 }
 
 TEST(DialogPrompts, NaturalSettingsReadEverySettingAndRefuseASeedBeyond32Bits) {

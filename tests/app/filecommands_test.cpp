@@ -326,7 +326,9 @@ TEST_F(WindowTest, ExportHeightmapTakesItsFormatFromTheSuffixAndItsSettingsFromT
     answerAndTrigger(scratch("hill.png"), window_->fileExport_HeightmapAction);
     ASSERT_EQ(prompts_->settingsQuestions.size(), 1u);
     EXPECT_EQ(prompts_->settingsQuestions[0].format, HeightmapFormat::png16);
-    EXPECT_GT(prompts_->settingsQuestions[0].nativeWidth, 100);
+    EXPECT_GT(prompts_->settingsQuestions[0].native.width, 100);
+    // The natural terrain's native raster holds both flanks: deeper than the grid's 51 rows.
+    EXPECT_GT(prompts_->settingsQuestions[0].native.naturalHeight, 51);
     const QString box = prompts_->boxes.takeLast();
     EXPECT_TRUE(box.startsWith(scratch("hill.png") + " was saved successfully. "))
         << box.toStdString();

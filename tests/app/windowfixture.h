@@ -44,16 +44,16 @@ public:
     // offered size, scale and height range (none left is a cancel).
     struct SettingsQuestion {
         HeightmapFormat format;
-        int nativeWidth, nativeHeight;
+        UserPrompts::NativeSizes native;
     };
     struct SettingsAnswer {
         RasterOptions raster;
         std::optional<HeightRange> heightRange;
         bool naturalTerrain = false;
     };
-    bool heightmapSettings(HeightmapFormat format, int nativeWidth, int nativeHeight,
+    bool heightmapSettings(HeightmapFormat format, const NativeSizes& native,
                            HeightmapExport& settings, bool& naturalTerrain) override {
-        settingsQuestions.push_back({format, nativeWidth, nativeHeight});
+        settingsQuestions.push_back({format, native});
         if (settingsAnswers.empty())
             return false;
         settings.raster = settingsAnswers.front().raster;

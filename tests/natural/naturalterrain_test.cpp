@@ -226,6 +226,18 @@ TEST(NaturalTerrain, ErosionCarvesIntoTheFlanksAndDetailRoughensThem) {
     EXPECT_GT(roughness(natural(grid, detailed, 257)), 2.0 * roughness(smooth));
 }
 
+TEST(NaturalTerrain, NativeSizeIsTheSizeANativeBuildLaysOut) {
+    NaturalSettings steep;
+    steep.slope = 2.0;
+    steep.erosion = 0.0;
+    int width = 0, height = 0;
+    std::string error;
+    ASSERT_TRUE(naturalNativeSize(mountain(), rowSpacing, steep, width, height, error)) << error;
+    const HeightRaster raster = natural(mountain(), steep, 0);
+    EXPECT_EQ(raster.width, width);
+    EXPECT_EQ(raster.height, height);
+}
+
 TEST(NaturalTerrain, RefusesBadSettingsAndGrids) {
     HeightRaster raster;
     std::string error;
