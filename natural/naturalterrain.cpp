@@ -248,7 +248,7 @@ struct Shape {
     Foreland foreland;
 };
 
-// The foreland on the coarsest level's points: up to forelandHeight of the relief, getting
+// The foreland on the coarsest level's points: up to naturalForelandHeight of the relief, getting
 // there over forelandRise of the flank depth, its valleys forelandWavelength apart.
 ForelandShape forelandShape(const Shape& shape, const Level& coarsest) {
     ForelandShape foreland;
@@ -348,8 +348,8 @@ void levelHeights(const Shape& shape, const Columns& columns, const Level& level
     field.roles.assign(field.size(), CellRole::free);
     Octaves octaves = shape.octaves;
     octaves.finest = 2.0 * level.cell;
-    const bool erodesForeland = std::max(level.width, level.height) <= forelandErodedSide;
     octaves.firstOctave = firstOctave;
+    const bool erodesForeland = std::max(level.width, level.height) <= forelandErodedSide;
     forRowBands(level.height, 16, threadsFor(field.size(), threads), [&](int first, int end) {
         for (int r = first; r < end; ++r) {
             for (int c = 0; c < level.width; ++c) {
@@ -357,9 +357,9 @@ void levelHeights(const Shape& shape, const Columns& columns, const Level& level
                 const double crest = columns.crest[column];
                 const double x = level.x(c), y = level.y(r);
                 const double fromCrest = y - columns.northing[column];
-                const double bodyH = bodyHeight(shape, columns, column, x, fromCrest);
-                double h = landHeight(shape, columns, column, x, y, bodyH);
-                const double envelope = detailEnvelope(shape, bodyH, fromCrest);
+                const double body = bodyHeight(shape, columns, column, x, fromCrest);
+                double h = landHeight(shape, columns, column, x, y, body);
+                const double envelope = detailEnvelope(shape, body, fromCrest);
                 if (envelope > 0 && columns.detail[column] > 0)
                     h +=
                         columns.detail[column] * envelope * fractalNoise(x, y, octaves, shape.seed);
@@ -389,7 +389,7 @@ void levelHeights(const Shape& shape, const Columns& columns, const Level& level
                     if (edge || h <= 0) {
                         h = 0.0;
                         field.roles[i] = CellRole::outlet;
-                    } else if (bodyH <= 0 && !erodesForeland) {
+                    } else if (body <= 0 && !erodesForeland) {
                         // Below the mountain's foot the foreland keeps the valleys the
                         // coarser levels carved.
                         field.roles[i] = CellRole::outlet;
