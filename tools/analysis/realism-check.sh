@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the natural terrain of each skyline at 1025 x 1025 with the default settings, times
 # it, measures it with terrain-analysis and prints a table of the landscape checks; the
-# exports, the analyses and a hillshade of each (seen from above, north up) go into OUTDIR.
+# exports, the analyses and a hillshade of each (seen from above, north up; NAME.png at the
+# raster's size and NAME_512.png 512 pixels wide, small enough for a README) go into OUTDIR.
 #
 # Usage: tools/analysis/realism-check.sh [-b BUILD] [-s SIZE] [-o OPTIONS] OUTDIR [SKYLINE.c2d...]
 #   -b BUILD    the build folder holding bin/mondrel-build and bin/terrain-analysis (build)
@@ -17,11 +18,11 @@ while getopts "b:s:o:" flag; do
     b) build=$(cd "$OPTARG" && pwd) ;;
     s) size=$OPTARG ;;
     o) options=$OPTARG ;;
-    *) sed -n '2,12p' "$0" >&2; exit 2 ;;
+    *) sed -n '2,13p' "$0" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
-[ $# -ge 1 ] || { sed -n '2,12p' "$0" >&2; exit 2; }
+[ $# -ge 1 ] || { sed -n '2,13p' "$0" >&2; exit 2; }
 out=$1
 shift
 skylines=("$@")
@@ -46,7 +47,8 @@ for sky in "${skylines[@]}"; do
   "$build/bin/terrain-analysis" --curve "$sky" --slope "$slope" "$asc" >"$out/$name.txt"
   gdaldem hillshade -q -compute_edges "$asc" "$out/$name.hillshade.tif"
   gdal_translate -q -of PNG "$out/$name.hillshade.tif" "$out/$name.png"
-  rm -f "$out/$name.hillshade.tif" "$out/$name.png.aux.xml"
+  gdal_translate -q -of PNG -r average -outsize 512 0 "$out/$name.png" "$out/${name}_512.png"
+  rm -f "$out/$name.hillshade.tif" "$out"/*.png.aux.xml
   read -r seconds _ <"$out/$name.time"
   steep45=$(sed -n 's/^check steep: .*(% of the body steeper than 60 degrees, \([0-9.]*\)% steeper.*/\1/p' "$out/$name.txt")
   passes=$(grep -c '^check .* PASS$' "$out/$name.txt" || true)

@@ -214,6 +214,15 @@ void checkLandscape(const Grid& grid, const ColumnTops& tops, const Relief& reli
                 100.0 * slopes.over60, 100.0 * slopes.over45,
                 verdict(slopes.cells > 0 && slopes.over60 <= 0.01));
 
+    const std::vector<double> bands = detailBands(grid, level);
+    std::printf("detail by scale (rms of the body's heights between box filters):");
+    for (std::size_t k = 0; k < bands.size(); ++k)
+        std::printf(" %d-%d cells %.3f", k ? 1 << (k - 1) : 0, 1 << k, bands[k]);
+    std::printf("; ratios");
+    for (std::size_t k = 1; k < bands.size(); ++k)
+        std::printf(" %.2f", bands[k - 1] > 0 ? bands[k] / bands[k - 1] : 0.0);
+    std::printf("\n");
+
     const double ratio = drainageFound.meanBifurcation();
     std::printf("check strahler: %d (highest order; limit >= 4) %s\n", drainageFound.maxOrder,
                 verdict(drainageFound.maxOrder >= 4));

@@ -273,6 +273,59 @@ AspectBalance aspectBalance(const Grid& grid, double level) {
     return balance;
 }
 
+namespace {
+
+// The mean of the heights over a (2 radius + 1)^2 square round each cell, clamped at the edges.
+std::vector<double> boxMean(const Grid& grid, int radius) {
+    if (radius == 0)
+        return grid.z;
+    const int w = grid.columns, h = grid.rows;
+    const auto pass = [&](const std::vector<double>& in, bool alongRows) {
+        std::vector<double> out(in.size());
+        const int length = alongRows ? w : h, lines = alongRows ? h : w;
+        for (int line = 0; line < lines; ++line) {
+            const auto at = [&](int k) {
+                k = std::clamp(k, 0, length - 1);
+                return alongRows ? index(grid, line, k) : index(grid, k, line);
+            };
+            double sum = 0;
+            for (int k = -radius; k <= radius; ++k)
+                sum += in[at(k)];
+            for (int k = 0; k < length; ++k) {
+                out[at(k)] = sum / (2 * radius + 1);
+                sum += in[at(k + radius + 1)] - in[at(k - radius)];
+            }
+        }
+        return out;
+    };
+    return pass(pass(grid.z, true), false);
+}
+
+} // namespace
+
+std::vector<double> detailBands(const Grid& grid, double level, int bands) {
+    const int margin = 1 << bands;
+    std::vector<double> rms;
+    std::vector<double> finer = boxMean(grid, 0);
+    for (int k = 0; k < bands; ++k) {
+        const std::vector<double> coarser = boxMean(grid, 1 << k);
+        double sum = 0;
+        long cells = 0;
+        for (int r = margin; r + margin < grid.rows; ++r)
+            for (int c = margin; c + margin < grid.columns; ++c) {
+                const std::size_t i = index(grid, r, c);
+                if (grid.z[i] < level)
+                    continue;
+                const double band = finer[i] - coarser[i];
+                sum += band * band;
+                ++cells;
+            }
+        rms.push_back(cells ? std::sqrt(sum / static_cast<double>(cells)) : 0.0);
+        finer = coarser;
+    }
+    return rms;
+}
+
 double Drainage::meanBifurcation() const {
     double sum = 0;
     int ratios = 0;

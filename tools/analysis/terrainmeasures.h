@@ -103,6 +103,14 @@ struct AspectBalance {
 };
 AspectBalance aspectBalance(const Grid& grid, double level);
 
+// ---- Detail by scale: the root mean square over the body of the heights band-passed between
+// box means of successive radii: band 0 is the heights less their mean over a radius of 1 cell,
+// band k (k >= 1) the mean over 2^(k-1) cells less the mean over 2^k. Real terrain's detail
+// grows steadily with scale (each band larger than the one below); a band standing out against
+// its neighbours is one texture laid over everything. Cells within 2^bands cells of the
+// raster's edge are left out.
+std::vector<double> detailBands(const Grid& grid, double level, int bands = 5);
+
 // ---- Drainage: depressions filled (priority flood with epsilon), D8 flow directions (steepest
 // of the 8 neighbours), drainage area, channels where the area reaches the threshold in cells,
 // their Strahler orders. The ground at base or below drains out like the raster's edge.
