@@ -82,4 +82,17 @@ TEST(TerrainMeasures, SkylineFitPlacesColumnsInSketchCoordinates) {
     EXPECT_GT(fit.worstAbove, 0);
 }
 
+TEST(TerrainMeasures, DetailBandsHoldOnlyTheScalesPresent) {
+    // A plane has no detail at any scale; a one-cell checkerboard on it only at the finest.
+    const auto plane = [](int r, int c) { return 100.0 + 0.5 * r + 0.25 * c; };
+    for (double v : detailBands(raster(80, plane), 0))
+        EXPECT_NEAR(v, 0.0, 1e-9);
+    const std::vector<double> bands = detailBands(
+        raster(80, [&](int r, int c) { return plane(r, c) + ((r + c) % 2 ? 1 : -1); }), 0);
+    ASSERT_EQ(bands.size(), 5u);
+    EXPECT_GT(bands[0], 0.8);
+    for (std::size_t k = 1; k < bands.size(); ++k)
+        EXPECT_LT(bands[k], 0.15) << "band " << k;
+}
+
 } // namespace
