@@ -74,7 +74,7 @@ for side in $sizes; do
       awk -v side="$side" -v which="$which" -v run="$run" -v wall="$wall" -v user="$user" \
         -v sys="$sys" -v rss="$rss" 'BEGIN {
           printf "%-6s %-9s %4d %8.2f %6.2f %9.1f\n", side, which, run, wall,
-            wall > 0 ? (user + sys) / wall : 0, rss * 1024 / (side * side) }'
+            (wall > 0 ? (user + sys) / wall : 0), rss * 1024 / (side * side) }'
       walls[$which]+="$wall "
     done
   done
