@@ -3,10 +3,11 @@
 # `mondrel-build --natural --size N SKYLINE OUT.r16` of the baseline revision and of this tree
 # in turn, and prints per run the wall time, the CPU use ((user + sys) / wall: 2.0 when both
 # cores work all the time) and the peak resident size per cell (/usr/bin/time), then the
-# median wall time of each side. The whole program is timed (reading the curve, the stages,
+# median wall time of each side; the bytes per cell also net of the program's own resident size
+# (its peak at 33 x 33 cells). The whole program is timed (reading the curve, the stages,
 # writing the file), so the figures bound the construction's own from above.
 #
-# Usage: bench/natural/compare.sh [-r REVISION] [-b BUILD] [-n RUNS] [-s "SIZES"] [SKYLINE.c2d]
+# Usage: bench/natural/compare.sh [-r REVISION | -B BUILD] [-b BUILD] [-n RUNS] [-s "SIZES"] [SKYLINE.c2d]
 #   -r REVISION  the baseline (default: the merge-base of HEAD and main); it is checked out as
 #                a detached git worktree and built (mondrel-build only, no GUI) under
 #                ${TMPDIR:-/tmp}/mondrel-baseline-<commit>, kept there for later runs
@@ -59,7 +60,16 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 echo "skyline $(basename "$skyline"); baseline ${commit:0:12}; this tree $(git rev-parse --short HEAD)$(git diff --quiet HEAD || echo ' (with changes)')"
 echo "load before the run: $(cut -d' ' -f1-3 /proc/loadavg)"
-printf '%-6s %-9s %4s %8s %6s %9s\n' side builder run 'wall s' 'cpu' 'bytes/cell'
+# The program's own resident size (code, libraries, the stages' grid) from a tiny raster, so
+# that the bytes per cell can also be given net of it.
+declare -A own
+for which in baseline current; do
+  if [ $which = baseline ]; then program=$baseProgram; else program=$build/bin/mondrel-build; fi
+  /usr/bin/time -f "%M" -o "$work/time" "$program" --natural --size 33 "$skyline" "$work/out.r16" >/dev/null
+  own[$which]=$(cat "$work/time")
+done
+echo "the program's own peak resident size (at 33 x 33): baseline ${own[baseline]} KiB, current ${own[current]} KiB"
+printf '%-6s %-9s %4s %8s %6s %10s %10s\n' side builder run 'wall s' 'cpu' 'bytes/cell' 'net'
 summary=()
 for side in $sizes; do
   count=$runs
@@ -72,9 +82,10 @@ for side in $sizes; do
         "$program" --natural --size "$side" "$skyline" "$work/out.r16" >/dev/null
       read -r wall user sys rss <"$work/time"
       awk -v side="$side" -v which="$which" -v run="$run" -v wall="$wall" -v user="$user" \
-        -v sys="$sys" -v rss="$rss" 'BEGIN {
-          printf "%-6s %-9s %4d %8.2f %6.2f %9.1f\n", side, which, run, wall,
-            (wall > 0 ? (user + sys) / wall : 0), rss * 1024 / (side * side) }'
+        -v sys="$sys" -v rss="$rss" -v own="${own[$which]}" 'BEGIN {
+          printf "%-6s %-9s %4d %8.2f %6.2f %10.1f %10.1f\n", side, which, run, wall,
+            (wall > 0 ? (user + sys) / wall : 0), rss * 1024 / (side * side),
+            (rss - own) * 1024 / (side * side) }'
       walls[$which]+="$wall "
     done
   done

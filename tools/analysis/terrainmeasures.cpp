@@ -96,6 +96,17 @@ bool readAsc(const std::string& name, Grid& grid) {
     for (double& v : grid.z)
         if (!(in >> v))
             return false;
+    // Cells without data (beyond a padded terrain) count as the lowest ground there is, so
+    // that they neither set the relief nor stand in the body.
+    double lowest = HUGE_VAL;
+    for (double v : grid.z)
+        if (v != grid.nodata && std::isfinite(v))
+            lowest = std::min(lowest, v);
+    if (lowest == HUGE_VAL)
+        return false;
+    for (double& v : grid.z)
+        if (v == grid.nodata || !std::isfinite(v))
+            v = lowest;
     return true;
 }
 
