@@ -74,6 +74,10 @@ TEST(TerrainMeasures, SkylineFitPlacesColumnsInSketchCoordinates) {
     SkylineFit fit = skylineFit(grid, columnTops(grid), curve, 2.0, relief);
     EXPECT_EQ(fit.columns, 40); // the last column's centre lies beyond the curve's end
     EXPECT_NEAR(fit.worst, 0.0, 1e-12);
+    EXPECT_TRUE(fit.covered);
+    curve.emplace_back(92, curveHeight(92)); // beyond the raster's eastern edge at 91
+    EXPECT_FALSE(skylineFit(grid, columnTops(grid), curve, 2.0, relief).covered);
+    curve.pop_back();
 
     grid.z[20 * 41 + 10] += 0.03 * relief; // 3% above the curve, less its slope over a cell
     fit = skylineFit(grid, columnTops(grid), curve, 2.0, relief);

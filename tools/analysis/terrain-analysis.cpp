@@ -175,9 +175,10 @@ bool checkSkyline(const std::string& name, double scale, const Grid& grid, const
     const SkylineFit fit = skylineFit(grid, tops, curve, scale, relief);
     const double worst = 100.0 * fit.worst;
     std::printf("check skyline: %.3f (%% of the relief, worst column at x %.1f %s the curve; "
-                "mean %.4f%%, %d columns; limit <= 0.5) %s\n",
+                "mean %.4f%%, %d columns%s; limit <= 0.5) %s\n",
                 worst, fit.worstX, fit.worstAbove > 0 ? "above" : "below", 100.0 * fit.mean,
-                fit.columns, verdict(fit.columns > 0 && worst <= 0.5));
+                fit.columns, fit.covered ? "" : ", the curve reaching beyond the raster",
+                verdict(fit.covered && fit.columns > 0 && worst <= 0.5));
     return true;
 }
 

@@ -136,6 +136,8 @@ SkylineFit skylineFit(const Grid& grid, const ColumnTops& tops,
     std::stable_sort(curve.begin(), curve.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     const double cell = grid.cell / scale;
+    fit.covered = grid.xll / scale <= curve.front().first &&
+                  (grid.xll + grid.columns * grid.cell) / scale >= curve.back().first;
     double sum = 0;
     for (int c = 0; c < grid.columns; ++c) {
         const double x = (grid.xll + (c + 0.5) * grid.cell) / scale;

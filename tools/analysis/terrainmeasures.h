@@ -59,13 +59,15 @@ ColumnTops columnTops(const Grid& grid);
 // when it lies within the curve's range over the column's own cell and one cell either side
 // (the curve's lowest and highest height there, its vertices and its values at both ends of
 // that span); the error is how far it lies outside that range. Columns whose centre lies
-// outside the curve's x extent are not measured.
+// outside the curve's x extent are not measured; covered says whether the raster reaches
+// over all of it.
 struct SkylineFit {
     int columns = 0;       // columns measured
     double worst = 0;      // the largest error, as a share of the relief
     double mean = 0;       // the mean error, as a share of the relief
     double worstX = 0;     // sketch x of the worst column's centre
     double worstAbove = 0; // signed: positive when the worst column stands above the curve
+    bool covered = false;  // whether the raster's columns reach over the curve's whole length
 };
 SkylineFit skylineFit(const Grid& grid, const ColumnTops& tops,
                       std::vector<std::pair<double, double>> curve, double scale, double relief);
