@@ -62,25 +62,26 @@ TEST(TerrainMeasures, AspectSectorsFaceTheWayTheGroundFalls) {
 }
 
 TEST(TerrainMeasures, SkylineFitPlacesColumnsInSketchCoordinates) {
-    // Columns 2 world units wide from x 100, at an export scale of 2: column c's centre lies at
-    // sketch x 50.5 + c and its top should be the curve's height there, times 2.
+    // Columns 2 world units wide from x 130, at an export scale of 2 and an origin of 30: column
+    // c's centre lies at sketch x 50.5 + c and its top should be the curve's height there,
+    // times 2.
     const auto curveHeight = [](double x) { return 40.0 + 0.5 * x; };
     std::vector<std::pair<double, double>> curve;
     for (int x = 50; x <= 90; ++x)
         curve.emplace_back(x, curveHeight(x));
     Grid grid = raster(
-        41, [&](int r, int c) { return r == 20 ? 2.0 * curveHeight(50.5 + c) : 0.0; }, 100, 2);
+        41, [&](int r, int c) { return r == 20 ? 2.0 * curveHeight(50.5 + c) : 0.0; }, 130, 2);
     const double relief = reliefOf(grid).span();
-    SkylineFit fit = skylineFit(grid, columnTops(grid), curve, 2.0, relief);
+    SkylineFit fit = skylineFit(grid, columnTops(grid), curve, 2.0, 30.0, relief);
     EXPECT_EQ(fit.columns, 40); // the last column's centre lies beyond the curve's end
     EXPECT_NEAR(fit.worst, 0.0, 1e-12);
     EXPECT_TRUE(fit.covered);
-    curve.emplace_back(92, curveHeight(92)); // beyond the raster's eastern edge at 91
-    EXPECT_FALSE(skylineFit(grid, columnTops(grid), curve, 2.0, relief).covered);
+    curve.emplace_back(92, curveHeight(92)); // beyond the raster's eastern edge at sketch x 91
+    EXPECT_FALSE(skylineFit(grid, columnTops(grid), curve, 2.0, 30.0, relief).covered);
     curve.pop_back();
 
     grid.z[20 * 41 + 10] += 0.03 * relief; // 3% above the curve, less its slope over a cell
-    fit = skylineFit(grid, columnTops(grid), curve, 2.0, relief);
+    fit = skylineFit(grid, columnTops(grid), curve, 2.0, 30.0, relief);
     EXPECT_NEAR(fit.worst, 0.03 - 2.0 * 0.5 * 1.5 / relief, 1e-9);
     EXPECT_DOUBLE_EQ(fit.worstX, 60.5);
     EXPECT_GT(fit.worstAbove, 0);

@@ -28,12 +28,12 @@
 //                steeper than 60 degrees (<= 1%);
 //       drainage the highest Strahler order (>= 4) and the mean bifurcation ratio (3 to 5).
 //
-// The raster's placement: an export puts column c's centre at sketch x (xllcorner + (c + 0.5)
-// * cellsize) / scale and heights at sketch height times scale, with the origin at 0; --scale
-// gives the export's scale (default 1) when it was not 1.
+// The raster's placement: an export puts column c's centre at sketch x (xllcorner - X + (c +
+// 0.5) * cellsize) / scale and heights at sketch height times scale; --scale M and --origin X,Y
+// give mondrel-build's own (default 1 and 0,0) when the export was made with others.
 //
 // Usage: terrain-analysis [--threshold CELLS] [--crest-margin SHARE] [--skyline FILE.obj]
-//        [--curve FILE.c2d] [--scale M] [--slope S] FILE.asc
+//        [--curve FILE.c2d] [--scale M] [--origin X,Y] [--slope S] FILE.asc
 //
 // Written on its own, sharing nothing with the natural terrain's construction.
 #include <algorithm>
@@ -158,8 +158,8 @@ bool printMeshSkyline(const std::string& name, const Grid& grid, const ColumnTop
     return true;
 }
 
-bool checkSkyline(const std::string& name, double scale, const Grid& grid, const ColumnTops& tops,
-                  double relief) {
+bool checkSkyline(const std::string& name, double scale, double originX, const Grid& grid,
+                  const ColumnTops& tops, double relief) {
     std::vector<gmVector2> points;
     int declared = 0;
     std::string reason;
@@ -172,7 +172,7 @@ bool checkSkyline(const std::string& name, double scale, const Grid& grid, const
     std::vector<std::pair<double, double>> curve;
     for (const gmVector2& p : points)
         curve.emplace_back(p[0], p[1]);
-    const SkylineFit fit = skylineFit(grid, tops, curve, scale, relief);
+    const SkylineFit fit = skylineFit(grid, tops, curve, scale, originX, relief);
     const double worst = 100.0 * fit.worst;
     std::printf("check skyline: %.3f (%% of the relief, worst column at x %.1f %s the curve; "
                 "mean %.4f%%, %d columns%s; limit <= 0.5) %s\n",
@@ -232,12 +232,13 @@ void checkLandscape(const Grid& grid, const ColumnTops& tops, const Relief& reli
 }
 
 const char* usage = "Usage: terrain-analysis [--threshold CELLS] [--crest-margin SHARE] "
-                    "[--skyline FILE.obj] [--curve FILE.c2d] [--scale M] [--slope S] FILE.asc\n";
+                    "[--skyline FILE.obj] [--curve FILE.c2d] [--scale M] [--origin X,Y] "
+                    "[--slope S] FILE.asc\n";
 
 } // namespace
 
 int main(int argc, char** argv) {
-    double threshold = 0, crestMargin = 0.03, scale = 1.0, slopeSetting = 0.5;
+    double threshold = 0, crestMargin = 0.03, scale = 1.0, originX = 0, slopeSetting = 0.5;
     std::string skylineFile, curveFile, input;
     for (int a = 1; a < argc; ++a) {
         const std::string arg = argv[a];
@@ -251,6 +252,8 @@ int main(int argc, char** argv) {
             curveFile = argv[++a];
         else if (arg == "--scale" && a + 1 < argc)
             scale = std::atof(argv[++a]);
+        else if (arg == "--origin" && a + 1 < argc)
+            originX = std::atof(argv[++a]); // X,Y: the eastings are all a column needs
         else if (arg == "--slope" && a + 1 < argc)
             slopeSetting = std::atof(argv[++a]);
         else if (input.empty() && !arg.empty() && arg[0] != '-')
@@ -281,7 +284,7 @@ int main(int argc, char** argv) {
     printIsotropy(grid, tops, relief.lowest, crestMargin);
     if (!skylineFile.empty() && !printMeshSkyline(skylineFile, grid, tops, relief.span()))
         return 1;
-    if (!curveFile.empty() && !checkSkyline(curveFile, scale, grid, tops, relief.span()))
+    if (!curveFile.empty() && !checkSkyline(curveFile, scale, originX, grid, tops, relief.span()))
         return 1;
     checkLandscape(grid, tops, relief, found, slopeSetting);
     return 0;

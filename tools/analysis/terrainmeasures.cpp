@@ -129,18 +129,18 @@ ColumnTops columnTops(const Grid& grid) {
 }
 
 SkylineFit skylineFit(const Grid& grid, const ColumnTops& tops,
-                      std::vector<std::pair<double, double>> curve, double scale, double relief) {
+                      std::vector<std::pair<double, double>> curve, double scale, double originX,
+                      double relief) {
     SkylineFit fit;
     if (curve.size() < 2 || !(relief > 0))
         return fit;
     std::stable_sort(curve.begin(), curve.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
-    const double cell = grid.cell / scale;
-    fit.covered = grid.xll / scale <= curve.front().first &&
-                  (grid.xll + grid.columns * grid.cell) / scale >= curve.back().first;
+    const double cell = grid.cell / scale, west = (grid.xll - originX) / scale;
+    fit.covered = west <= curve.front().first && west + grid.columns * cell >= curve.back().first;
     double sum = 0;
     for (int c = 0; c < grid.columns; ++c) {
-        const double x = (grid.xll + (c + 0.5) * grid.cell) / scale;
+        const double x = west + (c + 0.5) * cell;
         if (x < curve.front().first || x > curve.back().first)
             continue;
         const auto [lo, hi] = curveRange(curve, x - 1.5 * cell, x + 1.5 * cell);

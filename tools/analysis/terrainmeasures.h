@@ -54,8 +54,9 @@ ColumnTops columnTops(const Grid& grid);
 // ---- Skyline: each column's top against the drawn curve.
 //
 // The curve is a polyline of (x, height) in sketch pixels. Column c's centre lies at sketch x
-// (xll + (c + 0.5) * cell) / scale and its top at height / scale: the exports place the raster
-// at the sketch's own coordinates times the export scale (origin 0). A column's top is right
+// (xll - originX + (c + 0.5) * cell) / scale and its top at height / scale: the exports place
+// the raster at the sketch's own coordinates times the export scale, shifted by the origin
+// (mondrel-build's --scale and --origin; 1 and 0 by default). A column's top is right
 // when it lies within the curve's range over the column's own cell and one cell either side
 // (the curve's lowest and highest height there, its vertices and its values at both ends of
 // that span); the error is how far it lies outside that range. Columns whose centre lies
@@ -70,7 +71,8 @@ struct SkylineFit {
     bool covered = false;  // whether the raster's columns reach over the curve's whole length
 };
 SkylineFit skylineFit(const Grid& grid, const ColumnTops& tops,
-                      std::vector<std::pair<double, double>> curve, double scale, double relief);
+                      std::vector<std::pair<double, double>> curve, double scale, double originX,
+                      double relief);
 
 // ---- Outline: flank depths north and south of each body column's highest cell, in cells, to
 // the first cell below the level (or to the raster's edge), and how they go together over the
