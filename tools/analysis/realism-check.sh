@@ -9,20 +9,23 @@
 #   -s SIZE     the raster's side in cells (1025)
 #   -o OPTIONS  more options for mondrel-build, e.g. "--slope 0.8" (the analysis is told the
 #               slope when they give one)
+#   -c BEFORE   an OUTDIR of an earlier run (say of the baseline's build): its figures are
+#               printed under each skyline's, for a before-and-after table
 # Without skylines it takes bench/natural/skylines/*.c2d.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
-build=$top/build size=1025 options=""
-while getopts "b:s:o:" flag; do
+build=$top/build size=1025 options="" before=""
+while getopts "b:s:o:c:" flag; do
   case $flag in
     b) build=$(cd "$OPTARG" && pwd) ;;
     s) size=$OPTARG ;;
     o) options=$OPTARG ;;
-    *) sed -n '2,13p' "$0" >&2; exit 2 ;;
+    c) before=$OPTARG ;;
+    *) sed -n '2,15p' "$0" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
-[ $# -ge 1 ] || { sed -n '2,13p' "$0" >&2; exit 2; }
+[ $# -ge 1 ] || { sed -n '2,15p' "$0" >&2; exit 2; }
 out=$1
 shift
 skylines=("$@")
@@ -37,6 +40,20 @@ done
 # The figure of one check line ("check NAME: VALUE (...) PASS") and its verdict's first letter.
 figure() { awk -v name="$1" '$1 == "check" && $2 == name ":" { printf "%s %s", $3, substr($NF, 1, 1) }' "$2"; }
 
+# One row of the table from the analysis and the timing of one skyline in a folder.
+row() {
+  local label=$1 txt=$2/$3.txt seconds steep45 passes checks
+  [ -f "$txt" ] || { printf '%-18s (no analysis in %s)\n' "$label" "$2"; return; }
+  read -r seconds _ <"$2/$3.time"
+  steep45=$(sed -n 's/^check steep: .*(% of the body steeper than 60 degrees, \([0-9.]*\)% steeper.*/\1/p' "$txt")
+  passes=$(grep -c '^check .* PASS$' "$txt" || true)
+  checks=$(grep -c '^check ' "$txt" || true)
+  printf '%-18s %6s %8s %8s %7s %7s %6s %7s %7s %4s %5s %5s\n' "$label" "$seconds" \
+    "$(figure skyline "$txt")" "$(figure outline "$txt")" "$(figure divide "$txt")" \
+    "$(figure aspect "$txt")" "$(figure slope "$txt")" "$(figure steep "$txt")" "$steep45" \
+    "$(figure strahler "$txt")" "$(figure bifurcation "$txt")" "$passes/$checks"
+}
+
 printf '%-18s %6s %8s %8s %7s %7s %6s %7s %7s %4s %5s %5s\n' skyline seconds 'sky%' outline \
   divide aspect 'slope°' '>60%' '>45%' ord bif pass
 for sky in "${skylines[@]}"; do
@@ -49,16 +66,8 @@ for sky in "${skylines[@]}"; do
   gdal_translate -q -of PNG "$out/$name.hillshade.tif" "$out/$name.png"
   gdal_translate -q -of PNG -r average -outsize 512 0 "$out/$name.png" "$out/${name}_512.png"
   rm -f "$out/$name.hillshade.tif" "$out"/*.png.aux.xml
-  read -r seconds _ <"$out/$name.time"
-  steep45=$(sed -n 's/^check steep: .*(% of the body steeper than 60 degrees, \([0-9.]*\)% steeper.*/\1/p' "$out/$name.txt")
-  passes=$(grep -c '^check .* PASS$' "$out/$name.txt" || true)
-  checks=$(grep -c '^check ' "$out/$name.txt" || true)
-  printf '%-18s %6s %8s %8s %7s %7s %6s %7s %7s %4s %5s %5s\n' "$name" "$seconds" \
-    "$(figure skyline "$out/$name.txt")" "$(figure outline "$out/$name.txt")" \
-    "$(figure divide "$out/$name.txt")" "$(figure aspect "$out/$name.txt")" \
-    "$(figure slope "$out/$name.txt")" "$(figure steep "$out/$name.txt")" "$steep45" \
-    "$(figure strahler "$out/$name.txt")" "$(figure bifurcation "$out/$name.txt")" \
-    "$passes/$checks"
+  row "$name" "$out" "$name"
+  [ -z "$before" ] || row "  before" "$before" "$name"
 done
 echo "(each figure with P or F for its check; limits: sky% <= 0.5, outline <= 0.6, divide >= 1.10,"
 echo " aspect >= 0.8, slope <= atan($slope) + 10 degrees, >60% <= 1, order >= 4, bifurcation 3 to 5;"
