@@ -98,10 +98,11 @@ def asymmetric_massif():
 
 
 def low_hill():
+    """A broad hill rising from the plain: its ends come down nearly to the base."""
     rng = Lcg(15)
     xs = range(60, 761)
     wobble = roughness(rng, len(xs), 3.0, 0.8)
-    return [(x, 25.0 + 55.0 * bump(x, 410.0, 190.0) + 10.0 * bump(x, 250.0, 60.0) + w)
+    return [(x, 8.0 + 62.0 * bump(x, 410.0, 170.0) + 10.0 * bump(x, 250.0, 60.0) + w)
             for x, w in zip(xs, wobble)]
 
 
