@@ -90,7 +90,9 @@ bool readAsc(const std::string& name, Grid& grid) {
         else if (key == "nodata_value")
             grid.nodata = value;
     }
-    if (grid.columns <= 2 || grid.rows <= 2 || grid.columns > 100000 || grid.rows > 100000)
+    // Mondrel's exports are 16385 cells a side at most; a header claiming more is refused
+    // rather than trusted with the memory.
+    if (grid.columns <= 2 || grid.rows <= 2 || grid.columns > 16385 || grid.rows > 16385)
         return false;
     grid.z.resize(static_cast<std::size_t>(grid.columns) * static_cast<std::size_t>(grid.rows));
     for (double& v : grid.z)

@@ -31,7 +31,8 @@ struct Grid {
 
 // Reads an ESRI ASCII grid (the six header lines, any order, keywords in any case, then the
 // rows from the north). Cells holding NODATA_value take the lowest height of the others. False
-// when the file cannot be read, is smaller than 3 x 3 or holds no data at all.
+// when the file cannot be read, is smaller than 3 x 3 or larger than 16385 a side, or holds no
+// data at all.
 bool readAsc(const std::string& name, Grid& grid);
 
 const double bodyShare = 0.05;
