@@ -1,6 +1,8 @@
 // The landscape measures on rasters whose answers are known, where a slip (north for south, a
 // column's placement, a median window) would still give plausible numbers.
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -98,6 +100,20 @@ TEST(TerrainMeasures, DetailBandsHoldOnlyTheScalesPresent) {
     EXPECT_GT(bands[0], 0.8);
     for (std::size_t k = 1; k < bands.size(); ++k)
         EXPECT_LT(bands[k], 0.15) << "band " << k;
+}
+
+TEST(TerrainMeasures, CellsWithoutDataAreTheLowestGround) {
+    // A padded export marks the cells beyond the terrain with NODATA_value: they must neither
+    // set the relief nor stand in the body.
+    const std::string name = testing::TempDir() + "nodata.asc";
+    std::ofstream(name) << "ncols 3\nnrows 3\nxllcorner 0\nyllcorner 0\ncellsize 1\n"
+                           "NODATA_value -9999\n-9999 5 6\n7 8 9\n10 11 -9999\n";
+    Grid grid;
+    ASSERT_TRUE(readAsc(name, grid));
+    std::remove(name.c_str());
+    EXPECT_EQ(grid.at(0, 0), 5.0);
+    EXPECT_EQ(grid.at(2, 2), 5.0);
+    EXPECT_EQ(reliefOf(grid).span(), 6.0);
 }
 
 } // namespace
