@@ -61,9 +61,9 @@ protected:
         QObject::connect(view.get(), &GLSketch::resized,
                          [this](int w, int h) { session.setViewSize(w, h); });
         QObject::connect(view.get(), &GLSketch::strokeBegun,
-                         [this](int x, int y) { session.beginStroke(x, y); });
+                         [this](double x, double y) { session.beginStroke(x, y); });
         QObject::connect(view.get(), &GLSketch::strokeExtended,
-                         [this](int x, int y) { session.extendStroke(x, y); });
+                         [this](double x, double y) { session.extendStroke(x, y); });
         QObject::connect(view.get(), &GLSketch::columnPointedAt,
                          [this](double x, bool press) { session.pickColumn(x, press); });
         CaptureStdout();
