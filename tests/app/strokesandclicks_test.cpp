@@ -144,3 +144,31 @@ TEST_F(WindowTest, TitleAndSaveFollowTheProject) {
     EXPECT_EQ(window_->projectFile(), scratch("other.mondrel"));
     EXPECT_EQ(window_->windowTitle(), "other[*] - Mondrel");
 }
+
+// Right 390 pixels, back 240 while going down, then out of the view's right edge and back:
+// once a saw-tooth of spikes, now the outline of the highest pass.
+TEST_F(WindowTest, StrokesThatDoubleBackOrLeaveTheViewGiveTheirSkyline) {
+    QWidget* view = window_->sketchView;
+    const int w = view->width(), h = view->height();
+    std::vector<QPoint> stroke;
+    for (int x = 100; x <= 490; x += 6)
+        stroke.emplace_back(x, 400 - (x - 100) / 2);
+    for (int x = 490; x >= 250; x -= 8)
+        stroke.emplace_back(x, 205 + (490 - x));
+    for (int x = 250; x < w + 30; x += 9)
+        stroke.emplace_back(x, 445);
+    stroke.emplace_back(w + 30, 445);
+    for (int x = w + 30; x >= w - 40; x -= 5)
+        stroke.emplace_back(x, 470);
+    drag(view, stroke);
+    click(window_->firstOptionButton);
+    const auto& curve = window_->session().model().curve();
+    ASSERT_EQ(curve.front()[0], 100.0);
+    ASSERT_EQ(curve.back()[0], w + 30.0);
+    for (const gmVector2& p : curve) {
+        // The highest pass over the column, in model pixels (y up).
+        const double highest = p[0] <= 490 ? h - 400 + (p[0] - 100) / 2 : h - 445.0;
+        ASSERT_LE(p[1], highest + 2.0) << "at x = " << p[0];
+        ASSERT_GE(p[1], highest - 1.0) << "at x = " << p[0];
+    }
+}
