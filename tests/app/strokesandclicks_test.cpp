@@ -1,5 +1,5 @@
-// Strokes and clicks as users make them: stray clicks, double-clicks, a turned view, a zoomed
-// photo, and the window's title and saves.
+// Strokes and clicks as users make them: stray clicks, double-clicks, strokes that turn back, a
+// zoomed photo, and the window's title and saves.
 #include <QApplication>
 #include <QPushButton>
 #include <QStatusBar>
@@ -29,6 +29,7 @@ TEST_F(WindowTest, ClicksBeforeProcessLineLeaveTheCurveAndSaySo) {
     click(window_->firstOptionButton);
     EXPECT_EQ(pairsOf(model.curve()), curve);
     EXPECT_TRUE(window_->statusBar()->currentMessage().startsWith("A click is not a line"));
+    saveShot(window_.get(), "click-is-no-line.png");
     QTest::mouseDClick(view, Qt::LeftButton, Qt::NoModifier, summit);
     click(window_->firstOptionButton);
     EXPECT_EQ(pairsOf(model.curve()), curve);
@@ -87,32 +88,6 @@ TEST_F(WindowTest, StrokesDrawnZoomedLandWhereTheyWereDrawn) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
     QTest::keyClick(window_.get(), Qt::Key_Home);
     EXPECT_TRUE(view->drawingView() == DrawingView());
-}
-
-TEST_F(WindowTest, PicksInATurnedViewTakeTheColumnAimedAt) {
-    goToStage(1);
-    GLSketch* view = window_->sketchView;
-    const int w = view->width(), h = view->height();
-    drag(view, {QPoint(w / 2, h / 2), QPoint(w / 2 - 25, h / 2 - 40)});
-    const float rotX = view->rotX(), rotY = view->rotY();
-    ASSERT_TRUE(rotX != 0.0f && rotY != 0.0f);
-    const auto& grid = window_->session().model().grid();
-    const int viewport[4] = {0, 0, w, h};
-    int hits = 0;
-    for (int column = 5; column + 5 < static_cast<int>(grid[0].size()); column += 4) {
-        const TerrainPoint p =
-            terrainPoint(grid, 0, column, window_->session().model().rowSpacing());
-        double wx = 0, wy = 0;
-        projectPoint(view->terrainModelViewMatrix(), view->projectionMatrix(), viewport, p.x,
-                     p.y - 1.0, p.z, wx, wy);
-        const QPoint at(static_cast<int>(std::lround(wx)), h - static_cast<int>(std::lround(wy)));
-        drag(view, {at, at}, Qt::RightButton);
-        hits += std::abs(window_->session().model().currentProfile() - column) <= 1;
-    }
-    saveShot(window_.get(), "turned-pick.png");
-    EXPECT_GE(hits, 3);
-    EXPECT_EQ(view->rotX(), rotX); // the view stays turned
-    EXPECT_EQ(view->rotY(), rotY);
 }
 
 TEST_F(WindowTest, TitleAndSaveFollowTheProject) {

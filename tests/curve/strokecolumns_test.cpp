@@ -41,19 +41,3 @@ TEST(StrokeColumns, UpperEnvelopeIsTheSkylineInAnyOrder) {
         EXPECT_NEAR(backwards[i][1], forwards[i][1], 1e-12);
     }
 }
-
-TEST(StrokeColumns, StrokesWithinOneColumnGiveOnePoint) {
-    Points lone = {{4.0, 7.0}};
-    upperEnvelopeColumns(lone);
-    ASSERT_EQ(lone.size(), 1u);
-    EXPECT_EQ(lone[0][0], 4.0);
-    Points between = {{4.2, 1.0}, {4.7, 3.0}};
-    upperEnvelopeColumns(between);
-    ASSERT_EQ(between.size(), 1u);
-    EXPECT_EQ(between[0][0], 4.0);
-    EXPECT_EQ(between[0][1], 3.0);
-    Points stray = {{0.0, 1.0}, {1e9, 2.0}, {0.0, 4.0}};
-    upperEnvelopeColumns(stray);
-    ASSERT_EQ(stray.size(), 2u);
-    EXPECT_EQ(stray[0][1], 4.0);
-}

@@ -244,21 +244,6 @@ TEST(StrokeCapture, StrokesThatDoubleBackBecomeTheirSkyline) {
     }
 }
 
-// A stroke drawn in a zoomed view comes in at fractions of a pixel; the curve still has one
-// point per whole column, on the line drawn.
-TEST(StrokeCapture, ZoomedStrokesLandOnWholeColumns) {
-    SketchModel model = quietModel();
-    model.beginStroke(100.25, 300.0);
-    for (int i = 1; i <= 40; ++i)
-        model.extendStroke(100.25 + i * 0.25, 300.0 - i * 0.25);
-    ASSERT_EQ(model.processLine(0.75), SketchModel::StrokeResult::processed);
-    ASSERT_EQ(model.curve().size(), 10u);
-    for (std::size_t i = 0; i < 10; ++i) {
-        EXPECT_EQ(model.curve()[i][0], 101.0 + static_cast<double>(i));
-        EXPECT_DOUBLE_EQ(model.curve()[i][1], 300.0 + (model.curve()[i][0] - 100.25));
-    }
-}
-
 TEST(StrokeCapture, CloseCurveGoesBackToDrawingFromAnyStage) {
     SketchModel model = quietModel();
     modeltesting::drawCurveOfLength(model, 300);
