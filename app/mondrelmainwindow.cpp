@@ -1,17 +1,21 @@
 #include "app/mondrelmainwindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
 #include <QStatusBar>
+#include <QUndoStack>
 
 #include "app/dialogprompts.h"
 #include "app/fittinglabel.h"
@@ -40,9 +44,13 @@ MondrelMainWindow::MondrelMainWindow(QWidget* parent, const char* name, Qt::Wind
     connectProjectAndEditMenus();
     buildStatusLine();
     buildViewReset();
+    showTitle();
 }
 
-MondrelMainWindow::~MondrelMainWindow() = default;
+MondrelMainWindow::~MondrelMainWindow() {
+    // The undo stack, a child, says it is clean as it goes: the title is no longer there.
+    disconnect(undoStack(), nullptr, this, nullptr);
+}
 
 void MondrelMainWindow::setPrompts(std::unique_ptr<UserPrompts> prompts) {
     prompts_ = std::move(prompts);
@@ -56,6 +64,8 @@ namespace {
 
 // How long the status bar says that a background image was reduced.
 constexpr int reducedImageNoticeMs = 15000;
+// How long the status bar says that a click was not processed as a line.
+constexpr int strokeNoticeMs = 10000;
 
 QPushButton* makeButton(QWidget* parent, const char* name) {
     auto* button = new QPushButton(parent);
@@ -167,6 +177,7 @@ void MondrelMainWindow::makeConnections() {
     connect(fileSave_CurveAction, &QAction::triggered, this, &MondrelMainWindow::saveCurveFile);
     connect(fileSave_TerrainAction, &QAction::triggered, this, &MondrelMainWindow::saveTerrain);
     connect(nextButton, &QPushButton::clicked, this, &MondrelMainWindow::nextPressed);
+    nextButton->installEventFilter(this);
     connect(firstOptionButton, &QPushButton::clicked, this, &MondrelMainWindow::firstOptionClicked);
     connect(secondOptionButton, &QPushButton::clicked, this,
             &MondrelMainWindow::secondOptionClicked);
@@ -177,9 +188,10 @@ void MondrelMainWindow::makeConnections() {
     connect(sketchView, &GLSketch::resized, this,
             [this](int width, int height) { session_.setViewSize(width, height); });
     connect(sketchView, &GLSketch::strokeBegun, this,
-            [this](int x, int y) { session_.beginStroke(x, y); });
+            [this](double x, double y) { session_.beginStroke(x, y); });
     connect(sketchView, &GLSketch::strokeExtended, this,
-            [this](int x, int y) { session_.extendStroke(x, y); });
+            [this](double x, double y) { session_.extendStroke(x, y); });
+    connect(sketchView, &GLSketch::viewTurned, this, &MondrelMainWindow::showTitle);
     connect(sketchView, &GLSketch::columnPointedAt, this, &MondrelMainWindow::columnPointedAt);
     connect(sketchView, &GLSketch::imageReduced, this, &MondrelMainWindow::noteReducedImage);
     connect(profileEditor_, &ProfileEditor::profileEdited, this, &MondrelMainWindow::profileEdited);
@@ -197,6 +209,7 @@ void MondrelMainWindow::showStageControls(bool withSliderValue) {
     const auto show = [this](QPushButton* button, const StageControls::Button& meaning) {
         button->setText(tr(meaning.caption));
         button->setEnabled(meaning.enabled);
+        button->setStatusTip(tr(meaning.statusTip));
     };
     show(firstOptionButton, shown.firstOption);
     show(secondOptionButton, shown.secondOption);
@@ -218,6 +231,35 @@ void MondrelMainWindow::nextPressed() {
         prompts_->inform(QString::fromStdString(reason));
     }
     printLine("Now at stage %i\n", currentStage());
+}
+
+bool MondrelMainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // The second press of a double-click is a press of its own and would click "Next" a second
+    // time, skipping a stage. The window system's times tell it from a deliberate second click.
+    if (watched != nextButton)
+        return QMainWindow::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        const quint64 at = static_cast<QMouseEvent*>(event)->timestamp();
+        const quint64 interval = static_cast<quint64>(QApplication::doubleClickInterval());
+        ignoringNextClick_ =
+            nextPressedBefore_ && at >= lastNextPress_ && at - lastNextPress_ < interval;
+        nextPressedBefore_ = true;
+        lastNextPress_ = at;
+        return ignoringNextClick_;
+    }
+    case QEvent::MouseButtonDblClick:
+        return true;
+    case QEvent::MouseButtonRelease:
+        if (ignoringNextClick_) {
+            ignoringNextClick_ = false;
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MondrelMainWindow::firstOptionClicked() {
@@ -244,7 +286,13 @@ void MondrelMainWindow::runCommand(SketchCommand command) {
     case SketchCommand::editSelectedProfile:
         openProfileEditor(false);
         return;
+    case SketchCommand::fitDrawing:
+        sketchView->resetView();
+        return;
     case SketchCommand::processLine:
+        processLine();
+        return;
+    case SketchCommand::resetStageSettings:
     case SketchCommand::clearCurve:
     case SketchCommand::dropOffUp:
     case SketchCommand::dropOffDown:
@@ -253,8 +301,8 @@ void MondrelMainWindow::runCommand(SketchCommand command) {
     }
     runModelStep(tr(commandStepName(command)), [this, command] {
         switch (command) {
-        case SketchCommand::processLine:
-            session_.processLine();
+        case SketchCommand::resetStageSettings:
+            session_.resetStageSettings();
             break;
         case SketchCommand::clearCurve:
             session_.clearCurve();
@@ -270,6 +318,22 @@ void MondrelMainWindow::runCommand(SketchCommand command) {
             break;
         }
     });
+    if (command == SketchCommand::resetStageSettings)
+        showStageControls(true);
+}
+
+void MondrelMainWindow::processLine() {
+    // The smallest line is as long on screen at every zoom.
+    const double minimumExtent =
+        SketchModel::minimumStrokeExtent / std::max(1.0, sketchView->drawingView().zoom);
+    SketchModel::StrokeResult result = SketchModel::StrokeResult::processed;
+    runModelStep(tr(commandStepName(SketchCommand::processLine)),
+                 [&] { result = session_.processLine(minimumExtent); });
+    if (result == SketchModel::StrokeResult::tooShort)
+        statusBar()->showMessage(tr("A click is not a line: nothing was processed, the curve is "
+                                    "unchanged. Drag across the picture to draw the mountain's "
+                                    "outline."),
+                                 strokeNoticeMs);
 }
 
 void MondrelMainWindow::openProfileEditor(bool global) {

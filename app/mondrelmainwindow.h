@@ -55,6 +55,7 @@ public:
     QAction* fileSave_TerrainAction;
     QAction* fileOpen_ProjectAction;
     QAction* fileSave_ProjectAction;
+    QAction* fileSave_ProjectAsAction;
     QMenu* editMenu;
     QAction* editUndoAction;
     QAction* editRedoAction;
@@ -94,11 +95,15 @@ public slots:
     void secondOptionClicked();
     void resetButtonClicked();
     void sliderMoved(int value);
-    // "File > Open Project..." and "File > Save Project...".
+    // "File > Open Project...", "File > Save Project" (to the project's own file once it has
+    // one) and "File > Save Project As..." (always asks for the name).
     void openProject();
     void saveProject();
-    // "&Close Curve": empties the curve as one undo step.
+    void saveProjectAs();
+    // "&Close Curve": back to curve drawing with no curve, from any stage, as one undo step.
     void closeCurve();
+    // The project's file, empty before the work was saved in or opened from one.
+    const QString& projectFile() const { return projectFile_; }
 
 protected:
     // Asks whether to save unsaved changes before the window closes.
@@ -119,12 +124,21 @@ private:
     void setTexts();
     void makeConnections();
     void runCommand(SketchCommand command);
+    // "Process Line": a click is said to be no line in the status bar.
+    void processLine();
     // Opens the profile editor on the global profile or the selected column's.
     void openProfileEditor(bool global);
     void addExportHeightmapEntry();
     void buildViewMenu();
     void editNaturalSettings();
     void buildStatusLine();
+    // The title: the project's name (or Mondrel alone) and the unsaved mark.
+    void showTitle();
+    // The name Save Project As offers: the project's, else the curve file's, else a name
+    // beside the last file, never the photo's.
+    QString suggestedProjectName() const;
+    // "Next" from a click: the second click of a double-click is not a second "Next".
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void buildViewReset();
     void fitFirstSizeToScreen();
 
@@ -144,7 +158,8 @@ private:
     void showStageControls(bool withSliderValue);
     // The status line and the view after a change of the session.
     void showSessionChange();
-    bool writeProject();
+    // Writes the project to its file, asking for a name when it has none or askName.
+    bool writeProject(bool askName = false);
     // With unsaved changes asks whether to save them before beforeWhat ("closing"); true
     // when the work may be replaced: nothing unsaved, Discard, or Save and it was saved.
     bool settleUnsavedChanges(const QString& beforeWhat);
@@ -179,4 +194,14 @@ private:
     HeightmapExport exportSettings_;
     FittingLabel* statusLine_ = nullptr;
     QAction* viewResetAction_ = nullptr;
+    QString projectFile_;
+    // The window system's time of the last press on "Next", and whether the click it began is
+    // the second of a double-click (ignored).
+    bool nextPressedBefore_ = false;
+    quint64 lastNextPress_ = 0;
+    bool ignoringNextClick_ = false;
+    // The view angles as last saved in or opened from a project: turning away from them is
+    // a change to save.
+    float savedRotX_ = 0.0f;
+    float savedRotY_ = 0.0f;
 };

@@ -2,6 +2,7 @@
 // "File > Save Project...", the "&Edit" menu, and the question about unsaved changes.
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QMenu>
@@ -38,9 +39,13 @@ void MondrelMainWindow::buildProjectAndEditMenus() {
     fileSave_ProjectAction = new QAction(tr("Save Pro&ject..."), this);
     fileSave_ProjectAction->setObjectName(QStringLiteral("fileSave_ProjectAction"));
     fileSave_ProjectAction->setShortcut(QKeySequence(tr("Ctrl+S")));
+    fileSave_ProjectAsAction = new QAction(tr("Save Project &As..."), this);
+    fileSave_ProjectAsAction->setObjectName(QStringLiteral("fileSave_ProjectAsAction"));
+    fileSave_ProjectAsAction->setShortcut(QKeySequence(tr("Ctrl+Shift+S")));
     fileMenu->addSeparator();
     fileMenu->addAction(fileOpen_ProjectAction);
     fileMenu->addAction(fileSave_ProjectAction);
+    fileMenu->addAction(fileSave_ProjectAsAction);
 
     // The entries read "&Undo Process Line", "&Redo Next" and so on.
     editUndoAction = history_->stack()->createUndoAction(this, tr("&Undo"));
@@ -58,6 +63,8 @@ void MondrelMainWindow::buildProjectAndEditMenus() {
 void MondrelMainWindow::connectProjectAndEditMenus() {
     connect(fileOpen_ProjectAction, &QAction::triggered, this, &MondrelMainWindow::openProject);
     connect(fileSave_ProjectAction, &QAction::triggered, this, &MondrelMainWindow::saveProject);
+    connect(fileSave_ProjectAsAction, &QAction::triggered, this, &MondrelMainWindow::saveProjectAs);
+    connect(history_->stack(), &QUndoStack::cleanChanged, this, &MondrelMainWindow::showTitle);
     connect(randomSlider, &QSlider::sliderPressed, this, &MondrelMainWindow::sliderDragStarted);
     connect(randomSlider, &QSlider::sliderReleased, this, &MondrelMainWindow::sliderDragFinished);
 }
@@ -67,7 +74,29 @@ QUndoStack* MondrelMainWindow::undoStack() const {
 }
 
 bool MondrelMainWindow::hasUnsavedChanges() const {
-    return !history_->stack()->isClean() || backgroundChanged_;
+    return !history_->stack()->isClean() || backgroundChanged_ ||
+           sketchView->rotX() != savedRotX_ || sketchView->rotY() != savedRotY_;
+}
+
+void MondrelMainWindow::showTitle() {
+    const QString name = QFileInfo(projectFile_).completeBaseName();
+    // Qt shows "[*]" as "*" while the window is modified, and not at all otherwise.
+    setWindowTitle(name.isEmpty() ? tr("Mondrel") + QStringLiteral("[*]")
+                                  : name + QStringLiteral("[*] - ") + tr("Mondrel"));
+    setWindowModified(hasUnsavedChanges());
+}
+
+QString MondrelMainWindow::suggestedProjectName() const {
+    if (!projectFile_.isEmpty())
+        return projectFile_;
+    const QString curve = QString::fromLocal8Bit(session_.curveFile().c_str());
+    if (!curve.isEmpty()) {
+        const QFileInfo info(curve);
+        return info.dir().filePath(info.completeBaseName() + QLatin1String(projectSuffix));
+    }
+    const QString folder =
+        lastFileName.isEmpty() ? QDir::currentPath() : QFileInfo(lastFileName).absolutePath();
+    return QDir(folder).filePath(tr("mountain") + QLatin1String(projectSuffix));
 }
 
 // ---- Undo steps
@@ -86,7 +115,14 @@ void MondrelMainWindow::recordModelStep(const QString& text, const SketchState& 
 }
 
 void MondrelMainWindow::closeCurve() {
-    runModelStep(tr("Close Curve"), [this] { session_.clearCurve(); });
+    // Emptying the curve under a terrain would leave a stage where nothing works: the work
+    // goes back to drawing a new curve, which Undo brings back.
+    const Stage before = session_.stage();
+    runModelStep(tr("Close Curve"), [this] { session_.closeCurve(); });
+    if (before != Stage::curveDrawing) {
+        profileEditor_->close();
+        showStageControls(true);
+    }
 }
 
 void MondrelMainWindow::sliderDragStarted() {
@@ -154,8 +190,12 @@ void MondrelMainWindow::openProject() {
     showSessionChange();
     recordModelStep(tr("Open Project"), before);
     sketchView->setViewAngles(project.rotX, project.rotY);
+    savedRotX_ = project.rotX;
+    savedRotY_ = project.rotY;
+    projectFile_ = chosen;
     history_->stack()->setClean();
     backgroundChanged_ = false;
+    showTitle();
     // Last: a located image is a change to the project just opened.
     showProjectImage(chosen, project.backgroundImage);
 }
@@ -164,15 +204,23 @@ void MondrelMainWindow::saveProject() {
     writeProject();
 }
 
-bool MondrelMainWindow::writeProject() {
-    const QString chosen =
-        prompts_->saveFileName(tr("Save Project"), tr(projectFilter), lastFileName);
-    if (chosen.isEmpty())
-        return false;
-    lastFileName = chosen;
-    if (!lastFileName.contains(QLatin1String(projectSuffix)))
-        lastFileName += QLatin1String(projectSuffix);
-    const std::string file = fileNameOf(lastFileName);
+void MondrelMainWindow::saveProjectAs() {
+    writeProject(true);
+}
+
+bool MondrelMainWindow::writeProject(bool askName) {
+    QString target = projectFile_;
+    if (askName || target.isEmpty()) {
+        const QString chosen =
+            prompts_->saveFileName(tr("Save Project"), tr(projectFilter), suggestedProjectName());
+        if (chosen.isEmpty())
+            return false;
+        lastFileName = chosen;
+        if (!lastFileName.contains(QLatin1String(projectSuffix)))
+            lastFileName += QLatin1String(projectSuffix);
+        target = lastFileName;
+    }
+    const std::string file = fileNameOf(target);
     Project project = session_.project();
     project.rotX = sketchView->rotX();
     project.rotY = sketchView->rotY();
@@ -182,8 +230,12 @@ bool MondrelMainWindow::writeProject() {
         prompts_->inform(QString::fromLocal8Bit(message.c_str()));
         return false;
     }
+    projectFile_ = target;
+    savedRotX_ = project.rotX;
+    savedRotY_ = project.rotY;
     history_->stack()->setClean();
     backgroundChanged_ = false;
+    showTitle();
     return true;
 }
 
@@ -240,6 +292,7 @@ void MondrelMainWindow::locateProjectImage() {
 void MondrelMainWindow::noteBackgroundImage(const QString& image) {
     imageLink_.show(fileNameOf(image));
     backgroundChanged_ = true;
+    showTitle();
 }
 
 void MondrelMainWindow::closeEvent(QCloseEvent* event) {

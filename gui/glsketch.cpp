@@ -100,7 +100,9 @@ Matrix4 GLSketch::projectionMatrix() const {
     // The stage-0 overlay fills the view whatever its size; the terrain keeps its size in
     // pixels, so that it fits small views and does not run out of large ones.
     if (drawing())
-        return sketchProjection();
+        return drawingViewMatrix(drawingView_, session_.model().viewWidth(),
+                                 session_.model().viewHeight()) *
+               sketchProjection();
     return boxProjection(terrainBox());
 }
 
@@ -116,9 +118,9 @@ ViewBox GLSketch::terrainBox() const {
 }
 
 Matrix4 GLSketch::viewMatrix() const {
-    // Strokes are drawn in view pixels: the overlay is never zoomed or moved.
+    // The overlay is zoomed and moved by the projection (drawingView_), never turned.
     if (drawing())
-        return sketchViewTransform(0.0f, 0.0f, 0.0f, 2.0f, rotX_, rotY_, rotZ_);
+        return sketchViewTransform(0.0f, 0.0f, 0.0f, 2.0f, 0.0f, 0.0f, 0.0f);
     return sketchViewTransform(transX_, transY_, transZ_, zoom_, rotX_, rotY_, rotZ_);
 }
 
@@ -138,6 +140,17 @@ Matrix4 GLSketch::terrainModelViewMatrix() const {
 }
 
 void GLSketch::resetView() {
+    if (drawing()) {
+        // The drawing at its own scale; the terrain's angles wait for the terrain stages.
+        drawingView_ = DrawingView();
+        updateGL();
+        return;
+    }
+    if (rotX_ != 0.0f || rotY_ != 0.0f) {
+        rotX_ = 0.0f;
+        rotY_ = 0.0f;
+        emit viewTurned();
+    }
     rotX_ = 0.0f;
     rotY_ = 0.0f;
     // The whole terrain, centred, as large as the view allows; the first view where there is
@@ -505,19 +518,19 @@ void GLSketch::drawSelection() {
 // ---- Mouse
 
 void GLSketch::pickColumn(int x, int y, bool press) {
-    // Columns are always picked in the unrotated front view.
-    if (rotX_ != 0.0f || rotY_ != 0.0f) {
-        rotX_ = 0.0f;
-        rotY_ = 0.0f;
-        updateGL();
-    }
     const Matrix4 projection = projectionMatrix();
     const Matrix4 modelView = terrainModelViewMatrix();
     const int viewport[4] = {0, 0, session_.model().viewWidth(), session_.model().viewHeight()};
+    const double winY = session_.model().viewHeight() - y;
     double modelX = 0.0, modelY = 0.0, modelZ = 0.0;
-    if (!unprojectPoint(modelView, projection, viewport, x, session_.model().viewHeight() - y, 0.0,
-                        modelX, modelY, modelZ))
+    if (rotX_ == 0.0f && rotY_ == 0.0f) {
+        // Straight on, every depth under the pointer has the same x.
+        if (!unprojectPoint(modelView, projection, viewport, x, winY, 0.0, modelX, modelY, modelZ))
+            return;
+    } else if (!terrainXUnderPointer(session_.model().grid(), session_.model().rowSpacing(),
+                                     modelView, projection, viewport, x, winY, modelX)) {
         return;
+    }
     // A plain click selects as a drag does, so the window hears of it on the press too.
     emit columnPointedAt(modelX, press);
 }
@@ -525,9 +538,10 @@ void GLSketch::pickColumn(int x, int y, bool press) {
 void GLSketch::turnView(int x, int y) {
     const float dx = static_cast<float>(lastX_ - x) * degreesPerPixel;
     const float dy = static_cast<float>(y - lastY_) * degreesPerPixel;
-    if (mouseButton_ == leftButton) {
+    if (mouseButton_ == leftButton && (dx != 0.0f || dy != 0.0f)) {
         rotX_ += dy;
         rotY_ -= dx;
+        emit viewTurned();
     }
 }
 
@@ -543,7 +557,7 @@ void GLSketch::mousePressEvent(QMouseEvent* event) {
     mousePressed_ = true;
     mouseButton_ = static_cast<int>(event->button());
     if (drawing() && mouseButton_ == leftButton)
-        emit strokeBegun(p.x(), p.y());
+        emitStroke(true, p);
     if (pickingColumns() && mouseButton_ == rightButton)
         pickColumn(p.x(), p.y(), true);
     lastX_ = p.x();
@@ -557,7 +571,9 @@ void GLSketch::mouseMoveEvent(QMouseEvent* event) {
     const QPoint p = eventPosition(event);
     if (drawing()) {
         if (mouseButton_ == leftButton)
-            emit strokeExtended(p.x(), p.y());
+            emitStroke(false, p);
+        else if (mouseButton_ == middleButton)
+            drawingView_ = panDrawingBy(drawingView_, p.x() - lastX_, p.y() - lastY_);
     } else if (pickingColumns() && mouseButton_ == rightButton) {
         pickColumn(p.x(), p.y(), false);
     } else if (mouseButton_ == middleButton) {
@@ -573,7 +589,7 @@ void GLSketch::mouseMoveEvent(QMouseEvent* event) {
 void GLSketch::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint p = eventPosition(event);
     if (mousePressed_ && drawing() && mouseButton_ == leftButton) {
-        emit strokeExtended(p.x(), p.y());
+        emitStroke(false, p);
         updateGL();
     }
     mousePressed_ = false;
@@ -581,10 +597,31 @@ void GLSketch::mouseReleaseEvent(QMouseEvent* event) {
     lastY_ = p.y();
 }
 
+void GLSketch::emitStroke(bool begin, const QPoint& p) {
+    double x = 0.0, y = 0.0;
+    windowToDrawing(drawingView_, p.x(), p.y(), x, y);
+    if (begin)
+        emit strokeBegun(x, y);
+    else
+        emit strokeExtended(x, y);
+}
+
+void GLSketch::zoomDrawing(QWheelEvent* event) {
+    const QPointF at = event->position();
+    drawingView_ =
+        zoomDrawingAbout(drawingView_, wheelZoomFactor(event->angleDelta().y()), at.x(), at.y());
+    event->accept();
+    updateGL();
+}
+
 void GLSketch::wheelEvent(QWheelEvent* event) {
-    // Strokes are kept in view pixels: only the terrain stages zoom.
-    if (drawing() || event->angleDelta().y() == 0) {
+    if (event->angleDelta().y() == 0) {
         event->ignore();
+        return;
+    }
+    // The picture and the curve zoom together, so a stroke lands where it is drawn.
+    if (drawing()) {
+        zoomDrawing(event);
         return;
     }
     const QPointF at = event->position();

@@ -35,6 +35,8 @@ public:
     float rotY() const { return rotY_; }
     // The zoom and translation the wheel and middle drags set in stages 1 to 3.
     ZoomPan zoomPan() const { return {zoom_, transX_, transY_}; }
+    // The zoom and pan the wheel and middle drags set while drawing (stage 0).
+    const DrawingView& drawingView() const { return drawingView_; }
     // Size of the current background image in pixels as shown (0 x 0 before the first load):
     // smaller than the file when it was reduced on loading.
     int textureWidth() const { return textureWidth_; }
@@ -69,10 +71,13 @@ public slots:
 signals:
     // The view's size in pixels, before anything is drawn at it.
     void resized(int width, int height);
-    // A left-button stroke in stage 0, in view pixels with y downwards: pressed, then
+    // A left-button stroke in stage 0, in drawing pixels with y downwards (the window pixel
+    // under the pointer brought back through the drawing's zoom and pan): pressed, then
     // dragged and released.
-    void strokeBegun(int x, int y);
-    void strokeExtended(int x, int y);
+    void strokeBegun(double x, double y);
+    void strokeExtended(double x, double y);
+    // The user turned the terrain (the angles a project keeps).
+    void viewTurned();
     // A right press (press true) or drag in stage 1 over the terrain's model x.
     void columnPointedAt(double modelX, bool press);
     // The background image just loaded from file was larger than the screen shows and is
@@ -126,7 +131,11 @@ private:
     void drawSelection();
     void refreshTerrainMesh();
 
+    void emitStroke(bool begin, const QPoint& p);
+    void zoomDrawing(QWheelEvent* event);
+
     const SketchSession& session_;
+    DrawingView drawingView_;
     float rotX_ = 0.0f;
     float rotY_ = 0.0f;
     float rotZ_ = 0.0f;

@@ -1,6 +1,7 @@
 #include "gui/profileeditor.h"
 
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QPushButton>
@@ -81,4 +82,14 @@ void ProfileEditor::cancelClicked() {
     profileView->returnToInitial();
     cancelling_ = false;
     close();
+}
+
+void ProfileEditor::keyPressEvent(QKeyEvent* event) {
+    // The dialog's own Escape would only hide it and keep the edits.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        cancelClicked();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }

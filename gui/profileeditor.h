@@ -8,6 +8,7 @@
 
 class GLSketchProfile;
 class QGridLayout;
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 
@@ -44,6 +45,10 @@ public slots:
 signals:
     // A stroke finished in the view, or "&Cancel" went back to the profile opened with.
     void profileEdited(std::vector<gmVector2> profile);
+
+protected:
+    // Escape is "&Cancel": the edits go, as one undo step with the button's.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void setTexts();

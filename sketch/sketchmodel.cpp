@@ -9,6 +9,7 @@
 
 #include "curve/profilepipeline.h"
 #include "curve/stroke.h"
+#include "curve/strokecolumns.h"
 #include "curve/strokejoin.h"
 #include "curve/subdivision.h"
 #include "fileio/curvefile.h"
@@ -152,20 +153,26 @@ void SketchModel::next() {
 
 // ---- Stroke capture
 
-void SketchModel::beginStroke(int x, int y) {
+void SketchModel::beginStroke(double x, double y) {
     stroke_.clear();
     // A long drag then appends without reallocating.
     stroke_.reserve(1000000);
     extendStroke(x, y);
 }
 
-void SketchModel::extendStroke(int x, int y) {
-    stroke_.emplace_back(static_cast<double>(x), static_cast<double>(viewHeight_ - y));
+void SketchModel::extendStroke(double x, double y) {
+    stroke_.emplace_back(x, static_cast<double>(viewHeight_) - y);
 }
 
 void SketchModel::cleanStroke(PointList& points) {
     if (points.empty())
         return;
+    // Averaging the passes of a stroke that turns back would zigzag between them; the
+    // highest pass over each column is the skyline the user drew.
+    if (strokeDoublesBack(points) || !strokeOnWholeColumns(points)) {
+        upperEnvelopeColumns(points);
+        return;
+    }
     if (points.front()[0] > points.back()[0])
         std::reverse(points.begin(), points.end());
     regularizeColumns(points);
@@ -175,9 +182,14 @@ int SketchModel::columnKey(double x) const {
     return saturatedInt((x + 1.0) * 0.5 * viewWidth_);
 }
 
-void SketchModel::processLine() {
+SketchModel::StrokeResult SketchModel::processLine(double minimumExtent) {
     if (stroke_.empty())
-        return;
+        return StrokeResult::nothingDrawn;
+    if (strokeTooShort(stroke_, minimumExtent)) {
+        // A stray click or a double-click would redraw a column as a spike.
+        stroke_.clear();
+        return StrokeResult::tooShort;
+    }
     cleanStroke(stroke_);
     if (curve_.empty())
         curve_ = stroke_;
@@ -186,6 +198,7 @@ void SketchModel::processLine() {
     else
         redrawBefore(stroke_);
     stroke_.clear();
+    return StrokeResult::processed;
 }
 
 // The stroke begins inside or right of the curve: it redraws the curve from its first
@@ -233,6 +246,32 @@ void SketchModel::redrawBefore(const PointList& cleaned) {
 void SketchModel::clearCurve() {
     stroke_.clear();
     replaceCurve(PointList());
+}
+
+void SketchModel::resetStageSettings() {
+    if (stage_ == Stage::randomness) {
+        profileRandomness_ = 0.0f;
+        bottomDropOff_ = 0.3f;
+    } else if (stage_ == Stage::rowRefinement) {
+        detailRandomness_ = RandomnessSlider::toRandomness(RandomnessSlider::defaultDetailValue);
+    } else {
+        return;
+    }
+    makeMountain();
+}
+
+void SketchModel::closeCurve() {
+    stroke_.clear();
+    curve_.clear();
+    drawnCurve_.clear();
+    detailLevels_.clear();
+    grid_.clear();
+    rowSpacing_ = 0.0;
+    stage_ = Stage::curveDrawing;
+    globalProfile_.clear();
+    currentProfile_ = -1;
+    profileIndices_.clear();
+    profiles_.clear();
 }
 
 // Keeps the curve as the silhouette drawn and splits it into its coarse points (the terrain's

@@ -68,18 +68,32 @@ public:
     // the third builds the refined terrain.
     void next();
 
-    // ---- Stroke capture, in view pixels with y downwards as mouse events give them.
-    // The session passes on the sketch view's left-button strokes in stage 0.
-    void beginStroke(int x, int y);  // press: discards an unprocessed stroke
-    void extendStroke(int x, int y); // move and release
+    // ---- Stroke capture, in view pixels with y downwards as mouse events give them (at the
+    // drawing's own scale; a zoomed view hands in the pixel under the pointer, which need not
+    // be whole). The session passes on the sketch view's left-button strokes in stage 0.
+    void beginStroke(double x, double y);  // press: discards an unprocessed stroke
+    void extendStroke(double x, double y); // move and release
+    // What processLine made of the stroke.
+    enum class StrokeResult { processed, nothingDrawn, tooShort };
+    // A stroke whose points all lie within this many pixels of its first is a click.
+    static constexpr double minimumStrokeExtent = 3.0;
     // Cleans the stroke and merges it into the curve; then empties the stroke. Where the stroke
     // meets the old curve in neighbouring columns, the old curve is eased into the stroke's
-    // height over a few columns (curve/strokejoin.h), so no join is a step.
-    void processLine();
+    // height over a few columns (curve/strokejoin.h), so no join is a step. A click (every
+    // point within minimumExtent pixels of the first) is no line: it is discarded and the
+    // curve stays as it was.
+    StrokeResult processLine(double minimumExtent = minimumStrokeExtent);
     // Empties stroke and curve. From stage 1 on the silhouette goes with them and the
     // terrain is rebuilt at once (see replaceCurve).
     void clearCurve();
-    // Reverses a right-to-left stroke and regularises it to one point per pixel column.
+    // Back to curve drawing with no curve: stage 0, no stroke, no silhouette, terrain,
+    // detail levels, profiles or selection. The randomness, drop-off and natural terrain
+    // settings stay, as the user's choices for the next mountain.
+    void closeCurve();
+    // One point per pixel column. A stroke drawn as a function of x (its x never turns back)
+    // at whole pixels is reversed when drawn right to left and regularised (regularizeColumns:
+    // equal columns averaged, gaps filled). A stroke that doubles back, or one drawn in a
+    // zoomed view, becomes its upper envelope (curve/strokecolumns.h): the skyline it draws.
     static void cleanStroke(PointList& points);
     // The column of a curve point for merging: (int)((x + 1) * 0.5 * viewWidth).
     int columnKey(double x) const;
@@ -96,6 +110,9 @@ public:
     void setDetailRandomness(int value);
     // "Up" (true) or "Down" (false) by 0.05, then a rebuild.
     void changeBottomDropOff(bool up);
+    // "Reset" of the randomness stage (profile randomness 0, bottom drop-off 0.3) and of row
+    // refinement (detail randomness 0.2), then a rebuild; other stages have nothing to reset.
+    void resetStageSettings();
     // One step of the decomposition and its inverse; the grid is not rebuilt.
     void coarsen();
     void refine();

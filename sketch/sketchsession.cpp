@@ -18,7 +18,9 @@ StageControls SketchSession::controls() const {
     const bool selected = hasSelectedColumn();
     StageControls shown{{"Process Line", C::processLine, true},
                         {"Clear Curve", C::clearCurve, true},
-                        {"Reset", C::none, true},
+                        {"Reset", C::fitDrawing, true,
+                         "Reset: shows the whole picture at the drawing's own scale again, as "
+                         "Home does (the curve stays)."},
                         false,
                         RandomnessSlider::toValue(model_.profileRandomness())};
     switch (stage()) {
@@ -27,17 +29,23 @@ StageControls SketchSession::controls() const {
     case Stage::profileSelection:
         shown.firstOption = {"Edit Global Profile", C::editGlobalProfile, true};
         shown.secondOption = {"Edit Selected Profile", C::editSelectedProfile, selected};
-        shown.reset = {"Delete Selected Profile", C::deleteSelectedProfile, selected};
+        shown.reset = {"Delete Selected Profile", C::deleteSelectedProfile, selected,
+                       "Delete Selected Profile: the selected column's own profile goes; the "
+                       "column follows the global profile again."};
         break;
     case Stage::randomness:
         shown.firstOption = {"Up", C::dropOffUp, true};
         shown.secondOption = {"Down", C::dropOffDown, true};
+        shown.reset = {"Reset", C::resetStageSettings, true,
+                       "Reset: the randomness back to 0 and the bottom drop-off back to 0.3."};
         shown.sliderEnabled = true;
         break;
     case Stage::rowRefinement:
         // Refining and coarsening by hand are not offered; the slider shuffles the details.
         shown.firstOption = {"Refine", C::none, false};
         shown.secondOption = {"Coarsen", C::none, false};
+        shown.reset = {"Reset", C::resetStageSettings, true,
+                       "Reset: the detail randomness back to 20."};
         shown.sliderEnabled = true;
         shown.sliderValue = RandomnessSlider::toValue(model_.detailRandomness());
         break;
@@ -142,9 +150,12 @@ const char* commandStepName(SketchCommand command) {
         return "Drop-Off Down";
     case SketchCommand::deleteSelectedProfile:
         return "Delete Selected Profile";
+    case SketchCommand::resetStageSettings:
+        return "Reset";
     case SketchCommand::editGlobalProfile:
     case SketchCommand::editSelectedProfile:
         return "Profile Edit";
+    case SketchCommand::fitDrawing:
     case SketchCommand::none:
         break;
     }

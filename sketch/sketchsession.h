@@ -18,6 +18,8 @@ enum class SketchCommand {
     dropOffUp,
     dropOffDown,
     deleteSelectedProfile,
+    fitDrawing,         // the view's zoom and pan back to the drawing's own scale
+    resetStageSettings, // the stage's settings back to their first values
 };
 
 // The two option buttons, the reset button and the slider as a stage shows them: captions,
@@ -27,6 +29,7 @@ struct StageControls {
         const char* caption;
         SketchCommand command;
         bool enabled;
+        const char* statusTip = ""; // what a click does, in the status bar
     };
     Button firstOption;
     Button secondOption;
@@ -69,12 +72,18 @@ public:
     void setViewSize(int width, int height) { model_.setViewSize(width, height); }
 
     // ---- Stage 0: drawing the silhouette, in mouse pixels (y down).
-    void beginStroke(int x, int y) { model_.beginStroke(x, y); }
-    void extendStroke(int x, int y) { model_.extendStroke(x, y); }
-    // "Process Line": the stroke into the curve.
-    void processLine() { model_.processLine(); }
-    // "Clear Curve" and "Close Curve": no curve; from stage 1 on the terrain follows.
+    void beginStroke(double x, double y) { model_.beginStroke(x, y); }
+    void extendStroke(double x, double y) { model_.extendStroke(x, y); }
+    // "Process Line": the stroke into the curve; a click is discarded (tooShort).
+    SketchModel::StrokeResult processLine(double minimumExtent = SketchModel::minimumStrokeExtent) {
+        return model_.processLine(minimumExtent);
+    }
+    // "Clear Curve": no curve; from stage 1 on the terrain follows.
     void clearCurve() { model_.clearCurve(); }
+    // "Close Curve": back to curve drawing with no curve, from any stage.
+    void closeCurve() { model_.closeCurve(); }
+    // "Reset" of the randomness and row refinement stages.
+    void resetStageSettings() { model_.resetStageSettings(); }
 
     // One step of the curve's two-scale decomposition and its inverse, without a rebuild:
     // what the stage-3 "Refine" and "Coarsen" would do, shown on the curve in stage 0.

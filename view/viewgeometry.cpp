@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 #include "libgm/gmvec3.h"
@@ -300,5 +301,67 @@ bool unprojectPoint(const Matrix4& modelView, const Matrix4& projection, const i
     x = out[0] / out[3];
     y = out[1] / out[3];
     z = out[2] / out[3];
+    return true;
+}
+
+namespace {
+
+double dot(const gmVector3& a, const gmVector3& b) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+
+// Möller-Trumbore: the ray parameter where origin + t * dir crosses the triangle, or -1.
+double rayTriangle(const gmVector3& origin, const gmVector3& dir, const gmVector3& a,
+                   const gmVector3& b, const gmVector3& c) {
+    const gmVector3 e1 = b - a;
+    const gmVector3 e2 = c - a;
+    const gmVector3 p = cross(dir, e2);
+    const double det = dot(e1, p);
+    if (std::fabs(det) < 1e-12)
+        return -1.0;
+    const gmVector3 s = origin - a;
+    const double u = dot(s, p) / det;
+    if (u < 0.0 || u > 1.0)
+        return -1.0;
+    const gmVector3 q = cross(s, e1);
+    const double v = dot(dir, q) / det;
+    if (v < 0.0 || u + v > 1.0)
+        return -1.0;
+    return dot(e2, q) / det;
+}
+
+} // namespace
+
+bool terrainXUnderPointer(const Grid& grid, double rowSpacing, const Matrix4& modelView,
+                          const Matrix4& projection, const int viewport[4], double winX,
+                          double winY, double& modelX) {
+    double nx = 0, ny = 0, nz = 0, fx = 0, fy = 0, fz = 0;
+    if (!unprojectPoint(modelView, projection, viewport, winX, winY, 0.0, nx, ny, nz) ||
+        !unprojectPoint(modelView, projection, viewport, winX, winY, 1.0, fx, fy, fz))
+        return false;
+    const gmVector3 origin(nx, ny, nz);
+    const gmVector3 dir(fx - nx, fy - ny, fz - nz);
+    double nearest = std::numeric_limits<double>::infinity();
+    const int rows = static_cast<int>(grid.size());
+    for (int r = 0; r + 1 < rows; ++r) {
+        const int cols = static_cast<int>(std::min(grid[static_cast<std::size_t>(r)].size(),
+                                                   grid[static_cast<std::size_t>(r + 1)].size()));
+        for (int c = 0; c + 1 < cols; ++c) {
+            const gmVector3 a = toVector(terrainPoint(grid, r, c, rowSpacing));
+            const gmVector3 b = toVector(terrainPoint(grid, r + 1, c, rowSpacing));
+            const gmVector3 d = toVector(terrainPoint(grid, r, c + 1, rowSpacing));
+            const gmVector3 e = toVector(terrainPoint(grid, r + 1, c + 1, rowSpacing));
+            for (double t : {rayTriangle(origin, dir, a, b, d), rayTriangle(origin, dir, b, e, d)})
+                if (t >= 0.0 && t < nearest)
+                    nearest = t;
+        }
+    }
+    if (std::isfinite(nearest)) {
+        modelX = origin[0] + nearest * dir[0];
+        return true;
+    }
+    if (std::fabs(dir[2]) < 1e-12)
+        return false;
+    modelX = origin[0] + (0.0 - origin[2]) / dir[2] * dir[0];
     return true;
 }

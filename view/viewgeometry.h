@@ -87,3 +87,12 @@ std::vector<float> columnLine(const std::vector<std::vector<gmVector2>>& grid, i
 // whole depth rows * rowSpacing, one unit above the surface.
 std::vector<float> selectionBox(const std::vector<std::vector<gmVector2>>& grid, int col,
                                 double rowSpacing);
+
+// The model x of the terrain under window point (winX, winY) (y up, as projectPoint gives)
+// in a view drawn with modelView and projection: where the pointer's line of sight first meets
+// the terrain's surface (the triangles of the drawn mesh), or, where it meets none, where it
+// crosses the silhouette's plane (depth 0), as the unturned front view picks. False when the
+// matrices cannot be inverted or the line of sight runs along the silhouette's plane.
+bool terrainXUnderPointer(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
+                          const Matrix4& modelView, const Matrix4& projection,
+                          const int viewport[4], double winX, double winY, double& modelX);

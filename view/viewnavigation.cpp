@@ -159,3 +159,42 @@ ZoomPan homeFraming(const TerrainBounds& bounds, const ViewBox& box) {
         static_cast<float>((box.bottom + box.top) / 2 - zoomUsed * (low[1] + high[1]) / 2);
     return home;
 }
+
+// ---- Curve drawing
+
+void windowToDrawing(const DrawingView& view, double x, double y, double& drawingX,
+                     double& drawingY) {
+    if (view == DrawingView()) {
+        drawingX = x;
+        drawingY = y;
+        return;
+    }
+    drawingX = (x - view.panX) / view.zoom;
+    drawingY = (y - view.panY) / view.zoom;
+}
+
+DrawingView zoomDrawingAbout(const DrawingView& view, double factor, double x, double y) {
+    double dx = 0.0, dy = 0.0;
+    windowToDrawing(view, x, y, dx, dy);
+    DrawingView zoomed;
+    zoomed.zoom = std::clamp(view.zoom * factor, minimumDrawingZoom, maximumDrawingZoom);
+    zoomed.panX = x - dx * zoomed.zoom;
+    zoomed.panY = y - dy * zoomed.zoom;
+    return zoomed;
+}
+
+DrawingView panDrawingBy(const DrawingView& view, double dx, double dy) {
+    return {view.zoom, view.panX + dx, view.panY + dy};
+}
+
+Matrix4 drawingViewMatrix(const DrawingView& view, int viewWidth, int viewHeight) {
+    // In device coordinates (y up) a drawing point at d shows at zoom * d + offset.
+    const double w = std::max(viewWidth, 1);
+    const double h = std::max(viewHeight, 1);
+    const double offsetX = view.zoom - 1.0 + 2.0 * view.panX / w;
+    const double offsetY = 1.0 - view.zoom - 2.0 * view.panY / h;
+    Matrix4 m = translationMatrix(offsetX, offsetY, 0.0);
+    Matrix4 s = scaleMatrix(view.zoom);
+    s.m[10] = 1.0; // depth stays
+    return m * s;
+}

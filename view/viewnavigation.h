@@ -85,3 +85,33 @@ constexpr double homeFill = 0.9;
 // its limits). Since the box and the view share their corners, this holds in pixels too, at
 // any view size and device pixel ratio. Empty bounds give the first view, ZoomPan().
 ZoomPan homeFraming(const TerrainBounds& bounds, const ViewBox& box);
+
+// ---- Curve drawing: the picture and the curve zoomed and moved together, so a photo can be
+// traced closely. A drawing pixel (x, y) (origin top left, y down, at the drawing's own
+// scale: the pixels strokes and the curve are kept in) shows at window pixel
+// (zoom * x + panX, zoom * y + panY). The first view, zoom 1 without pan, shows every
+// drawing pixel at its own window pixel.
+struct DrawingView {
+    double zoom = 1.0;
+    double panX = 0.0;
+    double panY = 0.0;
+    bool operator==(const DrawingView& o) const {
+        return zoom == o.zoom && panX == o.panX && panY == o.panY;
+    }
+};
+
+// The drawing can be shown from half to 16 times its own scale.
+constexpr double minimumDrawingZoom = 0.5;
+constexpr double maximumDrawingZoom = 16.0;
+
+// The drawing pixel under window pixel (x, y); the first view gives (x, y) itself, exactly.
+void windowToDrawing(const DrawingView& view, double x, double y, double& drawingX,
+                     double& drawingY);
+// Zooms by factor (held within the drawing zoom limits) about window pixel (x, y): the
+// drawing pixel under it stays under it.
+DrawingView zoomDrawingAbout(const DrawingView& view, double factor, double x, double y);
+// Moves the drawing by (dx, dy) window pixels (y down).
+DrawingView panDrawingBy(const DrawingView& view, double dx, double dy);
+// The matrix that, applied after the drawing's own projection (normalised device coordinates
+// of a viewWidth x viewHeight view), zooms and moves the picture as the view says.
+Matrix4 drawingViewMatrix(const DrawingView& view, int viewWidth, int viewHeight);

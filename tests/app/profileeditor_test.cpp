@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QUndoStack>
 #include <algorithm>
 
 #include "gui/glsketch.h"
@@ -97,16 +98,19 @@ TEST_F(ProfileEditorTest, CancelSendsTheOpenedProfileBackOnce) {
     EXPECT_EQ(sentProfile(sent, 3), opened);
 }
 
-TEST_F(ProfileEditorTest, EscapeHidesAndKeepsTheEdit) {
+// Escape once hid the editor and kept the edit, unlike the Cancel it stands for.
+TEST_F(ProfileEditorTest, EscapeIsCancel) {
+    const Pairs before = pairsOf(model().globalProfile());
+    const auto firstTerrain = rowsOf(model().grid());
     click(window_->firstOptionButton);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(editor_));
     drawProfile(kConvex);
-    const Pairs edited = pairsOf(model().globalProfile());
-    QSignalSpy sent(editor_, &ProfileEditor::profileEdited);
-    QTest::keyClick(editor_, Qt::Key_Escape);
+    ASSERT_NE(pairsOf(model().globalProfile()), before);
+    QTest::keyClick(editor_->profileView, Qt::Key_Escape);
     EXPECT_FALSE(editor_->isVisible());
-    EXPECT_EQ(sent.count(), 0);
-    EXPECT_EQ(pairsOf(model().globalProfile()), edited);
+    EXPECT_EQ(pairsOf(model().globalProfile()), before);
+    EXPECT_TRUE(rowsOf(model().grid()) == firstTerrain);
+    EXPECT_EQ(window_->undoStack()->undoText(), "Cancel Profile Edit");
 }
 
 TEST_F(ProfileEditorTest, ReopeningReplacesWhatCancelReturnsTo) {

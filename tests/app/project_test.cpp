@@ -37,7 +37,7 @@ protected:
         const QString terrain = scratch(name + ".grd");
         const QString project = scratch(name + ".mondrel");
         answerAndTrigger(terrain, window_->fileSave_TerrainAction);
-        answerAndTrigger(project, window_->fileSave_ProjectAction);
+        answerAndTrigger(project, window_->fileSave_ProjectAsAction);
         const QString built = scratch(name + "-built.grd");
         QProcess builder;
         builder.start(QStringLiteral(MONDREL_BIN_DIR "/mondrel-build"),
@@ -123,12 +123,12 @@ TEST_F(ProjectTest, OpeningAProjectGivesBackTheWorkAsItWasSaved) {
     saveShot(window_.get(), "project-opened.png");
 
     const QString second = scratch("again.mondrel");
-    answerAndTrigger(second, window_->fileSave_ProjectAction);
+    answerAndTrigger(second, window_->fileSave_ProjectAsAction);
     EXPECT_EQ(contentsOf(second), contentsOf(first));
 
-    // Undoing the opening goes back to the closed curve in stage 3.
+    // Undoing the opening goes back to the closed curve, and with it to curve drawing.
     window_->editUndoAction->trigger();
-    EXPECT_EQ(window_->currentStage(), 3);
+    EXPECT_EQ(window_->currentStage(), 0);
     EXPECT_TRUE(model().curve().empty());
     EXPECT_TRUE(window_->hasUnsavedChanges());
 }
@@ -204,13 +204,15 @@ TEST_F(ProjectTest, OpeningAProjectOverUnsavedChangesAsksFirst) {
     const size_t asked = prompts_->questions.size();
     EXPECT_EQ(window_->currentStage(), 2);
 
-    // Save, then open: the work is in its project before the opened one replaces it.
+    // Save, then open: the work is in its project (its own file, no name asked) before the
+    // opened one replaces it.
     prompts_->unsavedChoice = UserPrompts::UnsavedChoice::save;
-    prompts_->answers << scratch("second") << scratch("first.mondrel");
+    prompts_->answers << scratch("first.mondrel");
     window_->fileOpen_ProjectAction->trigger();
-    EXPECT_EQ(prompts_->questions.size(), asked + 2);
-    EXPECT_TRUE(contentsOf(scratch("second.mondrel")).contains("\"stage\":2"));
-    EXPECT_EQ(window_->currentStage(), 1);
+    EXPECT_EQ(prompts_->questions.size(), asked + 1);
+    EXPECT_TRUE(contentsOf(scratch("first.mondrel")).contains("\"stage\":2"));
+    EXPECT_EQ(window_->currentStage(), 2);
+    EXPECT_FALSE(window_->hasUnsavedChanges());
 }
 
 TEST_F(ProjectTest, ClosingWithUnsavedChangesAsksFirst) {

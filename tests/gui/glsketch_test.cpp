@@ -61,9 +61,9 @@ protected:
         QObject::connect(view.get(), &GLSketch::resized,
                          [this](int w, int h) { session.setViewSize(w, h); });
         QObject::connect(view.get(), &GLSketch::strokeBegun,
-                         [this](int x, int y) { session.beginStroke(x, y); });
+                         [this](double x, double y) { session.beginStroke(x, y); });
         QObject::connect(view.get(), &GLSketch::strokeExtended,
-                         [this](int x, int y) { session.extendStroke(x, y); });
+                         [this](double x, double y) { session.extendStroke(x, y); });
         QObject::connect(view.get(), &GLSketch::columnPointedAt,
                          [this](double x, bool press) { session.pickColumn(x, press); });
         CaptureStdout();
@@ -314,16 +314,18 @@ TEST_F(SketchViewTest, HomeCentresTheWholeTerrainInALargeView) {
         << left << "," << top << " .. " << right << "," << bottom;
 }
 
-TEST_F(SketchViewTest, RightPressInStageOnePicksInTheUnrotatedView) {
+// A pick in a turned view once turned it back to the front and picked there.
+TEST_F(SketchViewTest, RightPressInATurnedViewPicksTheColumnUnderThePointer) {
     sketchMountainAndGoOn();
-    const QPoint column8 = onSurface(8, 25); // in the front view
     drag(*view, straightPath(QPoint(300, 100), QPoint(400, 150), 10));
-    ASSERT_NE(view->rotY(), 0.0f);
+    const float rotX = view->rotX(), rotY = view->rotY();
+    ASSERT_NE(rotY, 0.0f);
+    const QPoint column8 = onSurface(8, 0); // in the turned view
     CaptureStdout();
     QTest::mousePress(view.get(), Qt::RightButton, Qt::NoModifier, column8);
     GetCapturedStdout();
-    EXPECT_EQ(view->rotX(), 0.0f);
-    EXPECT_EQ(view->rotY(), 0.0f);
+    EXPECT_EQ(view->rotX(), rotX);
+    EXPECT_EQ(view->rotY(), rotY);
     EXPECT_EQ(session.model().currentProfile(), 8);
     QTest::mouseRelease(view.get(), Qt::RightButton, Qt::NoModifier, column8);
 }

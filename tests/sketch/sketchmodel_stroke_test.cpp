@@ -1,4 +1,5 @@
 // Stroke capture and the merge of processed strokes into the curve.
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -74,15 +75,26 @@ TEST(StrokeCapture, MouseYIsFlippedByTheViewHeight) {
     EXPECT_EQ(model.stroke().size(), 1u);
 }
 
-TEST(StrokeCapture, ClickWithoutMovementGivesOnePoint) {
+// A stray click or a double-click once made a spike in the skyline.
+TEST(StrokeCapture, ClicksAndTwitchesAreNoLineAndLeaveTheCurve) {
     SketchModel model = quietModel();
     drawStroke(model, {{50, 100}});
     EXPECT_EQ(model.stroke().size(), 2u);
-    model.processLine();
-    ASSERT_EQ(model.curve().size(), 1u);
-    EXPECT_EQ(model.curve()[0][0], 50);
-    EXPECT_EQ(model.curve()[0][1], 500);
+    EXPECT_EQ(model.processLine(), SketchModel::StrokeResult::tooShort);
+    EXPECT_TRUE(model.curve().empty());
     EXPECT_TRUE(model.stroke().empty());
+
+    drawCurve(model, 0, 200, flat(100));
+    for (const auto& click : std::vector<std::vector<std::pair<int, int>>>{
+             {{60, 100}}, {{60, 100}, {61, 99}}, {{60, 100}, {62, 101}, {60, 102}}}) {
+        drawStroke(model, click);
+        EXPECT_EQ(model.processLine(), SketchModel::StrokeResult::tooShort);
+        expectColumns(model.curve(), 0, 200, flat(100));
+    }
+    // Three pixels from the start is a line.
+    drawStroke(model, {{60, 100}, {63, 100}});
+    EXPECT_EQ(model.processLine(), SketchModel::StrokeResult::processed);
+    EXPECT_EQ(model.processLine(), SketchModel::StrokeResult::nothingDrawn);
 }
 
 TEST(StrokeCapture, RightToLeftGivesTheSameCurveAsLeftToRight) {
@@ -189,4 +201,83 @@ TEST(CurveMerge, ColumnKeySaturatesInsteadOfOverflowing) {
     EXPECT_EQ(model.columnKey(0), 400);
     EXPECT_EQ(model.columnKey(1e300), INT_MAX);
     EXPECT_EQ(model.columnKey(-1e300), INT_MIN);
+}
+
+namespace {
+
+// Mouse points every `step` pixels along a straight drag, the last point included.
+void dragTo(std::vector<std::pair<int, int>>& mouse, int x1, int y1, int step) {
+    const auto [x0, y0] = mouse.back();
+    const int n = std::max(1, std::abs(x1 - x0) / step);
+    for (int i = 1; i <= n; ++i)
+        mouse.emplace_back(x0 + (x1 - x0) * i / n, y0 + (y1 - y0) * i / n);
+}
+
+} // namespace
+
+// Averaging the passes of a stroke that turns back once gave a saw-tooth of spikes: the
+// skyline is the highest pass over every column, whatever the order of the points.
+TEST(StrokeCapture, StrokesThatDoubleBackBecomeTheirSkyline) {
+    // Right 390 px rising, back 240 px going down, then out of the view's right edge and
+    // back in again lower down.
+    std::vector<std::pair<int, int>> mouse = {{100, 400}};
+    dragTo(mouse, 490, 205, 6);  // height 200 + (x - 100) / 2, on whole pixels
+    dragTo(mouse, 250, 450, 11); // below the first pass
+    dragTo(mouse, 830, 300, 9);  // past the right edge (800)...
+    dragTo(mouse, 760, 380, 5);  // ...and back, lower
+    const auto outbound = [](int x) { return 200.0 + (x - 100) / 2.0; };
+    for (const bool reversed : {false, true}) {
+        SketchModel model = quietModel();
+        drawStroke(model, reversed ? std::vector<std::pair<int, int>>(mouse.rbegin(), mouse.rend())
+                                   : mouse);
+        ASSERT_EQ(model.processLine(), SketchModel::StrokeResult::processed);
+        const auto& curve = model.curve();
+        ASSERT_EQ(curve.size(), 731u);
+        for (std::size_t i = 0; i < curve.size(); ++i) {
+            const int x = 100 + static_cast<int>(i);
+            ASSERT_EQ(curve[i][0], x);
+            if (x <= 490) // the first pass is the highest there
+                EXPECT_NEAR(curve[i][1], outbound(x), 1e-9) << "at x = " << x;
+            else // the third pass, from (250, 150) to (830, 300)
+                EXPECT_NEAR(curve[i][1], 150.0 + (x - 250) * 150.0 / 580.0, 1.0) << "at x = " << x;
+        }
+    }
+}
+
+TEST(StrokeCapture, CloseCurveGoesBackToDrawingFromAnyStage) {
+    SketchModel model = quietModel();
+    modeltesting::drawCurveOfLength(model, 300);
+    model.next();
+    model.next();
+    model.changeBottomDropOff(true);
+    model.closeCurve();
+    EXPECT_EQ(model.currentStage(), Stage::curveDrawing);
+    EXPECT_TRUE(model.curve().empty());
+    EXPECT_TRUE(model.grid().empty());
+    EXPECT_TRUE(model.detailLevels().empty());
+    EXPECT_FLOAT_EQ(model.bottomDropOff(), 0.35f); // the user's setting stays
+    std::string why;
+    EXPECT_FALSE(model.checkStage(why));
+    // And it works from there as a fresh start does.
+    modeltesting::drawCurveOfLength(model, 300);
+    model.next();
+    EXPECT_EQ(model.gridColumns(), SketchModel::coarsenedColumns(300));
+}
+
+TEST(StrokeCapture, ResetPutsTheStagesSettingsBack) {
+    SketchModel model = quietModel();
+    modeltesting::drawCurveOfLength(model, 300);
+    model.next();
+    model.next();
+    const auto firstGrid = model.grid();
+    model.randomnessChanged(60);
+    model.changeBottomDropOff(false);
+    model.resetStageSettings();
+    EXPECT_EQ(model.profileRandomness(), 0.0f);
+    EXPECT_EQ(model.bottomDropOff(), 0.3f);
+    EXPECT_EQ(model.grid(), firstGrid);
+    model.next();
+    model.randomnessChanged(70);
+    model.resetStageSettings();
+    EXPECT_EQ(RandomnessSlider::toValue(model.detailRandomness()), 20);
 }

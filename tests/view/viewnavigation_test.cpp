@@ -92,3 +92,53 @@ TEST(ViewNavigation, HomeCentresAndFillsTheViewAtAnySizeAndScale) {
 }
 
 } // namespace
+
+// Picking in a turned view once snapped the view back to the front and picked there.
+TEST(ViewNavigation, TurnedViewsPickTheColumnUnderThePointer) {
+    std::vector<std::vector<gmVector2>> grid(51);
+    for (int r = 0; r < 51; ++r)
+        for (int c = 0; c < 36; ++c)
+            grid[static_cast<size_t>(r)].emplace_back(
+                20.0 + 16.0 * c, (270.0 - 5.0 * std::abs(c - 17.5)) * (1.0 - r / 60.0));
+    const int viewport[4] = {0, 0, 840, 640};
+    const ViewBox box = terrainViewBox(840, 640, 580.0, 270.0);
+    const Matrix4 projection = boxProjection(box);
+    for (const auto& [rotX, rotY] : {std::pair{20.0f, 35.0f}, std::pair{35.0f, -50.0f}}) {
+        const Matrix4 modelView =
+            terrainModelView(ZoomPan(), rotX, rotY, 0.0f, terrainBounds(grid, 16.0));
+        // The front row's points, which face the viewer, and the sky above them.
+        for (int c : {3, 12, 17, 30}) {
+            const TerrainPoint p = terrainPoint(grid, 0, c, 16.0);
+            double wx = 0, wy = 0, x = 0;
+            projectPoint(modelView, projection, viewport, p.x, p.y - 0.5, p.z, wx, wy);
+            ASSERT_TRUE(
+                terrainXUnderPointer(grid, 16.0, modelView, projection, viewport, wx, wy, x));
+            EXPECT_NEAR(x, p.x, 4.0) << rotX << " " << rotY << " column " << c;
+        }
+    }
+}
+
+// A stroke drawn at 4x zoom is kept at the drawing pixels it was drawn over, and the picture
+// is shown through the same mapping.
+TEST(ViewNavigation, DrawingZoomKeepsThePixelUnderThePointer) {
+    DrawingView view;
+    double x = 0, y = 0;
+    windowToDrawing(view, 123, 45, x, y);
+    EXPECT_EQ(x, 123.0);
+    EXPECT_EQ(y, 45.0);
+    view = zoomDrawingAbout(view, 4.0, 400, 300);
+    view = panDrawingBy(view, -37, 12);
+    EXPECT_EQ(view.zoom, 4.0);
+    windowToDrawing(view, 363, 312, x, y);
+    EXPECT_NEAR(x, 400.0, 1e-12);
+    EXPECT_NEAR(y, 300.0, 1e-12);
+    // Drawing pixel (100, 50) (y down) of a 800 x 600 view, through the matrix.
+    const Matrix4 m = drawingViewMatrix(view, 800, 600);
+    const int viewport[4] = {0, 0, 800, 600};
+    double wx = 0, wy = 0;
+    projectPoint(Matrix4::identity(), m, viewport, 2.0 * 100 / 800 - 1, 1 - 2.0 * 50 / 600, 0, wx,
+                 wy);
+    EXPECT_NEAR(wx, 4.0 * 100 + view.panX, 1e-9);
+    EXPECT_NEAR(600 - wy, 4.0 * 50 + view.panY, 1e-9);
+    EXPECT_EQ(zoomDrawingAbout(view, 100.0, 0, 0).zoom, maximumDrawingZoom);
+}
