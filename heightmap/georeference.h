@@ -22,10 +22,15 @@ struct Georeference {
     bool placed() const { return hasOrigin() || !crs.empty(); }
 };
 
+// The longest file read as a reference system: far more than any real WKT needs.
+constexpr std::size_t maximumCrsFileSize = 64 * 1024;
+
 // Reads a reference system as the command line gives it: "EPSG:32632" (any letter case, the
 // code 1 to 9 digits), WKT text ("PROJCS[...]", "GEOGCRS[...]", ...: a keyword, then brackets
 // that balance), or the name of a file holding WKT (a .prj). The result is "EPSG:<code>" or
-// the WKT on one line. False with a one-line reason otherwise.
+// the WKT on one line. False with a one-line reason otherwise: the system's reason for a file
+// that cannot be opened, the kind of what is not a regular file (a folder, a pipe, a device,
+// never read, so a pipe cannot block), a file longer than maximumCrsFileSize or holding a NUL.
 bool readCrs(const std::string& text, std::string& crs, std::string& error);
 
 bool isEpsgCode(const std::string& crs);

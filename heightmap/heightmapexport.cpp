@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include "fileio/atomicfile.h"
+#include "heightmap/exportset.h"
 #include "heightmap/terrainmaps.h"
 #include "heightmap/terrainobj.h"
 
@@ -268,6 +269,9 @@ bool exportSource(const ExportSource& source, const HeightmapExport& settings,
                   const std::string& output, std::string& error, ExportReport* report) {
     if (!checkSettings(settings, error))
         return false;
+    const std::vector<ExportSetFile> setFiles = exportSetFiles(settings, output);
+    if (!checkExportSetDistinct(setFiles, error))
+        return false;
     static const std::vector<std::vector<gmVector2>> noGrid;
     const std::vector<std::vector<gmVector2>>& grid = source.grid ? *source.grid : noGrid;
     const double rowSpacing = source.rowSpacing;
@@ -483,6 +487,9 @@ bool exportSource(const ExportSource& source, const HeightmapExport& settings,
         if (!entry.main)
             written.files.push_back(entry.file->target());
 
+    // Another export of the same files at the same time would leave a mix of both sets.
+    ExportSetLock lock;
+    lock.acquire(setFiles, settings.waiting);
     if (!writeSet(set, error))
         return false;
     progress(1.0);

@@ -5,6 +5,9 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
+
+#include "heightmap/exportset.h"
 
 #ifndef MONDREL_VERSION
 #define MONDREL_VERSION "unknown"
@@ -208,7 +211,31 @@ std::string checkNatural(const BuildOptions& options) {
     return {};
 }
 
+// Every file the export writes must be a file of its own: a sidecar or a map named like another
+// file of the set would silently replace it.
+std::string checkSetDistinct(const BuildOptions& options) {
+    if (options.toStandardOutput() || options.format == HeightmapFormat::grd)
+        return {};
+    std::string error;
+    checkExportSetDistinct(exportSetFiles(exportSettings(options), options.outputFile), error);
+    return error;
+}
+
 } // namespace
+
+HeightmapExport exportSettings(const BuildOptions& options) {
+    HeightmapExport settings;
+    settings.format = options.format;
+    settings.raster = options.raster;
+    settings.heightRange = options.heightRange;
+    settings.place = options.place;
+    settings.exrCompressed = options.exrCompressed;
+    settings.normalMapFile = options.normalMapFile;
+    settings.splatMapFile = options.splatMapFile;
+    settings.tilesAcross = options.tilesAcross;
+    settings.tilesDown = options.tilesDown;
+    return settings;
+}
 
 std::string buildUsageLine() {
     return "Usage: mondrel-build [options] INPUT OUTPUT";
@@ -366,10 +393,20 @@ bool parseBuildOptions(const std::vector<std::string>& arguments, BuildOptions& 
     app.add_option("--height-range", rangeText);
     app.add_flag("--natural", options.natural);
     NaturalSettings& natural = options.naturalSettings;
-    app.add_option("--slope", natural.slope)->check(CLI::Range(0.05, 5.0));
-    app.add_option("--front-profile", natural.frontProfile)->check(CLI::Range(0.5, 4.0));
-    app.add_option("--detail", natural.detail)->check(CLI::Range(0.0, 1.0));
-    app.add_option("--erosion", natural.erosion)->check(CLI::Range(0.0, 1.0));
+    // A range lets NaN through (no comparison with it fails): it is refused first.
+    const CLI::Validator aNumber(
+        [](std::string& text) {
+            return std::isnan(std::strtod(text.c_str(), nullptr))
+                       ? "Value " + text + " is not a number"
+                       : std::string();
+        },
+        "NUMBER");
+    app.add_option("--slope", natural.slope)->check(aNumber)->check(CLI::Range(0.05, 5.0));
+    app.add_option("--front-profile", natural.frontProfile)
+        ->check(aNumber)
+        ->check(CLI::Range(0.5, 4.0));
+    app.add_option("--detail", natural.detail)->check(aNumber)->check(CLI::Range(0.0, 1.0));
+    app.add_option("--erosion", natural.erosion)->check(aNumber)->check(CLI::Range(0.0, 1.0));
     app.add_option("--erosion-steps", natural.erosionSteps)->check(CLI::Range(1, 500));
     app.add_option("--seed", natural.seed);
     std::vector<std::string> files;
@@ -438,5 +475,7 @@ bool parseBuildOptions(const std::vector<std::string>& arguments, BuildOptions& 
     error = checkFitsFormat(options);
     if (error.empty())
         error = checkNatural(options);
+    if (error.empty())
+        error = checkSetDistinct(options);
     return error.empty();
 }
