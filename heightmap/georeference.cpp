@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <proj.h>
+
 namespace {
 
 // The shortest text that reads back as the value, without an exponent: map coordinates run to
@@ -178,6 +180,30 @@ bool readCrs(const std::string& text, std::string& crs, std::string& error) {
     }
     crs = wkt;
     return true;
+}
+
+bool epsgCodeWkt(const std::string& code, std::string& wkt, std::string& error) {
+    if (!isEpsgCode(code)) {
+        error = code + " is not an EPSG code";
+        return false;
+    }
+    const std::string digits = code.substr(5);
+    PJ_CONTEXT* context = proj_context_create();
+    proj_log_level(context, PJ_LOG_NONE);
+    PJ* crs =
+        proj_create_from_database(context, "EPSG", digits.c_str(), PJ_CATEGORY_CRS, 0, nullptr);
+    const char* const options[] = {"MULTILINE=NO", nullptr};
+    const char* text = crs ? proj_as_wkt(context, crs, PJ_WKT1_GDAL, options) : nullptr;
+    if (text)
+        wkt = text;
+    else if (crs)
+        error = "EPSG:" + digits + " has no WKT 1 form, which an ASCII grid's .prj must hold";
+    else
+        error = "EPSG:" + digits + " is not a reference system in PROJ's database";
+    if (crs)
+        proj_destroy(crs);
+    proj_context_destroy(context);
+    return text != nullptr;
 }
 
 std::string pamDatasetText(const HeightRaster& raster, const Georeference& place,

@@ -35,6 +35,12 @@ bool readCrs(const std::string& text, std::string& crs, std::string& error);
 
 bool isEpsgCode(const std::string& crs);
 
+// The WKT 1 (GDAL's flavour, on one line, with the EPSG authority) of an "EPSG:<code>" from
+// PROJ's database: what an ASCII grid's .prj holds, where GDAL reads no code, and from which
+// it identifies the code again. False with a one-line reason for a code the database does not
+// know or that has no WKT 1 form.
+bool epsgCodeWkt(const std::string& code, std::string& wkt, std::string& error);
+
 // GDAL's sidecar NAME.aux.xml ("PAM"), which GDAL-based tools (QGIS, gdalinfo, gdaldem) read
 // beside any raster: the reference system, the geotransform (the raster's north-western corner,
 // the cell size, north up) and, per band, the no-data value and the offset and scale that

@@ -62,12 +62,6 @@ bool checkSettings(const HeightmapExport& settings, std::string& error) {
                 " format cannot be split into tiles";
         return false;
     }
-    if (settings.format == HeightmapFormat::asc && isEpsgCode(settings.place.crs)) {
-        error = "an ASCII grid's reference system is read from its .prj, which must hold WKT, "
-                "not " +
-                settings.place.crs;
-        return false;
-    }
     if (!std::isfinite(settings.place.originX) || !std::isfinite(settings.place.originY)) {
         error = "the origin must be two finite numbers";
         return false;
@@ -269,6 +263,12 @@ bool exportSource(const ExportSource& source, const HeightmapExport& settings,
                   const std::string& output, std::string& error, ExportReport* report) {
     if (!checkSettings(settings, error))
         return false;
+    // An ASCII grid's reference system is read from its .prj, which holds WKT: a code is
+    // written as its WKT.
+    std::string prjText = settings.place.crs;
+    if (settings.format == HeightmapFormat::asc && isEpsgCode(settings.place.crs) &&
+        !epsgCodeWkt(settings.place.crs, prjText, error))
+        return false;
     const std::vector<ExportSetFile> setFiles = exportSetFiles(settings, output);
     if (!checkExportSetDistinct(setFiles, error))
         return false;
@@ -413,7 +413,7 @@ bool exportSource(const ExportSource& source, const HeightmapExport& settings,
             sixteenBit ? std::optional<HeightRange>(written.heightRange) : std::nullopt;
         const bool padded = noDataPadding && !options.native();
         if (settings.format == HeightmapFormat::asc && !settings.place.crs.empty())
-            set.push_back(textFile(stem(name) + ".prj", settings.place.crs + "\n"));
+            set.push_back(textFile(stem(name) + ".prj", prjText + "\n"));
         if (settings.format == HeightmapFormat::png16 || settings.format == HeightmapFormat::exr)
             set.push_back(
                 textFile(name + ".aux.xml", pamDatasetText(part, settings.place, steps, padded)));

@@ -132,10 +132,10 @@ std::string checkFitsFormat(const BuildOptions& options) {
             (options.format == HeightmapFormat::obj || options.format == HeightmapFormat::r16))
             return std::string(option) + " applies to the formats GIS tools read (asc, png16 " +
                    "and exr), not to " + name;
-    if (options.format == HeightmapFormat::asc && isEpsgCode(options.place.crs))
-        return "--crs for the asc format needs WKT, which GIS tools read from the grid's .prj: " +
-               std::string("give a .prj file or WKT text (gdalsrsinfo -o wkt_esri ") +
-               options.place.crs + " prints it)";
+    std::string wkt, unknown;
+    if (options.format == HeightmapFormat::asc && isEpsgCode(options.place.crs) &&
+        !epsgCodeWkt(options.place.crs, wkt, unknown))
+        return "--crs for the asc format: " + unknown + " (give a .prj file or WKT text instead)";
     if (!options.normalMapFile.empty() && !endsWithPng(options.normalMapFile))
         return "--normal-map writes a PNG: its file name must end in .png";
     if (!options.splatMapFile.empty() && !endsWithPng(options.splatMapFile))
