@@ -480,6 +480,12 @@ bool parseBuildOptions(const std::vector<std::string>& arguments, BuildOptions& 
     error = checkFitsFormat(options);
     if (error.empty())
         error = checkNatural(options);
+    if (error.empty() && options.tiled() && options.wasGiven("--size")) {
+        // A size given must split into the tiles; only a native size needs the terrain first.
+        RasterOptions raster = options.raster;
+        int side = 0;
+        planTiles(options.tilesAcross, options.tilesDown, 0, 0, raster, side, error);
+    }
     if (error.empty())
         error = checkSetDistinct(options);
     return error.empty();

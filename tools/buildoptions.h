@@ -51,6 +51,7 @@ struct BuildOptions {
     std::set<std::string> given;
 
     bool toStandardOutput() const { return outputFile == "-"; }
+    bool tiled() const { return tilesAcross > 0 && tilesDown > 0; }
     bool wasGiven(const std::string& option) const { return given.count(option) > 0; }
 };
 
@@ -67,7 +68,8 @@ std::string buildVersion();
 
 // Parses the arguments after the program name. False with a one-line reason on a bad option,
 // a bad value, a missing file argument, an export option the format has no use for, a
-// format that cannot go to standard output, or two files of the export set that are one file
-// (all usage errors); with --help or --version the file arguments may be missing.
+// format that cannot go to standard output, a --size that does not split into the --tiles, or
+// two files of the export set that are one file (all usage errors); with --help or --version the
+// file arguments may be missing.
 bool parseBuildOptions(const std::vector<std::string>& arguments, BuildOptions& options,
                        std::string& error);

@@ -184,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"origin_not_two_numbers", "--format png --origin 1 single_peak.c2d", "X,Y", 2},
         Failure{"tiles_on_a_mesh", "--format obj --tiles 2x2 single_peak.c2d", "--tiles", 2},
         Failure{"tiles_that_do_not_fit", "--format png --tiles 2x2 --size 1000 single_peak.c2d",
-                "1025x1025", 1},
+                "1025x1025", 2},
         Failure{"normal_map_not_png", "--format png --normal-map n.tif single_peak.c2d", ".png", 2},
         Failure{"compression_on_png", "--format png --exr-compression none single_peak.c2d", "exr",
                 2},
