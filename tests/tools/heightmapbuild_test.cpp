@@ -158,8 +158,6 @@ TEST(HeightmapBuild, TwoFilesOfOneSetThatAreOneFileAreAUsageErrorBeforeAnythingI
     const std::string f = quoted(folder) + "/";
     const std::string cases[][2] = {
         {"--format asc --crs EPSG:4326 single_peak.c2d " + f + "x.prj", "as the reference system"},
-        {"--format obj single_peak.c2d " + f + "z.mtl", "as the mesh's material file"},
-        {"--normal-map " + f + "o.png single_peak.c2d " + f + "o.png", "as the normal map"},
         {"--normal-map " + f + "./m.png --splat-map " + f + "l.png single_peak.c2d " + f + "h.png",
          "as the splat map"},
         {"--tiles 2x1 --normal-map " + f + "t_x1_y0.png single_peak.c2d " + f + "t.png",
@@ -172,30 +170,6 @@ TEST(HeightmapBuild, TwoFilesOfOneSetThatAreOneFileAreAUsageErrorBeforeAnythingI
         EXPECT_NE(run.err.find(c[1]), npos) << run.err;
         EXPECT_EQ(runShell("ls -A " + quoted(folder)).out, "l.png\n") << c[0];
     }
-}
-
-// Regression: a reference system read from a pipe blocked for ever, one from a device grew
-// without bound.
-TEST(HeightmapBuild, TheReferenceSystemComesOnlyFromABoundedRegularFile) {
-    const std::string fifo = scratchPath("crs.fifo"), big = scratchPath("big.prj");
-    const std::string nul = scratchPath("nul.prj"), png = scratchPath("c.png");
-    ASSERT_EQ(runShell("mkfifo " + quoted(fifo) + " && head -c 70000 /dev/zero | tr '\\0' ' ' > " +
-                       quoted(big) + " && echo 'GEOGCS[\"x\"]' >> " + quoted(big) +
-                       " && printf 'GEOGCS[\"x\"]\\0' > " + quoted(nul))
-                  .status,
-              0);
-    for (const auto& [crs, says] :
-         {std::pair{fifo, "is a pipe (FIFO)"}, std::pair{big, "is larger than 64 KiB"},
-          std::pair{nul, "holds a NUL byte"}}) {
-        const BuildRun run = runBuild("--crs " + quoted(crs) + " single_peak.c2d " + quoted(png));
-        EXPECT_EQ(run.status, 2) << crs;
-        EXPECT_NE(run.err.find(says), npos) << run.err;
-    }
-    EXPECT_FALSE(exists(png));
-    // An ASCII grid takes a code as its WKT, in which GDAL finds the code again.
-    const std::string asc = scratchPath("coded.asc");
-    ASSERT_EQ(runBuild("--crs EPSG:32632 single_peak.c2d " + quoted(asc)).status, 0);
-    EXPECT_NE(runShell("gdalinfo " + quoted(asc)).out.find("ID[\"EPSG\",32632]]"), npos);
 }
 
 TEST(HeightmapBuild, AFullStandardOutputIsSaidWithTheSystemsReason) {
