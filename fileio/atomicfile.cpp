@@ -1,5 +1,6 @@
 #include "fileio/atomicfile.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -7,7 +8,9 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -175,6 +178,62 @@ std::string uniqueSuffix() {
     return suffix;
 }
 
+// The temporary file's name without its six unique characters: the prefix, the process, and as
+// much of the target's name as fits in the longest name the system allows, so that the
+// temporary files of one target can be told from those of others.
+std::string temporaryStem(const std::string& path) {
+    const std::string head = std::string(AtomicFile::temporaryPrefix) + std::to_string(getpid());
+    // Room for the longest process number, "-", six characters and "-" whatever this one is,
+    // so that every process cuts a long name alike.
+    const std::size_t room = 255 - std::strlen(AtomicFile::temporaryPrefix) - 10 - 8;
+    const std::string base = path.substr(path.rfind('/') + 1);
+    return head + "-" + base.substr(0, std::min(room, base.size()));
+}
+
+// Whether `entry` is a temporary file of the target whose name (as temporaryStem cuts it) is
+// `base`, left by a process that is gone: one killed (SIGKILL, a power cut) before it could
+// remove it. The process must not exist and nobody may hold the file's lock (a live save holds
+// it, also one from another machine or process namespace whose number means nothing here).
+bool staleTemporary(const std::string& folder, const char* entry, const std::string& base) {
+    const std::size_t prefix = std::strlen(AtomicFile::temporaryPrefix);
+    if (std::strncmp(entry, AtomicFile::temporaryPrefix, prefix) != 0)
+        return false;
+    const std::string name = entry;
+    std::size_t end = prefix;
+    while (end < name.size() && name[end] >= '0' && name[end] <= '9')
+        ++end;
+    if (end == prefix || end - prefix > 9 || name.size() != end + 8 + base.size() ||
+        name[end] != '-' || name[end + 7] != '-' || name.compare(end + 8, base.size(), base) != 0)
+        return false;
+    const pid_t owner = static_cast<pid_t>(std::stol(name.substr(prefix, end - prefix)));
+    if (owner == getpid() || kill(owner, 0) == 0 || errno != ESRCH)
+        return false;
+    const int fd =
+        ::open((folder + "/" + name).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool unlocked = flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return unlocked;
+}
+
+// Removes the stale temporary files of the target `path` (see staleTemporary).
+void removeStaleTemporaries(const std::string& folder, const std::string& path) {
+    const std::string ownStem = temporaryStem(path);
+    const std::string base =
+        ownStem.substr(ownStem.find('-', std::strlen(AtomicFile::temporaryPrefix)) + 1);
+    DIR* listing = opendir(folder.c_str());
+    if (!listing)
+        return;
+    std::vector<std::string> stale;
+    while (const dirent* entry = readdir(listing))
+        if (staleTemporary(folder, entry->d_name, base))
+            stale.push_back(folder + "/" + entry->d_name);
+    closedir(listing);
+    for (const std::string& name : stale)
+        unlink(name.c_str());
+}
+
 // Makes the folder's entries durable: without this a rename may be lost in a power cut.
 // A file system that cannot sync folders (EINVAL) has nothing more to do.
 bool syncFolder(const std::string& folder) {
@@ -224,18 +283,25 @@ bool AtomicFile::open() {
         return stream_ != nullptr;
     }
     installSignalCleanup();
-    // A short name of our own beside the target, so that the final rename stays within one
-    // file system; O_EXCL makes sure we never write into somebody else's file.
+    // A name of our own beside the target, so that the final rename stays within one file
+    // system; O_EXCL makes sure we never write into somebody else's file. The name says whose
+    // and for which target it is, and the file is locked while it lives, so that a save killed
+    // outright leaves nothing that the next save of the target does not remove.
     const std::string folder = folderOf(path_);
+    removeStaleTemporaries(folder, path_);
     int fd = -1;
     int createError = 0;
     {
         const EndingSignalsBlocked blocked;
+        const std::string stemName = temporaryStem(path_);
+        const std::size_t cut = stemName.find('-', std::strlen(temporaryPrefix));
         for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-            std::string candidate = folder + "/" + temporaryPrefix + uniqueSuffix();
+            std::string candidate = folder + "/" + stemName.substr(0, cut) + "-" + uniqueSuffix() +
+                                    "-" + stemName.substr(cut + 1);
             fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             createError = errno;
             if (fd >= 0) {
+                flock(fd, LOCK_EX | LOCK_NB);
                 temporary_ = std::move(candidate);
                 slot_ = registerTemporary(absolute(temporary_));
             } else if (createError != EEXIST) {

@@ -23,8 +23,10 @@
 //     if (!out.commit()) ...                // a write, the close or the rename failed
 class AtomicFile {
 public:
-    // Temporary files are named this and six more characters, short enough beside a target
-    // whose name has the longest length the system allows.
+    // Temporary files are named this, the process number, six unique characters and the
+    // target's name (cut short where the whole would be longer than the system allows):
+    // ".mondrel-4711-Xa3k9Q-peak.png". A save killed outright (SIGKILL) leaves its temporary
+    // file behind; the next save of the same target removes it once its process is gone.
     static constexpr const char* temporaryPrefix = ".mondrel-";
 
     explicit AtomicFile(std::string target);

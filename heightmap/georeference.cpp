@@ -1,9 +1,14 @@
 #include "heightmap/georeference.h"
 
 #include <cctype>
+#include <cerrno>
 #include <charconv>
-#include <fstream>
-#include <sstream>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <proj.h>
 
 namespace {
 
@@ -72,6 +77,70 @@ std::string xmlEscaped(const std::string& text) {
     return out;
 }
 
+// What a file that is not a regular file is, for saying why it cannot hold a reference system.
+std::string kindOf(mode_t mode) {
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISFIFO(mode))
+        return "a pipe (FIFO)";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "not a regular file";
+}
+
+// Reads the whole file `name` into content, refusing what cannot be a .prj: anything but a
+// regular file (opened without blocking, so a pipe nobody writes to cannot hang the caller),
+// and files longer than maximumCrsFileSize. False with a one-line reason.
+bool readCrsFile(const std::string& name, std::string& content, std::string& error) {
+    const std::string what = "the file " + name + " given to --crs";
+    const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        error = "cannot read " + what + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0) {
+        error = "cannot read " + what + ": " + std::strerror(errno);
+        ::close(fd);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = "--crs " + name + " is " + kindOf(info.st_mode) + ", not a file holding WKT";
+        ::close(fd);
+        return false;
+    }
+    content.clear();
+    char buffer[8192];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            error = "cannot read " + what + ": " + std::strerror(errno);
+            ::close(fd);
+            return false;
+        }
+        if (got == 0)
+            break;
+        content.append(buffer, static_cast<std::size_t>(got));
+        if (content.size() > maximumCrsFileSize) {
+            error = "--crs " + name + " is larger than " +
+                    std::to_string(maximumCrsFileSize / 1024) +
+                    " KiB: no reference system is that long";
+            ::close(fd);
+            return false;
+        }
+    }
+    ::close(fd);
+    if (content.find('\0') != std::string::npos) {
+        error = "--crs " + name + " holds a NUL byte: it is not WKT text";
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool isEpsgCode(const std::string& crs) {
@@ -90,23 +159,51 @@ bool readCrs(const std::string& text, std::string& crs, std::string& error) {
     }
     std::string wkt = trimmedOneLine(text);
     if (!looksLikeWkt(wkt)) {
-        std::ifstream file(text);
-        if (file) {
-            std::ostringstream content;
-            content << file.rdbuf();
-            wkt = trimmedOneLine(content.str());
-            if (!looksLikeWkt(wkt)) {
-                error = "the file " + text + " given to --crs holds no WKT reference system";
-                return false;
-            }
-        } else {
-            error = "bad value \"" + text +
+        // Text meant as a code or as WKT that names no file is a bad value, not a missing file.
+        struct stat info {};
+        const bool meantAsText =
+            upperCase(text.substr(0, 5)) == "EPSG:" || text.find('[') != std::string::npos;
+        if (text.empty() || text.size() > maximumCrsFileSize ||
+            (meantAsText && stat(text.c_str(), &info) != 0)) {
+            error = "bad value \"" + text.substr(0, 80) +
                     "\" for --crs: expected EPSG:CODE, WKT text or a file holding WKT";
+            return false;
+        }
+        std::string content;
+        if (!readCrsFile(text, content, error))
+            return false;
+        wkt = trimmedOneLine(content);
+        if (!looksLikeWkt(wkt)) {
+            error = "the file " + text + " given to --crs holds no WKT reference system";
             return false;
         }
     }
     crs = wkt;
     return true;
+}
+
+bool epsgCodeWkt(const std::string& code, std::string& wkt, std::string& error) {
+    if (!isEpsgCode(code)) {
+        error = code + " is not an EPSG code";
+        return false;
+    }
+    const std::string digits = code.substr(5);
+    PJ_CONTEXT* context = proj_context_create();
+    proj_log_level(context, PJ_LOG_NONE);
+    PJ* crs =
+        proj_create_from_database(context, "EPSG", digits.c_str(), PJ_CATEGORY_CRS, 0, nullptr);
+    const char* const options[] = {"MULTILINE=NO", nullptr};
+    const char* text = crs ? proj_as_wkt(context, crs, PJ_WKT1_GDAL, options) : nullptr;
+    if (text)
+        wkt = text;
+    else if (crs)
+        error = "EPSG:" + digits + " has no WKT 1 form, which an ASCII grid's .prj must hold";
+    else
+        error = "EPSG:" + digits + " is not a reference system in PROJ's database";
+    if (crs)
+        proj_destroy(crs);
+    proj_context_destroy(context);
+    return text != nullptr;
 }
 
 std::string pamDatasetText(const HeightRaster& raster, const Georeference& place,

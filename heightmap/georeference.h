@@ -22,13 +22,24 @@ struct Georeference {
     bool placed() const { return hasOrigin() || !crs.empty(); }
 };
 
+// The longest file read as a reference system: far more than any real WKT needs.
+constexpr std::size_t maximumCrsFileSize = 64 * 1024;
+
 // Reads a reference system as the command line gives it: "EPSG:32632" (any letter case, the
 // code 1 to 9 digits), WKT text ("PROJCS[...]", "GEOGCRS[...]", ...: a keyword, then brackets
 // that balance), or the name of a file holding WKT (a .prj). The result is "EPSG:<code>" or
-// the WKT on one line. False with a one-line reason otherwise.
+// the WKT on one line. False with a one-line reason otherwise: the system's reason for a file
+// that cannot be opened, the kind of what is not a regular file (a folder, a pipe, a device,
+// never read, so a pipe cannot block), a file longer than maximumCrsFileSize or holding a NUL.
 bool readCrs(const std::string& text, std::string& crs, std::string& error);
 
 bool isEpsgCode(const std::string& crs);
+
+// The WKT 1 (GDAL's flavour, on one line, with the EPSG authority) of an "EPSG:<code>" from
+// PROJ's database: what an ASCII grid's .prj holds, where GDAL reads no code, and from which
+// it identifies the code again. False with a one-line reason for a code the database does not
+// know or that has no WKT 1 form.
+bool epsgCodeWkt(const std::string& code, std::string& wkt, std::string& error);
 
 // GDAL's sidecar NAME.aux.xml ("PAM"), which GDAL-based tools (QGIS, gdalinfo, gdaldem) read
 // beside any raster: the reference system, the geotransform (the raster's north-western corner,

@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include "fileio/atomicfile.h"
+#include "heightmap/exportset.h"
 #include "heightmap/terrainmaps.h"
 #include "heightmap/terrainobj.h"
 
@@ -59,12 +60,6 @@ bool checkSettings(const HeightmapExport& settings, std::string& error) {
     if (settings.tiled() && !isRasterFormat(settings.format)) {
         error = std::string("the ") + heightmapFormatName(settings.format) +
                 " format cannot be split into tiles";
-        return false;
-    }
-    if (settings.format == HeightmapFormat::asc && isEpsgCode(settings.place.crs)) {
-        error = "an ASCII grid's reference system is read from its .prj, which must hold WKT, "
-                "not " +
-                settings.place.crs;
         return false;
     }
     if (!std::isfinite(settings.place.originX) || !std::isfinite(settings.place.originY)) {
@@ -268,6 +263,15 @@ bool exportSource(const ExportSource& source, const HeightmapExport& settings,
                   const std::string& output, std::string& error, ExportReport* report) {
     if (!checkSettings(settings, error))
         return false;
+    // An ASCII grid's reference system is read from its .prj, which holds WKT: a code is
+    // written as its WKT.
+    std::string prjText = settings.place.crs;
+    if (settings.format == HeightmapFormat::asc && isEpsgCode(settings.place.crs) &&
+        !epsgCodeWkt(settings.place.crs, prjText, error))
+        return false;
+    const std::vector<ExportSetFile> setFiles = exportSetFiles(settings, output);
+    if (!checkExportSetDistinct(setFiles, error))
+        return false;
     static const std::vector<std::vector<gmVector2>> noGrid;
     const std::vector<std::vector<gmVector2>>& grid = source.grid ? *source.grid : noGrid;
     const double rowSpacing = source.rowSpacing;
@@ -409,7 +413,7 @@ bool exportSource(const ExportSource& source, const HeightmapExport& settings,
             sixteenBit ? std::optional<HeightRange>(written.heightRange) : std::nullopt;
         const bool padded = noDataPadding && !options.native();
         if (settings.format == HeightmapFormat::asc && !settings.place.crs.empty())
-            set.push_back(textFile(stem(name) + ".prj", settings.place.crs + "\n"));
+            set.push_back(textFile(stem(name) + ".prj", prjText + "\n"));
         if (settings.format == HeightmapFormat::png16 || settings.format == HeightmapFormat::exr)
             set.push_back(
                 textFile(name + ".aux.xml", pamDatasetText(part, settings.place, steps, padded)));
@@ -483,6 +487,9 @@ bool exportSource(const ExportSource& source, const HeightmapExport& settings,
         if (!entry.main)
             written.files.push_back(entry.file->target());
 
+    // Another export of the same files at the same time would leave a mix of both sets.
+    ExportSetLock lock;
+    lock.acquire(setFiles, settings.waiting);
     if (!writeSet(set, error))
         return false;
     progress(1.0);

@@ -41,6 +41,9 @@ struct HeightmapExport {
     int tilesDown = 0;
     // Told the share of the work done, 0 to 1, now and then (not at all when empty).
     std::function<void(double)> progress;
+    // Told the folder once when another export is writing into one of the set's folders; the
+    // export waits for it to finish (see ExportSetLock in exportset.h).
+    std::function<void(const std::string& folder)> waiting;
 
     bool tiled() const { return tilesAcross > 0 && tilesDown > 0; }
 };
@@ -110,19 +113,21 @@ struct ExportReport {
 // Sidecars for GIS tools: NAME.aux.xml beside png16 and exr files (geotransform, reference
 // system, the 16-bit offset and scale, exr's no-data), a world file beside png16 when the
 // terrain is placed (settings.place), and STEM.prj beside an asc file with a reference system
-// (which must then be WKT: GDAL reads no code from the grid's sidecars). The mesh gets a material
+// (WKT; an EPSG code is written as its WKT from PROJ's database, since GDAL reads no code from
+// the grid's sidecars). The mesh gets a material
 // file (STEM.mtl) whose image is the splat map when one is written, else STEM.png.
 //
 // Every file of the set is created before any is written and all are written before any
-// replaces its previous file: a file that cannot be created or written leaves every previous
-// file as it was (unless its folder forbids new files and the file was rewritten in place; the
-// reason then says so). Returns false with a one-line reason, the system's words where it has
-// them, for the grd format (the grid is saved by writeGridFile), a size outside 2 to
-// maximumRasterSide a side, a scale that is not a positive number or fails checkScaleFits, an
-// empty height range (min not below max), an asc file with an EPSG code, a grid
-// resampleTerrain refuses, tiles that do not
-// fit (planTiles) or a format with no tiles (obj), and a file that cannot be created or
-// written. report, when given, receives what was written.
+// replaces its previous file, while no other export writes into the set's folders: a file that
+// cannot be created or written leaves every previous file as it was (unless its folder forbids new
+// files and the file was rewritten in place; the reason then says so). Returns false with a
+// one-line reason, the system's words where it has them, for the grd format (the grid is saved by
+// writeGridFile), a size outside 2 to maximumRasterSide a side, a scale that is not a positive
+// number or fails checkScaleFits, an empty height range (min not below max), an asc file with an
+// EPSG code PROJ does not know, two files of the set that are one file (checkExportSetDistinct,
+// before anything is created), a grid resampleTerrain refuses, tiles that do not fit (planTiles) or
+// a format with no tiles (obj), and a file that cannot be created or written. report, when given,
+// receives what was written.
 bool exportHeightmap(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
                      const HeightmapExport& settings, const std::string& output, std::string& error,
                      ExportReport* report = nullptr);

@@ -1,10 +1,30 @@
 #include "sketch/terrainsave.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 
 #include "fileio/gridexport.h"
 #include "heightmap/terrainobj.h"
 #include "printing/printedlines.h"
+
+namespace {
+
+// Whether everything written to the stream reached it; the system's reason (a full disk, a
+// closed pipe) goes into the message when not. errno must have been cleared before writing.
+bool streamWritten(std::FILE* out, bool written, std::string& message) {
+    int reason = errno;
+    if (written && std::fflush(out) == 0 && !std::ferror(out))
+        return true;
+    if (reason == 0)
+        reason = errno;
+    message = "could not write the terrain to standard output";
+    if (reason != 0)
+        message += std::string(": ") + std::strerror(reason);
+    return false;
+}
+
+} // namespace
 
 nlohmann::ordered_json terrainSource(const SketchModel& model, const std::string& program,
                                      const std::string& input) {
@@ -52,6 +72,7 @@ bool writeTerrainTo(std::FILE* out, const SketchModel& model, const HeightmapExp
     if (!model.hasTerrainToSave(message))
         return false;
     bool written = false;
+    errno = 0;
     if (settings.format == HeightmapFormat::grd) {
         if (!checkGridHeights(model.grid(), message))
             return false;
@@ -70,11 +91,7 @@ bool writeTerrainTo(std::FILE* out, const SketchModel& model, const HeightmapExp
             return false;
         written = writeAsciiGrid(out, raster);
     }
-    if (!written || std::fflush(out) != 0) {
-        message = "could not write the terrain to standard output";
-        return false;
-    }
-    return true;
+    return streamWritten(out, written, message);
 }
 
 bool nativeHeightmapSize(const SketchModel& model, int& width, int& height) {
@@ -119,8 +136,19 @@ bool buildNaturalRaster(const SketchModel& model, const HeightmapExport& setting
 bool saveNaturalTerrainAs(const SketchModel& model, const std::string& name,
                           const HeightmapExport& settings, const NaturalSettings& natural,
                           std::string& message, ExportReport* report) {
+    // Tiles without a size take the smallest tile set holding the native raster, as the
+    // resampled terrain's do: the terrain is built at that size.
+    HeightmapExport built = settings;
+    if (settings.tiled() && settings.raster.native()) {
+        int width = 0, height = 0, side = 0;
+        if (!model.hasTerrainToSave(message) ||
+            !naturalNativeSize(model.grid(), model.rowSpacing(), natural, width, height, message) ||
+            !planTiles(settings.tilesAcross, settings.tilesDown, width, height, built.raster, side,
+                       message))
+            return false;
+    }
     HeightRaster raster;
-    if (!buildNaturalRaster(model, settings, natural, raster, message))
+    if (!buildNaturalRaster(model, built, natural, raster, message))
         return false;
     HeightmapExport described = settings;
     if (described.source.is_object())
@@ -143,11 +171,8 @@ bool writeNaturalTerrainTo(std::FILE* out, const SketchModel& model,
     HeightRaster raster;
     if (!buildNaturalRaster(model, settings, natural, raster, message))
         return false;
+    errno = 0;
     const bool written = settings.format == HeightmapFormat::asc ? writeAsciiGrid(out, raster)
                                                                  : writeRasterObj(out, raster);
-    if (!written || std::fflush(out) != 0) {
-        message = "could not write the terrain to standard output";
-        return false;
-    }
-    return true;
+    return streamWritten(out, written, message);
 }

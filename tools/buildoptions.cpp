@@ -5,6 +5,9 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
+
+#include "heightmap/exportset.h"
 
 #ifndef MONDREL_VERSION
 #define MONDREL_VERSION "unknown"
@@ -129,10 +132,10 @@ std::string checkFitsFormat(const BuildOptions& options) {
             (options.format == HeightmapFormat::obj || options.format == HeightmapFormat::r16))
             return std::string(option) + " applies to the formats GIS tools read (asc, png16 " +
                    "and exr), not to " + name;
-    if (options.format == HeightmapFormat::asc && isEpsgCode(options.place.crs))
-        return "--crs for the asc format needs WKT, which GIS tools read from the grid's .prj: " +
-               std::string("give a .prj file or WKT text (gdalsrsinfo -o wkt_esri ") +
-               options.place.crs + " prints it)";
+    std::string wkt, unknown;
+    if (options.format == HeightmapFormat::asc && isEpsgCode(options.place.crs) &&
+        !epsgCodeWkt(options.place.crs, wkt, unknown))
+        return "--crs for the asc format: " + unknown + " (give a .prj file or WKT text instead)";
     if (!options.normalMapFile.empty() && !endsWithPng(options.normalMapFile))
         return "--normal-map writes a PNG: its file name must end in .png";
     if (!options.splatMapFile.empty() && !endsWithPng(options.splatMapFile))
@@ -208,7 +211,31 @@ std::string checkNatural(const BuildOptions& options) {
     return {};
 }
 
+// Every file the export writes must be a file of its own: a sidecar or a map named like another
+// file of the set would silently replace it.
+std::string checkSetDistinct(const BuildOptions& options) {
+    if (options.toStandardOutput() || options.format == HeightmapFormat::grd)
+        return {};
+    std::string error;
+    checkExportSetDistinct(exportSetFiles(exportSettings(options), options.outputFile), error);
+    return error;
+}
+
 } // namespace
+
+HeightmapExport exportSettings(const BuildOptions& options) {
+    HeightmapExport settings;
+    settings.format = options.format;
+    settings.raster = options.raster;
+    settings.heightRange = options.heightRange;
+    settings.place = options.place;
+    settings.exrCompressed = options.exrCompressed;
+    settings.normalMapFile = options.normalMapFile;
+    settings.splatMapFile = options.splatMapFile;
+    settings.tilesAcross = options.tilesAcross;
+    settings.tilesDown = options.tilesDown;
+    return settings;
+}
 
 std::string buildUsageLine() {
     return "Usage: mondrel-build [options] INPUT OUTPUT";
@@ -276,7 +303,8 @@ std::string buildUsage() {
            "  --origin X,Y               the map position of the terrain's own (0, 0): eastings\n"
            "                             and northings are shifted by it (asc, png16, exr)\n"
            "  --crs CRS                  the reference system: EPSG:CODE, WKT text or a .prj\n"
-           "                             file; written as STEM.prj beside asc (WKT only), into\n"
+           "                             file (a regular file, at most 64 KiB); written as\n"
+           "                             STEM.prj beside asc (a code as its WKT), into\n"
            "                             OUTPUT.aux.xml beside png16 and exr; a placed png16\n"
            "                             also gets a world file (STEM.pgw)\n"
            "  --exr-compression NAME     zip (default, lossless) or none\n"
@@ -324,6 +352,10 @@ std::string buildUsage() {
            "  -h, --help                 this text\n"
            "  --version                  the program's version\n"
            "\n"
+           "Every file of the export must be a file of its own: two that are one file are a\n"
+           "usage error. Exports into one folder take turns: another waiting says \"another\n"
+           "export is writing into FOLDER; waiting for it to finish\".\n"
+           "\n"
            "On success nothing is printed but notices, and on a terminal a progress display\n"
            "on standard error for exports taking over a second. On failure one line on\n"
            "standard error says what is wrong (with the system's reason) and no file of the\n"
@@ -366,10 +398,20 @@ bool parseBuildOptions(const std::vector<std::string>& arguments, BuildOptions& 
     app.add_option("--height-range", rangeText);
     app.add_flag("--natural", options.natural);
     NaturalSettings& natural = options.naturalSettings;
-    app.add_option("--slope", natural.slope)->check(CLI::Range(0.05, 5.0));
-    app.add_option("--front-profile", natural.frontProfile)->check(CLI::Range(0.5, 4.0));
-    app.add_option("--detail", natural.detail)->check(CLI::Range(0.0, 1.0));
-    app.add_option("--erosion", natural.erosion)->check(CLI::Range(0.0, 1.0));
+    // A range lets NaN through (no comparison with it fails): it is refused first.
+    const CLI::Validator aNumber(
+        [](std::string& text) {
+            return std::isnan(std::strtod(text.c_str(), nullptr))
+                       ? "Value " + text + " is not a number"
+                       : std::string();
+        },
+        "NUMBER");
+    app.add_option("--slope", natural.slope)->check(aNumber)->check(CLI::Range(0.05, 5.0));
+    app.add_option("--front-profile", natural.frontProfile)
+        ->check(aNumber)
+        ->check(CLI::Range(0.5, 4.0));
+    app.add_option("--detail", natural.detail)->check(aNumber)->check(CLI::Range(0.0, 1.0));
+    app.add_option("--erosion", natural.erosion)->check(aNumber)->check(CLI::Range(0.0, 1.0));
     app.add_option("--erosion-steps", natural.erosionSteps)->check(CLI::Range(1, 500));
     app.add_option("--seed", natural.seed);
     std::vector<std::string> files;
@@ -438,5 +480,13 @@ bool parseBuildOptions(const std::vector<std::string>& arguments, BuildOptions& 
     error = checkFitsFormat(options);
     if (error.empty())
         error = checkNatural(options);
+    if (error.empty() && options.tiled() && options.wasGiven("--size")) {
+        // A size given must split into the tiles; only a native size needs the terrain first.
+        RasterOptions raster = options.raster;
+        int side = 0;
+        planTiles(options.tilesAcross, options.tilesDown, 0, 0, raster, side, error);
+    }
+    if (error.empty())
+        error = checkSetDistinct(options);
     return error.empty();
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "heightmap/georeference.h"
+#include "heightmap/heightmapexport.h"
 #include "heightmap/heightmapformat.h"
 #include "heightmap/heightraster.h"
 #include "heightmap/rasterwriters.h"
@@ -50,8 +51,13 @@ struct BuildOptions {
     std::set<std::string> given;
 
     bool toStandardOutput() const { return outputFile == "-"; }
+    bool tiled() const { return tilesAcross > 0 && tilesDown > 0; }
     bool wasGiven(const std::string& option) const { return given.count(option) > 0; }
 };
+
+// The export settings the options ask for (format, size, range, place, maps, tiles): what
+// exportHeightmap is given, without the source, progress and waiting.
+HeightmapExport exportSettings(const BuildOptions& options);
 
 // The text of --help.
 std::string buildUsage();
@@ -61,8 +67,9 @@ std::string buildUsageLine();
 std::string buildVersion();
 
 // Parses the arguments after the program name. False with a one-line reason on a bad option,
-// a bad value, a missing file argument, an export option the format has no use for, or a
-// format that cannot go to standard output (all usage errors); with --help or --version the
+// a bad value, a missing file argument, an export option the format has no use for, a
+// format that cannot go to standard output, a --size that does not split into the --tiles, or
+// two files of the export set that are one file (all usage errors); with --help or --version the
 // file arguments may be missing.
 bool parseBuildOptions(const std::vector<std::string>& arguments, BuildOptions& options,
                        std::string& error);

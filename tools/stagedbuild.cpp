@@ -11,6 +11,7 @@
 
 #include "curve/profilepipeline.h"
 #include "fileio/curvefile.h"
+#include "heightmap/exportset.h"
 #include "printing/printedlines.h"
 #include "project/projectfile.h"
 #include "sketch/failurereasons.h"
@@ -130,16 +131,7 @@ std::string number(double value) {
 
 bool writeOutput(const BuildOptions& options, const SketchModel& model, std::string& error,
                  std::vector<std::string>* notices) {
-    HeightmapExport settings;
-    settings.format = options.format;
-    settings.raster = options.raster;
-    settings.heightRange = options.heightRange;
-    settings.place = options.place;
-    settings.exrCompressed = options.exrCompressed;
-    settings.normalMapFile = options.normalMapFile;
-    settings.splatMapFile = options.splatMapFile;
-    settings.tilesAcross = options.tilesAcross;
-    settings.tilesDown = options.tilesDown;
+    HeightmapExport settings = exportSettings(options);
     if (options.toStandardOutput())
         return options.natural
                    ? writeNaturalTerrainTo(stdout, model, settings, options.naturalSettings, error)
@@ -157,6 +149,13 @@ bool writeOutput(const BuildOptions& options, const SketchModel& model, std::str
     // Long exports show how far they are, on a terminal only and unless told to be quiet.
     TerminalProgress progress(stderr, !options.quiet && !options.verbose);
     settings.progress = [&progress](double share) { progress.report(share); };
+    // Said even when quiet: otherwise a builder waiting for another looks hung.
+    settings.waiting = [](const std::string& folder) {
+        std::fprintf(stderr,
+                     "mondrel-build: another export is writing into %s; waiting for it to "
+                     "finish\n",
+                     folder.c_str());
+    };
     ExportReport report;
     const bool saved = options.natural
                            ? saveNaturalTerrainAs(model, options.outputFile, settings,
@@ -218,17 +217,12 @@ bool sameFile(const std::string& a, const std::string& b) {
            first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
-// The output must not replace a file the build reads: the curve or project, or a profile.
+// No file of the export may replace a file the build reads: the curve or project, or a
+// profile.
 bool outputIsNoInput(const BuildOptions& options, std::string& error) {
     if (options.toStandardOutput())
         return true;
     std::vector<std::string> inputs{options.inputFile};
-    for (const std::string& map : {options.normalMapFile, options.splatMapFile}) {
-        if (!map.empty() && sameFile(map, options.inputFile)) {
-            error = map + " is the input file " + options.inputFile + ": it would be overwritten";
-            return false;
-        }
-    }
     if (!options.globalProfileFile.empty())
         inputs.push_back(options.globalProfileFile);
     for (const BuildOptions::ColumnProfile& profile : options.columnProfiles)
@@ -238,6 +232,14 @@ bool outputIsNoInput(const BuildOptions& options, std::string& error) {
             error = "OUTPUT " + options.outputFile + " is the input file " + input +
                     ": it would be overwritten";
             return false;
+        }
+    }
+    for (const ExportSetFile& file : exportSetFiles(exportSettings(options), options.outputFile)) {
+        for (const std::string& input : inputs) {
+            if (sameFile(file.file, input)) {
+                error = file.file + " is the input file " + input + ": it would be overwritten";
+                return false;
+            }
         }
     }
     return true;

@@ -125,4 +125,40 @@ TEST(AtomicFile, ASignalDuringASaveLeavesNoTemporaryFile) {
     }
 }
 
+// Regression: a save killed outright (no handler runs) left its temporary file for ever.
+TEST(AtomicFile, TheNextSaveRemovesWhatAKilledSaveLeftAndKeepsALiveSavesFile) {
+    const std::string name = freshFolder("killed") + "/c.c2d";
+    auto saveAndWait = [&name](int ready) {
+        AtomicFile out(name);
+        const char answer = out.open() ? 'y' : 'n';
+        std::fputs("half a curve", out.stream());
+        if (write(ready, &answer, 1) != 1)
+            _exit(1);
+        pause();
+        _exit(2);
+    };
+    pid_t children[2];
+    for (pid_t& child : children) {
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        child = fork();
+        if (child == 0)
+            saveAndWait(ready[1]);
+        close(ready[1]);
+        char answer = 0;
+        ASSERT_EQ(read(ready[0], &answer, 1), 1);
+        close(ready[0]);
+        ASSERT_EQ(answer, 'y');
+    }
+    kill(children[0], SIGKILL);
+    waitpid(children[0], nullptr, 0);
+    EXPECT_EQ(filesStartingWith(name), 2) << "the killed save's and the live save's";
+    ASSERT_TRUE(save(name, "whole"));
+    EXPECT_EQ(filesStartingWith(name), 2) << "the file and the live save's temporary file";
+    kill(children[1], SIGTERM);
+    waitpid(children[1], nullptr, 0);
+    EXPECT_EQ(filesStartingWith(name), 1);
+    EXPECT_EQ(readWholeFile(name), "whole");
+}
+
 } // namespace

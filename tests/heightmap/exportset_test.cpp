@@ -7,11 +7,16 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <fcntl.h>
+#include <set>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include "heightmap/exportset.h"
 #include "heightmap/heightmapexport.h"
 #include "heightmap/terrainmaps.h"
 
@@ -188,11 +193,15 @@ TEST(ExportSet, GdalPlacesTheSixteenBitFileAndReadsWorldHeights) {
     EXPECT_DOUBLE_EQ(offset, report.heightRange.min);
     EXPECT_NEAR(offset + 65535 * scale, report.heightRange.max, 1e-9);
 
-    // An ASCII grid's reference system goes to its .prj and must be WKT.
+    // An ASCII grid's reference system goes to its .prj as WKT, a code as the code's WKT.
     HeightmapExport grid = sized(HeightmapFormat::asc, 65);
     grid.place.crs = s.place.crs;
-    EXPECT_FALSE(exportHeightmap(ridge(), 4.0, grid, path("coded.asc"), error));
-    EXPECT_NE(error.find("WKT"), std::string::npos) << error;
+    const std::string coded = path("coded.asc");
+    ASSERT_TRUE(exportHeightmap(ridge(), 4.0, grid, coded, error)) << error;
+    EXPECT_NE(command("gdalinfo " + coded).find("ID[\"EPSG\",32632]]"), std::string::npos);
+    grid.place.crs = "EPSG:99999";
+    EXPECT_FALSE(exportHeightmap(ridge(), 4.0, grid, path("unknown.asc"), error));
+    EXPECT_NE(error.find("EPSG:99999"), std::string::npos) << error;
     const std::string wkt = command("gdalsrsinfo -o wkt_esri EPSG:32632");
     ASSERT_TRUE(readCrs(wkt, grid.place.crs, error)) << error;
     const std::string asc = path("placed.asc");
@@ -278,4 +287,101 @@ TEST(ExportSet, AFileOfTheSetThatCannotBeCreatedLeavesEveryPreviousFile) {
     EXPECT_EQ(shares.front(), 0.0);
     EXPECT_EQ(shares.back(), 1.0);
     EXPECT_TRUE(std::is_sorted(shares.begin(), shares.end()));
+}
+
+TEST(ExportSet, NamesEveryFileItWritesBeforehandAndRefusesOneFileTwiceBeforeCreatingAny) {
+    HeightmapExport tiled = sized(HeightmapFormat::png16, 129);
+    tiled.tilesAcross = tiled.tilesDown = 2;
+    tiled.place.crs = "EPSG:32632";
+    tiled.normalMapFile = path("normal.png");
+    tiled.splatMapFile = path("splat.png");
+    HeightmapExport grid = sized(HeightmapFormat::asc, 65);
+    grid.place.crs = "EPSG:4326";
+    HeightmapExport mesh = sized(HeightmapFormat::obj, 65);
+    mesh.splatMapFile = path("mesh-splat.png");
+    std::string error;
+    for (const auto& [settings, name] :
+         {std::pair{tiled, "tiled.png"}, std::pair{grid, "grid.asc"}, std::pair{mesh, "m.obj"}}) {
+        const std::string output = path(name);
+        ExportReport report;
+        ASSERT_TRUE(exportHeightmap(ridge(), 4.0, settings, output, error, &report)) << error;
+        std::set<std::string> planned;
+        for (const ExportSetFile& file : exportSetFiles(settings, output))
+            planned.insert(file.file);
+        EXPECT_EQ(planned, std::set<std::string>(report.files.begin(), report.files.end()));
+    }
+
+    const std::string folder = path("collisions");
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    ASSERT_EQ(symlink("m.png", (folder + "/link.png").c_str()), 0); // dangling: m.png is made
+    HeightmapExport prj = grid, obj = mesh, maps = sized(HeightmapFormat::png16, 65);
+    prj.place.crs = "EPSG:4326";
+    obj.splatMapFile = folder + "/q.png";
+    maps.normalMapFile = folder + "/./m.png";
+    maps.splatMapFile = folder + "/link.png";
+    HeightmapExport tile = maps;
+    tile.tilesAcross = 2;
+    tile.tilesDown = 1;
+    tile.splatMapFile = folder + "/t_x1_y0.png";
+    const std::pair<HeightmapExport, std::string> cases[] = {
+        {prj, "x.prj"}, {obj, "z.mtl"}, {obj, "q.png"}, {maps, "h.png"}, {tile, "t.png"}};
+    const std::string says[] = {
+        "write " + folder +
+            "/x.prj twice: as the heightmap and as the reference "
+            "system (.prj) of the heightmap",
+        "as the mesh and as the mesh's material file (.mtl)", "as the mesh and as the splat map",
+        "as the normal map and as the splat map", "as the tile x1 y0 and as the splat map"};
+    for (std::size_t k = 0; k < std::size(cases); ++k) {
+        EXPECT_FALSE(
+            exportHeightmap(ridge(), 4.0, cases[k].first, folder + "/" + cases[k].second, error));
+        EXPECT_NE(error.find(says[k]), std::string::npos) << error;
+        EXPECT_EQ(command("ls -A " + folder), "link.png\n") << "nothing created: " << error;
+    }
+    // A hard link is one file under two names.
+    std::fclose(std::fopen((folder + "/a.png").c_str(), "w"));
+    ASSERT_EQ(link((folder + "/a.png").c_str(), (folder + "/b.png").c_str()), 0);
+    maps.normalMapFile = folder + "/a.png";
+    maps.splatMapFile = folder + "/b.png";
+    EXPECT_FALSE(checkExportSetDistinct(exportSetFiles(maps, folder + "/h.png"), error));
+    EXPECT_NE(error.find("(" + folder + "/a.png is the same file)"), std::string::npos) << error;
+}
+
+TEST(ExportSet, AnExportWaitsWhileAnotherWritesIntoItsFolder) {
+    const std::string output = path("locked.png");
+    const HeightmapExport settings = sized(HeightmapFormat::png16, 65);
+    ExportSetLock held;
+    held.acquire(exportSetFiles(settings, output));
+    std::string waitedFor, error;
+    HeightmapExport waiting = settings;
+    waiting.waiting = [&](const std::string& folder) { waitedFor = folder; };
+    bool saved = false;
+    std::thread other([&] { saved = exportHeightmap(ridge(), 4.0, waiting, output, error); });
+    usleep(300000);
+    EXPECT_FALSE(exists(output)) << "nothing is written while the lock is held";
+    held.release();
+    other.join();
+    EXPECT_TRUE(saved) << error;
+    const std::string resolved = resolvedFilePath(output);
+    EXPECT_EQ(waitedFor, resolved.substr(0, resolved.rfind('/')));
+}
+
+TEST(ExportSet, AReferenceSystemIsReadOnlyFromABoundedRegularFileAndSaysWhyNot) {
+    const std::string fifo = path("crs.fifo"), big = path("big.prj"), nul = path("nul.prj");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::FILE* out = std::fopen(big.c_str(), "w");
+    std::fputs(("GEOGCS[\"" + std::string(70000, 'x') + "\"]").c_str(), out);
+    std::fclose(out);
+    out = std::fopen(nul.c_str(), "w");
+    std::fwrite("GEOGCS[\"x\"]\0", 1, 12, out);
+    std::fclose(out);
+    std::string crs, error;
+    for (const auto& [file, says] :
+         {std::pair{fifo, fifo + " is a pipe (FIFO), not a file holding WKT"},
+          std::pair{scratchFolder(), scratchFolder() + " is a folder"},
+          std::pair{std::string("/dev/zero"), std::string("/dev/zero is a device")},
+          std::pair{big, big + " is larger than 64 KiB"}, std::pair{nul, nul + " holds a NUL byte"},
+          std::pair{path("none.prj"), std::string("given to --crs: No such file or directory")}}) {
+        EXPECT_FALSE(readCrs(file, crs, error)) << file;
+        EXPECT_NE(error.find(says), std::string::npos) << error;
+    }
 }

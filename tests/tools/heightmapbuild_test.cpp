@@ -147,3 +147,70 @@ TEST(HeightmapBuild, AnExrIsZipCompressedUnlessToldOtherwise) {
     EXPECT_LT(slurp(zip).size(), slurp(plain).size() * 3 / 4);
     EXPECT_EQ(nlohmann::json::parse(slurp(zip + ".json"))["width"], 257);
 }
+
+// Regression: sidecars, maps and tiles named like another file of the set replaced it, and the
+// export said it had succeeded.
+TEST(HeightmapBuild, TwoFilesOfOneSetThatAreOneFileAreAUsageErrorBeforeAnythingIsWritten) {
+    const std::string folder = scratchPath("set");
+    ASSERT_EQ(
+        runShell("mkdir " + quoted(folder) + " && ln -s m.png " + quoted(folder) + "/l.png").status,
+        0);
+    const std::string f = quoted(folder) + "/";
+    const std::string cases[][2] = {
+        {"--format asc --crs EPSG:4326 single_peak.c2d " + f + "x.prj", "as the reference system"},
+        {"--normal-map " + f + "./m.png --splat-map " + f + "l.png single_peak.c2d " + f + "h.png",
+         "as the splat map"},
+        {"--tiles 2x1 --normal-map " + f + "t_x1_y0.png single_peak.c2d " + f + "t.png",
+         "as the tile x1 y0 and as the normal map"},
+    };
+    for (const auto& c : cases) {
+        const BuildRun run = runBuild("-q " + c[0]);
+        EXPECT_EQ(run.status, 2) << c[0];
+        EXPECT_NE(run.err.find("twice: "), npos) << run.err;
+        EXPECT_NE(run.err.find(c[1]), npos) << run.err;
+        EXPECT_EQ(runShell("ls -A " + quoted(folder)).out, "l.png\n") << c[0];
+    }
+}
+
+TEST(HeightmapBuild, AFullStandardOutputIsSaidWithTheSystemsReason) {
+    const BuildRun run = runBuild("--format asc single_peak.c2d - >/dev/full");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "mondrel-build: could not write the terrain to standard output: No space "
+                       "left on device\n");
+}
+
+// Regression: an export killed outright left its temporary files beside the set for ever.
+TEST(HeightmapBuild, AnExportKilledOutrightLeavesNothingTheNextOneDoesNotRemove) {
+    const std::string folder = scratchPath("killed");
+    const std::string f = quoted(folder) + "/";
+    const std::string builder = quoted(MONDREL_BIN_DIR "/mondrel-build");
+    const BuildRun killed = runShell(
+        "mkdir " + quoted(folder) + " && { " + builder + " -q --size 8000 --normal-map " + f +
+        "n.png single_peak.c2d " + f + "h.png & pid=$!; for i in $(seq 200); do " + "ls -A " + f +
+        " | grep -q mondrel && break; sleep 0.05; done; sleep 0.2; kill -9 $pid; " +
+        "wait $pid; ls -A " + f + " | grep -c '^\\.mondrel-'; }");
+    EXPECT_GT(std::stoi("0" + killed.out), 0) << "the kill left temporary files";
+    ASSERT_EQ(
+        runBuild("-q --size 65 --normal-map " + f + "n.png single_peak.c2d " + f + "h.png").status,
+        0);
+    EXPECT_EQ(runShell("ls -A " + f).out, "h.png\nh.png.aux.xml\nh.png.json\nn.png\n");
+}
+
+// Regression: two builders writing one set at once could leave a mix of both.
+TEST(HeightmapBuild, BuildersWritingOneSetAtOnceLeaveOneWholeSet) {
+    const std::string folder = scratchPath("pairs");
+    const std::string f = quoted(folder) + "/";
+    const std::string builder = quoted(MONDREL_BIN_DIR "/mondrel-build");
+    for (int pair = 0; pair < 3; ++pair) {
+        ASSERT_EQ(runShell("mkdir -p " + f + " && " + builder + " -q --size 300x200 --normal-map " +
+                           f + "n.png single_peak.c2d " + f + "h.png & " + builder +
+                           " -q --size 200x300 --normal-map " + f + "n.png single_peak.c2d " + f +
+                           "h.png; wait")
+                      .status,
+                  0);
+        const std::string heightmap = slurp(folder + "/h.png"), normal = slurp(folder + "/n.png");
+        const nlohmann::json meta = nlohmann::json::parse(slurp(folder + "/h.png.json"));
+        EXPECT_EQ(bigEndian32(heightmap, 16), bigEndian32(normal, 16));
+        EXPECT_EQ(bigEndian32(heightmap, 16), meta["width"]);
+    }
+}

@@ -132,3 +132,15 @@ TEST(NaturalBuild, ProjectsCarryTheNaturalTerrainToTheBuilder) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_FALSE(slurp(built) == slurp(window));
 }
+
+// Regression: tiles without a size were refused with a size the user never gave.
+TEST(NaturalBuild, TilesWithoutASizeTakeTheSmallestSetHoldingTheTerrain) {
+    const std::string png = scratchPath("tiles.png");
+    const BuildRun run = runBuild("-q --natural --tiles 2x1 single_peak.c2d " + quoted(png));
+    ASSERT_EQ(run.status, 0) << run.err;
+    const nlohmann::json meta = nlohmann::json::parse(slurp(png + ".json"));
+    const int side = meta["tiles"]["side"];
+    EXPECT_EQ(meta["width"], 2 * (side - 1) + 1);
+    EXPECT_EQ(meta["height"], side);
+    EXPECT_TRUE(exists(tileFileName(png, 1, 0)));
+}
