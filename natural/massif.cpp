@@ -1,0 +1,167 @@
+#include "natural/massif.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "natural/detailnoise.h"
+
+namespace {
+
+Octaves shapeOctaves(const Massif& massif) {
+    Octaves octaves;
+    octaves.wavelength = massif.costWavelength;
+    octaves.maxOctaves = 3;
+    return octaves;
+}
+
+// The crest cells' positions in the warped plane and their cost.
+struct Summit {
+    double u = 0, v = 0; // in the warped plane
+    double top = 0;      // top^(1/p)
+    double fall = 0;     // per unit of warped, cost-weighted distance
+    double extra = 0;    // the steep top's fall beyond that
+    double drop = 0;     // ... until it has dropped this much more
+};
+
+std::vector<Summit> summitsOf(const Massif& massif, const LevelGrid& grid,
+                              const std::vector<CrestCell>& crest) {
+    std::vector<Summit> summits(crest.size());
+    for (std::size_t c = 0; c < crest.size(); ++c) {
+        const CrestCell& cell = crest[c];
+        if (!cell.held || !(cell.top > 0))
+            continue;
+        Summit& s = summits[c];
+        massif.warped(grid.x(static_cast<int>(c)), grid.y(cell.row), s.u, s.v);
+        s.top = std::pow(cell.top, 1.0 / massif.profile);
+        s.fall = massif.fall();
+        s.extra = massif.fall() * (cell.steepness - 1.0);
+        s.drop = cell.drop;
+    }
+    return summits;
+}
+
+// h^(1/p) of a summit's cone at a point of the warped plane whose cost is `cost`.
+double coneAt(const Summit& s, double u, double v, double cost) {
+    const double d = cost * std::hypot(u - s.u, v - s.v);
+    return s.top - s.fall * d - std::min(s.drop, s.extra * d);
+}
+
+} // namespace
+
+double Massif::cost(double x, double y) const {
+    return std::max(0.4, 1.0 + costVariation * 1.6 *
+                                   fractalNoise(x, y, shapeOctaves(*this), seed ^ 0x6a09e667u));
+}
+
+void Massif::warped(double x, double y, double& u, double& v) const {
+    const double amount = warp * costWavelength * 1.6;
+    u = x + amount * fractalNoise(x, y, shapeOctaves(*this), seed ^ 0x3c6ef372u);
+    v = y + amount * fractalNoise(x, y, shapeOctaves(*this), seed ^ 0xa54ff53au);
+}
+
+double Massif::fall() const {
+    return std::pow(relief, 1.0 / profile) / depth;
+}
+
+double smoothMin(double a, double b, double k) {
+    const double h = std::max(k - std::abs(a - b), 0.0) / k;
+    return std::min(a, b) - 0.25 * h * h * k;
+}
+
+double smoothMax(double a, double b, double k) {
+    const double h = std::max(k - std::abs(a - b), 0.0) / k;
+    return std::max(a, b) + 0.25 * h * h * k;
+}
+
+void steepenCrest(const Massif& massif, const LevelGrid& grid, std::vector<CrestCell>& crest) {
+    const int w = static_cast<int>(crest.size());
+    const double fall = massif.fall();
+    // The warp and the cost may shorten a cone's reach along the divide a little; the smooth
+    // minimum under the skyline takes up that little.
+    const double margin = 1.0;
+    std::vector<double> tops(crest.size());
+    for (std::size_t c = 0; c < crest.size(); ++c)
+        tops[c] = crest[c].held ? std::pow(std::max(0.0, crest[c].top), 1.0 / massif.profile) : -1;
+    for (int c = 0; c < w; ++c) {
+        CrestCell& cell = crest[static_cast<std::size_t>(c)];
+        cell.steepness = 1.0;
+        cell.drop = 0.0;
+        if (!cell.held)
+            continue;
+        const double top = tops[static_cast<std::size_t>(c)];
+        double needed = 0.0, drop = 0.0;
+        // Only columns within the cone's reach at the slope setting can ask for more.
+        const int reach = static_cast<int>(std::ceil(top / (fall * grid.cell))) + 1;
+        for (int k = std::max(0, c - reach); k <= std::min(w - 1, c + reach); ++k) {
+            const double other = tops[static_cast<std::size_t>(k)];
+            if (k == c || other < 0 || other >= top)
+                continue;
+            // What the setting's fall leaves above the other top, to be dropped beforehand.
+            const double distance = grid.cell * std::abs(k - c) / margin;
+            const double excess = top - other - fall * distance;
+            if (excess > 0) {
+                drop = std::max(drop, excess);
+                needed = std::max(needed, excess / (fall * distance));
+            }
+        }
+        cell.steepness = 1.0 + needed;
+        cell.drop = drop;
+    }
+}
+
+void raiseMassif(const Massif& massif, const LevelGrid& grid, const std::vector<CrestCell>& crest,
+                 std::vector<float>& heights) {
+    const int w = grid.width, h = grid.height;
+    const std::vector<Summit> summits = summitsOf(massif, grid, crest);
+    std::vector<std::size_t> held;
+    for (std::size_t c = 0; c < crest.size(); ++c)
+        if (summits[c].top > 0)
+            held.push_back(c);
+    heights.assign(static_cast<std::size_t>(w) * h, 0.0f);
+    for (int r = 0; r < h; ++r)
+        for (int c = 0; c < w; ++c) {
+            double u, v;
+            massif.warped(grid.x(c), grid.y(r), u, v);
+            const double cost = massif.cost(grid.x(c), grid.y(r));
+            double best = 0.0;
+            for (const std::size_t k : held)
+                best = std::max(best, coneAt(summits[k], u, v, cost));
+            heights[static_cast<std::size_t>(r) * w + c] =
+                static_cast<float>(std::pow(best, massif.profile));
+        }
+}
+
+void sharpenCrest(const Massif& massif, const LevelGrid& grid, const std::vector<CrestCell>& crest,
+                  int radius, double softness, std::vector<float>& heights) {
+    const int w = grid.width, h = grid.height;
+    const std::vector<Summit> summits = summitsOf(massif, grid, crest);
+    // Each column's band of rows that some crest cell's cone reaches: the cones' upper
+    // envelope is gathered there first and laid onto the body once, so the order in which the
+    // crest cells are taken does not matter.
+    std::vector<int> lo(static_cast<std::size_t>(w), h), hi(static_cast<std::size_t>(w), -1);
+    for (int c = 0; c < w; ++c) {
+        const CrestCell& cell = crest[static_cast<std::size_t>(c)];
+        if (!cell.held)
+            continue;
+        for (int k = std::max(0, c - radius); k <= std::min(w - 1, c + radius); ++k) {
+            lo[static_cast<std::size_t>(k)] =
+                std::min(lo[static_cast<std::size_t>(k)], std::max(0, cell.row - radius));
+            hi[static_cast<std::size_t>(k)] =
+                std::max(hi[static_cast<std::size_t>(k)], std::min(h - 1, cell.row + radius));
+        }
+    }
+    for (int c = 0; c < w; ++c)
+        for (int r = lo[static_cast<std::size_t>(c)]; r <= hi[static_cast<std::size_t>(c)]; ++r) {
+            double u, v;
+            massif.warped(grid.x(c), grid.y(r), u, v);
+            const double cost = massif.cost(grid.x(c), grid.y(r));
+            double best = 0.0;
+            for (int k = std::max(0, c - radius); k <= std::min(w - 1, c + radius); ++k)
+                if (summits[static_cast<std::size_t>(k)].top > 0)
+                    best = std::max(best, coneAt(summits[static_cast<std::size_t>(k)], u, v, cost));
+            if (best > 0) {
+                float& at = heights[static_cast<std::size_t>(r) * w + c];
+                at = static_cast<float>(smoothMax(at, std::pow(best, massif.profile), softness));
+            }
+        }
+}
