@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "natural/detailnoise.h"
+#include "natural/rowthreads.h"
 
 namespace {
 
@@ -16,6 +17,7 @@ Octaves shapeOctaves(const Massif& massif) {
 
 // The crest cells' positions in the warped plane and their cost.
 struct Summit {
+    double x = 0, y = 0; // in the plane
     double u = 0, v = 0; // in the warped plane
     double top = 0;      // top^(1/p)
     double fall = 0;     // per unit of warped, cost-weighted distance
@@ -31,7 +33,9 @@ std::vector<Summit> summitsOf(const Massif& massif, const LevelGrid& grid,
         if (!cell.held || !(cell.top > 0))
             continue;
         Summit& s = summits[c];
-        massif.warped(grid.x(static_cast<int>(c)), grid.y(cell.row), s.u, s.v);
+        s.x = grid.x(static_cast<int>(c));
+        s.y = grid.y(cell.row);
+        massif.warped(s.x, s.y, s.u, s.v);
         s.top = std::pow(cell.top, 1.0 / massif.profile);
         s.fall = massif.fall();
         s.extra = massif.fall() * (cell.steepness - 1.0);
@@ -41,9 +45,9 @@ std::vector<Summit> summitsOf(const Massif& massif, const LevelGrid& grid,
 }
 
 // h^(1/p) of a summit's cone at a point of the warped plane whose cost is `cost`.
-double coneAt(const Summit& s, double u, double v, double cost) {
-    const double d = cost * std::hypot(u - s.u, v - s.v);
-    return s.top - s.fall * d - std::min(s.drop, s.extra * d);
+double coneAt(const Summit& s, double u, double v, double cost, double plain) {
+    return s.top - s.fall * cost * std::sqrt((u - s.u) * (u - s.u) + (v - s.v) * (v - s.v)) -
+           std::min(s.drop, s.extra * plain);
 }
 
 } // namespace
@@ -57,6 +61,12 @@ void Massif::warped(double x, double y, double& u, double& v) const {
     const double amount = warp * costWavelength * 1.6;
     u = x + amount * fractalNoise(x, y, shapeOctaves(*this), seed ^ 0x3c6ef372u);
     v = y + amount * fractalNoise(x, y, shapeOctaves(*this), seed ^ 0xa54ff53au);
+}
+
+double Massif::shortening() const {
+    // The cost's floor, times what the warp's largest gradient (about its amplitude times
+    // 2 pi over its wavelength, halved for the noise's typical slope) takes off a distance.
+    return std::max(0.2, (1.0 - 1.6 * costVariation) * (1.0 - 1.6 * warp * 3.14159));
 }
 
 double Massif::fall() const {
@@ -76,9 +86,10 @@ double smoothMax(double a, double b, double k) {
 void steepenCrest(const Massif& massif, const LevelGrid& grid, std::vector<CrestCell>& crest) {
     const int w = static_cast<int>(crest.size());
     const double fall = massif.fall();
-    // The warp and the cost may shorten a cone's reach along the divide a little; the smooth
-    // minimum under the skyline takes up that little.
-    const double margin = 1.0;
+    // The warp and the cost may shorten the distance a cone falls over: its fall at the slope
+    // setting is counted over the shortest they allow (the steep top's over the plain
+    // distance), so that no cone stands above a neighbouring column's top.
+    const double margin = 1.0 / massif.shortening();
     std::vector<double> tops(crest.size());
     for (std::size_t c = 0; c < crest.size(); ++c)
         tops[c] = crest[c].held ? std::pow(std::max(0.0, crest[c].top), 1.0 / massif.profile) : -1;
@@ -110,7 +121,7 @@ void steepenCrest(const Massif& massif, const LevelGrid& grid, std::vector<Crest
 }
 
 void raiseMassif(const Massif& massif, const LevelGrid& grid, const std::vector<CrestCell>& crest,
-                 std::vector<float>& heights) {
+                 int threads, std::vector<float>& heights) {
     const int w = grid.width, h = grid.height;
     const std::vector<Summit> summits = summitsOf(massif, grid, crest);
     std::vector<std::size_t> held;
@@ -118,17 +129,24 @@ void raiseMassif(const Massif& massif, const LevelGrid& grid, const std::vector<
         if (summits[c].top > 0)
             held.push_back(c);
     heights.assign(static_cast<std::size_t>(w) * h, 0.0f);
-    for (int r = 0; r < h; ++r)
-        for (int c = 0; c < w; ++c) {
-            double u, v;
-            massif.warped(grid.x(c), grid.y(r), u, v);
-            const double cost = massif.cost(grid.x(c), grid.y(r));
-            double best = 0.0;
-            for (const std::size_t k : held)
-                best = std::max(best, coneAt(summits[k], u, v, cost));
-            heights[static_cast<std::size_t>(r) * w + c] =
-                static_cast<float>(std::pow(best, massif.profile));
-        }
+    forRowBands(
+        h, 8, threadsFor(heights.size() * held.size() / 16, threads), [&](int first, int end) {
+            for (int r = first; r < end; ++r)
+                for (int c = 0; c < w; ++c) {
+                    const double x = grid.x(c), y = grid.y(r);
+                    double u, v;
+                    massif.warped(x, y, u, v);
+                    const double cost = massif.cost(x, y);
+                    double best = 0.0;
+                    for (const std::size_t k : held) {
+                        const Summit& s = summits[k];
+                        const double dx = x - s.x, dy = y - s.y;
+                        best = std::max(best, coneAt(s, u, v, cost, std::sqrt(dx * dx + dy * dy)));
+                    }
+                    heights[static_cast<std::size_t>(r) * w + c] =
+                        static_cast<float>(std::pow(best, massif.profile));
+                }
+        });
 }
 
 void sharpenCrest(const Massif& massif, const LevelGrid& grid, const std::vector<CrestCell>& crest,
@@ -157,8 +175,11 @@ void sharpenCrest(const Massif& massif, const LevelGrid& grid, const std::vector
             const double cost = massif.cost(grid.x(c), grid.y(r));
             double best = 0.0;
             for (int k = std::max(0, c - radius); k <= std::min(w - 1, c + radius); ++k)
-                if (summits[static_cast<std::size_t>(k)].top > 0)
-                    best = std::max(best, coneAt(summits[static_cast<std::size_t>(k)], u, v, cost));
+                if (summits[static_cast<std::size_t>(k)].top > 0) {
+                    const Summit& s = summits[static_cast<std::size_t>(k)];
+                    best = std::max(
+                        best, coneAt(s, u, v, cost, std::hypot(grid.x(c) - s.x, grid.y(r) - s.y)));
+                }
             if (best > 0) {
                 float& at = heights[static_cast<std::size_t>(r) * w + c];
                 at = static_cast<float>(smoothMax(at, std::pow(best, massif.profile), softness));

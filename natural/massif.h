@@ -18,7 +18,7 @@ struct Massif {
     double depth = 1.0;  // how far the highest crest's ground reaches: relief / slope
     double profile = 1.6;
     double costWavelength = 1.0; // of the cost's and the warp's noise
-    double costVariation = 0.3;  // the cost lies within about 1 -+ this
+    double costVariation = 0.2;  // the cost lies within about 1 -+ this
     double warp = 0.06;          // how far the plane is warped, as a share of costWavelength
     std::uint32_t seed = 1;
 
@@ -26,6 +26,8 @@ struct Massif {
     double cost(double x, double y) const;
     // Where (x, y) lies in the warped plane.
     void warped(double x, double y, double& u, double& v) const;
+    // The least share of a plain distance that the warp and the cost leave of it.
+    double shortening() const;
     // How fast h^(1/profile) falls per unit of cost-weighted distance.
     double fall() const;
 };
@@ -57,9 +59,10 @@ struct LevelGrid {
 // other held crest cells' tops along the divide.
 void steepenCrest(const Massif& massif, const LevelGrid& grid, std::vector<CrestCell>& crest);
 
-// The body over the whole level, heights above the base, 0 where no summit reaches.
+// The body over the whole level, heights above the base, 0 where no summit reaches; rows on
+// `threads` threads, the same bytes with any number.
 void raiseMassif(const Massif& massif, const LevelGrid& grid, const std::vector<CrestCell>& crest,
-                 std::vector<float>& heights);
+                 int threads, std::vector<float>& heights);
 
 // Sharpens a finer level's body near the crest: within `radius` cells of every crest cell the
 // ground rises, by a smooth maximum, to the summits' cones at this level's resolution, so that

@@ -163,7 +163,13 @@ Crest crestOf(const Shape& shape, const Skyline& skyline, const Level& level) {
             std::clamp(level.middleRow - static_cast<int>(std::lround(northing / level.cell)), 3,
                        level.height - 4);
         cell.held = skyline.covers(a, b);
-        cell.top = cell.held ? skyline.topOver(a, b) : skyline.at(x);
+        // The finest level's columns peak at the curve's top over their width. A coarser
+        // level's columns stand for several of the finest and are read between each other:
+        // they take the curve's lowest over their neighbours' reach, so that nothing they pass
+        // on stands above a finest column's top; the finest level sharpens the crest up to it.
+        cell.top = !cell.held          ? skyline.at(x)
+                   : level.factor == 1 ? skyline.topOver(a, b)
+                                       : skyline.bottomOver(x - level.cell, x + level.cell);
         // Beyond the skyline's ends the drawing says nothing: the summits' cones fall away
         // there as they will.
         crest.ceiling[static_cast<std::size_t>(c)] = cell.held ? cell.top : 2.0 * shape.relief;
@@ -243,7 +249,7 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
     field.heights.assign(field.size(), 0.0f);
     field.roles.assign(field.size(), CellRole::free);
     if (!coarser) {
-        raiseMassif(shape.massif, level.grid(), crest.cells, field.heights);
+        raiseMassif(shape.massif, level.grid(), crest.cells, threads, field.heights);
         // The foreland fades out up the mountain.
         for (int r = 0; r < level.height; ++r)
             for (int c = 0; c < level.width; ++c) {
@@ -275,8 +281,10 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
     holdSkyline(shape, crest, level, true, field);
 }
 
+// Carves a level: `steps` steps of stream power over `time`, each followed by `between` talus
+// sweeps, then `sweeps` more.
 void erodeLevel(const Shape& shape, const Crest& crest, const Level& level, double time, int steps,
-                int sweeps, int threads, HeightField& field) {
+                int between, int sweeps, int threads, HeightField& field) {
     const float epsilon = static_cast<float>(1e-4 * level.cell);
     if (time > 0 && steps > 0) {
         StreamPower law;
@@ -294,8 +302,7 @@ void erodeLevel(const Shape& shape, const Crest& crest, const Level& level, doub
             streamPowerStep(field, network, law);
             // Talus between the steps lets the hillslopes follow the channels down, so that
             // the channels open into valleys rather than grooves.
-            if (true)
-                thermalErosion(field, talus * shape.slope, 2, threads);
+            thermalErosion(field, talus * shape.slope, between, threads);
         }
     }
     // The talus sweeps settle what the noise and the carving left too steep.
@@ -493,7 +500,8 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const std::vector<
             const int steps = !eroded ? 0
                               : first ? settings.erosionSteps
                                       : std::max(2, settings.erosionSteps / 8);
-            erodeLevel(shape, crest, level, time, steps, factor == 1 ? 2 : 4, threads, field);
+            erodeLevel(shape, crest, level, time, steps, first ? 2 : 1, factor == 1 ? 2 : 4,
+                       threads, field);
             if (factor > 1) {
                 coarserHeights.swap(field.heights);
                 field.heights.clear();

@@ -38,6 +38,18 @@ double Skyline::topOver(double a, double b) const {
     return top;
 }
 
+double Skyline::bottomOver(double a, double b) const {
+    a = std::max(a, xs_.front());
+    b = std::min(b, xs_.back());
+    if (!(a <= b))
+        return at(0.5 * (a + b));
+    double bottom = std::min(at(a), at(b));
+    auto k = std::upper_bound(xs_.begin(), xs_.end(), a);
+    for (; k != xs_.end() && *k < b; ++k)
+        bottom = std::min(bottom, hs_[static_cast<std::size_t>(k - xs_.begin())]);
+    return bottom;
+}
+
 double divideNorthing(double x, double wander, double wavelength, std::uint32_t seed) {
     const double u = x / wavelength;
     // Three octaves of noise along the divide, each walking at its own offset so that the

@@ -23,6 +23,8 @@ public:
     // The highest the curve reaches over [a, b] (as far as it covers it): the top a column
     // that wide must have so that the view sees the drawing.
     double topOver(double a, double b) const;
+    // The lowest the curve reaches over [a, b] (as far as it covers it).
+    double bottomOver(double a, double b) const;
 
 private:
     std::vector<double> xs_, hs_;
