@@ -8,6 +8,8 @@
 
 namespace {
 
+const double warpScale = 0.5;
+
 Octaves shapeOctaves(const Massif& massif) {
     Octaves octaves;
     octaves.wavelength = massif.costWavelength;
@@ -58,15 +60,20 @@ double Massif::cost(double x, double y) const {
 }
 
 void Massif::warped(double x, double y, double& u, double& v) const {
-    const double amount = warp * costWavelength * 1.6;
-    u = x + amount * fractalNoise(x, y, shapeOctaves(*this), seed ^ 0x3c6ef372u);
-    v = y + amount * fractalNoise(x, y, shapeOctaves(*this), seed ^ 0xa54ff53au);
+    // Half the cost's wavelength and more octaves: the creases where neighbouring summits'
+    // cones meet bend over the length of a spur rather than running straight.
+    Octaves octaves = shapeOctaves(*this);
+    octaves.wavelength *= warpScale;
+    octaves.maxOctaves = 4;
+    const double amount = warp * octaves.wavelength * 1.6;
+    u = x + amount * fractalNoise(x, y, octaves, seed ^ 0x3c6ef372u);
+    v = y + amount * fractalNoise(x, y, octaves, seed ^ 0xa54ff53au);
 }
 
 double Massif::shortening() const {
     // The cost's floor, times what the warp's largest gradient (about its amplitude times
     // 2 pi over its wavelength, halved for the noise's typical slope) takes off a distance.
-    return std::max(0.2, (1.0 - 1.6 * costVariation) * (1.0 - 1.6 * warp * 3.14159));
+    return std::max(0.2, (1.0 - 1.6 * costVariation) * (1.0 - 1.6 * warp * 3.14159 * 0.75));
 }
 
 double Massif::fall() const {
@@ -101,8 +108,9 @@ void steepenCrest(const Massif& massif, const LevelGrid& grid, std::vector<Crest
             continue;
         const double top = tops[static_cast<std::size_t>(c)];
         double needed = 0.0, drop = 0.0;
-        // Only columns within the cone's reach at the slope setting can ask for more.
-        const int reach = static_cast<int>(std::ceil(top / (fall * grid.cell))) + 1;
+        // Only columns within the cone's reach at the slope setting, shortened, can ask for
+        // more.
+        const int reach = static_cast<int>(std::ceil(margin * top / (fall * grid.cell))) + 1;
         for (int k = std::max(0, c - reach); k <= std::min(w - 1, c + reach); ++k) {
             const double other = tops[static_cast<std::size_t>(k)];
             if (k == c || other < 0 || other >= top)

@@ -147,7 +147,32 @@ double forelandHeight(const Shape& shape, double x, double y) {
 struct Crest {
     std::vector<CrestCell> cells;
     std::vector<double> ceiling;
+    // The crest's tops smoothed along it: what the detail fades towards, so that its amplitude
+    // does not jump where the skyline does.
+    std::vector<double> smoothTop;
 };
+
+// Gaussian smoothing of a sampled line, sigma in samples; the ends are repeated.
+std::vector<double> smoothAlong(const std::vector<double>& values, double sigma) {
+    const int n = static_cast<int>(values.size());
+    const int reach = std::max(1, static_cast<int>(std::ceil(3.0 * sigma)));
+    std::vector<double> weights(static_cast<std::size_t>(reach) + 1);
+    double total = 0.0;
+    for (int k = 0; k <= reach; ++k) {
+        weights[static_cast<std::size_t>(k)] = std::exp(-0.5 * k * k / (sigma * sigma));
+        total += (k == 0 ? 1.0 : 2.0) * weights[static_cast<std::size_t>(k)];
+    }
+    std::vector<double> out(values.size());
+    for (int i = 0; i < n; ++i) {
+        double sum = weights[0] * values[static_cast<std::size_t>(i)];
+        for (int k = 1; k <= reach; ++k)
+            sum += weights[static_cast<std::size_t>(k)] *
+                   (values[static_cast<std::size_t>(std::max(i - k, 0))] +
+                    values[static_cast<std::size_t>(std::min(i + k, n - 1))]);
+        out[static_cast<std::size_t>(i)] = sum / total;
+    }
+    return out;
+}
 
 Crest crestOf(const Shape& shape, const Skyline& skyline, const Level& level) {
     Crest crest;
@@ -175,6 +200,10 @@ Crest crestOf(const Shape& shape, const Skyline& skyline, const Level& level) {
         crest.ceiling[static_cast<std::size_t>(c)] = cell.held ? cell.top : 2.0 * shape.relief;
     }
     steepenCrest(shape.massif, level.grid(), crest.cells);
+    crest.smoothTop.resize(crest.ceiling.size());
+    for (std::size_t c = 0; c < crest.ceiling.size(); ++c)
+        crest.smoothTop[c] = std::min(crest.cells[c].top, shape.relief);
+    crest.smoothTop = smoothAlong(crest.smoothTop, 0.05 * shape.depth / level.cell);
     return crest;
 }
 
@@ -270,7 +299,7 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
                 if (coarser)
                     h = static_cast<float>(sampleCoarser(*coarser, *coarserHeights, x, y));
                 const double envelope =
-                    detailEnvelope(shape, h, crest.ceiling[static_cast<std::size_t>(c)]);
+                    detailEnvelope(shape, h, crest.smoothTop[static_cast<std::size_t>(c)]);
                 if (envelope > 0 && amplitude > 0)
                     h += static_cast<float>(amplitude * envelope *
                                             fractalNoise(x, y, octaves, shape.seed));
