@@ -395,6 +395,12 @@ bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<gmVect
     if (!checkTerrainGrid(grid, rowSpacing, error) || !checkNaturalSettings(settings, error))
         return false;
     plan.curve = usableCurve(drawn) ? drawn : grid[0];
+    // In single precision, as projects keep the drawn curve: the window's export and the
+    // builder's from the saved project see the same skyline.
+    for (gmVector2& p : plan.curve)
+        p = gmVector2(static_cast<float>(p[0]), static_cast<float>(p[1]));
+    if (!usableCurve(plan.curve))
+        plan.curve = grid[0];
     const std::vector<gmVector2>& curve = plan.curve;
     double base = 0.0, top = -DBL_MAX;
     for (const gmVector2& p : curve) {
