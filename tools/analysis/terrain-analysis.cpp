@@ -12,63 +12,44 @@
 //     holding most columns' highest cell);
 //   - skyline: with --skyline FILE.obj (a Mondrel grid mesh, whose vertices at z = 0 are the
 //     silhouette), the largest and mean difference between each column's highest cell and the
-//     silhouette's height at the column's centre, as a percentage of the raster's relief.
+//     silhouette's height at the column's centre, as a percentage of the raster's relief;
+//   - the landscape checks, one "check" line each with its figure, its limit and PASS or FAIL,
+//     measured on the mountain body (the cells more than 5% of the relief above the raster's
+//     lowest height; see terrainmeasures.h for each measure):
+//       skyline  with --curve FILE.c2d (the drawn curve): the largest distance of a column's
+//                top from the curve's range over the column and one cell either side, in % of
+//                the relief, over the curve's whole length (<= 0.5);
+//       outline  the correlation of the body columns' north and south flank depths (<= 0.6);
+//       divide   the sinuosity of the path of the columns' highest cells, median-filtered over
+//                9 columns (>= 1.10);
+//       aspect   the slope-weighted north- and south-facing sectors (22.5 degrees) against their
+//                neighbours, the smaller of the two (>= 0.8);
+//       slope    the body's median slope in degrees (<= atan(--slope) + 10) and the share
+//                steeper than 60 degrees (<= 1%);
+//       drainage the highest Strahler order (>= 4) and the mean bifurcation ratio (3 to 5).
+//
+// The raster's placement: an export puts column c's centre at sketch x (xllcorner - X + (c +
+// 0.5) * cellsize) / scale and heights at sketch height times scale; --scale M and --origin X,Y
+// give mondrel-build's own (default 1 and 0,0) when the export was made with others.
 //
 // Usage: terrain-analysis [--threshold CELLS] [--crest-margin SHARE] [--skyline FILE.obj]
-//        FILE.asc
+//        [--curve FILE.c2d] [--scale M] [--origin X,Y] [--slope S] FILE.asc
 //
-// Written on its own, sharing nothing with the erosion's flow code.
+// Written on its own, sharing nothing with the natural terrain's construction.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <map>
-#include <queue>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "fileio/curvefile.h"
+#include "tools/analysis/terrainmeasures.h"
+
 namespace {
-
-struct Grid {
-    int columns = 0, rows = 0;
-    double xll = 0, yll = 0, cell = 1, nodata = -9999;
-    std::vector<double> z;
-    double at(int r, int c) const { return z[static_cast<std::size_t>(r) * columns + c]; }
-};
-
-bool readAsc(const std::string& name, Grid& grid) {
-    std::ifstream in(name);
-    if (!in)
-        return false;
-    std::string key;
-    for (int k = 0; k < 6; ++k) {
-        double value;
-        if (!(in >> key >> value))
-            return false;
-        for (char& ch : key)
-            ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-        if (key == "ncols")
-            grid.columns = static_cast<int>(value);
-        else if (key == "nrows")
-            grid.rows = static_cast<int>(value);
-        else if (key == "xllcorner")
-            grid.xll = value;
-        else if (key == "yllcorner")
-            grid.yll = value;
-        else if (key == "cellsize")
-            grid.cell = value;
-        else if (key == "nodata_value")
-            grid.nodata = value;
-    }
-    grid.z.resize(static_cast<std::size_t>(grid.columns) * grid.rows);
-    for (double& v : grid.z)
-        if (!(in >> v))
-            return false;
-    return grid.columns > 2 && grid.rows > 2;
-}
 
 // The silhouette from a grid mesh: the vertices at z = 0, as (x, height), sorted by x.
 bool readSkyline(const std::string& name, std::vector<std::pair<double, double>>& points) {
@@ -88,163 +69,19 @@ bool readSkyline(const std::string& name, std::vector<std::pair<double, double>>
     return points.size() >= 2;
 }
 
-const int dr[8] = {-1, -1, -1, 0, 0, 1, 1, 1};
-const int dc[8] = {-1, 0, 1, -1, 1, -1, 0, 1};
-
-struct Drainage {
-    int maxOrder = 0;
-    std::map<int, long> streams; // stream segments of each order
-    long channelCells = 0;
-};
-
-Drainage drainage(const Grid& grid, double threshold, double base) {
-    const int w = grid.columns, h = grid.rows;
-    const std::size_t n = grid.z.size();
-    std::vector<double> filled = grid.z;
-    std::vector<char> closed(n, 0);
-    using Entry = std::pair<double, long>;
-    std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> open;
-    for (int r = 0; r < h; ++r)
-        for (int c = 0; c < w; ++c)
-            if (r == 0 || c == 0 || r == h - 1 || c == w - 1) {
-                const long i = static_cast<long>(r) * w + c;
-                closed[i] = 1;
-                open.emplace(filled[i], i);
-            }
-    while (!open.empty()) {
-        const long i = open.top().second;
-        open.pop();
-        const int r = static_cast<int>(i / w), c = static_cast<int>(i % w);
-        for (int k = 0; k < 8; ++k) {
-            const int nr = r + dr[k], nc = c + dc[k];
-            if (nr < 0 || nr >= h || nc < 0 || nc >= w)
-                continue;
-            const long j = static_cast<long>(nr) * w + nc;
-            if (closed[j])
-                continue;
-            closed[j] = 1;
-            filled[j] = std::max(filled[j], std::nextafter(filled[i], INFINITY) + 1e-6);
-            open.emplace(filled[j], j);
-        }
-    }
-    // D8 on the filled surface; edge cells drain out of the raster, and so does the ground at
-    // the raster's lowest height (the plain round the landscape, like the sea for a coast).
-    std::vector<long> down(n, -1);
-    for (int r = 1; r + 1 < h; ++r)
-        for (int c = 1; c + 1 < w; ++c) {
-            const long i = static_cast<long>(r) * w + c;
-            if (grid.z[i] <= base)
-                continue;
-            double best = 0;
-            for (int k = 0; k < 8; ++k) {
-                const long j = static_cast<long>(r + dr[k]) * w + (c + dc[k]);
-                const double slope =
-                    (filled[i] - filled[j]) / ((dr[k] && dc[k]) ? std::sqrt(2.0) : 1.0);
-                if (slope > best) {
-                    best = slope;
-                    down[i] = j;
-                }
-            }
-        }
-    // Highest first: every cell before the one it drains to.
-    std::vector<long> order(n);
-    for (std::size_t i = 0; i < n; ++i)
-        order[i] = static_cast<long>(i);
-    std::sort(order.begin(), order.end(), [&](long a, long b) {
-        return filled[a] != filled[b] ? filled[a] > filled[b] : a < b;
-    });
-    std::vector<double> area(n, 1.0);
-    for (long i : order)
-        if (down[i] >= 0)
-            area[down[i]] += area[i];
-
-    // Strahler orders down the channels: a cell takes the highest order flowing in, one more
-    // when two or more inflows carry it; channel heads are order 1. A segment of order k
-    // starts where no inflow has order k.
-    Drainage result;
-    std::vector<int> strahler(n, 0), highest(n, 0), highestCount(n, 0);
-    for (long i : order) {
-        if (area[i] < threshold || grid.z[i] <= base)
-            continue;
-        ++result.channelCells;
-        int k = highest[i] == 0 ? 1 : (highestCount[i] >= 2 ? highest[i] + 1 : highest[i]);
-        strahler[i] = k;
-        if (highest[i] != k)
-            ++result.streams[k];
-        result.maxOrder = std::max(result.maxOrder, k);
-        const long j = down[i];
-        if (j >= 0 && area[j] >= threshold) {
-            if (k > highest[j]) {
-                highest[j] = k;
-                highestCount[j] = 1;
-            } else if (k == highest[j]) {
-                ++highestCount[j];
-            }
-        }
-    }
-    return result;
+const char* verdict(bool pass) {
+    return pass ? "PASS" : "FAIL";
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    double threshold = 0;
-    double crestMargin = 0.03;
-    std::string skylineFile, input;
-    for (int a = 1; a < argc; ++a) {
-        const std::string arg = argv[a];
-        if (arg == "--threshold" && a + 1 < argc)
-            threshold = std::atof(argv[++a]);
-        else if (arg == "--crest-margin" && a + 1 < argc)
-            crestMargin = std::atof(argv[++a]);
-        else if (arg == "--skyline" && a + 1 < argc)
-            skylineFile = argv[++a];
-        else if (input.empty() && arg[0] != '-')
-            input = arg;
-        else {
-            std::fprintf(stderr, "Usage: terrain-analysis [--threshold CELLS] [--crest-margin "
-                                 "SHARE] [--skyline FILE.obj] FILE.asc\n");
-            return 2;
-        }
-    }
-    Grid grid;
-    if (input.empty() || !readAsc(input, grid)) {
-        std::fprintf(stderr, "terrain-analysis: cannot read %s as an ASCII grid\n", input.c_str());
-        return 1;
-    }
-    const int w = grid.columns, h = grid.rows;
-    const double lowest = *std::min_element(grid.z.begin(), grid.z.end());
-    const double highest = *std::max_element(grid.z.begin(), grid.z.end());
-    const double relief = highest - lowest;
-    if (threshold <= 0)
-        threshold = 1e-4 * static_cast<double>(grid.z.size()); // 105 cells on 1025 x 1025
-    std::printf("raster: %d x %d, cell %g, relief %g\n", w, h, grid.cell, relief);
-
-    const Drainage d = drainage(grid, threshold, lowest);
+void printDrainage(const Drainage& d, double threshold) {
     std::printf("channels: %ld cells at %g cells of drainage area or more\n", d.channelCells,
                 threshold);
     std::printf("streams by order:");
     for (const auto& [order, count] : d.streams)
         std::printf(" %d:%ld", order, count);
     std::printf("\nmax Strahler order: %d\n", d.maxOrder);
-    double ratioSum = 0, weightedSum = 0, weights = 0;
-    int ratios = 0;
-    for (int k = 1; k < d.maxOrder; ++k) {
-        const auto lower = d.streams.find(k), upper = d.streams.find(k + 1);
-        if (lower != d.streams.end() && upper != d.streams.end() && upper->second > 0) {
-            const double ratio =
-                static_cast<double>(lower->second) / static_cast<double>(upper->second);
-            ratioSum += ratio;
-            ++ratios;
-            // Schumm's weighted mean: each ratio counts by the streams it is taken over.
-            const double weight = static_cast<double>(lower->second + upper->second);
-            weightedSum += ratio * weight;
-            weights += weight;
-        }
-    }
-    std::printf("mean bifurcation ratio: %.2f\n", ratios ? ratioSum / ratios : 0.0);
-    std::printf("weighted mean bifurcation ratio: %.2f\n",
-                weights > 0 ? weightedSum / weights : 0.0);
+    std::printf("mean bifurcation ratio: %.2f\n", d.meanBifurcation());
+    std::printf("weighted mean bifurcation ratio: %.2f\n", d.weightedBifurcation());
     // Horton's law: log N(k) falls on a line in k; the ratio from its least-squares slope
     // weighs the few streams of the highest orders less than a plain mean does.
     if (d.streams.size() >= 2) {
@@ -260,20 +97,16 @@ int main(int argc, char** argv) {
         const double slope = (m * skl - sk * sl) / (m * skk - sk * sk);
         std::printf("bifurcation ratio from Horton's law: %.2f\n", std::exp(-slope));
     }
+}
 
-    // The crest row: where most columns have their highest cell.
+// The crest row (where most columns have their highest cell) and the slopes across and along
+// the columns away from it.
+void printIsotropy(const Grid& grid, const ColumnTops& tops, double lowest, double crestMargin) {
+    const int w = grid.columns, h = grid.rows;
     std::vector<int> crestVotes(static_cast<std::size_t>(h), 0);
-    std::vector<double> columnTop(static_cast<std::size_t>(w), -INFINITY);
-    std::vector<int> topRow(static_cast<std::size_t>(w), 0);
-    for (int r = 0; r < h; ++r)
-        for (int c = 0; c < w; ++c)
-            if (grid.at(r, c) > columnTop[c]) {
-                columnTop[c] = grid.at(r, c);
-                topRow[c] = r;
-            }
     for (int c = 0; c < w; ++c)
-        if (columnTop[c] > lowest)
-            ++crestVotes[topRow[c]];
+        if (tops.height[static_cast<std::size_t>(c)] > lowest)
+            ++crestVotes[static_cast<std::size_t>(tops.row[static_cast<std::size_t>(c)])];
     const int crestRow = static_cast<int>(std::max_element(crestVotes.begin(), crestVotes.end()) -
                                           crestVotes.begin());
     const int margin = static_cast<int>(std::ceil(crestMargin * h));
@@ -291,34 +124,168 @@ int main(int argc, char** argv) {
     std::printf("crest row: %d; isotropy (mean |dh/dx| / mean |dh/dy|, %d rows either side "
                 "left out): %.3f\n",
                 crestRow, margin, sumY > 0 ? sumX / sumY : 0.0);
+}
 
-    if (!skylineFile.empty()) {
-        std::vector<std::pair<double, double>> skyline;
-        if (!readSkyline(skylineFile, skyline)) {
-            std::fprintf(stderr, "terrain-analysis: no silhouette in %s\n", skylineFile.c_str());
-            return 1;
-        }
-        double worst = 0, sum = 0;
-        int counted = 0;
-        for (int c = 0; c < w; ++c) {
-            const double x = grid.xll + (c + 0.5) * grid.cell;
-            if (x < skyline.front().first || x > skyline.back().first)
-                continue;
-            const auto after =
-                std::lower_bound(skyline.begin(), skyline.end(), std::make_pair(x, -HUGE_VAL));
-            double expected = after->second;
-            if (after != skyline.begin() && after->first != x) {
-                const auto before = after - 1;
-                expected = before->second + (x - before->first) / (after->first - before->first) *
-                                                (after->second - before->second);
-            }
-            const double error = std::abs(columnTop[c] - expected) / relief * 100.0;
-            worst = std::max(worst, error);
-            sum += error;
-            ++counted;
-        }
-        std::printf("skyline: %d columns, largest error %.4f%% of the relief, mean %.4f%%\n",
-                    counted, worst, counted ? sum / counted : 0.0);
+bool printMeshSkyline(const std::string& name, const Grid& grid, const ColumnTops& tops,
+                      double relief) {
+    std::vector<std::pair<double, double>> skyline;
+    if (!readSkyline(name, skyline)) {
+        std::fprintf(stderr, "terrain-analysis: no silhouette in %s\n", name.c_str());
+        return false;
     }
+    double worst = 0, sum = 0;
+    int counted = 0;
+    for (int c = 0; c < grid.columns; ++c) {
+        const double x = grid.xll + (c + 0.5) * grid.cell;
+        if (x < skyline.front().first || x > skyline.back().first)
+            continue;
+        const auto after =
+            std::lower_bound(skyline.begin(), skyline.end(), std::make_pair(x, -HUGE_VAL));
+        double expected = after->second;
+        if (after != skyline.begin() && after->first != x) {
+            const auto before = after - 1;
+            expected = before->second + (x - before->first) / (after->first - before->first) *
+                                            (after->second - before->second);
+        }
+        const double error =
+            std::abs(tops.height[static_cast<std::size_t>(c)] - expected) / relief * 100.0;
+        worst = std::max(worst, error);
+        sum += error;
+        ++counted;
+    }
+    std::printf("skyline: %d columns, largest error %.4f%% of the relief, mean %.4f%%\n", counted,
+                worst, counted ? sum / counted : 0.0);
+    return true;
+}
+
+bool checkSkyline(const std::string& name, double scale, double originX, const Grid& grid,
+                  const ColumnTops& tops, double relief) {
+    std::vector<gmVector2> points;
+    int declared = 0;
+    std::string reason;
+    if (readCurveFile(name, points, declared, &reason) != CurveReadResult::ok ||
+        points.size() < 2) {
+        std::fprintf(stderr, "terrain-analysis: cannot read %s as a curve%s%s\n", name.c_str(),
+                     reason.empty() ? "" : ": ", reason.c_str());
+        return false;
+    }
+    std::vector<std::pair<double, double>> curve;
+    for (const gmVector2& p : points)
+        curve.emplace_back(p[0], p[1]);
+    const SkylineFit fit = skylineFit(grid, tops, curve, scale, originX, relief);
+    const double worst = 100.0 * fit.worst;
+    std::printf("check skyline: %.3f (%% of the relief, worst column at x %.1f %s the curve; "
+                "mean %.4f%%, %d columns%s; limit <= 0.5) %s\n",
+                worst, fit.worstX, fit.worstAbove > 0 ? "above" : "below", 100.0 * fit.mean,
+                fit.columns, fit.covered ? "" : ", the curve reaching beyond the raster",
+                verdict(fit.covered && fit.columns > 0 && worst <= 0.5));
+    return true;
+}
+
+void checkLandscape(const Grid& grid, const ColumnTops& tops, const Relief& relief,
+                    const Drainage& drainageFound, double slopeSetting) {
+    const double level = relief.level(bodyShare);
+    const SlopeStats slopes = slopeStats(grid, level);
+    std::printf("body: %ld cells above %.0f%% of the relief (height %.2f), %.1f%% of the raster\n",
+                slopes.cells, 100.0 * bodyShare, level,
+                100.0 * static_cast<double>(slopes.cells) / static_cast<double>(grid.z.size()));
+
+    const FlankCorrelation flanks = flankCorrelation(grid, tops, level);
+    std::printf("check outline: %.3f (north against south flank depth over %d columns; flank "
+                "depth against top %.3f; limit <= 0.6) %s\n",
+                flanks.northSouth, flanks.columns, flanks.depthAgainstTop,
+                verdict(flanks.columns > 1 && flanks.northSouth <= 0.6));
+
+    const double sinuosity = divideSinuosity(tops, level);
+    std::printf("check divide: %.3f (sinuosity of the columns' highest cells, median of 9; "
+                "limit >= 1.10) %s\n",
+                sinuosity, verdict(sinuosity >= 1.10));
+
+    const AspectBalance aspect = aspectBalance(grid, level);
+    std::printf("check aspect: %.3f (north %.3f, south %.3f of their neighbouring sectors; "
+                "limit >= 0.8) %s\n",
+                std::min(aspect.north, aspect.south), aspect.north, aspect.south,
+                verdict(std::min(aspect.north, aspect.south) >= 0.8));
+
+    const double slopeLimit = std::atan(slopeSetting) * 180.0 / 3.14159265358979323846 + 10.0;
+    std::printf("check slope: %.1f (median degrees; limit <= %.1f) %s\n", slopes.medianDegrees,
+                slopeLimit, verdict(slopes.cells > 0 && slopes.medianDegrees <= slopeLimit));
+    std::printf("check steep: %.2f (%% of the body steeper than 60 degrees, %.2f%% steeper than "
+                "45; limit <= 1) %s\n",
+                100.0 * slopes.over60, 100.0 * slopes.over45,
+                verdict(slopes.cells > 0 && slopes.over60 <= 0.01));
+
+    const std::vector<double> bands = detailBands(grid, level);
+    std::printf("detail by scale (rms of the body's heights between box filters):");
+    for (std::size_t k = 0; k < bands.size(); ++k)
+        std::printf(" %d-%d cells %.3f", k ? 1 << (k - 1) : 0, 1 << k, bands[k]);
+    std::printf("; ratios");
+    for (std::size_t k = 1; k < bands.size(); ++k)
+        std::printf(" %.2f", bands[k - 1] > 0 ? bands[k] / bands[k - 1] : 0.0);
+    std::printf("\n");
+
+    const double ratio = drainageFound.meanBifurcation();
+    std::printf("check strahler: %d (highest order; limit >= 4) %s\n", drainageFound.maxOrder,
+                verdict(drainageFound.maxOrder >= 4));
+    std::printf("check bifurcation: %.2f (mean ratio; limit 3 to 5) %s\n", ratio,
+                verdict(ratio >= 3.0 && ratio <= 5.0));
+}
+
+const char* usage = "Usage: terrain-analysis [--threshold CELLS] [--crest-margin SHARE] "
+                    "[--skyline FILE.obj] [--curve FILE.c2d] [--scale M] [--origin X,Y] "
+                    "[--slope S] FILE.asc\n";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    double threshold = 0, crestMargin = 0.03, scale = 1.0, originX = 0, slopeSetting = 0.5;
+    std::string skylineFile, curveFile, input;
+    for (int a = 1; a < argc; ++a) {
+        const std::string arg = argv[a];
+        if (arg == "--threshold" && a + 1 < argc)
+            threshold = std::atof(argv[++a]);
+        else if (arg == "--crest-margin" && a + 1 < argc)
+            crestMargin = std::atof(argv[++a]);
+        else if (arg == "--skyline" && a + 1 < argc)
+            skylineFile = argv[++a];
+        else if (arg == "--curve" && a + 1 < argc)
+            curveFile = argv[++a];
+        else if (arg == "--scale" && a + 1 < argc)
+            scale = std::atof(argv[++a]);
+        else if (arg == "--origin" && a + 1 < argc)
+            originX = std::atof(argv[++a]); // X,Y: the eastings are all a column needs
+        else if (arg == "--slope" && a + 1 < argc)
+            slopeSetting = std::atof(argv[++a]);
+        else if (input.empty() && !arg.empty() && arg[0] != '-')
+            input = arg;
+        else {
+            std::fputs(usage, stderr);
+            return 2;
+        }
+    }
+    if (!(scale > 0) || !(slopeSetting > 0)) {
+        std::fputs(usage, stderr);
+        return 2;
+    }
+    Grid grid;
+    if (input.empty() || !readAsc(input, grid)) {
+        std::fprintf(stderr, "terrain-analysis: cannot read %s as an ASCII grid\n", input.c_str());
+        return 1;
+    }
+    const Relief relief = reliefOf(grid);
+    if (threshold <= 0)
+        threshold = 1e-4 * static_cast<double>(grid.z.size()); // 105 cells on 1025 x 1025
+    std::printf("raster: %d x %d, cell %g, relief %g\n", grid.columns, grid.rows, grid.cell,
+                relief.span());
+
+    const Drainage found = drainage(grid, threshold, relief.lowest);
+    printDrainage(found, threshold);
+    const ColumnTops tops = columnTops(grid);
+    printIsotropy(grid, tops, relief.lowest, crestMargin);
+    if (!skylineFile.empty() && !printMeshSkyline(skylineFile, grid, tops, relief.span()))
+        return 1;
+    if (!curveFile.empty() && !checkSkyline(curveFile, scale, originX, grid, tops, relief.span()))
+        return 1;
+    checkLandscape(grid, tops, relief, found, slopeSetting);
     return 0;
 }
