@@ -39,7 +39,7 @@ const double erosionTime = 1.5;
 const double finerLevelShare = 0.12;
 // How far the divide wanders in plan either way, and the wavelength of its bends, as shares of
 // the flank depth.
-const double divideWander = 0.3;
+const double divideWander = 0.45;
 const double divideWavelength = 1.1;
 // The wavelength of the cost's noise that shapes spurs and hollows, as a share of the flank
 // depth.
