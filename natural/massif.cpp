@@ -25,6 +25,7 @@ struct Summit {
     double fall = 0;     // per unit of warped, cost-weighted distance
     double extra = 0;    // the steep top's fall beyond that
     double drop = 0;     // ... until it has dropped this much more
+    double limit = 0;    // the column's top^(1/p), held or not
 };
 
 std::vector<Summit> summitsOf(const Massif& massif, const LevelGrid& grid,
@@ -32,13 +33,14 @@ std::vector<Summit> summitsOf(const Massif& massif, const LevelGrid& grid,
     std::vector<Summit> summits(crest.size());
     for (std::size_t c = 0; c < crest.size(); ++c) {
         const CrestCell& cell = crest[c];
-        if (!cell.held || !(cell.top > 0))
-            continue;
         Summit& s = summits[c];
         s.x = grid.x(static_cast<int>(c));
         s.y = grid.y(cell.row);
+        s.limit = std::pow(std::max(0.0, cell.top), 1.0 / massif.profile);
+        if (!cell.held || !(cell.top > 0))
+            continue;
         massif.warped(s.x, s.y, s.u, s.v);
-        s.top = std::pow(cell.top, 1.0 / massif.profile);
+        s.top = s.limit;
         s.fall = massif.fall();
         s.extra = massif.fall() * (cell.steepness - 1.0);
         s.drop = cell.drop;
@@ -102,37 +104,44 @@ double smoothMax(double a, double b, double k) {
 void steepenCrest(const Massif& massif, const LevelGrid& grid, std::vector<CrestCell>& crest) {
     const int w = static_cast<int>(crest.size());
     const double fall = massif.fall();
-    // The warp and the cost may shorten the distance a cone falls over: its fall at the slope
-    // setting is counted over the shortest they allow (the steep top's over the plain
-    // distance), so that no cone stands above a neighbouring column's top.
-    const double margin = 1.0 / massif.shortening();
-    std::vector<double> tops(crest.size());
-    for (std::size_t c = 0; c < crest.size(); ++c)
-        tops[c] = crest[c].held ? std::pow(std::max(0.0, crest[c].top), 1.0 / massif.profile) : -1;
+    const std::vector<Summit> summits = summitsOf(massif, grid, crest);
+    // The cost is the one where the cone is read, which off the divide may be as low as its
+    // floor anywhere in the other column.
+    const double costFloor = std::max(0.4, 1.0 - 1.6 * massif.costVariation);
     for (int c = 0; c < w; ++c) {
         CrestCell& cell = crest[static_cast<std::size_t>(c)];
         cell.steepness = 1.0;
         cell.drop = 0.0;
-        if (!cell.held)
+        const Summit& s = summits[static_cast<std::size_t>(c)];
+        if (!(s.top > 0))
             continue;
-        const double top = tops[static_cast<std::size_t>(c)];
-        double needed = 0.0, drop = 0.0;
-        // Only columns within the cone's reach at the slope setting, shortened, can ask for
-        // more.
-        const int reach = static_cast<int>(std::ceil(margin * top / (fall * grid.cell))) + 1;
+        double extra = 0.0, drop = 0.0;
+        // Only columns within the cone's reach, as far as the warp and the cost may stretch
+        // it, can ask for more.
+        const int reach =
+            static_cast<int>(std::ceil(s.top / (massif.shortening() * fall * grid.cell))) + 1;
         for (int k = std::max(0, c - reach); k <= std::min(w - 1, c + reach); ++k) {
-            const double other = tops[static_cast<std::size_t>(k)];
-            if (k == c || other < 0 || other >= top)
+            // Beyond the skyline's ends the columns' tops fall on from its end heights: the
+            // cones keep below them there too, so that no column of the ends stands cut off
+            // above its neighbour beyond.
+            Summit other = summits[static_cast<std::size_t>(k)];
+            if (k == c || other.limit >= s.top)
                 continue;
-            // What the setting's fall leaves above the other top, to be dropped beforehand.
-            const double distance = grid.cell * std::abs(k - c) / margin;
-            const double excess = top - other - fall * distance;
+            if (!crest[static_cast<std::size_t>(k)].held)
+                massif.warped(other.x, other.y, other.u, other.v);
+            // What the setting's fall, over the warped distance to the other crest cell at the
+            // cost's floor, leaves above the other top: to be dropped beforehand, over the
+            // plain distance.
+            const double excess = s.top - other.limit -
+                                  fall * costFloor *
+                                      std::sqrt((other.u - s.u) * (other.u - s.u) +
+                                                (other.v - s.v) * (other.v - s.v));
             if (excess > 0) {
                 drop = std::max(drop, excess);
-                needed = std::max(needed, excess / (fall * distance));
+                extra = std::max(extra, excess / steepDistance(other.x - s.x, other.y - s.y));
             }
         }
-        cell.steepness = 1.0 + needed;
+        cell.steepness = 1.0 + extra / fall;
         cell.drop = drop;
     }
 }

@@ -192,12 +192,13 @@ Crest crestOf(const Shape& shape, const Skyline& skyline, const Level& level) {
         // level's columns stand for several of the finest and are read between each other:
         // they take the curve's lowest over their neighbours' reach, so that nothing they pass
         // on stands above a finest column's top; the finest level sharpens the crest up to it.
-        cell.top = !cell.held          ? skyline.at(x)
+        cell.top = !cell.held          ? skyline.beyond(x, 0.5)
                    : level.factor == 1 ? skyline.topOver(a, b)
                                        : skyline.bottomOver(x - level.cell, x + level.cell);
-        // Beyond the skyline's ends the drawing says nothing: the summits' cones fall away
-        // there as they will.
-        crest.ceiling[static_cast<std::size_t>(c)] = cell.held ? cell.top : 2.0 * shape.relief;
+        // Beyond the skyline's ends the tops fall on from its end heights at the slope, the
+        // foreland free to rise above them.
+        crest.ceiling[static_cast<std::size_t>(c)] =
+            cell.held ? cell.top : std::max(cell.top, 1.5 * naturalForelandHeight * shape.relief);
     }
     steepenCrest(shape.massif, level.grid(), crest.cells);
     crest.smoothTop.resize(crest.ceiling.size());

@@ -25,6 +25,14 @@ double Skyline::at(double x) const {
     return hs_[k] + f * (hs_[k1] - hs_[k]);
 }
 
+double Skyline::beyond(double x, double share) const {
+    if (x <= xs_.front())
+        return std::max(0.0, hs_.front() - share * slope_ * (xs_.front() - x));
+    if (x >= xs_.back())
+        return std::max(0.0, hs_.back() - share * slope_ * (x - xs_.back()));
+    return at(x);
+}
+
 double Skyline::topOver(double a, double b) const {
     a = std::max(a, xs_.front());
     b = std::min(b, xs_.back());

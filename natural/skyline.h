@@ -18,6 +18,8 @@ public:
     double east() const { return xs_.back(); }
     // The height above the base at x, linear between the points.
     double at(double x) const;
+    // The same, but beyond the ends the end heights fall at `share` of the slope.
+    double beyond(double x, double share) const;
     // Whether a column spanning [a, b] sees some of the drawn curve.
     bool covers(double a, double b) const { return b >= xs_.front() && a <= xs_.back(); }
     // The highest the curve reaches over [a, b] (as far as it covers it): the top a column
