@@ -7,13 +7,12 @@
 #include <new>
 
 #include "natural/detailnoise.h"
-#include "natural/flowrouting.h"
+#include "natural/erosion.h"
 #include "natural/foreland.h"
-#include "natural/massif.h"
+#include "natural/levels.h"
 #include "natural/rowthreads.h"
+#include "natural/shaping.h"
 #include "natural/skyline.h"
-#include "natural/streampower.h"
-#include "natural/thermal.h"
 
 // The levels: the landscape is built coarse to fine. The coarsest level raises the whole
 // body round the divide (raiseMassif) on the foreland and carves it by stream power over many
@@ -65,37 +64,6 @@ const double talus = 1.4;
 std::string number(double value) {
     char text[32];
     return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
-
-// Where the landscape lies and how the levels sample it. Positions are sketch pixels: x
-// eastwards, y northwards (the depth behind the viewer's line), heights above the base.
-struct Layout {
-    int width = 0, height = 0; // the finest level's size in cells
-    int middleRow = 0;         // the finest level's row at northing 0
-    double cell = 0.0;
-    double west = 0.0; // the x of column 0's centre
-};
-
-struct Level {
-    int factor = 1; // finest cells per cell of this level
-    int width = 0, height = 0, middleRow = 0;
-    double cell = 0.0;
-    double west = 0.0;
-    double x(int column) const { return west + column * cell; }
-    double y(int row) const { return (middleRow - row) * cell; }
-    LevelGrid grid() const { return LevelGrid{width, height, west, y(0), cell}; }
-};
-
-Level levelOf(const Layout& layout, int factor) {
-    Level level;
-    level.factor = factor;
-    level.cell = layout.cell * factor;
-    level.west = layout.west;
-    level.width = (layout.width - 1 + factor - 1) / factor + 1;
-    level.middleRow = (layout.middleRow + factor - 1) / factor;
-    level.height =
-        level.middleRow + (layout.height - 1 - layout.middleRow + factor - 1) / factor + 1;
-    return level;
 }
 
 // The raster's outer cell centres and its cell.
@@ -217,21 +185,6 @@ double detailEnvelope(const Shape& shape, double h, double top) {
     return std::sqrt(std::min(1.0, h / shape.relief)) * below;
 }
 
-// Bilinear in a coarser level's field at (x, y).
-double sampleCoarser(const Level& coarser, const std::vector<float>& heights, double x, double y) {
-    const double u =
-        std::clamp((x - coarser.west) / coarser.cell, 0.0, static_cast<double>(coarser.width - 1));
-    const double v =
-        std::clamp((coarser.y(0) - y) / coarser.cell, 0.0, static_cast<double>(coarser.height - 1));
-    const int u0 = std::min(static_cast<int>(u), coarser.width - 2);
-    const int v0 = std::min(static_cast<int>(v), coarser.height - 2);
-    const double fu = u - u0, fv = v - v0;
-    const float* p = heights.data() + static_cast<std::size_t>(v0) * coarser.width + u0;
-    const double top = p[0] + fu * (p[1] - p[0]);
-    const double bottom = p[coarser.width] + fu * (p[coarser.width + 1] - p[coarser.width]);
-    return top + fv * (bottom - top);
-}
-
 // Holds a level's crest cells at their tops and every other cell at or below its column's
 // ceiling, by a smooth minimum so that no column shows where the cap takes over; the raster's
 // edge and ground at the base are outlets. With `roles` false only the heights change.
@@ -311,32 +264,10 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
     holdSkyline(shape, crest, level, true, field);
 }
 
-// Carves a level: `steps` steps of stream power over `time`, each followed by `between` talus
-// sweeps, then `sweeps` more.
-void erodeLevel(const Shape& shape, const Crest& crest, const Level& level, double time, int steps,
-                int between, int sweeps, int threads, HeightField& field) {
-    const float epsilon = static_cast<float>(1e-4 * level.cell);
-    if (time > 0 && steps > 0) {
-        StreamPower law;
-        law.rate = time / steps;
-        law.areaExponent = 0.5;
-        law.lengthUnit = shape.depth;
-        law.areaUnit = level.cell * level.cell / (shape.depth * shape.depth);
-        FlowNetwork network;
-        if (hasDepression(field, threads))
-            fillDepressions(field, epsilon);
-        for (int step = 0; step < steps; ++step) {
-            routeFlow(field, threads, network,
-                      (shape.seed * 7919u + static_cast<std::uint32_t>(step * 131 + level.factor)) |
-                          1u);
-            streamPowerStep(field, network, law);
-            // Talus between the steps lets the hillslopes follow the channels down, so that
-            // the channels open into valleys rather than grooves.
-            thermalErosion(field, talus * shape.slope, between, threads);
-        }
-    }
-    // The talus sweeps settle what the noise and the carving left too steep.
-    thermalErosion(field, talus * shape.slope, sweeps, threads);
+// Carves a level (carveLevel) and brings its crest back to the skyline.
+void erodeLevel(const Shape& shape, const Crest& crest, const Level& level, const Carving& carving,
+                int threads, HeightField& field) {
+    carveLevel(carving, threads, field);
     // The held crest cells gave nothing to the carving and the talus round them: the ground
     // beside them comes back up to their cones, or each would stand as a one-cell wire.
     sharpenCrest(shape.massif, level.grid(), crest.cells, sharpenRadius, capSoftness * shape.relief,
@@ -536,8 +467,15 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const std::vector<
             const int steps = !eroded ? 0
                               : first ? settings.erosionSteps
                                       : std::max(2, settings.erosionSteps / 8);
-            erodeLevel(shape, crest, level, time, steps, first ? 2 : 1, factor == 1 ? 2 : 4,
-                       threads, field);
+            Carving carving;
+            carving.time = time;
+            carving.steps = steps;
+            carving.talusBetween = first ? 2 : 1;
+            carving.talusAfter = factor == 1 ? 2 : 4;
+            carving.talus = talus * shape.slope;
+            carving.depth = shape.depth;
+            carving.seed = (shape.seed * 7919u + static_cast<std::uint32_t>(level.factor)) | 1u;
+            erodeLevel(shape, crest, level, carving, threads, field);
             if (factor > 1) {
                 coarserHeights.swap(field.heights);
                 field.heights.clear();

@@ -1,4 +1,4 @@
-#include "natural/massif.h"
+#include "natural/shaping.h"
 
 #include <algorithm>
 #include <cmath>
