@@ -23,9 +23,9 @@ struct Summit {
     double u = 0, v = 0; // in the warped plane
     double top = 0;      // top^(1/p)
     double fall = 0;     // per unit of warped, cost-weighted distance
-    double extra = 0;    // the steep top's fall beyond that
-    double drop = 0;     // ... until it has dropped this much more
-    double limit = 0;    // the column's top^(1/p), held or not
+    const std::vector<double>* drops = nullptr;
+    double dropCell = 1.0;
+    double limit = 0; // the column's top^(1/p), held or not
 };
 
 std::vector<Summit> summitsOf(const Massif& massif, const LevelGrid& grid,
@@ -42,8 +42,8 @@ std::vector<Summit> summitsOf(const Massif& massif, const LevelGrid& grid,
         massif.warped(s.x, s.y, s.u, s.v);
         s.top = s.limit;
         s.fall = massif.fall();
-        s.extra = massif.fall() * (cell.steepness - 1.0);
-        s.drop = cell.drop;
+        s.drops = cell.drops.empty() ? nullptr : &cell.drops;
+        s.dropCell = cell.dropCell;
     }
     return summits;
 }
@@ -57,10 +57,27 @@ double steepDistance(double dx, double dy) {
     return std::sqrt(dx * dx + steepAcross * steepAcross * dy * dy);
 }
 
+// The summit's drop at a plain distance, linear between its knots dropCell 2^j apart.
+double dropAt(const Summit& s, double plain) {
+    if (!s.drops || !(plain > 0))
+        return 0.0;
+    const std::vector<double>& drops = *s.drops;
+    const double t = plain / s.dropCell;
+    if (t < 1.0)
+        return t * drops[0];
+    int exponent = 0;
+    const double mantissa = std::frexp(t, &exponent); // t = mantissa 2^exponent, in [0.5, 1)
+    const std::size_t j = static_cast<std::size_t>(exponent - 1);
+    if (j + 1 >= drops.size())
+        return drops.back();
+    const double f = 2.0 * mantissa - 1.0;
+    return drops[j] + f * (drops[j + 1] - drops[j]);
+}
+
 // h^(1/p) of a summit's cone at a point of the warped plane whose cost is `cost`.
 double coneAt(const Summit& s, double u, double v, double cost, double plain) {
     return s.top - s.fall * cost * std::sqrt((u - s.u) * (u - s.u) + (v - s.v) * (v - s.v)) -
-           std::min(s.drop, s.extra * plain);
+           dropAt(s, plain);
 }
 
 } // namespace
@@ -110,12 +127,14 @@ void steepenCrest(const Massif& massif, const LevelGrid& grid, std::vector<Crest
     const double costFloor = std::max(0.4, 1.0 - 1.6 * massif.costVariation);
     for (int c = 0; c < w; ++c) {
         CrestCell& cell = crest[static_cast<std::size_t>(c)];
-        cell.steepness = 1.0;
-        cell.drop = 0.0;
+        cell.drops.clear();
+        cell.dropCell = grid.cell;
         const Summit& s = summits[static_cast<std::size_t>(c)];
         if (!(s.top > 0))
             continue;
-        double extra = 0.0, drop = 0.0;
+        // The largest excess at each knot's distance band: band j holds the distances up to
+        // dropCell 2^(j + 1).
+        std::vector<double> bands;
         // Only columns within the cone's reach, as far as the warp and the cost may stretch
         // it, can ask for more.
         const int reach =
@@ -137,12 +156,19 @@ void steepenCrest(const Massif& massif, const LevelGrid& grid, std::vector<Crest
                                       std::sqrt((other.u - s.u) * (other.u - s.u) +
                                                 (other.v - s.v) * (other.v - s.v));
             if (excess > 0) {
-                drop = std::max(drop, excess);
-                extra = std::max(extra, excess / steepDistance(other.x - s.x, other.y - s.y));
+                const double t = steepDistance(other.x - s.x, other.y - s.y) / grid.cell;
+                const auto band =
+                    static_cast<std::size_t>(std::max(0.0, std::ceil(std::log2(t) - 1e-9) - 1.0));
+                if (bands.size() <= band)
+                    bands.resize(band + 1, 0.0);
+                bands[band] = std::max(bands[band], excess);
             }
         }
-        cell.steepness = 1.0 + extra / fall;
-        cell.drop = drop;
+        // Each knot drops what every distance up to the next knot asks: between two knots the
+        // drop is then never less than asked.
+        for (std::size_t j = 1; j < bands.size(); ++j)
+            bands[j] = std::max(bands[j], bands[j - 1]);
+        cell.drops = std::move(bands);
     }
 }
 

@@ -39,11 +39,11 @@ struct CrestCell {
     double top = 0.0;
     bool held = false;
     // Where the drawn skyline beside it is steeper than the slope setting, the summit's
-    // ground first falls `steepness` times faster than fall() until it has dropped `drop` (in
-    // h^(1/p)) more than the setting would, then at the setting's rate: a spike of the drawing
-    // stands as a steep spike on a mountain of the setting's slopes.
-    double steepness = 1.0;
-    double drop = 0.0;
+    // ground falls faster than the setting's rate by as much as the drawing demands at each
+    // distance: by drops[j] more (in h^(1/p)) at dropCell 2^j, linear between, all round (a
+    // peak drawn steep is a horn), and the setting's rate below. Empty: no more.
+    std::vector<double> drops;
+    double dropCell = 1.0;
 };
 
 // A level's cells: `width` x `height`, x of column c = west + c cell, y of row r =
@@ -55,8 +55,8 @@ struct LevelGrid {
     double y(int r) const { return north - r * cell; }
 };
 
-// Sets every held crest cell's steepness and drop to the least that keeps its cone below the
-// other held crest cells' tops along the divide.
+// Sets every held crest cell's drops to the least that keep its cone below the other columns'
+// tops along the divide (beyond the skyline's ends, their fall from its end heights).
 void steepenCrest(const Massif& massif, const LevelGrid& grid, std::vector<CrestCell>& crest);
 
 // The body over the whole level, heights above the base, 0 where no summit reaches; rows on
