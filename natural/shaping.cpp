@@ -122,8 +122,6 @@ void steepenCrest(const Massif& massif, const LevelGrid& grid, std::vector<Crest
     const int w = static_cast<int>(crest.size());
     const double fall = massif.fall();
     const std::vector<Summit> summits = summitsOf(massif, grid, crest);
-    // The cost is the one where the cone is read, which off the divide may be as low as its
-    // floor anywhere in the other column.
     const double costFloor = std::max(0.4, 1.0 - 1.6 * massif.costVariation);
     for (int c = 0; c < w; ++c) {
         CrestCell& cell = crest[static_cast<std::size_t>(c)];
@@ -143,20 +141,18 @@ void steepenCrest(const Massif& massif, const LevelGrid& grid, std::vector<Crest
             // Beyond the skyline's ends the columns' tops fall on from its end heights: the
             // cones keep below them there too, so that no column of the ends stands cut off
             // above its neighbour beyond.
-            Summit other = summits[static_cast<std::size_t>(k)];
+            const Summit& other = summits[static_cast<std::size_t>(k)];
             if (k == c || other.limit >= s.top)
                 continue;
-            if (!crest[static_cast<std::size_t>(k)].held)
-                massif.warped(other.x, other.y, other.u, other.v);
-            // What the setting's fall, over the warped distance to the other crest cell at the
-            // cost's floor, leaves above the other top: to be dropped beforehand, over the
-            // plain distance.
-            const double excess = s.top - other.limit -
-                                  fall * costFloor *
-                                      std::sqrt((other.u - s.u) * (other.u - s.u) +
-                                                (other.v - s.v) * (other.v - s.v));
+            // What the setting's fall over the nearest the other column comes, at the cost's
+            // floor, leaves above its top: to be dropped beforehand. The divide wanders, so
+            // the other column's cells nearest this crest cell may lie well off its own crest
+            // cell. (What the warp takes off that distance the smooth minimum under the skyline
+            // takes up.)
+            const double nearest = grid.cell * std::abs(k - c);
+            const double excess = s.top - other.limit - fall * costFloor * nearest;
             if (excess > 0) {
-                const double t = steepDistance(other.x - s.x, other.y - s.y) / grid.cell;
+                const double t = nearest / grid.cell;
                 const auto band =
                     static_cast<std::size_t>(std::max(0.0, std::ceil(std::log2(t) - 1e-9) - 1.0));
                 if (bands.size() <= band)
