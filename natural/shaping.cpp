@@ -48,15 +48,6 @@ std::vector<Summit> summitsOf(const Massif& massif, const LevelGrid& grid,
     return summits;
 }
 
-// The distance over which a summit's steep top falls: the drawing constrains the ground
-// along the view (x) only, so the top falls steeply that way and more gently towards and away
-// from the viewer, an elliptical horn whose flanks facing the viewer keep closer to the slope
-// setting.
-const double steepAcross = 1.0;
-double steepDistance(double dx, double dy) {
-    return std::sqrt(dx * dx + steepAcross * steepAcross * dy * dy);
-}
-
 // The summit's drop at a plain distance, linear between its knots dropCell 2^j apart.
 double dropAt(const Summit& s, double plain) {
     if (!s.drops || !(plain > 0))
@@ -177,24 +168,24 @@ void raiseMassif(const Massif& massif, const LevelGrid& grid, const std::vector<
         if (summits[c].top > 0)
             held.push_back(c);
     heights.assign(static_cast<std::size_t>(w) * h, 0.0f);
-    forRowBands(h, 8, threadsFor(heights.size() * held.size() / 16, threads),
-                [&](int first, int end) {
-                    for (int r = first; r < end; ++r)
-                        for (int c = 0; c < w; ++c) {
-                            const double x = grid.x(c), y = grid.y(r);
-                            double u, v;
-                            massif.warped(x, y, u, v);
-                            const double cost = massif.cost(x, y);
-                            double best = 0.0;
-                            for (const std::size_t k : held) {
-                                const Summit& s = summits[k];
-                                const double dx = x - s.x, dy = y - s.y;
-                                best = std::max(best, coneAt(s, u, v, cost, steepDistance(dx, dy)));
-                            }
-                            heights[static_cast<std::size_t>(r) * w + c] =
-                                static_cast<float>(std::pow(best, massif.profile));
-                        }
-                });
+    forRowBands(
+        h, 8, threadsFor(heights.size() * held.size() / 16, threads), [&](int first, int end) {
+            for (int r = first; r < end; ++r)
+                for (int c = 0; c < w; ++c) {
+                    const double x = grid.x(c), y = grid.y(r);
+                    double u, v;
+                    massif.warped(x, y, u, v);
+                    const double cost = massif.cost(x, y);
+                    double best = 0.0;
+                    for (const std::size_t k : held) {
+                        const Summit& s = summits[k];
+                        const double dx = x - s.x, dy = y - s.y;
+                        best = std::max(best, coneAt(s, u, v, cost, std::sqrt(dx * dx + dy * dy)));
+                    }
+                    heights[static_cast<std::size_t>(r) * w + c] =
+                        static_cast<float>(std::pow(best, massif.profile));
+                }
+        });
 }
 
 void sharpenCrest(const Massif& massif, const LevelGrid& grid, const std::vector<CrestCell>& crest,
@@ -225,8 +216,8 @@ void sharpenCrest(const Massif& massif, const LevelGrid& grid, const std::vector
             for (int k = std::max(0, c - radius); k <= std::min(w - 1, c + radius); ++k)
                 if (summits[static_cast<std::size_t>(k)].top > 0) {
                     const Summit& s = summits[static_cast<std::size_t>(k)];
-                    best = std::max(best, coneAt(s, u, v, cost,
-                                                 steepDistance(grid.x(c) - s.x, grid.y(r) - s.y)));
+                    best = std::max(
+                        best, coneAt(s, u, v, cost, std::hypot(grid.x(c) - s.x, grid.y(r) - s.y)));
                 }
             if (best > 0) {
                 float& at = heights[static_cast<std::size_t>(r) * w + c];
