@@ -108,8 +108,8 @@ bool nativeHeightmapSize(const SketchModel& model, int& width, int& height) {
 bool nativeNaturalSize(const SketchModel& model, int& width, int& height) {
     std::string reason;
     return model.hasTerrainToSave(reason) &&
-           naturalNativeSize(model.grid(), model.rowSpacing(), model.naturalSettings(), width,
-                             height, reason);
+           naturalNativeSize(model.grid(), model.rowSpacing(), model.silhouette(),
+                             model.naturalSettings(), width, height, reason);
 }
 
 nlohmann::ordered_json naturalSettingsJson(const NaturalSettings& natural) {
@@ -129,8 +129,8 @@ bool buildNaturalRaster(const SketchModel& model, const HeightmapExport& setting
         return false;
     }
     return model.hasTerrainToSave(message) &&
-           buildNaturalTerrain(model.grid(), model.rowSpacing(), natural, settings.raster, raster,
-                               message, threads);
+           buildNaturalTerrain(model.grid(), model.rowSpacing(), model.silhouette(), natural,
+                               settings.raster, raster, message, threads);
 }
 
 bool saveNaturalTerrainAs(const SketchModel& model, const std::string& name,

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <vector>
+
+#include "natural/shaping.h"
+
+// The levels: the natural terrain is built coarse to fine on a pyramid of grids, each level
+// taking every factor-th cell of the finest (the raster), so that all levels agree where they
+// meet and a finer level starts from the coarser one's result read between its cells.
+
+// Where the landscape lies and how the levels sample it. Positions are sketch pixels: x
+// eastwards, y northwards (the depth behind the viewer's line), heights above the base.
+struct Layout {
+    int width = 0, height = 0; // the finest level's size in cells
+    int middleRow = 0;         // the finest level's row at northing 0
+    double cell = 0.0;
+    double west = 0.0; // the x of column 0's centre
+};
+
+struct Level {
+    int factor = 1; // finest cells per cell of this level
+    int width = 0, height = 0, middleRow = 0;
+    double cell = 0.0;
+    double west = 0.0;
+    double x(int column) const { return west + column * cell; }
+    double y(int row) const { return (middleRow - row) * cell; }
+    LevelGrid grid() const { return LevelGrid{width, height, west, y(0), cell}; }
+};
+
+// The level of every factor-th finest cell, its middle row on the finest one's.
+Level levelOf(const Layout& layout, int factor);
+
+// A coarser level's field read bilinearly at (x, y), clamped to its edge.
+double sampleCoarser(const Level& coarser, const std::vector<float>& heights, double x, double y);

@@ -1,0 +1,227 @@
+#include "natural/shaping.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "natural/detailnoise.h"
+#include "natural/rowthreads.h"
+
+namespace {
+
+const double warpScale = 0.5;
+
+Octaves shapeOctaves(const Massif& massif) {
+    Octaves octaves;
+    octaves.wavelength = massif.costWavelength;
+    octaves.maxOctaves = 3;
+    return octaves;
+}
+
+// The crest cells' positions in the warped plane and their cost.
+struct Summit {
+    double x = 0, y = 0; // in the plane
+    double u = 0, v = 0; // in the warped plane
+    double top = 0;      // top^(1/p)
+    double fall = 0;     // per unit of warped, cost-weighted distance
+    const std::vector<double>* drops = nullptr;
+    double dropCell = 1.0;
+    double limit = 0; // the column's top^(1/p), held or not
+};
+
+std::vector<Summit> summitsOf(const Massif& massif, const LevelGrid& grid,
+                              const std::vector<CrestCell>& crest) {
+    std::vector<Summit> summits(crest.size());
+    for (std::size_t c = 0; c < crest.size(); ++c) {
+        const CrestCell& cell = crest[c];
+        Summit& s = summits[c];
+        s.x = grid.x(static_cast<int>(c));
+        s.y = grid.y(cell.row);
+        s.limit = std::pow(std::max(0.0, cell.top), 1.0 / massif.profile);
+        if (!cell.held || !(cell.top > 0))
+            continue;
+        massif.warped(s.x, s.y, s.u, s.v);
+        s.top = s.limit;
+        s.fall = massif.fall();
+        s.drops = cell.drops.empty() ? nullptr : &cell.drops;
+        s.dropCell = cell.dropCell;
+    }
+    return summits;
+}
+
+// The summit's drop at a plain distance, linear between its knots dropCell 2^j apart.
+double dropAt(const Summit& s, double plain) {
+    if (!s.drops || !(plain > 0))
+        return 0.0;
+    const std::vector<double>& drops = *s.drops;
+    const double t = plain / s.dropCell;
+    if (t < 1.0)
+        return t * drops[0];
+    int exponent = 0;
+    const double mantissa = std::frexp(t, &exponent); // t = mantissa 2^exponent, in [0.5, 1)
+    const std::size_t j = static_cast<std::size_t>(exponent - 1);
+    if (j + 1 >= drops.size())
+        return drops.back();
+    const double f = 2.0 * mantissa - 1.0;
+    return drops[j] + f * (drops[j + 1] - drops[j]);
+}
+
+// h^(1/p) of a summit's cone at a point of the warped plane whose cost is `cost`.
+double coneAt(const Summit& s, double u, double v, double cost, double plain) {
+    return s.top - s.fall * cost * std::sqrt((u - s.u) * (u - s.u) + (v - s.v) * (v - s.v)) -
+           dropAt(s, plain);
+}
+
+} // namespace
+
+double Massif::cost(double x, double y) const {
+    return std::max(0.4, 1.0 + costVariation * 1.6 *
+                                   fractalNoise(x, y, shapeOctaves(*this), seed ^ 0x6a09e667u));
+}
+
+void Massif::warped(double x, double y, double& u, double& v) const {
+    // Half the cost's wavelength and more octaves: the creases where neighbouring summits'
+    // cones meet bend over the length of a spur rather than running straight.
+    Octaves octaves = shapeOctaves(*this);
+    octaves.wavelength *= warpScale;
+    octaves.maxOctaves = 4;
+    const double amount = warp * octaves.wavelength * 1.6;
+    u = x + amount * fractalNoise(x, y, octaves, seed ^ 0x3c6ef372u);
+    v = y + amount * fractalNoise(x, y, octaves, seed ^ 0xa54ff53au);
+}
+
+double Massif::shortening() const {
+    // The cost's floor, times what the warp's largest gradient (about its amplitude times
+    // 2 pi over its wavelength, halved for the noise's typical slope) takes off a distance.
+    return std::max(0.2, (1.0 - 1.6 * costVariation) * (1.0 - 1.6 * warp * 3.14159 * 0.75));
+}
+
+double Massif::fall() const {
+    return std::pow(relief, 1.0 / profile) / depth;
+}
+
+double smoothMin(double a, double b, double k) {
+    const double h = std::max(k - std::abs(a - b), 0.0) / k;
+    return std::min(a, b) - 0.25 * h * h * k;
+}
+
+double smoothMax(double a, double b, double k) {
+    const double h = std::max(k - std::abs(a - b), 0.0) / k;
+    return std::max(a, b) + 0.25 * h * h * k;
+}
+
+void steepenCrest(const Massif& massif, const LevelGrid& grid, std::vector<CrestCell>& crest) {
+    const int w = static_cast<int>(crest.size());
+    const double fall = massif.fall();
+    const std::vector<Summit> summits = summitsOf(massif, grid, crest);
+    const double costFloor = std::max(0.4, 1.0 - 1.6 * massif.costVariation);
+    for (int c = 0; c < w; ++c) {
+        CrestCell& cell = crest[static_cast<std::size_t>(c)];
+        cell.drops.clear();
+        cell.dropCell = grid.cell;
+        const Summit& s = summits[static_cast<std::size_t>(c)];
+        if (!(s.top > 0))
+            continue;
+        // The largest excess at each knot's distance band: band j holds the distances up to
+        // dropCell 2^(j + 1).
+        std::vector<double> bands;
+        // Only columns within the cone's reach, as far as the warp and the cost may stretch
+        // it, can ask for more.
+        const int reach =
+            static_cast<int>(std::ceil(s.top / (massif.shortening() * fall * grid.cell))) + 1;
+        for (int k = std::max(0, c - reach); k <= std::min(w - 1, c + reach); ++k) {
+            // Beyond the skyline's ends the columns' tops fall on from its end heights: the
+            // cones keep below them there too, so that no column of the ends stands cut off
+            // above its neighbour beyond.
+            const Summit& other = summits[static_cast<std::size_t>(k)];
+            if (k == c || other.limit >= s.top)
+                continue;
+            // What the setting's fall over the nearest the other column comes, at the cost's
+            // floor, leaves above its top: to be dropped beforehand. The divide wanders, so
+            // the other column's cells nearest this crest cell may lie well off its own crest
+            // cell. (What the warp takes off that distance the smooth minimum under the skyline
+            // takes up.)
+            const double nearest = grid.cell * std::abs(k - c);
+            const double excess = s.top - other.limit - fall * costFloor * nearest;
+            if (excess > 0) {
+                const double t = nearest / grid.cell;
+                const auto band =
+                    static_cast<std::size_t>(std::max(0.0, std::ceil(std::log2(t) - 1e-9) - 1.0));
+                if (bands.size() <= band)
+                    bands.resize(band + 1, 0.0);
+                bands[band] = std::max(bands[band], excess);
+            }
+        }
+        // Each knot drops what every distance up to the next knot asks: between two knots the
+        // drop is then never less than asked.
+        for (std::size_t j = 1; j < bands.size(); ++j)
+            bands[j] = std::max(bands[j], bands[j - 1]);
+        cell.drops = std::move(bands);
+    }
+}
+
+void raiseMassif(const Massif& massif, const LevelGrid& grid, const std::vector<CrestCell>& crest,
+                 int threads, std::vector<float>& heights) {
+    const int w = grid.width, h = grid.height;
+    const std::vector<Summit> summits = summitsOf(massif, grid, crest);
+    std::vector<std::size_t> held;
+    for (std::size_t c = 0; c < crest.size(); ++c)
+        if (summits[c].top > 0)
+            held.push_back(c);
+    heights.assign(static_cast<std::size_t>(w) * h, 0.0f);
+    forRowBands(
+        h, 8, threadsFor(heights.size() * held.size() / 16, threads), [&](int first, int end) {
+            for (int r = first; r < end; ++r)
+                for (int c = 0; c < w; ++c) {
+                    const double x = grid.x(c), y = grid.y(r);
+                    double u, v;
+                    massif.warped(x, y, u, v);
+                    const double cost = massif.cost(x, y);
+                    double best = 0.0;
+                    for (const std::size_t k : held) {
+                        const Summit& s = summits[k];
+                        const double dx = x - s.x, dy = y - s.y;
+                        best = std::max(best, coneAt(s, u, v, cost, std::sqrt(dx * dx + dy * dy)));
+                    }
+                    heights[static_cast<std::size_t>(r) * w + c] =
+                        static_cast<float>(std::pow(best, massif.profile));
+                }
+        });
+}
+
+void sharpenCrest(const Massif& massif, const LevelGrid& grid, const std::vector<CrestCell>& crest,
+                  int radius, double softness, std::vector<float>& heights) {
+    const int w = grid.width, h = grid.height;
+    const std::vector<Summit> summits = summitsOf(massif, grid, crest);
+    // Each column's band of rows that some crest cell's cone reaches: the cones' upper
+    // envelope is gathered there first and laid onto the body once, so the order in which the
+    // crest cells are taken does not matter.
+    std::vector<int> lo(static_cast<std::size_t>(w), h), hi(static_cast<std::size_t>(w), -1);
+    for (int c = 0; c < w; ++c) {
+        const CrestCell& cell = crest[static_cast<std::size_t>(c)];
+        if (!cell.held)
+            continue;
+        for (int k = std::max(0, c - radius); k <= std::min(w - 1, c + radius); ++k) {
+            lo[static_cast<std::size_t>(k)] =
+                std::min(lo[static_cast<std::size_t>(k)], std::max(0, cell.row - radius));
+            hi[static_cast<std::size_t>(k)] =
+                std::max(hi[static_cast<std::size_t>(k)], std::min(h - 1, cell.row + radius));
+        }
+    }
+    for (int c = 0; c < w; ++c)
+        for (int r = lo[static_cast<std::size_t>(c)]; r <= hi[static_cast<std::size_t>(c)]; ++r) {
+            double u, v;
+            massif.warped(grid.x(c), grid.y(r), u, v);
+            const double cost = massif.cost(grid.x(c), grid.y(r));
+            double best = 0.0;
+            for (int k = std::max(0, c - radius); k <= std::min(w - 1, c + radius); ++k)
+                if (summits[static_cast<std::size_t>(k)].top > 0) {
+                    const Summit& s = summits[static_cast<std::size_t>(k)];
+                    best = std::max(
+                        best, coneAt(s, u, v, cost, std::hypot(grid.x(c) - s.x, grid.y(r) - s.y)));
+                }
+            if (best > 0) {
+                float& at = heights[static_cast<std::size_t>(r) * w + c];
+                at = static_cast<float>(smoothMax(at, std::pow(best, massif.profile), softness));
+            }
+        }
+}
