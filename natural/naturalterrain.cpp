@@ -588,9 +588,17 @@ bool naturalNativeSize(const Grid& grid, double rowSpacing, const NaturalSetting
     return true;
 }
 
+const char* const naturalBuildCancelled = "the natural terrain's construction was cancelled";
+
 bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSettings& settings,
                          const RasterOptions& options, HeightRaster& raster, std::string& error,
-                         int threads) {
+                         int threads, const std::function<bool()>& cancelled) {
+    const auto stop = [&] {
+        if (!cancelled || !cancelled())
+            return false;
+        error = naturalBuildCancelled;
+        return true;
+    };
     Plan plan;
     if (!checkRasterOptions(options, error) ||
         !planLandscape(grid, rowSpacing, settings, options.scale, plan, error))
@@ -699,6 +707,8 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSetti
         Level previous;
         bool first = true;
         for (int factor = coarsest; factor >= 1; factor /= 2) {
+            if (stop())
+                return false;
             const Level level = levelOf(layout, factor);
             const int firstOctave = first ? 0 : octavesAbove(shape.octaves, 2.0 * previous.cell);
             levelHeights(shape, columns, level, first ? nullptr : &previous,
@@ -708,6 +718,8 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSetti
             const int steps = !eroded ? 0
                               : first ? settings.erosionSteps
                                       : std::max(2, settings.erosionSteps / 8);
+            if (stop())
+                return false;
             erodeLevel(shape, columns, level, time, steps, factor == 1 ? 2 : 4, threads, field);
             if (factor > 1) {
                 // What this level added to its uneroded shape, for the next level to carry on.
@@ -735,6 +747,8 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSetti
             first = false;
         }
 
+        if (stop())
+            return false;
         // The finest level is the raster, its columns laid from the west.
         std::vector<float> heights(static_cast<std::size_t>(layout.width) * layout.height);
         for (int r = 0; r < layout.height; ++r) {

@@ -113,7 +113,7 @@ bool buildNaturalRaster(const SketchModel& model, const HeightmapExport& setting
     }
     return model.hasTerrainToSave(message) &&
            buildNaturalTerrain(model.grid(), model.rowSpacing(), natural, settings.raster, raster,
-                               message, threads);
+                               message, threads, settings.cancelled);
 }
 
 bool saveNaturalTerrainAs(const SketchModel& model, const std::string& name,

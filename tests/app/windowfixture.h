@@ -45,6 +45,7 @@ public:
     struct SettingsQuestion {
         HeightmapFormat format;
         UserPrompts::NativeSizes native;
+        bool naturalOffered = false;
     };
     struct SettingsAnswer {
         RasterOptions raster;
@@ -53,7 +54,7 @@ public:
     };
     bool heightmapSettings(HeightmapFormat format, const NativeSizes& native,
                            HeightmapExport& settings, bool& naturalTerrain) override {
-        settingsQuestions.push_back({format, native});
+        settingsQuestions.push_back({format, native, naturalTerrain});
         if (settingsAnswers.empty())
             return false;
         settings.raster = settingsAnswers.front().raster;
@@ -120,8 +121,13 @@ protected:
     void drawProfile(const std::vector<std::pair<double, double>>& unitPoints);
     // Saves a grab of widget as name in MONDREL_SCREENSHOT_DIR, when that is set.
     void saveShot(QWidget* widget, const QString& name) const;
-    // Chooses name in the next file dialog and triggers action.
+    // Chooses name in the next file dialog and triggers action, then waits for the work it
+    // started in the background (an export).
     void answerAndTrigger(const QString& name, class QAction* action);
+    // Waits until no export runs in the background.
+    void waitForWork();
+    // Waits until the natural previews asked for have arrived; whether the view shows one.
+    bool waitForNaturalView();
 
     QTemporaryDir dir_;
     QString oldDir_;
