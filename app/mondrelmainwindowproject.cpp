@@ -248,7 +248,10 @@ void MondrelMainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    // Work still running is cancelled, leaving every file as it was before it began.
+    // Work still running is cancelled, leaving every file as it was before it began; the
+    // window goes at once while the worker reaches its next check.
+    if (work_->running())
+        hide();
     work_->cancelAndWait();
     previews_->cancel();
     QMainWindow::closeEvent(event);

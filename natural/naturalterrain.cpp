@@ -1,6 +1,7 @@
 #include "natural/naturalterrain.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -593,8 +594,16 @@ const char* const naturalBuildCancelled = "the natural terrain's construction wa
 bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSettings& settings,
                          const RasterOptions& options, HeightRaster& raster, std::string& error,
                          int threads, const std::function<bool()>& cancelled) {
+    // Once asked to stop, stopped for good: the row bands of every level ask too.
+    std::atomic<bool> stopped{false};
+    const std::function<bool()> poll = [&] {
+        if (!stopped.load() && cancelled())
+            stopped = true;
+        return stopped.load();
+    };
+    const RowBandStop bands(cancelled ? &poll : nullptr);
     const auto stop = [&] {
-        if (!cancelled || !cancelled())
+        if (!cancelled || !poll())
             return false;
         error = naturalBuildCancelled;
         return true;
