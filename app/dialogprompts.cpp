@@ -1,5 +1,7 @@
 #include "app/dialogprompts.h"
 
+#include "heightmap/georeference.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -111,6 +113,32 @@ void addOkAndCancel(QDialog& dialog, QFormLayout& form) {
 
 } // namespace
 
+QString exportExtrasRefusal(HeightmapFormat format, const std::string& crsText,
+                            const QString& normalMap, const QString& splatMap, int tilesAcross,
+                            int tilesDown, std::string& crs) {
+    crs.clear();
+    if (!crsText.empty()) {
+        std::string error;
+        if (!readCrs(crsText, crs, error))
+            return QString::fromStdString("The reference system cannot be used: " + error + ".");
+        if (format == HeightmapFormat::asc && isEpsgCode(crs))
+            return QString::fromStdString(
+                "An ASCII grid's reference system is read from its .prj, which needs WKT: give a "
+                ".prj file or WKT text (gdalsrsinfo -o wkt_esri " +
+                crs + " prints it).");
+    }
+    const auto png = [](const QString& name) {
+        return name.isEmpty() || name.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive);
+    };
+    if (!png(normalMap))
+        return QStringLiteral("The normal map is a PNG: its file name must end in .png.");
+    if (!png(splatMap))
+        return QStringLiteral("The splat map is a PNG: its file name must end in .png.");
+    if ((tilesAcross > 0) != (tilesDown > 0))
+        return QStringLiteral("Tiles need a count across and down, or 0 for both (one file).");
+    return QString();
+}
+
 bool DialogPrompts::heightmapSettings(HeightmapFormat format, const NativeSizes& native,
                                       HeightmapExport& settings, bool& naturalTerrain) {
     QDialog dialog(parent_);
@@ -180,10 +208,71 @@ bool DialogPrompts::heightmapSettings(HeightmapFormat format, const NativeSizes&
     form->addRow(QStringLiteral("Height of 0:"), low);
     form->addRow(QStringLiteral("Height of 65535:"), high);
 
-    addOkAndCancel(dialog, *form);
+    // Where the raster lies in a map: the formats GIS tools read (asc, png16, exr) only.
+    const bool placeable = format == HeightmapFormat::asc || format == HeightmapFormat::png16 ||
+                           format == HeightmapFormat::exr;
+    auto* originX = numberBox(&dialog, "originXBox", -1e12, 1e12, settings.place.originX);
+    auto* originY = numberBox(&dialog, "originYBox", -1e12, 1e12, settings.place.originY);
+    auto* crs = new QLineEdit(QString::fromStdString(settings.place.crs), &dialog);
+    crs->setObjectName(QStringLiteral("crsBox"));
+    crs->setPlaceholderText(QStringLiteral("EPSG:CODE, WKT text or a .prj file"));
+    for (QWidget* field : {static_cast<QWidget*>(originX), static_cast<QWidget*>(originY),
+                           static_cast<QWidget*>(crs)})
+        field->setEnabled(placeable);
+    form->addRow(QStringLiteral("Origin X (map units):"), originX);
+    form->addRow(QStringLiteral("Origin Y (map units):"), originY);
+    form->addRow(QStringLiteral("Reference system:"), crs);
+
+    // Texture maps beside the heightmap, as PNG files (a name without a folder lies beside
+    // the export); empty for none.
+    auto* normalMap = new QLineEdit(QString::fromStdString(settings.normalMapFile), &dialog);
+    normalMap->setObjectName(QStringLiteral("normalMapBox"));
+    normalMap->setPlaceholderText(QStringLiteral("none"));
+    auto* splatMap = new QLineEdit(QString::fromStdString(settings.splatMapFile), &dialog);
+    splatMap->setObjectName(QStringLiteral("splatMapBox"));
+    splatMap->setPlaceholderText(QStringLiteral("none"));
+    form->addRow(QStringLiteral("Normal map (.png):"), normalMap);
+    form->addRow(QStringLiteral("Splat map (.png):"), splatMap);
+
+    // Engine tiles of 2^n + 1 cells a side sharing their edges; 0 x 0 for one file.
+    auto tileBox = [&](const char* name, int value) {
+        auto* box = new QSpinBox(&dialog);
+        box->setObjectName(QString::fromLatin1(name));
+        box->setRange(0, 64);
+        box->setValue(value);
+        box->setEnabled(raster);
+        return box;
+    };
+    auto* tilesAcross = tileBox("tilesAcrossBox", settings.tilesAcross);
+    auto* tilesDown = tileBox("tilesDownBox", settings.tilesDown);
+    form->addRow(QStringLiteral("Tiles across (0: one file):"), tilesAcross);
+    form->addRow(QStringLiteral("Tiles down (0: one file):"), tilesDown);
+
+    // OK checks what the export cannot take before the dialog closes, as the builder checks
+    // its command line.
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    std::string readCrsText;
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
+        const QString refusal = exportExtrasRefusal(
+            format, crs->text().trimmed().toStdString(), normalMap->text().trimmed(),
+            splatMap->text().trimmed(), tilesAcross->value(), tilesDown->value(), readCrsText);
+        if (refusal.isEmpty())
+            dialog.accept();
+        else
+            QMessageBox::warning(&dialog, QStringLiteral("Mondrel"), refusal);
+    });
+    form->addRow(buttons);
 
     if (dialog.exec() != QDialog::Accepted)
         return false;
+    settings.place.originX = placeable ? originX->value() : 0.0;
+    settings.place.originY = placeable ? originY->value() : 0.0;
+    settings.place.crs = placeable ? readCrsText : std::string();
+    settings.normalMapFile = normalMap->text().trimmed().toStdString();
+    settings.splatMapFile = splatMap->text().trimmed().toStdString();
+    settings.tilesAcross = raster ? tilesAcross->value() : 0;
+    settings.tilesDown = raster ? tilesDown->value() : 0;
     if (size->isEnabled())
         readSize(size->currentText(), settings.raster);
     settings.raster.scale = scale->value();

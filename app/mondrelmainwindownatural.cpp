@@ -228,7 +228,13 @@ void MondrelMainWindow::exportHeightmap() {
                      [this, natural] { session_.setNaturalTerrain(natural); });
     lastExportName_ = chosen;
     exportSettings_ = settings;
-    runExport(chosen, settings);
+    // A map named without a folder lies beside the heightmap.
+    HeightmapExport placed = settings;
+    const QDir folder = QFileInfo(chosen).dir();
+    for (std::string* map : {&placed.normalMapFile, &placed.splatMapFile})
+        if (!map->empty() && map->find('/') == std::string::npos)
+            *map = folder.filePath(QString::fromStdString(*map)).toLocal8Bit().toStdString();
+    runExport(chosen, placed);
 }
 
 void MondrelMainWindow::runExport(const QString& chosen, const HeightmapExport& settings) {

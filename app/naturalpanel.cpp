@@ -9,6 +9,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 
 NaturalPanel::NaturalPanel(QWidget* parent) : QDockWidget(tr("Natural Terrain"), parent) {
@@ -61,7 +62,9 @@ NaturalPanel::Control NaturalPanel::addControl(const QString& label, const char*
     layout->setContentsMargins(0, 0, 0, 0);
     control.slider = new QSlider(Qt::Horizontal, row);
     control.slider->setObjectName(QString::fromLatin1(name) + QStringLiteral("Slider"));
-    control.slider->setRange(0, static_cast<int>(std::lround((highest - lowest) / step)));
+    // The seed's range is wider than a slider's; its slider stays hidden.
+    const double positions = std::min((highest - lowest) / step, 1e9);
+    control.slider->setRange(0, static_cast<int>(std::lround(positions)));
     control.slider->setMinimumWidth(100);
     control.box = new QDoubleSpinBox(row);
     control.box->setObjectName(QString::fromLatin1(name) + QStringLiteral("Box"));
@@ -95,7 +98,8 @@ NaturalPanel::Control NaturalPanel::addControl(const QString& label, const char*
     connect(box, &QDoubleSpinBox::valueChanged, this, [this, slider, box, lowest, step, forLook] {
         {
             const QSignalBlocker quiet(slider);
-            slider->setValue(static_cast<int>(std::lround((box->value() - lowest) / step)));
+            slider->setValue(
+                static_cast<int>(std::lround(std::min((box->value() - lowest) / step, 1e9))));
         }
         if (showing_)
             return;

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -183,4 +184,40 @@ TEST(DialogPrompts, NaturalSettingsReadEverySettingAndRefuseASeedBeyond32Bits) {
     });
     ASSERT_TRUE(prompts.naturalSettings(settings));
     EXPECT_EQ(settings.seed, 4294967295u);
+}
+
+// The placement, maps and tiles the builder offers: read back through OK, which refuses what
+// the export could not take with a reason.
+TEST(DialogPrompts, HeightmapSettingsReadPlacementMapsAndTiles) {
+    std::string crs;
+    EXPECT_TRUE(exportExtrasRefusal(HeightmapFormat::png16, "epsg:32632", "n.png", "", 2, 2, crs)
+                    .isEmpty());
+    EXPECT_EQ(crs, "EPSG:32632");
+    EXPECT_TRUE(exportExtrasRefusal(HeightmapFormat::asc, "EPSG:32632", "", "", 0, 0, crs)
+                    .startsWith("An ASCII grid's reference system is read from its .prj"));
+    EXPECT_TRUE(exportExtrasRefusal(HeightmapFormat::png16, "nonsense", "", "", 0, 0, crs)
+                    .startsWith("The reference system cannot be used: "));
+    EXPECT_FALSE(exportExtrasRefusal(HeightmapFormat::png16, "", "n.jpg", "", 0, 0, crs).isEmpty());
+    EXPECT_FALSE(exportExtrasRefusal(HeightmapFormat::png16, "", "", "", 2, 0, crs).isEmpty());
+
+    QWidget window;
+    DialogPrompts prompts(&window);
+    HeightmapExport settings;
+    bool natural = true;
+    whenShown<QDialog>([&](QDialog* dialog) {
+        dialog->findChild<QDoubleSpinBox*>("originXBox")->setValue(500000.0);
+        dialog->findChild<QLineEdit*>("crsBox")->setText("EPSG:32632");
+        dialog->findChild<QLineEdit*>("normalMapBox")->setText("n.png");
+        dialog->findChild<QSpinBox*>("tilesAcrossBox")->setValue(2);
+        dialog->findChild<QSpinBox*>("tilesDownBox")->setValue(2);
+        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    ASSERT_TRUE(
+        prompts.heightmapSettings(HeightmapFormat::png16, {300, 120, 900, 700}, settings, natural));
+    EXPECT_EQ(settings.place.originX, 500000.0);
+    EXPECT_EQ(settings.place.crs, "EPSG:32632");
+    EXPECT_EQ(settings.normalMapFile, "n.png");
+    EXPECT_TRUE(settings.splatMapFile.empty());
+    EXPECT_EQ(settings.tilesAcross, 2);
+    EXPECT_EQ(settings.tilesDown, 2);
 }

@@ -51,8 +51,11 @@ TEST_F(NaturalViewTest, TheSwitchDrivesTheViewAndTheExport) {
     const TerrainBounds bounds = terrainBounds(model().grid(), model().rowSpacing());
     EXPECT_LT(window_->sketchView->zoomPan().zoom, 2.0f) << bounds.maxX;
 
-    prompts_->settingsAnswers.push_back({RasterOptions{129, 97, 1.0}, std::nullopt, true});
+    // A map named without a folder is written beside the heightmap.
+    prompts_->settingsAnswers.push_back(
+        {RasterOptions{129, 97, 1.0}, std::nullopt, true, "offered-splat.png"});
     answerAndTrigger(scratch("offered.asc"), window_->fileExport_HeightmapAction);
+    EXPECT_TRUE(QFile::exists(scratch("offered-splat.png")));
     ASSERT_EQ(prompts_->settingsQuestions.size(), 1u);
     EXPECT_TRUE(prompts_->settingsQuestions[0].naturalOffered);
     int width = 0, height = 0;

@@ -51,6 +51,7 @@ public:
         RasterOptions raster;
         std::optional<HeightRange> heightRange;
         bool naturalTerrain = false;
+        std::string splatMap = {};
     };
     bool heightmapSettings(HeightmapFormat format, const NativeSizes& native,
                            HeightmapExport& settings, bool& naturalTerrain) override {
@@ -60,6 +61,7 @@ public:
         settings.raster = settingsAnswers.front().raster;
         settings.heightRange = settingsAnswers.front().heightRange;
         naturalTerrain = settingsAnswers.front().naturalTerrain;
+        settings.splatMapFile = settingsAnswers.front().splatMap;
         settingsAnswers.erase(settingsAnswers.begin());
         return true;
     }
