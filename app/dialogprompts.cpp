@@ -103,14 +103,6 @@ QDoubleSpinBox* numberBox(QWidget* parent, const char* name, double low, double 
     return box;
 }
 
-// OK accepts the dialog, Cancel rejects it, as the form's last row.
-void addOkAndCancel(QDialog& dialog, QFormLayout& form) {
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    form.addRow(buttons);
-}
-
 } // namespace
 
 QString exportExtrasRefusal(HeightmapFormat format, const std::string& crsText,
@@ -281,46 +273,5 @@ bool DialogPrompts::heightmapSettings(HeightmapFormat format, const NativeSizes&
         settings.heightRange = HeightRange{low->value(), high->value()};
     else if (sixteenBit)
         settings.heightRange.reset();
-    return true;
-}
-
-bool DialogPrompts::naturalSettings(NaturalSettings& settings) {
-    QDialog dialog(parent_);
-    dialog.setWindowTitle(QStringLiteral("Natural Terrain Settings"));
-    dialog.setModal(true);
-    auto* form = new QFormLayout(&dialog);
-    auto* slope = numberBox(&dialog, "slopeBox", 0.05, 5.0, settings.slope);
-    form->addRow(QStringLiteral("Slope (height over distance):"), slope);
-    auto* front = numberBox(&dialog, "frontProfileBox", 0.5, 4.0, settings.frontProfile);
-    form->addRow(QStringLiteral("Front profile (1 straight, above 1 concave):"), front);
-    auto* detail = numberBox(&dialog, "detailBox", 0.0, 1.0, settings.detail);
-    form->addRow(QStringLiteral("Detail:"), detail);
-    auto* erosion = numberBox(&dialog, "erosionBox", 0.0, 1.0, settings.erosion);
-    form->addRow(QStringLiteral("Erosion:"), erosion);
-    auto* steps = new QSpinBox(&dialog);
-    steps->setObjectName(QStringLiteral("erosionStepsBox"));
-    steps->setRange(1, 500);
-    steps->setValue(settings.erosionSteps);
-    form->addRow(QStringLiteral("Erosion steps:"), steps);
-    // The whole 32-bit range does not fit a spin box: the seed is typed.
-    auto* seed = new QLineEdit(QString::number(settings.seed), &dialog);
-    seed->setObjectName(QStringLiteral("seedBox"));
-    seed->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{1,10}")), seed));
-    form->addRow(QStringLiteral("Seed:"), seed);
-
-    addOkAndCancel(dialog, *form);
-    if (dialog.exec() != QDialog::Accepted)
-        return false;
-    settings.slope = slope->value();
-    settings.frontProfile = front->value();
-    settings.detail = detail->value();
-    settings.erosion = erosion->value();
-    settings.erosionSteps = steps->value();
-    // Ten digits can pass 2^32 - 1: such a seed is kept as it was.
-    bool ok = false;
-    const qulonglong typed = seed->text().toULongLong(&ok);
-    if (ok && typed <= 0xffffffffULL)
-        settings.seed = static_cast<std::uint32_t>(typed);
     return true;
 }

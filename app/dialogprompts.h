@@ -20,7 +20,6 @@ public:
     UnsavedChoice askAboutUnsavedChanges(const QString& text) override;
     bool heightmapSettings(HeightmapFormat format, const NativeSizes& native,
                            HeightmapExport& settings, bool& naturalTerrain) override;
-    bool naturalSettings(NaturalSettings& settings) override;
 
 private:
     QString runFileDialog(const QString& caption, const QString& filter, const QString& start,

@@ -153,39 +153,6 @@ TEST(DialogPrompts, HeightmapSettingsReadSizeScaleAndRange) {
         prompts.heightmapSettings(HeightmapFormat::obj, {300, 120, 900, 700}, settings, natural));
 }
 
-TEST(DialogPrompts, NaturalSettingsReadEverySettingAndRefuseASeedBeyond32Bits) {
-    QWidget window;
-    DialogPrompts prompts(&window);
-    NaturalSettings settings;
-    whenShown<QDialog>([&](QDialog* dialog) {
-        EXPECT_EQ(dialog->windowTitle(), "Natural Terrain Settings");
-        auto* slope = dialog->findChild<QDoubleSpinBox*>("slopeBox");
-        ASSERT_TRUE(slope);
-        EXPECT_EQ(slope->value(), 0.5);
-        slope->setValue(9.0); // held to its range
-        dialog->findChild<QDoubleSpinBox*>("frontProfileBox")->setValue(2.5);
-        dialog->findChild<QDoubleSpinBox*>("erosionBox")->setValue(0.0);
-        dialog->findChild<QSpinBox*>("erosionStepsBox")->setValue(80);
-        dialog->findChild<QLineEdit*>("seedBox")->setText("4294967295");
-        dialog->accept();
-    });
-    ASSERT_TRUE(prompts.naturalSettings(settings));
-    EXPECT_EQ(settings.slope, 5.0);
-    EXPECT_EQ(settings.frontProfile, 2.5);
-    EXPECT_EQ(settings.erosion, 0.0);
-    EXPECT_EQ(settings.erosionSteps, 80);
-    EXPECT_EQ(settings.seed, 4294967295u);
-    std::string error;
-    EXPECT_TRUE(checkNaturalSettings(settings, error)) << error;
-
-    whenShown<QDialog>([&](QDialog* dialog) {
-        dialog->findChild<QLineEdit*>("seedBox")->setText("4294967296");
-        dialog->accept();
-    });
-    ASSERT_TRUE(prompts.naturalSettings(settings));
-    EXPECT_EQ(settings.seed, 4294967295u);
-}
-
 // The placement, maps and tiles the builder offers: read back through OK, which refuses what
 // the export could not take with a reason.
 TEST(DialogPrompts, HeightmapSettingsReadPlacementMapsAndTiles) {

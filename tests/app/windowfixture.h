@@ -66,16 +66,6 @@ public:
         return true;
     }
 
-    // Natural settings: each call takes the next scripted answer (none left is a cancel).
-    std::vector<NaturalSettings> naturalAnswers;
-    bool naturalSettings(NaturalSettings& settings) override {
-        if (naturalAnswers.empty())
-            return false;
-        settings = naturalAnswers.front();
-        naturalAnswers.erase(naturalAnswers.begin());
-        return true;
-    }
-
     UnsavedChoice askAboutUnsavedChanges(const QString& text) override {
         unsavedQuestions.append(text);
         return unsavedChoice;
