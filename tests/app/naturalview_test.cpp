@@ -171,4 +171,19 @@ TEST_F(NaturalViewTest, ACancelledExportChangesNoFileAndTheWindowAnswers) {
             .entryList({QStringLiteral(".mondrel-*")}, QDir::Files | QDir::Hidden);
     EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();
     EXPECT_TRUE(prompts_->boxes.isEmpty() || !prompts_->boxes.last().contains("saved"));
+
+    // Closing the window during an export cancels it the same way.
+    prompts_->settingsAnswers.push_back({RasterOptions{2049, 2049, 1.0}, std::nullopt, true});
+    prompts_->answers.append(target);
+    window_->fileExport_HeightmapAction->trigger();
+    ASSERT_TRUE(window_->backgroundTask()->running());
+    QTest::qWait(200);
+    prompts_->unsavedChoice = UserPrompts::UnsavedChoice::discard;
+    window_->close();
+    EXPECT_FALSE(window_->isVisible());
+    EXPECT_FALSE(window_->backgroundTask()->running());
+    EXPECT_EQ(contentsOf(target), "the previous heightmap");
+    EXPECT_TRUE(QDir(scratch(QString()))
+                    .entryList({QStringLiteral(".mondrel-*")}, QDir::Files | QDir::Hidden)
+                    .isEmpty());
 }
