@@ -594,14 +594,13 @@ const char* const naturalBuildCancelled = "the natural terrain's construction wa
 bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSettings& settings,
                          const RasterOptions& options, HeightRaster& raster, std::string& error,
                          int threads, const std::function<bool()>& cancelled) {
-    // Once asked to stop, stopped for good: the row bands of every level ask too.
+    // Once asked to stop, stopped for good: the row bands of the levels' heights ask too.
     std::atomic<bool> stopped{false};
     const std::function<bool()> poll = [&] {
         if (!stopped.load() && cancelled())
             stopped = true;
         return stopped.load();
     };
-    const RowBandStop bands(cancelled ? &poll : nullptr);
     const auto stop = [&] {
         if (!cancelled || !poll())
             return false;
@@ -720,8 +719,15 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSetti
                 return false;
             const Level level = levelOf(layout, factor);
             const int firstOctave = first ? 0 : octavesAbove(shape.octaves, 2.0 * previous.cell);
-            levelHeights(shape, columns, level, first ? nullptr : &previous,
-                         first ? nullptr : &carried, firstOctave, threads, field);
+            {
+                // Only the level's heights may stop within the level: each cell is its own, so
+                // bands left out leave nothing that later steps could trip over, and the check
+                // below ends the construction before anything reads them. The flow routing
+                // after it must run whole.
+                const RowBandStop bands(cancelled ? &poll : nullptr);
+                levelHeights(shape, columns, level, first ? nullptr : &previous,
+                             first ? nullptr : &carried, firstOctave, threads, field);
+            }
             const double time = settings.erosion * erosionTime * (first ? 1.0 : finerLevelShare);
             const bool eroded = std::max(level.width, level.height) <= erodedSide;
             const int steps = !eroded ? 0
