@@ -1,5 +1,7 @@
 #include "app/dialogprompts.h"
 
+#include "heightmap/georeference.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -101,15 +103,33 @@ QDoubleSpinBox* numberBox(QWidget* parent, const char* name, double low, double 
     return box;
 }
 
-// OK accepts the dialog, Cancel rejects it, as the form's last row.
-void addOkAndCancel(QDialog& dialog, QFormLayout& form) {
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    form.addRow(buttons);
-}
-
 } // namespace
+
+QString exportExtrasRefusal(HeightmapFormat format, const std::string& crsText,
+                            const QString& normalMap, const QString& splatMap, int tilesAcross,
+                            int tilesDown, std::string& crs) {
+    crs.clear();
+    if (!crsText.empty()) {
+        std::string error;
+        if (!readCrs(crsText, crs, error))
+            return QString::fromStdString("The reference system cannot be used: " + error + ".");
+        if (format == HeightmapFormat::asc && isEpsgCode(crs))
+            return QString::fromStdString(
+                "An ASCII grid's reference system is read from its .prj, which needs WKT: give a "
+                ".prj file or WKT text (gdalsrsinfo -o wkt_esri " +
+                crs + " prints it).");
+    }
+    const auto png = [](const QString& name) {
+        return name.isEmpty() || name.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive);
+    };
+    if (!png(normalMap))
+        return QStringLiteral("The normal map is a PNG: its file name must end in .png.");
+    if (!png(splatMap))
+        return QStringLiteral("The splat map is a PNG: its file name must end in .png.");
+    if ((tilesAcross > 0) != (tilesDown > 0))
+        return QStringLiteral("Tiles need a count across and down, or 0 for both (one file).");
+    return QString();
+}
 
 bool DialogPrompts::heightmapSettings(HeightmapFormat format, const NativeSizes& native,
                                       HeightmapExport& settings, bool& naturalTerrain) {
@@ -180,10 +200,71 @@ bool DialogPrompts::heightmapSettings(HeightmapFormat format, const NativeSizes&
     form->addRow(QStringLiteral("Height of 0:"), low);
     form->addRow(QStringLiteral("Height of 65535:"), high);
 
-    addOkAndCancel(dialog, *form);
+    // Where the raster lies in a map: the formats GIS tools read (asc, png16, exr) only.
+    const bool placeable = format == HeightmapFormat::asc || format == HeightmapFormat::png16 ||
+                           format == HeightmapFormat::exr;
+    auto* originX = numberBox(&dialog, "originXBox", -1e12, 1e12, settings.place.originX);
+    auto* originY = numberBox(&dialog, "originYBox", -1e12, 1e12, settings.place.originY);
+    auto* crs = new QLineEdit(QString::fromStdString(settings.place.crs), &dialog);
+    crs->setObjectName(QStringLiteral("crsBox"));
+    crs->setPlaceholderText(QStringLiteral("EPSG:CODE, WKT text or a .prj file"));
+    for (QWidget* field : {static_cast<QWidget*>(originX), static_cast<QWidget*>(originY),
+                           static_cast<QWidget*>(crs)})
+        field->setEnabled(placeable);
+    form->addRow(QStringLiteral("Origin X (map units):"), originX);
+    form->addRow(QStringLiteral("Origin Y (map units):"), originY);
+    form->addRow(QStringLiteral("Reference system:"), crs);
+
+    // Texture maps beside the heightmap, as PNG files (a name without a folder lies beside
+    // the export); empty for none.
+    auto* normalMap = new QLineEdit(QString::fromStdString(settings.normalMapFile), &dialog);
+    normalMap->setObjectName(QStringLiteral("normalMapBox"));
+    normalMap->setPlaceholderText(QStringLiteral("none"));
+    auto* splatMap = new QLineEdit(QString::fromStdString(settings.splatMapFile), &dialog);
+    splatMap->setObjectName(QStringLiteral("splatMapBox"));
+    splatMap->setPlaceholderText(QStringLiteral("none"));
+    form->addRow(QStringLiteral("Normal map (.png):"), normalMap);
+    form->addRow(QStringLiteral("Splat map (.png):"), splatMap);
+
+    // Engine tiles of 2^n + 1 cells a side sharing their edges; 0 x 0 for one file.
+    auto tileBox = [&](const char* name, int value) {
+        auto* box = new QSpinBox(&dialog);
+        box->setObjectName(QString::fromLatin1(name));
+        box->setRange(0, 64);
+        box->setValue(value);
+        box->setEnabled(raster);
+        return box;
+    };
+    auto* tilesAcross = tileBox("tilesAcrossBox", settings.tilesAcross);
+    auto* tilesDown = tileBox("tilesDownBox", settings.tilesDown);
+    form->addRow(QStringLiteral("Tiles across (0: one file):"), tilesAcross);
+    form->addRow(QStringLiteral("Tiles down (0: one file):"), tilesDown);
+
+    // OK checks what the export cannot take before the dialog closes, as the builder checks
+    // its command line.
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    std::string readCrsText;
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
+        const QString refusal = exportExtrasRefusal(
+            format, crs->text().trimmed().toStdString(), normalMap->text().trimmed(),
+            splatMap->text().trimmed(), tilesAcross->value(), tilesDown->value(), readCrsText);
+        if (refusal.isEmpty())
+            dialog.accept();
+        else
+            QMessageBox::warning(&dialog, QStringLiteral("Mondrel"), refusal);
+    });
+    form->addRow(buttons);
 
     if (dialog.exec() != QDialog::Accepted)
         return false;
+    settings.place.originX = placeable ? originX->value() : 0.0;
+    settings.place.originY = placeable ? originY->value() : 0.0;
+    settings.place.crs = placeable ? readCrsText : std::string();
+    settings.normalMapFile = normalMap->text().trimmed().toStdString();
+    settings.splatMapFile = splatMap->text().trimmed().toStdString();
+    settings.tilesAcross = raster ? tilesAcross->value() : 0;
+    settings.tilesDown = raster ? tilesDown->value() : 0;
     if (size->isEnabled())
         readSize(size->currentText(), settings.raster);
     settings.raster.scale = scale->value();
@@ -192,46 +273,5 @@ bool DialogPrompts::heightmapSettings(HeightmapFormat format, const NativeSizes&
         settings.heightRange = HeightRange{low->value(), high->value()};
     else if (sixteenBit)
         settings.heightRange.reset();
-    return true;
-}
-
-bool DialogPrompts::naturalSettings(NaturalSettings& settings) {
-    QDialog dialog(parent_);
-    dialog.setWindowTitle(QStringLiteral("Natural Terrain Settings"));
-    dialog.setModal(true);
-    auto* form = new QFormLayout(&dialog);
-    auto* slope = numberBox(&dialog, "slopeBox", 0.05, 5.0, settings.slope);
-    form->addRow(QStringLiteral("Slope (height over distance):"), slope);
-    auto* front = numberBox(&dialog, "frontProfileBox", 0.5, 4.0, settings.frontProfile);
-    form->addRow(QStringLiteral("Front profile (1 straight, above 1 concave):"), front);
-    auto* detail = numberBox(&dialog, "detailBox", 0.0, 1.0, settings.detail);
-    form->addRow(QStringLiteral("Detail:"), detail);
-    auto* erosion = numberBox(&dialog, "erosionBox", 0.0, 1.0, settings.erosion);
-    form->addRow(QStringLiteral("Erosion:"), erosion);
-    auto* steps = new QSpinBox(&dialog);
-    steps->setObjectName(QStringLiteral("erosionStepsBox"));
-    steps->setRange(1, 500);
-    steps->setValue(settings.erosionSteps);
-    form->addRow(QStringLiteral("Erosion steps:"), steps);
-    // The whole 32-bit range does not fit a spin box: the seed is typed.
-    auto* seed = new QLineEdit(QString::number(settings.seed), &dialog);
-    seed->setObjectName(QStringLiteral("seedBox"));
-    seed->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{1,10}")), seed));
-    form->addRow(QStringLiteral("Seed:"), seed);
-
-    addOkAndCancel(dialog, *form);
-    if (dialog.exec() != QDialog::Accepted)
-        return false;
-    settings.slope = slope->value();
-    settings.frontProfile = front->value();
-    settings.detail = detail->value();
-    settings.erosion = erosion->value();
-    settings.erosionSteps = steps->value();
-    // Ten digits can pass 2^32 - 1: such a seed is kept as it was.
-    bool ok = false;
-    const qulonglong typed = seed->text().toULongLong(&ok);
-    if (ok && typed <= 0xffffffffULL)
-        settings.seed = static_cast<std::uint32_t>(typed);
     return true;
 }

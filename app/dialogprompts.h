@@ -20,7 +20,6 @@ public:
     UnsavedChoice askAboutUnsavedChanges(const QString& text) override;
     bool heightmapSettings(HeightmapFormat format, const NativeSizes& native,
                            HeightmapExport& settings, bool& naturalTerrain) override;
-    bool naturalSettings(NaturalSettings& settings) override;
 
 private:
     QString runFileDialog(const QString& caption, const QString& filter, const QString& start,
@@ -28,3 +27,11 @@ private:
 
     QWidget* parent_;
 };
+
+// Why the export dialog's placement, maps and tiles cannot be taken, in a sentence, or empty
+// when they can: the reference system must be one readCrs reads (an ASCII grid's as WKT, its
+// .prj holds no EPSG code), a map's name must end in .png, tiles need a count both ways. crs
+// receives the reference system as the export stores it.
+QString exportExtrasRefusal(HeightmapFormat format, const std::string& crsText,
+                            const QString& normalMap, const QString& splatMap, int tilesAcross,
+                            int tilesDown, std::string& crs);

@@ -37,6 +37,7 @@ MondrelMainWindow::MondrelMainWindow(QWidget* parent, const char* name, Qt::Wind
     buildProjectAndEditMenus();
     addExportHeightmapEntry();
     buildViewMenu();
+    buildNaturalPanel();
     setTexts();
     resize(QSize(856, 756).expandedTo(minimumSizeHint()));
     fitFirstSizeToScreen();
@@ -201,6 +202,7 @@ void MondrelMainWindow::makeConnections() {
 
 void MondrelMainWindow::showSessionChange() {
     showStatusLine();
+    showNaturalState();
     sketchView->updateGL();
 }
 
@@ -442,110 +444,6 @@ void MondrelMainWindow::saveTerrain() {
     const bool ok = session_.saveTerrain(lastFileName.toLocal8Bit().toStdString(), message);
     prompts_->inform(ok ? lastFileName + tr(" was saved successfully.")
                         : QString::fromStdString(message));
-}
-
-// ---- The view menu
-
-void MondrelMainWindow::buildViewMenu() {
-    viewNatural_TerrainAction = makeAction(this, "viewNatural_TerrainAction");
-    viewNatural_TerrainAction->setText(tr("&Natural Terrain"));
-    viewNatural_TerrainAction->setCheckable(true);
-    viewNatural_TerrainAction->setStatusTip(
-        tr("In stage 3, show the natural terrain (both flanks, detail and erosion) the heightmap "
-           "export writes with \"Natural terrain\" ticked."));
-    viewMenu = new QMenu(tr("&View"), this);
-    viewMenu->setObjectName(QStringLiteral("viewMenu"));
-    viewNatural_SettingsAction = makeAction(this, "viewNatural_SettingsAction");
-    viewNatural_SettingsAction->setText(tr("Natural Terrain &Settings..."));
-    viewMenu->addAction(viewNatural_TerrainAction);
-    viewMenu->addAction(viewNatural_SettingsAction);
-    mainMenuBar->addMenu(viewMenu);
-    connect(viewNatural_TerrainAction, &QAction::toggled, sketchView, &GLSketch::setNaturalView);
-    connect(viewNatural_SettingsAction, &QAction::triggered, this,
-            &MondrelMainWindow::editNaturalSettings);
-}
-
-void MondrelMainWindow::editNaturalSettings() {
-    NaturalSettings settings = session_.model().naturalSettings();
-    if (!prompts_->naturalSettings(settings) || settings == session_.model().naturalSettings())
-        return;
-    const SketchState before = session_.state();
-    std::string error;
-    if (!session_.setNaturalSettings(settings, error)) {
-        prompts_->inform(QString::fromStdString(error));
-        return;
-    }
-    recordModelStep(tr("Natural Terrain Settings"), before);
-    sketchView->updateGL();
-}
-
-// ---- Heightmap export
-
-void MondrelMainWindow::addExportHeightmapEntry() {
-    fileExport_HeightmapAction = makeAction(this, "fileExport_HeightmapAction");
-    fileExport_HeightmapAction->setText(tr("Export Heightmap..."));
-    fileExport_HeightmapAction->setShortcut(QKeySequence(tr("Ctrl+E")));
-    fileMenu->addSeparator();
-    fileMenu->addAction(fileExport_HeightmapAction);
-    connect(fileExport_HeightmapAction, &QAction::triggered, this,
-            &MondrelMainWindow::exportHeightmap);
-}
-
-void MondrelMainWindow::exportHeightmap() {
-    const SketchModel& model = session_.model();
-    std::string reason;
-    if (!model.hasTerrainToSave(reason)) {
-        prompts_->inform(QString::fromStdString(reason));
-        return;
-    }
-    // Offered under the last export's name, or the last file's without its suffix: the
-    // suffix picks the format.
-    const QFileInfo last(lastFileName);
-    const QString start = !lastExportName_.isEmpty() ? lastExportName_
-                          : lastFileName.isEmpty()   ? QString()
-                                                     : last.dir().filePath(last.completeBaseName());
-    const QString chosen = prompts_->saveFileName(
-        tr("Export Heightmap"),
-        tr("Heightmaps (*.asc *.png *.r16 *.raw *.exr *.obj);;ESRI ASCII Grid (*.asc);;"
-           "16-bit PNG (*.png);;16-bit RAW (*.r16 *.raw);;OpenEXR (*.exr);;Wavefront OBJ (*.obj)"),
-        start);
-    if (chosen.isEmpty())
-        return;
-    const std::string name = chosen.toLocal8Bit().toStdString();
-    HeightmapExport settings = exportSettings_;
-    settings.format = heightmapFormatForFile(name);
-    if (settings.format == HeightmapFormat::grd) {
-        prompts_->inform(tr("Choose a name ending in .asc, .png, .r16, .raw, .exr or .obj: its "
-                            "suffix picks the format."));
-        return;
-    }
-    UserPrompts::NativeSizes native;
-    nativeHeightmapSize(model, native.width, native.height);
-    nativeNaturalSize(model, native.naturalWidth, native.naturalHeight);
-    bool natural = model.naturalTerrain();
-    if (!prompts_->heightmapSettings(settings.format, native, settings, natural))
-        return;
-    // The choice is the project's, kept and undone with it.
-    if (natural != model.naturalTerrain()) {
-        const SketchState before = session_.state();
-        session_.setNaturalTerrain(natural);
-        recordModelStep(natural ? tr("Natural Terrain On") : tr("Natural Terrain Off"), before);
-    }
-    lastExportName_ = chosen;
-    exportSettings_ = settings;
-
-    ExportReport report;
-    if (!session_.exportHeightmap(name, settings, "Mondrel", reason, &report)) {
-        prompts_->inform(QString::fromStdString(exportFailureText(name, reason)));
-        return;
-    }
-    QString text = chosen + tr(" was saved successfully.");
-    if (report.clampedCells > 0)
-        text += tr(" %1 of its %2x%3 cells lay outside the height range and were clamped to it.")
-                    .arg(static_cast<qulonglong>(report.clampedCells))
-                    .arg(report.width)
-                    .arg(report.height);
-    prompts_->inform(text);
 }
 
 // ---- Guidance, view reset and the first size

@@ -12,8 +12,11 @@
 #include "sketch/sketchsession.h"
 #include "sketch/sketchstate.h"
 
+class BackgroundTask;
 class FittingLabel;
 class GLSketch;
+class NaturalPanel;
+class NaturalPreviewBuilder;
 class ProfileEditor;
 class QAction;
 class QCloseEvent;
@@ -61,9 +64,13 @@ public:
     QAction* editRedoAction;
     QAction* fileExport_HeightmapAction;
     QMenu* viewMenu;
-    // Checkable: in stage 3 the view shows the natural terrain in place of the grid.
+    // Checkable, enabled in the last stage: the view shows the natural terrain in place of the
+    // grid, and Export Heightmap offers it first. The session's switch, so an undo step and
+    // part of projects.
     QAction* viewNatural_TerrainAction;
+    // Shows the natural terrain's settings panel.
     QAction* viewNatural_SettingsAction;
+    NaturalPanel* naturalPanel;
 
     // Replaces the boxes and file dialogs the window shows (the default asks the user).
     void setPrompts(std::unique_ptr<UserPrompts> prompts);
@@ -81,6 +88,11 @@ public:
     bool hasUnsavedChanges() const;
     // The status bar's whole text: what to do in this stage, then the terrain's values.
     QString statusText() const;
+    // The export running off the window's thread, and the natural terrain's view builds.
+    BackgroundTask* backgroundTask() const { return work_; }
+    NaturalPreviewBuilder* naturalPreviews() const { return previews_; }
+    // The coarse preview's side, shown at once while a setting moves.
+    static constexpr int coarsePreviewSide = 65;
 
 public slots:
     void loadCurveFile();
@@ -130,7 +142,18 @@ private:
     void openProfileEditor(bool global);
     void addExportHeightmapEntry();
     void buildViewMenu();
+    void buildNaturalPanel();
     void editNaturalSettings();
+    // The natural view as the session has it: the menu entry, the panel, and a new preview
+    // when the grid or the settings changed since the last one (coarseOnly while a setting is
+    // being dragged).
+    void showNaturalState(bool coarseOnly = false);
+    void naturalViewToggled(bool on);
+    void naturalSettingsChanging(const NaturalSettings& settings);
+    void naturalSettingsSettled(const NaturalSettings& settings);
+    void naturalPreviewBuilt(std::vector<SketchModel::PointList> grid, double rowSpacing, int side);
+    // Runs the export on a worker with a progress box; the result box when it is over.
+    void runExport(const QString& chosen, const HeightmapExport& settings);
     void buildStatusLine();
     // The title: the project's name (or Mondrel alone) and the unsaved mark.
     void showTitle();
@@ -204,4 +227,22 @@ private:
     // a change to save.
     float savedRotX_ = 0.0f;
     float savedRotY_ = 0.0f;
+
+    // ---- The natural view
+    BackgroundTask* work_ = nullptr;
+    NaturalPreviewBuilder* previews_ = nullptr;
+    // What the natural preview shown and the one being built were made from; full when at
+    // the view's full side.
+    struct PreviewKey {
+        std::vector<SketchModel::PointList> grid;
+        NaturalSettings settings;
+        bool full = false;
+        bool valid = false;
+    };
+    PreviewKey shownPreview_, pendingPreview_;
+    // Home once the natural terrain arrives after the view was switched on.
+    bool frameNaturalOnArrival_ = false;
+    // A drag in the panel: the state before it, for its one undo step.
+    bool naturalDragging_ = false;
+    SketchState naturalDragStart_;
 };

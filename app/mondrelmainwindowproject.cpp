@@ -11,6 +11,7 @@
 #include <QSlider>
 #include <QUndoStack>
 
+#include "app/backgroundwork.h"
 #include "app/mondrelmainwindow.h"
 #include "app/sketchhistory.h"
 #include "app/userprompts.h"
@@ -296,8 +297,15 @@ void MondrelMainWindow::noteBackgroundImage(const QString& image) {
 }
 
 void MondrelMainWindow::closeEvent(QCloseEvent* event) {
-    if (settleUnsavedChanges(tr("closing")))
-        QMainWindow::closeEvent(event);
-    else
+    if (!settleUnsavedChanges(tr("closing"))) {
         event->ignore();
+        return;
+    }
+    // Work still running is cancelled, leaving every file as it was before it began; the
+    // window goes at once while the worker reaches its next check.
+    if (work_->running())
+        hide();
+    work_->cancelAndWait();
+    previews_->cancel();
+    QMainWindow::closeEvent(event);
 }

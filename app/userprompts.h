@@ -43,7 +43,4 @@ public:
     // user cancelled. The export checks what comes back.
     virtual bool heightmapSettings(HeightmapFormat format, const NativeSizes& native,
                                    HeightmapExport& settings, bool& naturalTerrain) = 0;
-    // The natural terrain's six settings, offered as they come in; false when the user
-    // cancelled. Each comes back within its range.
-    virtual bool naturalSettings(NaturalSettings& settings) = 0;
 };

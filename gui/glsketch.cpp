@@ -12,9 +12,9 @@
 #include <thread>
 
 #include "fileio/datafiles.h"
+#include "gui/naturalrendering.h"
 #include "printing/printedlines.h"
 #include "sketch/failurereasons.h"
-#include "sketch/naturalpreview.h"
 #include "sketch/sketchsession.h"
 
 namespace {
@@ -126,9 +126,8 @@ Matrix4 GLSketch::viewMatrix() const {
 
 TerrainBounds GLSketch::drawnBounds() const {
     // The natural view draws its own grid in stage 3; every other terrain is the model's.
-    if (meshValid_ && meshIsNatural_ && naturalView_ &&
-        session_.model().stage() == static_cast<int>(Stage::rowRefinement))
-        return terrainBounds(meshGrid_, mesh_.rowSpacing);
+    if (showingNaturalTerrain())
+        return terrainBounds(naturalGrid_, naturalSpacing_);
     return terrainBounds(session_.model().grid(), session_.model().rowSpacing());
 }
 
@@ -411,28 +410,46 @@ void GLSketch::setNaturalView(bool on) {
     updateGL();
 }
 
+void GLSketch::setNaturalGrid(std::vector<SketchModel::PointList> grid, double rowSpacing) {
+    naturalGrid_ = std::move(grid);
+    naturalSpacing_ = rowSpacing;
+    ++naturalVersion_;
+    updateGL();
+}
+
+void GLSketch::clearNaturalGrid() {
+    if (naturalGrid_.empty())
+        return;
+    naturalGrid_.clear();
+    ++naturalVersion_;
+    updateGL();
+}
+
+bool GLSketch::showingNaturalTerrain() const {
+    return naturalView_ && !naturalGrid_.empty() &&
+           session_.model().stage() == static_cast<int>(Stage::rowRefinement);
+}
+
+void GLSketch::setNaturalLook(const NaturalLook& look) {
+    if (look == naturalLook_)
+        return;
+    naturalLook_ = look;
+    if (meshIsNatural_)
+        meshColours_ = naturalStripColours(mesh_, naturalLook_);
+    updateGL();
+}
+
 void GLSketch::refreshTerrainMesh() {
     const SketchModel& model = session_.model();
-    const bool natural = naturalView_ && model.stage() == static_cast<int>(Stage::rowRefinement);
-    if (natural) {
-        if (meshValid_ && meshIsNatural_ && meshNatural_ == model.naturalSettings() &&
-            sourceGrid_ == model.grid())
+    if (showingNaturalTerrain()) {
+        if (meshValid_ && meshIsNatural_ && meshNaturalVersion_ == naturalVersion_)
             return;
-        std::vector<SketchModel::PointList> preview;
-        double spacing = 0.0;
-        std::string message;
         meshValid_ = true;
         meshIsNatural_ = true;
-        meshNatural_ = model.naturalSettings();
-        sourceGrid_ = model.grid();
-        if (naturalPreviewGrid(model, naturalPreviewSide, preview, spacing, message)) {
-            meshGrid_ = std::move(preview);
-            mesh_ = buildTerrainMesh(meshGrid_, spacing);
-        } else {
-            say("No natural terrain: %s\n", message.c_str());
-            meshGrid_.clear();
-            mesh_ = TerrainMesh();
-        }
+        meshNaturalVersion_ = naturalVersion_;
+        meshGrid_ = naturalGrid_;
+        mesh_ = buildTerrainMesh(meshGrid_, naturalSpacing_);
+        meshColours_ = naturalStripColours(mesh_, naturalLook_);
         gridTooSmallReported_ = false;
         return;
     }
@@ -440,7 +457,7 @@ void GLSketch::refreshTerrainMesh() {
         meshGrid_ == model.grid())
         return;
     meshIsNatural_ = false;
-    sourceGrid_.clear();
+    meshColours_.clear();
     meshGrid_ = model.grid();
     mesh_ = buildTerrainMesh(meshGrid_, model.rowSpacing());
     meshValid_ = true;
@@ -463,6 +480,18 @@ void GLSketch::drawTerrain() {
     // The surface is opaque: line smoothing, blending and the alpha test change none of its
     // pixels, they only slow it down. They are on for the lines and the selection box only.
     glDisable(GL_LINE_SMOOTH);
+    if (meshIsNatural_) {
+        // The natural terrain in its colours, without grid lines, and the sea when it is set.
+        setupLights();
+        drawColouredSurface(mesh_, meshColours_);
+        glDisable(GL_LIGHTING);
+        glDisable(GL_LIGHT0);
+        if (naturalLook_.water)
+            drawSeaPlane(terrainBounds(meshGrid_, mesh_.rowSpacing),
+                         waterHeight(mesh_, naturalLook_));
+        glDisableClientState(GL_VERTEX_ARRAY);
+        return;
+    }
     drawTerrainSurface();
     glEnable(GL_LINE_SMOOTH);
     glEnable(GL_ALPHA_TEST);

@@ -8,6 +8,7 @@
 #include "gui/pngload.h"
 #include "libgm/gmvec2.h"
 #include "sketch/sketchmodel.h"
+#include "view/naturalcolours.h"
 #include "view/viewgeometry.h"
 #include "view/viewnavigation.h"
 
@@ -49,11 +50,22 @@ public:
     // none that can be loaded (the picture shown stays).
     bool showStartupImage();
 
-    // In stage 3, the natural terrain with the session's settings in place of the grid, built
-    // at naturalPreviewSide cells a side; the other stages show their grid whatever this is.
+    // In stage 3, the natural terrain in place of the grid, once setNaturalGrid has given one
+    // (built off the window's thread from the session's settings, naturalPreviewSide cells a
+    // side when settled); the other stages show their grid whatever this is. The natural
+    // terrain is drawn in colour (view/naturalcolours.h) without grid lines.
     void setNaturalView(bool on);
     bool naturalView() const { return naturalView_; }
-    static const int naturalPreviewSide = 257;
+    static constexpr int naturalPreviewSide = 257;
+    // The natural terrain to show, as naturalPreviewGrid builds it; shown at the next paint.
+    void setNaturalGrid(std::vector<SketchModel::PointList> grid, double rowSpacing);
+    // Forgets the natural terrain shown (the grid shows until a new one is given).
+    void clearNaturalGrid();
+    bool hasNaturalGrid() const { return !naturalGrid_.empty(); }
+    // Whether the view draws the natural terrain now: on, in stage 3, with a natural grid.
+    bool showingNaturalTerrain() const;
+    void setNaturalLook(const NaturalLook& look);
+    const NaturalLook& naturalLook() const { return naturalLook_; }
 
     // The matrices the terrain pass draws with and picking unprojects with.
     Matrix4 projectionMatrix() const;
@@ -157,11 +169,15 @@ private:
     bool hasPendingImage_ = false;
 
     // The terrain as drawn, rebuilt only when the model's grid differs from meshGrid_ (in the
-    // natural view: from sourceGrid_, or the natural settings from meshNatural_).
+    // natural view: when a new natural grid came, counted by naturalVersion_).
     bool naturalView_ = false;
     bool meshIsNatural_ = false;
-    NaturalSettings meshNatural_;
-    std::vector<SketchModel::PointList> sourceGrid_;
+    std::vector<SketchModel::PointList> naturalGrid_;
+    double naturalSpacing_ = 0.0;
+    unsigned naturalVersion_ = 0;
+    unsigned meshNaturalVersion_ = 0;
+    NaturalLook naturalLook_;
+    std::vector<std::vector<float>> meshColours_;
     std::vector<SketchModel::PointList> meshGrid_;
     TerrainMesh mesh_;
     bool meshValid_ = false;

@@ -12,6 +12,8 @@
 #include "heightmap/terrainmaps.h"
 #include "heightmap/terrainobj.h"
 
+const char* const exportCancelled = "the export was cancelled";
+
 namespace {
 
 std::string shortest(double value) {
@@ -86,7 +88,16 @@ std::string systemWords(const AtomicFile& file) {
 }
 
 // Creates, writes and commits the whole set, as exportHeightmap promises.
-bool writeSet(std::vector<SetFile>& set, std::string& error) {
+bool writeSet(std::vector<SetFile>& set, const std::function<bool()>& cancelled,
+              std::string& error) {
+    // A cancelled set is dropped before anything is committed: the temporary files go with
+    // their AtomicFile, and every existing file stays as it was.
+    const auto stop = [&] {
+        if (!cancelled || !cancelled())
+            return false;
+        error = exportCancelled;
+        return true;
+    };
     for (SetFile& entry : set) {
         if (!entry.file->open()) {
             error = "cannot create " + entry.file->target() + ": " + systemWords(*entry.file);
@@ -102,6 +113,9 @@ bool writeSet(std::vector<SetFile>& set, std::string& error) {
                 order.push_back(&entry);
     for (SetFile* next : order) {
         SetFile& entry = *next;
+        // Not before a file rewritten in place: its previous content is being lost already.
+        if (!entry.file->writesInPlace() && stop())
+            return false;
         std::string reason;
         errno = 0;
         if (!entry.write(entry.file->stream(), reason) || std::fflush(entry.file->stream()) != 0 ||
@@ -120,6 +134,8 @@ bool writeSet(std::vector<SetFile>& set, std::string& error) {
             return false;
         }
     }
+    if (stop())
+        return false;
     bool committedAny = false;
     for (const bool main : {true, false}) {
         for (SetFile& entry : set) {
@@ -490,7 +506,7 @@ bool exportSource(const ExportSource& source, const HeightmapExport& settings,
     // Another export of the same files at the same time would leave a mix of both sets.
     ExportSetLock lock;
     lock.acquire(setFiles, settings.waiting);
-    if (!writeSet(set, error))
+    if (!writeSet(set, settings.cancelled, error))
         return false;
     progress(1.0);
     if (report)

@@ -44,9 +44,16 @@ struct HeightmapExport {
     // Told the folder once when another export is writing into one of the set's folders; the
     // export waits for it to finish (see ExportSetLock in exportset.h).
     std::function<void(const std::string& folder)> waiting;
+    // Asked now and then, up to the moment the set's files are committed, whether to stop:
+    // true abandons the export with the reason exportCancelled, every existing file as it was
+    // and no temporary file left behind (not at all when empty).
+    std::function<bool()> cancelled;
 
     bool tiled() const { return tilesAcross > 0 && tilesDown > 0; }
 };
+
+// The reason an export gives when it was cancelled.
+extern const char* const exportCancelled;
 
 // The smallest and largest tile side accepted: engine terrains run from 33 to 4097 a side.
 constexpr int smallestTileSide = 33;

@@ -1,6 +1,7 @@
 #include "natural/naturalterrain.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -412,15 +413,33 @@ bool naturalNativeSize(const Grid& grid, double rowSpacing, const std::vector<gm
     return true;
 }
 
+const char* const naturalBuildCancelled = "the natural terrain's construction was cancelled";
+
 bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSettings& settings,
                          const RasterOptions& options, HeightRaster& raster, std::string& error,
-                         int threads) {
-    return buildNaturalTerrain(grid, rowSpacing, {}, settings, options, raster, error, threads);
+                         int threads, const std::function<bool()>& cancelled) {
+    return buildNaturalTerrain(grid, rowSpacing, {}, settings, options, raster, error, threads,
+                               cancelled);
 }
 
 bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const std::vector<gmVector2>& skyline,
                          const NaturalSettings& settings, const RasterOptions& options,
-                         HeightRaster& raster, std::string& error, int threads) {
+                         HeightRaster& raster, std::string& error, int threads,
+                         const std::function<bool()>& cancelled) {
+    // Once asked to stop, stopped for good: the row bands of the levels'
+    // heights ask too.
+    std::atomic<bool> stopped{false};
+    const std::function<bool()> poll = [&] {
+        if (!stopped.load() && cancelled())
+            stopped = true;
+        return stopped.load();
+    };
+    const auto stop = [&] {
+        if (!cancelled || !poll())
+            return false;
+        error = naturalBuildCancelled;
+        return true;
+    };
     Plan plan;
     if (!checkRasterOptions(options, error) ||
         !planLandscape(grid, rowSpacing, skyline, settings, options.scale, plan, error))
@@ -442,7 +461,8 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const std::vector<
     layout.west = 0.5 * (west + east) - 0.5 * (layout.width - 1) * layout.cell;
     layout.middleRow = static_cast<int>(std::lround(0.5 * (layout.height - 1)));
     try {
-        // The levels, coarsest first: halving until a side fits coarsestSide.
+        // The levels, coarsest first: halving until a side fits
+        // coarsestSide.
         int coarsest = 1;
         while ((std::max(layout.width, layout.height) - 1) / coarsest + 1 > coarsestSide)
             coarsest *= 2;
@@ -457,16 +477,28 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const std::vector<
         Level previous;
         bool first = true;
         for (int factor = coarsest; factor >= 1; factor /= 2) {
+            if (stop())
+                return false;
             const Level level = levelOf(layout, factor);
             const Crest crest = crestOf(shape, sky, level);
             const int firstOctave = first ? 0 : octavesAbove(shape.octaves, 2.0 * previous.cell);
-            levelHeights(shape, crest, level, first ? nullptr : &previous,
-                         first ? nullptr : &coarserHeights, firstOctave, threads, field);
+            {
+                // Only the level's heights may stop within the level: each
+                // cell is its own, so bands left out leave nothing that
+                // later steps could trip over, and the check below ends
+                // the construction before anything reads them. The flow
+                // routing after it must run whole.
+                const RowBandStop bands(cancelled ? &poll : nullptr);
+                levelHeights(shape, crest, level, first ? nullptr : &previous,
+                             first ? nullptr : &coarserHeights, firstOctave, threads, field);
+            }
             const double time = settings.erosion * erosionTime * (first ? 1.0 : finerLevelShare);
             const bool eroded = std::max(level.width, level.height) <= erodedSide;
             const int steps = !eroded ? 0
                               : first ? settings.erosionSteps
                                       : std::max(2, settings.erosionSteps / 8);
+            if (stop())
+                return false;
             Carving carving;
             carving.time = time;
             carving.steps = steps;
@@ -487,6 +519,8 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const std::vector<
             first = false;
         }
 
+        if (stop())
+            return false;
         // The finest level is the raster, its columns laid from the west.
         std::vector<float> heights(static_cast<std::size_t>(layout.width) * layout.height);
         for (int r = 0; r < layout.height; ++r) {

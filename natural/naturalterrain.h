@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -60,15 +61,21 @@ bool checkNaturalSettings(const NaturalSettings& settings, std::string& error);
 // Deterministic: the same grid and settings give the same heights with any number of
 // threads (0: the machine's cores). False with a one-line reason, raster untouched, for a
 // grid checkTerrainGrid refuses, raster options checkRasterOptions refuses, bad settings, a
-// native size beyond maximumRasterSide, or memory that runs out.
+// native size beyond maximumRasterSide, or memory that runs out. cancelled, when given, is
+// asked between the levels of the construction: true abandons it (false with the reason
+// naturalBuildCancelled), so that a window can drop a build nobody waits for any more.
 bool buildNaturalTerrain(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
                          const std::vector<gmVector2>& skyline, const NaturalSettings& settings,
                          const RasterOptions& options, HeightRaster& raster, std::string& error,
-                         int threads = 0);
+                         int threads = 0, const std::function<bool()>& cancelled = {});
 // The same with grid row 0 as the skyline.
 bool buildNaturalTerrain(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
                          const NaturalSettings& settings, const RasterOptions& options,
-                         HeightRaster& raster, std::string& error, int threads = 0);
+                         HeightRaster& raster, std::string& error, int threads = 0,
+                         const std::function<bool()>& cancelled = {});
+
+// The reason buildNaturalTerrain gives when it was cancelled.
+extern const char* const naturalBuildCancelled;
 
 // The size in cells of the natural terrain's native raster (RasterOptions' 0 x 0), as
 // buildNaturalTerrain lays it out. False with the reason it would give.

@@ -4,6 +4,20 @@
 #include <thread>
 #include <vector>
 
+namespace {
+
+thread_local const std::function<bool()>* currentStop = nullptr;
+
+} // namespace
+
+RowBandStop::RowBandStop(const std::function<bool()>* stop) : previous_(currentStop) {
+    currentStop = stop;
+}
+
+RowBandStop::~RowBandStop() {
+    currentStop = previous_;
+}
+
 int threadCount(int threads) {
     if (threads > 0)
         return threads;
@@ -21,9 +35,13 @@ void forRowBands(int rows, int band, int threads, const std::function<void(int, 
     band = std::max(band, 1);
     const int bands = (rows + band - 1) / band;
     const int used = std::min(threadCount(threads), bands);
+    const std::function<bool()>* stop = currentStop;
     auto runFrom = [&](int first) {
-        for (int b = first; b < bands; b += used)
+        for (int b = first; b < bands; b += used) {
+            if (stop && (*stop)())
+                return;
             work(b * band, std::min(rows, (b + 1) * band));
+        }
     };
     if (used <= 1) {
         runFrom(0);

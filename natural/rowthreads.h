@@ -15,3 +15,18 @@ int threadsFor(std::size_t cells, int threads);
 
 // The number of threads forRowBands uses for `threads` (0 meaning the machine's cores).
 int threadCount(int threads);
+
+// While a RowBandStop lives on a thread, forRowBands called from that thread asks stop (which
+// must be safe to call from any thread) before each band and skips the bands not yet begun
+// once it says so. The work is then incomplete: the construction that set the stop drops it.
+// This lets a cancelled construction end within a band rather than at the end of a level.
+class RowBandStop {
+public:
+    explicit RowBandStop(const std::function<bool()>* stop);
+    ~RowBandStop();
+    RowBandStop(const RowBandStop&) = delete;
+    RowBandStop& operator=(const RowBandStop&) = delete;
+
+private:
+    const std::function<bool()>* previous_;
+};

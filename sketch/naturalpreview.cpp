@@ -5,12 +5,13 @@
 
 bool naturalPreviewGrid(const SketchModel& model, int side,
                         std::vector<std::vector<gmVector2>>& grid, double& rowSpacing,
-                        std::string& message) {
+                        std::string& message, const std::function<bool()>& cancelled) {
     HeightmapExport settings;
     settings.format = HeightmapFormat::asc;
     settings.raster.width = side;
     settings.raster.height = side;
     settings.raster.scale = 1.0;
+    settings.cancelled = cancelled;
     HeightRaster raster;
     if (!buildNaturalRaster(model, settings, model.naturalSettings(), raster, message))
         return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,8 @@
 // the viewer), each row after it one cell further north; every row holds a point per raster
 // column, (x at the cell's centre, height), in sketch pixels. rowSpacing is the cell size.
 // False with a one-line reason, grid and spacing untouched, when the model has no terrain or
-// the natural terrain cannot be built.
+// the natural terrain cannot be built, or cancelled (when given) said to stop: the reason is
+// then naturalBuildCancelled.
 bool naturalPreviewGrid(const SketchModel& model, int side,
                         std::vector<std::vector<gmVector2>>& grid, double& rowSpacing,
-                        std::string& message);
+                        std::string& message, const std::function<bool()>& cancelled = {});

@@ -130,7 +130,7 @@ bool buildNaturalRaster(const SketchModel& model, const HeightmapExport& setting
     }
     return model.hasTerrainToSave(message) &&
            buildNaturalTerrain(model.grid(), model.rowSpacing(), model.silhouette(), natural,
-                               settings.raster, raster, message, threads);
+                               settings.raster, raster, message, threads, settings.cancelled);
 }
 
 bool saveNaturalTerrainAs(const SketchModel& model, const std::string& name,
@@ -142,7 +142,8 @@ bool saveNaturalTerrainAs(const SketchModel& model, const std::string& name,
     if (settings.tiled() && settings.raster.native()) {
         int width = 0, height = 0, side = 0;
         if (!model.hasTerrainToSave(message) ||
-            !naturalNativeSize(model.grid(), model.rowSpacing(), natural, width, height, message) ||
+            !naturalNativeSize(model.grid(), model.rowSpacing(), model.silhouette(), natural, width,
+                               height, message) ||
             !planTiles(settings.tilesAcross, settings.tilesDown, width, height, built.raster, side,
                        message))
             return false;

@@ -59,7 +59,7 @@ nlohmann::ordered_json naturalSettingsJson(const NaturalSettings& natural);
 
 // Builds the model's terrain as a natural terrain (natural/naturalterrain.h) at
 // settings.raster's size and scale, on `threads` threads (0: all cores; the bytes are the same
-// with any number).
+// with any number). settings.cancelled, when set, may stop the construction between levels.
 bool buildNaturalRaster(const SketchModel& model, const HeightmapExport& settings,
                         const NaturalSettings& natural, HeightRaster& raster, std::string& message,
                         int threads = 0);

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -152,35 +153,38 @@ TEST(DialogPrompts, HeightmapSettingsReadSizeScaleAndRange) {
         prompts.heightmapSettings(HeightmapFormat::obj, {300, 120, 900, 700}, settings, natural));
 }
 
-TEST(DialogPrompts, NaturalSettingsReadEverySettingAndRefuseASeedBeyond32Bits) {
+// The placement, maps and tiles the builder offers: read back through OK, which refuses what
+// the export could not take with a reason.
+TEST(DialogPrompts, HeightmapSettingsReadPlacementMapsAndTiles) {
+    std::string crs;
+    EXPECT_TRUE(exportExtrasRefusal(HeightmapFormat::png16, "epsg:32632", "n.png", "", 2, 2, crs)
+                    .isEmpty());
+    EXPECT_EQ(crs, "EPSG:32632");
+    EXPECT_TRUE(exportExtrasRefusal(HeightmapFormat::asc, "EPSG:32632", "", "", 0, 0, crs)
+                    .startsWith("An ASCII grid's reference system is read from its .prj"));
+    EXPECT_TRUE(exportExtrasRefusal(HeightmapFormat::png16, "nonsense", "", "", 0, 0, crs)
+                    .startsWith("The reference system cannot be used: "));
+    EXPECT_FALSE(exportExtrasRefusal(HeightmapFormat::png16, "", "n.jpg", "", 0, 0, crs).isEmpty());
+    EXPECT_FALSE(exportExtrasRefusal(HeightmapFormat::png16, "", "", "", 2, 0, crs).isEmpty());
+
     QWidget window;
     DialogPrompts prompts(&window);
-    NaturalSettings settings;
+    HeightmapExport settings;
+    bool natural = true;
     whenShown<QDialog>([&](QDialog* dialog) {
-        EXPECT_EQ(dialog->windowTitle(), "Natural Terrain Settings");
-        auto* slope = dialog->findChild<QDoubleSpinBox*>("slopeBox");
-        ASSERT_TRUE(slope);
-        EXPECT_EQ(slope->value(), 0.5);
-        slope->setValue(9.0); // held to its range
-        dialog->findChild<QDoubleSpinBox*>("frontProfileBox")->setValue(2.5);
-        dialog->findChild<QDoubleSpinBox*>("erosionBox")->setValue(0.0);
-        dialog->findChild<QSpinBox*>("erosionStepsBox")->setValue(80);
-        dialog->findChild<QLineEdit*>("seedBox")->setText("4294967295");
-        dialog->accept();
+        dialog->findChild<QDoubleSpinBox*>("originXBox")->setValue(500000.0);
+        dialog->findChild<QLineEdit*>("crsBox")->setText("EPSG:32632");
+        dialog->findChild<QLineEdit*>("normalMapBox")->setText("n.png");
+        dialog->findChild<QSpinBox*>("tilesAcrossBox")->setValue(2);
+        dialog->findChild<QSpinBox*>("tilesDownBox")->setValue(2);
+        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     });
-    ASSERT_TRUE(prompts.naturalSettings(settings));
-    EXPECT_EQ(settings.slope, 5.0);
-    EXPECT_EQ(settings.frontProfile, 2.5);
-    EXPECT_EQ(settings.erosion, 0.0);
-    EXPECT_EQ(settings.erosionSteps, 80);
-    EXPECT_EQ(settings.seed, 4294967295u);
-    std::string error;
-    EXPECT_TRUE(checkNaturalSettings(settings, error)) << error;
-
-    whenShown<QDialog>([&](QDialog* dialog) {
-        dialog->findChild<QLineEdit*>("seedBox")->setText("4294967296");
-        dialog->accept();
-    });
-    ASSERT_TRUE(prompts.naturalSettings(settings));
-    EXPECT_EQ(settings.seed, 4294967295u);
+    ASSERT_TRUE(
+        prompts.heightmapSettings(HeightmapFormat::png16, {300, 120, 900, 700}, settings, natural));
+    EXPECT_EQ(settings.place.originX, 500000.0);
+    EXPECT_EQ(settings.place.crs, "EPSG:32632");
+    EXPECT_EQ(settings.normalMapFile, "n.png");
+    EXPECT_TRUE(settings.splatMapFile.empty());
+    EXPECT_EQ(settings.tilesAcross, 2);
+    EXPECT_EQ(settings.tilesDown, 2);
 }

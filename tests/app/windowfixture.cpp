@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QOpenGLContext>
 #include <QPushButton>
@@ -13,6 +14,7 @@
 #include <QTest>
 #include <cmath>
 
+#include "app/backgroundwork.h"
 #include "gui/glsketch.h"
 #include "gui/glsketchprofile.h"
 #include "gui/profileeditor.h"
@@ -132,6 +134,24 @@ void WindowTest::drawProfile(const std::vector<std::pair<double, double>>& unitP
 void WindowTest::answerAndTrigger(const QString& name, QAction* action) {
     prompts_->answers.append(name);
     action->trigger();
+    waitForWork();
+}
+
+void WindowTest::waitForWork() {
+    QElapsedTimer waited;
+    waited.start();
+    while (window_->backgroundTask()->running() && waited.elapsed() < 120000)
+        QTest::qWait(5);
+    ASSERT_FALSE(window_->backgroundTask()->running());
+}
+
+bool WindowTest::waitForNaturalView() {
+    QElapsedTimer waited;
+    waited.start();
+    while ((window_->naturalPreviews()->busy() || !window_->sketchView->showingNaturalTerrain()) &&
+           waited.elapsed() < 60000)
+        QTest::qWait(5);
+    return window_->sketchView->showingNaturalTerrain();
 }
 
 void WindowTest::saveShot(QWidget* widget, const QString& name) const {

@@ -45,31 +45,24 @@ public:
     struct SettingsQuestion {
         HeightmapFormat format;
         UserPrompts::NativeSizes native;
+        bool naturalOffered = false;
     };
     struct SettingsAnswer {
         RasterOptions raster;
         std::optional<HeightRange> heightRange;
         bool naturalTerrain = false;
+        std::string splatMap = {};
     };
     bool heightmapSettings(HeightmapFormat format, const NativeSizes& native,
                            HeightmapExport& settings, bool& naturalTerrain) override {
-        settingsQuestions.push_back({format, native});
+        settingsQuestions.push_back({format, native, naturalTerrain});
         if (settingsAnswers.empty())
             return false;
         settings.raster = settingsAnswers.front().raster;
         settings.heightRange = settingsAnswers.front().heightRange;
         naturalTerrain = settingsAnswers.front().naturalTerrain;
+        settings.splatMapFile = settingsAnswers.front().splatMap;
         settingsAnswers.erase(settingsAnswers.begin());
-        return true;
-    }
-
-    // Natural settings: each call takes the next scripted answer (none left is a cancel).
-    std::vector<NaturalSettings> naturalAnswers;
-    bool naturalSettings(NaturalSettings& settings) override {
-        if (naturalAnswers.empty())
-            return false;
-        settings = naturalAnswers.front();
-        naturalAnswers.erase(naturalAnswers.begin());
         return true;
     }
 
@@ -120,8 +113,13 @@ protected:
     void drawProfile(const std::vector<std::pair<double, double>>& unitPoints);
     // Saves a grab of widget as name in MONDREL_SCREENSHOT_DIR, when that is set.
     void saveShot(QWidget* widget, const QString& name) const;
-    // Chooses name in the next file dialog and triggers action.
+    // Chooses name in the next file dialog and triggers action, then waits for the work it
+    // started in the background (an export).
     void answerAndTrigger(const QString& name, class QAction* action);
+    // Waits until no export runs in the background.
+    void waitForWork();
+    // Waits until the natural previews asked for have arrived; whether the view shows one.
+    bool waitForNaturalView();
 
     QTemporaryDir dir_;
     QString oldDir_;

@@ -385,3 +385,28 @@ TEST(ExportSet, AReferenceSystemIsReadOnlyFromABoundedRegularFileAndSaysWhyNot) 
         EXPECT_NE(error.find(says), std::string::npos) << error;
     }
 }
+
+// A window's Cancel: asked after the last file was written, it still keeps every previous file
+// and leaves no temporary file; the export says it was cancelled.
+TEST(ExportSet, ACancelledSetLeavesEveryPreviousFile) {
+    const std::string file = path("cancelled.png");
+    std::string error;
+    ASSERT_TRUE(exportHeightmap(ridge(), 4.0, sized(HeightmapFormat::png16, 65), file, error));
+    const std::string previous = readWholeFile(file);
+    const std::string metadata = readWholeFile(file + ".json");
+    const int files = filesStartingWith(file);
+
+    HeightmapExport larger = sized(HeightmapFormat::png16, 129);
+    int questions = 0;
+    larger.cancelled = [&] { return ++questions < 0; };
+    ASSERT_TRUE(exportHeightmap(ridge(), 4.0, larger, path("counted.png"), error));
+    ASSERT_GE(questions, 2);
+    // Stops at the last question, when every file of the set is written and none committed.
+    int asked = 0;
+    larger.cancelled = [&] { return ++asked == questions; };
+    EXPECT_FALSE(exportHeightmap(ridge(), 4.0, larger, file, error));
+    EXPECT_EQ(error, exportCancelled);
+    EXPECT_EQ(readWholeFile(file), previous);
+    EXPECT_EQ(readWholeFile(file + ".json"), metadata);
+    EXPECT_EQ(filesStartingWith(file), files) << "no temporary file is left";
+}

@@ -291,3 +291,17 @@ TEST(NaturalTerrain, RefusesBadSettingsAndGrids) {
                                      RasterOptions{}, raster, error));
     EXPECT_TRUE(raster.heights.empty());
 }
+
+// A superseded build in the window stops between levels and leaves the raster as it was.
+TEST(NaturalTerrain, ACancelledBuildStopsAndLeavesTheRaster) {
+    HeightRaster raster;
+    raster.width = 7;
+    std::string error;
+    int asked = 0;
+    EXPECT_FALSE(buildNaturalTerrain(mountain(), 4.0, NaturalSettings(), RasterOptions{257, 257},
+                                     raster, error, 1, [&] { return ++asked == 2; }));
+    EXPECT_EQ(error, naturalBuildCancelled);
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(raster.width, 7);
+    EXPECT_TRUE(raster.heights.empty());
+}
