@@ -125,13 +125,6 @@ void unregisterTemporary(int slot) {
 
 // ---- Names
 
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 std::string absolute(const std::string& path) {
     if (!path.empty() && path[0] == '/')
         return path;
@@ -246,6 +239,13 @@ bool syncFolder(const std::string& folder) {
 }
 
 } // namespace
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
 
 AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {}
 

@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <string>
 
+// The folder holding path: "." for a bare name, "/" for a file in the root.
+std::string folderOf(const std::string& path);
+
 // Writes a file so that readers only ever see the previous file or the complete new one:
 // the text goes to a temporary file beside the target, which replaces the target only when
 // every write, the flush, the sync and the close succeeded; the folder is synced after the

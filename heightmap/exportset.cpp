@@ -1,5 +1,7 @@
 #include "heightmap/exportset.h"
 
+#include "fileio/atomicfile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -20,13 +22,6 @@ std::string stem(const std::string& path) {
     if (dot == std::string::npos || path.find('/', dot) != std::string::npos)
         return path;
     return path.substr(0, dot);
-}
-
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 std::string baseOf(const std::string& path) {

@@ -34,28 +34,24 @@ double Skyline::beyond(double x, double share) const {
 }
 
 double Skyline::topOver(double a, double b) const {
-    a = std::max(a, xs_.front());
-    b = std::min(b, xs_.back());
-    if (!(a <= b))
-        return at(0.5 * (a + b));
-    double top = std::max(at(a), at(b));
-    // Every point strictly inside the span: linear between points, the highest lies on one.
-    auto k = std::upper_bound(xs_.begin(), xs_.end(), a);
-    for (; k != xs_.end() && *k < b; ++k)
-        top = std::max(top, hs_[static_cast<std::size_t>(k - xs_.begin())]);
-    return top;
+    return extremeOver(a, b, [](double x, double y) { return std::max(x, y); });
 }
 
 double Skyline::bottomOver(double a, double b) const {
+    return extremeOver(a, b, [](double x, double y) { return std::min(x, y); });
+}
+
+template <class Pick> double Skyline::extremeOver(double a, double b, Pick pick) const {
     a = std::max(a, xs_.front());
     b = std::min(b, xs_.back());
     if (!(a <= b))
         return at(0.5 * (a + b));
-    double bottom = std::min(at(a), at(b));
+    double extreme = pick(at(a), at(b));
+    // Every point strictly inside the span: linear between points, the extreme lies on one.
     auto k = std::upper_bound(xs_.begin(), xs_.end(), a);
     for (; k != xs_.end() && *k < b; ++k)
-        bottom = std::min(bottom, hs_[static_cast<std::size_t>(k - xs_.begin())]);
-    return bottom;
+        extreme = pick(extreme, hs_[static_cast<std::size_t>(k - xs_.begin())]);
+    return extreme;
 }
 
 double divideNorthing(double x, double wander, double wavelength, std::uint32_t seed) {

@@ -29,6 +29,8 @@ public:
     double bottomOver(double a, double b) const;
 
 private:
+    // The highest (or lowest, as pick chooses) height over [a, b].
+    template <class Pick> double extremeOver(double a, double b, Pick pick) const;
     std::vector<double> xs_, hs_;
     double slope_ = 1.0;
 };
