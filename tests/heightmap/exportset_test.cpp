@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include "heightmap/exportchecks.h"
 #include "heightmap/exportset.h"
 #include "heightmap/heightmapexport.h"
 #include "heightmap/terrainmaps.h"
@@ -409,4 +410,31 @@ TEST(ExportSet, ACancelledSetLeavesEveryPreviousFile) {
     EXPECT_EQ(readWholeFile(file), previous);
     EXPECT_EQ(readWholeFile(file + ".json"), metadata);
     EXPECT_EQ(filesStartingWith(file), files) << "no temporary file is left";
+}
+
+// The window's dialog and the builder share these rules: a map named without a folder is
+// checked where it will be written, beside the heightmap, and a native raster must fit the
+// tiles asked for.
+TEST(ExportSet, SettingsChecksSeeMapsBesideTheHeightmapAndTheNativeSize) {
+    HeightmapExport settings;
+    settings.format = HeightmapFormat::png16;
+    settings.splatMapFile = "peak.png";
+    settings.normalMapFile = "maps/n.png";
+    const HeightmapExport placed = mapsBesideOutput(settings, "/data/out/peak.png");
+    EXPECT_EQ(placed.splatMapFile, "/data/out/peak.png");
+    EXPECT_EQ(placed.normalMapFile, "maps/n.png");
+    EXPECT_EQ(mapsBesideOutput(settings, "/peak.png").splatMapFile, "/peak.png");
+    EXPECT_NE(exportSettingsRefusal(settings, "/data/out/peak.png", 0, 0).find("twice"),
+              std::string::npos);
+
+    settings.splatMapFile.clear();
+    settings.normalMapFile.clear();
+    settings.tilesAcross = settings.tilesDown = 1;
+    EXPECT_TRUE(exportSettingsRefusal(settings, "/data/out/peak.png", 4097, 300).empty());
+    EXPECT_EQ(exportSettingsRefusal(settings, "/data/out/peak.png", 4098, 300)
+                  .rfind("no tile side of 33 to 4097 cells holds", 0),
+              0u);
+    settings.format = HeightmapFormat::obj;
+    EXPECT_EQ(exportSettingsRefusal(settings, "/data/out/peak.obj", 0, 0),
+              "--tiles applies to the raster formats asc, png16, r16 and exr, not to obj");
 }
