@@ -438,3 +438,41 @@ TEST(ExportSet, SettingsChecksSeeMapsBesideTheHeightmapAndTheNativeSize) {
     EXPECT_EQ(exportSettingsRefusal(settings, "/data/out/peak.obj", 0, 0),
               "--tiles applies to the raster formats asc, png16, r16 and exr, not to obj");
 }
+
+// A Cancel pressed while a large file is written takes effect between row bands, not after the
+// file: every format and the maps tell progress while they write, and stopping inside any of
+// them keeps every previous file and leaves no temporary file.
+TEST(ExportSet, ACancelInsideAFileStopsItBetweenRowBands) {
+    HeightRaster raster;
+    raster.width = raster.height = 200;
+    raster.cellSize = 1.0;
+    for (int i = 0; i < 200 * 200; ++i)
+        raster.heights.push_back(static_cast<float>(std::sin(i * 0.001) * 40.0));
+    for (const HeightmapFormat format : {HeightmapFormat::asc, HeightmapFormat::png16,
+                                         HeightmapFormat::r16, HeightmapFormat::exr,
+                                         HeightmapFormat::obj}) {
+        const std::string file = path(std::string("band.") + heightmapFormatName(format));
+        HeightmapExport settings = sized(format, 200);
+        settings.splatMapFile = file + "-splat.png";
+        std::string error;
+        ASSERT_TRUE(exportHeightRaster(raster, settings, file, error)) << error;
+        const std::string previous = readWholeFile(file);
+        const std::string splat = readWholeFile(settings.splatMapFile);
+        const int files = filesStartingWith(file);
+
+        // Stopped at each third of the work: in the heightmap, in the map's pixels, in its PNG.
+        for (const double at : {0.3, 0.6, 0.9}) {
+            std::vector<double> shares;
+            settings.progress = [&](double share) { shares.push_back(share); };
+            settings.cancelled = [&] { return !shares.empty() && shares.back() >= at; };
+            EXPECT_FALSE(exportHeightRaster(raster, settings, file, error));
+            EXPECT_EQ(error, exportCancelled);
+            ASSERT_FALSE(shares.empty());
+            EXPECT_LT(shares.back(), at + 0.05) << heightmapFormatName(format) << " at " << at;
+            EXPECT_TRUE(std::is_sorted(shares.begin(), shares.end()));
+            EXPECT_EQ(readWholeFile(file), previous);
+            EXPECT_EQ(readWholeFile(settings.splatMapFile), splat);
+            EXPECT_EQ(filesStartingWith(file), files) << "no temporary file is left";
+        }
+    }
+}
