@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QOpenGLWidget>
 #include <QString>
 #include <string>
@@ -13,6 +14,7 @@
 #include "view/viewnavigation.h"
 
 class QMouseEvent;
+class QTimer;
 class QWheelEvent;
 class SketchSession;
 
@@ -178,6 +180,14 @@ private:
     unsigned meshNaturalVersion_ = 0;
     NaturalLook naturalLook_;
     std::vector<std::vector<float>> meshColours_;
+    // The natural terrain drawn while the view moves (every other point), and since when it
+    // moves; viewRest_ draws the full surface once it rests for viewRestMs.
+    static constexpr int viewRestMs = 250;
+    void viewMoved();
+    TerrainMesh movingMesh_;
+    std::vector<std::vector<float>> movingColours_;
+    QElapsedTimer viewMoving_;
+    QTimer* viewRest_ = nullptr;
     std::vector<SketchModel::PointList> meshGrid_;
     TerrainMesh mesh_;
     bool meshValid_ = false;
