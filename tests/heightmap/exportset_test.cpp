@@ -448,9 +448,9 @@ TEST(ExportSet, ACancelInsideAFileStopsItBetweenRowBands) {
     raster.cellSize = 1.0;
     for (int i = 0; i < 200 * 200; ++i)
         raster.heights.push_back(static_cast<float>(std::sin(i * 0.001) * 40.0));
-    for (const HeightmapFormat format : {HeightmapFormat::asc, HeightmapFormat::png16,
-                                         HeightmapFormat::r16, HeightmapFormat::exr,
-                                         HeightmapFormat::obj}) {
+    for (const HeightmapFormat format :
+         {HeightmapFormat::asc, HeightmapFormat::png16, HeightmapFormat::r16, HeightmapFormat::exr,
+          HeightmapFormat::obj}) {
         const std::string file = path(std::string("band.") + heightmapFormatName(format));
         HeightmapExport settings = sized(format, 200);
         settings.splatMapFile = file + "-splat.png";
