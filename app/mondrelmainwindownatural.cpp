@@ -244,14 +244,17 @@ void MondrelMainWindow::runExport(const QString& chosen, const HeightmapExport& 
     auto session = std::make_shared<SketchSession>(session_);
     auto outcome = std::make_shared<Outcome>();
     const std::string name = chosen.toLocal8Bit().toStdString();
-    const auto job = [session, outcome, name, settings](WorkControl& control) {
+    // The project the window works on is the export's input, as the builder names the project
+    // it builds.
+    const std::string input = projectFile_.toLocal8Bit().toStdString();
+    const auto job = [session, outcome, name, settings, input](WorkControl& control) {
         HeightmapExport watched = settings;
         watched.progress = [&control](double share) {
             control.permille = static_cast<int>(share * 1000.0);
         };
         watched.cancelled = [&control] { return control.cancelled.load(); };
-        outcome->saved =
-            session->exportHeightmap(name, watched, "Mondrel", outcome->reason, &outcome->report);
+        outcome->saved = session->exportHeightmap(name, watched, "Mondrel", outcome->reason,
+                                                  &outcome->report, input);
     };
     const auto done = [this, chosen, name, outcome](bool) {
         if (outcome->saved) {
