@@ -23,7 +23,7 @@ constexpr int progressTickMs = 100;
 // The background's niceness: the window's thread must win the processor whenever it has
 // something to draw or answer, or turning the view during an export stutters. The helper
 // threads a construction starts inherit it.
-constexpr int exportNiceness = 10;
+constexpr int exportNiceness = 5;
 constexpr int previewNiceness = 5;
 
 // Lowers the calling worker thread's priority for good (an unprivileged thread cannot raise it
