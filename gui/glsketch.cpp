@@ -67,7 +67,10 @@ GLSketch::GLSketch(const SketchSession& session, QWidget* parent, const char* na
     if (name)
         setObjectName(QString::fromLatin1(name));
     viewRest_->setSingleShot(true);
-    connect(viewRest_, &QTimer::timeout, this, &GLSketch::updateGL);
+    connect(viewRest_, &QTimer::timeout, this, [this] {
+        viewMoving_ = false;
+        updateGL();
+    });
 }
 
 GLSketch::~GLSketch() {
@@ -175,7 +178,7 @@ void GLSketch::setViewAngles(float rotX, float rotY) {
 void GLSketch::viewMoved() {
     if (!showingNaturalTerrain())
         return;
-    viewMoving_.start();
+    viewMoving_ = true;
     viewRest_->start(viewRestMs);
 }
 
@@ -500,8 +503,7 @@ void GLSketch::drawTerrain() {
         setupLights();
         // While the view moves, a quarter of the points: each frame then costs far less, and
         // the full surface is drawn once the view rests.
-        const bool moving = viewMoving_.isValid() && viewMoving_.elapsed() < viewRestMs &&
-                            !movingMesh_.stripVertices.empty();
+        const bool moving = viewMoving_ && !movingMesh_.stripVertices.empty();
         if (moving)
             drawColouredSurface(movingMesh_, movingColours_);
         else

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QOpenGLWidget>
 #include <QString>
 #include <string>
@@ -180,13 +179,13 @@ private:
     unsigned meshNaturalVersion_ = 0;
     NaturalLook naturalLook_;
     std::vector<std::vector<float>> meshColours_;
-    // The natural terrain drawn while the view moves (every other point), and since when it
+    // The natural terrain drawn while the view moves (every other point), and whether it
     // moves; viewRest_ draws the full surface once it rests for viewRestMs.
     static constexpr int viewRestMs = 250;
     void viewMoved();
     TerrainMesh movingMesh_;
     std::vector<std::vector<float>> movingColours_;
-    QElapsedTimer viewMoving_;
+    bool viewMoving_ = false;
     QTimer* viewRest_ = nullptr;
     std::vector<SketchModel::PointList> meshGrid_;
     TerrainMesh mesh_;

@@ -196,3 +196,21 @@ TEST_F(NaturalViewTest, ACancelledExportChangesNoFileAndTheWindowAnswers) {
                     .entryList({QStringLiteral(".mondrel-*")}, QDir::Files | QDir::Hidden)
                     .isEmpty());
 }
+
+// While the view turns, the natural terrain is drawn from every other point (frames cost less
+// while an export or a rebuild shares the processor); once the view rests, the full surface
+// is back, the very picture it was.
+TEST_F(NaturalViewTest, AMovingViewDrawsLighterAndTheFullSurfaceOnceItRests) {
+    goToStage(3);
+    window_->viewNatural_TerrainAction->trigger();
+    ASSERT_TRUE(waitForNaturalView());
+    GLSketch* view = window_->sketchView;
+    view->setViewAngles(30.0f, -20.0f);
+    QTest::qWait(400);
+    const QImage resting = view->grabFramebuffer();
+    view->setViewAngles(30.0f, -21.0f);
+    view->setViewAngles(30.0f, -20.0f);
+    const QImage moving = view->grabFramebuffer();
+    EXPECT_FALSE(moving == resting);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->grabFramebuffer() == resting; }, 2000));
+}
