@@ -1,5 +1,7 @@
 #include "app/backgroundwork.h"
 
+#include <cerrno>
+
 #include <QProgressDialog>
 #include <QTimer>
 #include <QWidget>
@@ -7,10 +9,36 @@
 
 #include "sketch/naturalpreview.h"
 
+#ifdef __linux__
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 // How often the progress box reads the job's share of work done.
 constexpr int progressTickMs = 100;
+
+// The background's niceness: the window's thread must win the processor whenever it has
+// something to draw or answer, or turning the view during an export stutters. The helper
+// threads a construction starts inherit it.
+constexpr int exportNiceness = 5;
+constexpr int previewNiceness = 5;
+
+// Lowers the calling worker thread's priority for good (an unprivileged thread cannot raise it
+// again), so it is only called on the threads of the pools kept for background work.
+void lowerThisThread(int niceness) {
+#ifdef __linux__
+    const auto thread = static_cast<id_t>(syscall(SYS_gettid));
+    errno = 0;
+    const int now = getpriority(PRIO_PROCESS, thread);
+    if (errno == 0 && now < niceness)
+        setpriority(PRIO_PROCESS, thread, niceness);
+#else
+    (void)niceness;
+#endif
+}
 
 } // namespace
 
@@ -43,6 +71,7 @@ BackgroundTask::BackgroundTask(QWidget* window)
     });
     connect(dialog_, &QProgressDialog::canceled, this, &BackgroundTask::cancel);
     connect(&watcher_, &QFutureWatcher<void>::finished, this, &BackgroundTask::finish);
+    pool_.setMaxThreadCount(1);
 }
 
 BackgroundTask::~BackgroundTask() {
@@ -63,7 +92,10 @@ bool BackgroundTask::start(const QString& label, Job job, std::function<void(boo
     shower_->start(progressDelayMs);
     ticker_->start(progressTickMs);
     std::shared_ptr<WorkControl> control = control_;
-    watcher_.setFuture(QtConcurrent::run([job = std::move(job), control] { job(*control); }));
+    watcher_.setFuture(QtConcurrent::run(&pool_, [job = std::move(job), control] {
+        lowerThisThread(exportNiceness);
+        job(*control);
+    }));
     return true;
 }
 
@@ -169,6 +201,7 @@ void NaturalPreviewBuilder::buildNext() {
         buildNext();
     });
     watcher->setFuture(QtConcurrent::run(&pool_, [model = model_, side, cancelled = cancelled_] {
+        lowerThisThread(previewNiceness);
         Result result;
         result.built =
             naturalPreviewGrid(*model, side, result.grid, result.rowSpacing, result.message,

@@ -58,6 +58,7 @@ private:
     QProgressDialog* dialog_;
     QTimer* shower_;
     QTimer* ticker_;
+    QThreadPool pool_; // its thread runs below the window's priority
     QFutureWatcher<void> watcher_;
     std::shared_ptr<WorkControl> control_;
     std::function<void(bool)> done_;

@@ -1,6 +1,9 @@
 #include "app/dialogprompts.h"
 
+#include "heightmap/exportchecks.h"
 #include "heightmap/georeference.h"
+
+#include <cctype>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -105,34 +108,34 @@ QDoubleSpinBox* numberBox(QWidget* parent, const char* name, double low, double 
 
 } // namespace
 
-QString exportExtrasRefusal(HeightmapFormat format, const std::string& crsText,
-                            const QString& normalMap, const QString& splatMap, int tilesAcross,
-                            int tilesDown, std::string& crs) {
-    crs.clear();
-    if (!crsText.empty()) {
-        std::string error;
-        if (!readCrs(crsText, crs, error))
-            return QString::fromStdString("The reference system cannot be used: " + error + ".");
-        if (format == HeightmapFormat::asc && isEpsgCode(crs))
-            return QString::fromStdString(
-                "An ASCII grid's reference system is read from its .prj, which needs WKT: give a "
-                ".prj file or WKT text (gdalsrsinfo -o wkt_esri " +
-                crs + " prints it).");
-    }
-    const auto png = [](const QString& name) {
-        return name.isEmpty() || name.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive);
+QString exportDialogRefusal(const HeightmapExport& settings, const std::string& crsText,
+                            const std::string& output, int nativeWidth, int nativeHeight,
+                            std::string& crs) {
+    // The builder's rules, the fields named as the dialog labels them.
+    ExportFieldNames names;
+    names.origin = "the origin";
+    names.crs = "the reference system";
+    names.normalMap = "the normal map";
+    names.splatMap = "the splat map";
+    names.tiles = "the tiles";
+    const auto sentence = [](std::string text) {
+        if (!text.empty())
+            text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+        return QString::fromStdString(text + ".");
     };
-    if (!png(normalMap))
-        return QStringLiteral("The normal map is a PNG: its file name must end in .png.");
-    if (!png(splatMap))
-        return QStringLiteral("The splat map is a PNG: its file name must end in .png.");
-    if ((tilesAcross > 0) != (tilesDown > 0))
-        return QStringLiteral("Tiles need a count across and down, or 0 for both (one file).");
-    return QString();
+    crs.clear();
+    std::string error;
+    if (!crsText.empty() && !readCrs(crsText, crs, error, names.crs))
+        return sentence(error);
+    HeightmapExport checked = settings;
+    checked.place.crs = crs;
+    error = exportSettingsRefusal(checked, output, nativeWidth, nativeHeight, names);
+    return error.empty() ? QString() : sentence(error);
 }
 
-bool DialogPrompts::heightmapSettings(HeightmapFormat format, const NativeSizes& native,
-                                      HeightmapExport& settings, bool& naturalTerrain) {
+bool DialogPrompts::heightmapSettings(HeightmapFormat format, const std::string& output,
+                                      const NativeSizes& native, HeightmapExport& settings,
+                                      bool& naturalTerrain) {
     QDialog dialog(parent_);
     dialog.setWindowTitle(QStringLiteral("Export Heightmap"));
     dialog.setModal(true);
@@ -201,8 +204,7 @@ bool DialogPrompts::heightmapSettings(HeightmapFormat format, const NativeSizes&
     form->addRow(QStringLiteral("Height of 65535:"), high);
 
     // Where the raster lies in a map: the formats GIS tools read (asc, png16, exr) only.
-    const bool placeable = format == HeightmapFormat::asc || format == HeightmapFormat::png16 ||
-                           format == HeightmapFormat::exr;
+    const bool placeable = formatTakesPlacement(format);
     auto* originX = numberBox(&dialog, "originXBox", -1e12, 1e12, settings.place.originX);
     auto* originY = numberBox(&dialog, "originYBox", -1e12, 1e12, settings.place.originY);
     auto* crs = new QLineEdit(QString::fromStdString(settings.place.crs), &dialog);
@@ -232,7 +234,7 @@ bool DialogPrompts::heightmapSettings(HeightmapFormat format, const NativeSizes&
         box->setObjectName(QString::fromLatin1(name));
         box->setRange(0, 64);
         box->setValue(value);
-        box->setEnabled(raster);
+        box->setEnabled(formatTakesTiles(format));
         return box;
     };
     auto* tilesAcross = tileBox("tilesAcrossBox", settings.tilesAcross);
@@ -244,11 +246,32 @@ bool DialogPrompts::heightmapSettings(HeightmapFormat format, const NativeSizes&
     // its command line.
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    // What the fields say, as the export will take it (the reference system still as typed).
+    const auto fieldsRead = [&] {
+        HeightmapExport read = settings;
+        read.format = format;
+        read.place.originX = placeable ? originX->value() : 0.0;
+        read.place.originY = placeable ? originY->value() : 0.0;
+        read.normalMapFile = normalMap->text().trimmed().toStdString();
+        read.splatMapFile = splatMap->text().trimmed().toStdString();
+        read.tilesAcross = formatTakesTiles(format) ? tilesAcross->value() : 0;
+        read.tilesDown = formatTakesTiles(format) ? tilesDown->value() : 0;
+        if (size->isEnabled())
+            readSize(size->currentText(), read.raster);
+        read.raster.scale = scale->value();
+        if (fixedRange->isChecked())
+            read.heightRange = HeightRange{low->value(), high->value()};
+        else if (sixteenBit)
+            read.heightRange.reset();
+        return read;
+    };
     std::string readCrsText;
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
-        const QString refusal = exportExtrasRefusal(
-            format, crs->text().trimmed().toStdString(), normalMap->text().trimmed(),
-            splatMap->text().trimmed(), tilesAcross->value(), tilesDown->value(), readCrsText);
+        const bool naturalChosen = natural->isChecked();
+        const QString refusal = exportDialogRefusal(
+            fieldsRead(), placeable ? crs->text().trimmed().toStdString() : std::string(), output,
+            naturalChosen ? native.naturalWidth : native.width,
+            naturalChosen ? native.naturalHeight : native.height, readCrsText);
         if (refusal.isEmpty())
             dialog.accept();
         else
@@ -258,20 +281,8 @@ bool DialogPrompts::heightmapSettings(HeightmapFormat format, const NativeSizes&
 
     if (dialog.exec() != QDialog::Accepted)
         return false;
-    settings.place.originX = placeable ? originX->value() : 0.0;
-    settings.place.originY = placeable ? originY->value() : 0.0;
-    settings.place.crs = placeable ? readCrsText : std::string();
-    settings.normalMapFile = normalMap->text().trimmed().toStdString();
-    settings.splatMapFile = splatMap->text().trimmed().toStdString();
-    settings.tilesAcross = raster ? tilesAcross->value() : 0;
-    settings.tilesDown = raster ? tilesDown->value() : 0;
-    if (size->isEnabled())
-        readSize(size->currentText(), settings.raster);
-    settings.raster.scale = scale->value();
+    settings = fieldsRead();
+    settings.place.crs = readCrsText;
     naturalTerrain = natural->isChecked();
-    if (fixedRange->isChecked())
-        settings.heightRange = HeightRange{low->value(), high->value()};
-    else if (sixteenBit)
-        settings.heightRange.reset();
     return true;
 }

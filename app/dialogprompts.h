@@ -18,8 +18,9 @@ public:
     QString saveFileName(const QString& caption, const QString& filter,
                          const QString& start) override;
     UnsavedChoice askAboutUnsavedChanges(const QString& text) override;
-    bool heightmapSettings(HeightmapFormat format, const NativeSizes& native,
-                           HeightmapExport& settings, bool& naturalTerrain) override;
+    bool heightmapSettings(HeightmapFormat format, const std::string& output,
+                           const NativeSizes& native, HeightmapExport& settings,
+                           bool& naturalTerrain) override;
 
 private:
     QString runFileDialog(const QString& caption, const QString& filter, const QString& start,
@@ -28,10 +29,11 @@ private:
     QWidget* parent_;
 };
 
-// Why the export dialog's placement, maps and tiles cannot be taken, in a sentence, or empty
-// when they can: the reference system must be one readCrs reads (an ASCII grid's as WKT, its
-// .prj holds no EPSG code), a map's name must end in .png, tiles need a count both ways. crs
-// receives the reference system as the export stores it.
-QString exportExtrasRefusal(HeightmapFormat format, const std::string& crsText,
-                            const QString& normalMap, const QString& splatMap, int tilesAcross,
-                            int tilesDown, std::string& crs);
+// Why the export dialog's settings cannot be taken, as a sentence, or empty when they can:
+// the builder's checks (exportSettingsRefusal; the reference system read by readCrs), the
+// fields named as the dialog labels them. The natural or grid raster's native size is
+// nativeWidth x nativeHeight; output is the heightmap's file. crs receives the reference
+// system as the export stores it.
+QString exportDialogRefusal(const HeightmapExport& settings, const std::string& crsText,
+                            const std::string& output, int nativeWidth, int nativeHeight,
+                            std::string& crs);

@@ -16,6 +16,7 @@
 #include "app/naturalpanel.h"
 #include "app/userprompts.h"
 #include "gui/glsketch.h"
+#include "heightmap/exportchecks.h"
 #include "sketch/failurereasons.h"
 #include "sketch/terrainsave.h"
 
@@ -220,7 +221,7 @@ void MondrelMainWindow::exportHeightmap() {
     nativeNaturalSize(model, native.naturalWidth, native.naturalHeight);
     // What the view shows is what is offered: the natural terrain while it is on.
     bool natural = model.naturalTerrain();
-    if (!prompts_->heightmapSettings(settings.format, native, settings, natural))
+    if (!prompts_->heightmapSettings(settings.format, name, native, settings, natural))
         return;
     // The choice is the project's, kept and undone with it.
     if (natural != model.naturalTerrain())
@@ -229,12 +230,7 @@ void MondrelMainWindow::exportHeightmap() {
     lastExportName_ = chosen;
     exportSettings_ = settings;
     // A map named without a folder lies beside the heightmap.
-    HeightmapExport placed = settings;
-    const QDir folder = QFileInfo(chosen).dir();
-    for (std::string* map : {&placed.normalMapFile, &placed.splatMapFile})
-        if (!map->empty() && map->find('/') == std::string::npos)
-            *map = folder.filePath(QString::fromStdString(*map)).toLocal8Bit().toStdString();
-    runExport(chosen, placed);
+    runExport(chosen, mapsBesideOutput(settings, name));
 }
 
 void MondrelMainWindow::runExport(const QString& chosen, const HeightmapExport& settings) {
@@ -248,14 +244,17 @@ void MondrelMainWindow::runExport(const QString& chosen, const HeightmapExport& 
     auto session = std::make_shared<SketchSession>(session_);
     auto outcome = std::make_shared<Outcome>();
     const std::string name = chosen.toLocal8Bit().toStdString();
-    const auto job = [session, outcome, name, settings](WorkControl& control) {
+    // The project the window works on is the export's input, as the builder names the project
+    // it builds.
+    const std::string input = projectFile_.toLocal8Bit().toStdString();
+    const auto job = [session, outcome, name, settings, input](WorkControl& control) {
         HeightmapExport watched = settings;
         watched.progress = [&control](double share) {
             control.permille = static_cast<int>(share * 1000.0);
         };
         watched.cancelled = [&control] { return control.cancelled.load(); };
-        outcome->saved =
-            session->exportHeightmap(name, watched, "Mondrel", outcome->reason, &outcome->report);
+        outcome->saved = session->exportHeightmap(name, watched, "Mondrel", outcome->reason,
+                                                  &outcome->report, input);
     };
     const auto done = [this, chosen, name, outcome](bool) {
         if (outcome->saved) {

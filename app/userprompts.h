@@ -35,12 +35,13 @@ public:
         int width = 0, height = 0;               // the resampled grid's
         int naturalWidth = 0, naturalHeight = 0; // the natural terrain's
     };
-    // The settings of a heightmap export in format: settings.raster's size (0 x 0 for the
-    // native size, offered as the grid's or the natural terrain's as the choice between them
-    // stands) and scale, and for a 16-bit format an optional fixed height range. settings
+    // The settings of a heightmap export in format to the file output: settings.raster's size (0 x
+    // 0 for the native size, offered as the grid's or the natural terrain's as the choice between
+    // them stands) and scale, and for a 16-bit format an optional fixed height range. settings
     // comes in with the previous answers. naturalTerrain comes in as the session has it and
     // goes out as the user chose: the natural terrain, or the resampled grid. False when the
     // user cancelled. The export checks what comes back.
-    virtual bool heightmapSettings(HeightmapFormat format, const NativeSizes& native,
-                                   HeightmapExport& settings, bool& naturalTerrain) = 0;
+    virtual bool heightmapSettings(HeightmapFormat format, const std::string& output,
+                                   const NativeSizes& native, HeightmapExport& settings,
+                                   bool& naturalTerrain) = 0;
 };

@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cstdarg>
@@ -62,9 +63,14 @@ QPoint eventPosition(const QMouseEvent* event) {
 } // namespace
 
 GLSketch::GLSketch(const SketchSession& session, QWidget* parent, const char* name)
-    : QOpenGLWidget(parent), session_(session) {
+    : QOpenGLWidget(parent), session_(session), viewRest_(new QTimer(this)) {
     if (name)
         setObjectName(QString::fromLatin1(name));
+    viewRest_->setSingleShot(true);
+    connect(viewRest_, &QTimer::timeout, this, [this] {
+        viewMoving_ = false;
+        updateGL();
+    });
 }
 
 GLSketch::~GLSketch() {
@@ -165,7 +171,15 @@ void GLSketch::resetView() {
 void GLSketch::setViewAngles(float rotX, float rotY) {
     rotX_ = rotX;
     rotY_ = rotY;
+    viewMoved();
     updateGL();
+}
+
+void GLSketch::viewMoved() {
+    if (!showingNaturalTerrain())
+        return;
+    viewMoving_ = true;
+    viewRest_->start(viewRestMs);
 }
 
 bool GLSketch::showStartupImage() {
@@ -434,8 +448,10 @@ void GLSketch::setNaturalLook(const NaturalLook& look) {
     if (look == naturalLook_)
         return;
     naturalLook_ = look;
-    if (meshIsNatural_)
+    if (meshIsNatural_) {
         meshColours_ = naturalStripColours(mesh_, naturalLook_);
+        movingColours_ = naturalStripColours(movingMesh_, naturalLook_);
+    }
     updateGL();
 }
 
@@ -448,8 +464,10 @@ void GLSketch::refreshTerrainMesh() {
         meshIsNatural_ = true;
         meshNaturalVersion_ = naturalVersion_;
         meshGrid_ = naturalGrid_;
-        mesh_ = buildTerrainMesh(meshGrid_, naturalSpacing_);
+        mesh_ = naturalTerrainMesh(meshGrid_, naturalSpacing_);
         meshColours_ = naturalStripColours(mesh_, naturalLook_);
+        movingMesh_ = naturalTerrainMesh(everyOtherPoint(meshGrid_), 2.0 * naturalSpacing_);
+        movingColours_ = naturalStripColours(movingMesh_, naturalLook_);
         gridTooSmallReported_ = false;
         return;
     }
@@ -483,7 +501,13 @@ void GLSketch::drawTerrain() {
     if (meshIsNatural_) {
         // The natural terrain in its colours, without grid lines, and the sea when it is set.
         setupLights();
-        drawColouredSurface(mesh_, meshColours_);
+        // While the view moves, a quarter of the points: each frame then costs far less, and
+        // the full surface is drawn once the view rests.
+        const bool moving = viewMoving_ && !movingMesh_.stripVertices.empty();
+        if (moving)
+            drawColouredSurface(movingMesh_, movingColours_);
+        else
+            drawColouredSurface(mesh_, meshColours_);
         glDisable(GL_LIGHTING);
         glDisable(GL_LIGHT0);
         if (naturalLook_.water)
@@ -607,8 +631,10 @@ void GLSketch::mouseMoveEvent(QMouseEvent* event) {
         pickColumn(p.x(), p.y(), false);
     } else if (mouseButton_ == middleButton) {
         panView(p.x(), p.y());
+        viewMoved();
     } else {
         turnView(p.x(), p.y());
+        viewMoved();
     }
     lastX_ = p.x();
     lastY_ = p.y();
@@ -661,5 +687,6 @@ void GLSketch::wheelEvent(QWheelEvent* event) {
     transX_ = zoomed.transX;
     transY_ = zoomed.transY;
     event->accept();
+    viewMoved();
     updateGL();
 }

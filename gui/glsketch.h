@@ -13,6 +13,7 @@
 #include "view/viewnavigation.h"
 
 class QMouseEvent;
+class QTimer;
 class QWheelEvent;
 class SketchSession;
 
@@ -178,6 +179,14 @@ private:
     unsigned meshNaturalVersion_ = 0;
     NaturalLook naturalLook_;
     std::vector<std::vector<float>> meshColours_;
+    // The natural terrain drawn while the view moves (every other point), and whether it
+    // moves; viewRest_ draws the full surface once it rests for viewRestMs.
+    static constexpr int viewRestMs = 250;
+    void viewMoved();
+    TerrainMesh movingMesh_;
+    std::vector<std::vector<float>> movingColours_;
+    bool viewMoving_ = false;
+    QTimer* viewRest_ = nullptr;
     std::vector<SketchModel::PointList> meshGrid_;
     TerrainMesh mesh_;
     bool meshValid_ = false;

@@ -93,8 +93,9 @@ std::string kindOf(mode_t mode) {
 // Reads the whole file `name` into content, refusing what cannot be a .prj: anything but a
 // regular file (opened without blocking, so a pipe nobody writes to cannot hang the caller),
 // and files longer than maximumCrsFileSize. False with a one-line reason.
-bool readCrsFile(const std::string& name, std::string& content, std::string& error) {
-    const std::string what = "the file " + name + " given to --crs";
+bool readCrsFile(const std::string& name, const std::string& field, std::string& content,
+                 std::string& error) {
+    const std::string what = "the file " + name + " given to " + field;
     const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         error = "cannot read " + what + ": " + std::strerror(errno);
@@ -107,7 +108,7 @@ bool readCrsFile(const std::string& name, std::string& content, std::string& err
         return false;
     }
     if (!S_ISREG(info.st_mode)) {
-        error = "--crs " + name + " is " + kindOf(info.st_mode) + ", not a file holding WKT";
+        error = field + " " + name + " is " + kindOf(info.st_mode) + ", not a file holding WKT";
         ::close(fd);
         return false;
     }
@@ -126,7 +127,7 @@ bool readCrsFile(const std::string& name, std::string& content, std::string& err
             break;
         content.append(buffer, static_cast<std::size_t>(got));
         if (content.size() > maximumCrsFileSize) {
-            error = "--crs " + name + " is larger than " +
+            error = field + " " + name + " is larger than " +
                     std::to_string(maximumCrsFileSize / 1024) +
                     " KiB: no reference system is that long";
             ::close(fd);
@@ -135,7 +136,7 @@ bool readCrsFile(const std::string& name, std::string& content, std::string& err
     }
     ::close(fd);
     if (content.find('\0') != std::string::npos) {
-        error = "--crs " + name + " holds a NUL byte: it is not WKT text";
+        error = field + " " + name + " holds a NUL byte: it is not WKT text";
         return false;
     }
     return true;
@@ -152,7 +153,8 @@ bool isEpsgCode(const std::string& crs) {
     return crs.find_first_not_of('0', 5) != std::string::npos;
 }
 
-bool readCrs(const std::string& text, std::string& crs, std::string& error) {
+bool readCrs(const std::string& text, std::string& crs, std::string& error,
+             const std::string& field) {
     if (isEpsgCode(text)) {
         crs = "EPSG:" + text.substr(5);
         return true;
@@ -165,16 +167,16 @@ bool readCrs(const std::string& text, std::string& crs, std::string& error) {
             upperCase(text.substr(0, 5)) == "EPSG:" || text.find('[') != std::string::npos;
         if (text.empty() || text.size() > maximumCrsFileSize ||
             (meantAsText && stat(text.c_str(), &info) != 0)) {
-            error = "bad value \"" + text.substr(0, 80) +
-                    "\" for --crs: expected EPSG:CODE, WKT text or a file holding WKT";
+            error = "bad value \"" + text.substr(0, 80) + "\" for " + field +
+                    ": expected EPSG:CODE, WKT text or a file holding WKT";
             return false;
         }
         std::string content;
-        if (!readCrsFile(text, content, error))
+        if (!readCrsFile(text, field, content, error))
             return false;
         wkt = trimmedOneLine(content);
         if (!looksLikeWkt(wkt)) {
-            error = "the file " + text + " given to --crs holds no WKT reference system";
+            error = "the file " + text + " given to " + field + " holds no WKT reference system";
             return false;
         }
     }

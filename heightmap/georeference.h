@@ -31,7 +31,9 @@ constexpr std::size_t maximumCrsFileSize = 64 * 1024;
 // the WKT on one line. False with a one-line reason otherwise: the system's reason for a file
 // that cannot be opened, the kind of what is not a regular file (a folder, a pipe, a device,
 // never read, so a pipe cannot block), a file longer than maximumCrsFileSize or holding a NUL.
-bool readCrs(const std::string& text, std::string& crs, std::string& error);
+// The reasons name the field as the caller calls it (the window: "the reference system").
+bool readCrs(const std::string& text, std::string& crs, std::string& error,
+             const std::string& field = "--crs");
 
 bool isEpsgCode(const std::string& crs);
 

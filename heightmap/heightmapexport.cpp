@@ -80,6 +80,31 @@ struct SetFile {
     std::unique_ptr<AtomicFile> file;
     std::function<bool(std::FILE*, std::string&)> write;
     bool main = false; // a heightmap or tile, committed before the sidecars
+    double rows = 0.0; // the rows of work its writing tells progress (see WriteWatch)
+};
+
+// The progress and cancel of a set's writing, told by the writers between their row bands:
+// the share of the rows done, and whether to stop. A file rewritten in place is not stopped:
+// its previous content is being lost as it is written.
+struct WriteWatch {
+    std::function<void(double)> progress;
+    std::function<bool()> cancelled;
+    double start = 0.0;     // the share done before the writing
+    double totalRows = 1.0; // every file's rows
+    double rowsBefore = 0.0;
+    bool cancellable = true;
+    bool stopped = false;
+
+    bool rowsDone(double rows) {
+        if (progress)
+            progress(start + (1.0 - start) * std::min(1.0, (rowsBefore + rows) / totalRows));
+        if (cancellable && cancelled && cancelled())
+            stopped = true;
+        return !stopped;
+    }
+    RowProgress rowProgress() {
+        return [this](int rows) { return rowsDone(rows); };
+    }
 };
 
 std::string systemWords(const AtomicFile& file) {
@@ -88,16 +113,19 @@ std::string systemWords(const AtomicFile& file) {
 }
 
 // Creates, writes and commits the whole set, as exportHeightmap promises.
-bool writeSet(std::vector<SetFile>& set, const std::function<bool()>& cancelled,
-              std::string& error) {
+bool writeSet(std::vector<SetFile>& set, WriteWatch& watch, std::string& error) {
     // A cancelled set is dropped before anything is committed: the temporary files go with
     // their AtomicFile, and every existing file stays as it was.
     const auto stop = [&] {
-        if (!cancelled || !cancelled())
+        if (!watch.cancelled || !watch.cancelled())
             return false;
         error = exportCancelled;
         return true;
     };
+    watch.totalRows = 0.0;
+    for (const SetFile& entry : set)
+        watch.totalRows += entry.rows;
+    watch.totalRows = std::max(watch.totalRows, 1.0);
     for (SetFile& entry : set) {
         if (!entry.file->open()) {
             error = "cannot create " + entry.file->target() + ": " + systemWords(*entry.file);
@@ -118,7 +146,14 @@ bool writeSet(std::vector<SetFile>& set, const std::function<bool()>& cancelled,
             return false;
         std::string reason;
         errno = 0;
-        if (!entry.write(entry.file->stream(), reason) || std::fflush(entry.file->stream()) != 0 ||
+        watch.cancellable = !entry.file->writesInPlace();
+        const bool written = entry.write(entry.file->stream(), reason);
+        if (!written && watch.stopped) {
+            error = exportCancelled;
+            return false;
+        }
+        watch.rowsBefore += entry.rows;
+        if (!written || std::fflush(entry.file->stream()) != 0 ||
             std::ferror(entry.file->stream())) {
             // A failed write of the file itself has the system's reason (a full disk), which
             // says more than the library's own account of it.
@@ -358,7 +393,12 @@ bool exportSource(const ExportSource& source, const HeightmapExport& settings,
         }
     }
     const HeightRaster& mapRaster = (!given && (mesh || noDataPadding)) ? shaded : raster;
-    progress(0.3);
+    // A raster made elsewhere has all its share in the writing; a resampled one 30% before.
+    WriteWatch watch;
+    watch.progress = settings.progress;
+    watch.cancelled = settings.cancelled;
+    watch.start = given ? 0.0 : 0.3;
+    progress(watch.start);
 
     if (sixteenBit) {
         written.heightRange = settings.heightRange ? *settings.heightRange : heightRangeOf(raster);
@@ -385,10 +425,7 @@ bool exportSource(const ExportSource& source, const HeightmapExport& settings,
                                  tileOf(raster, x * (tileSide - 1), y * (tileSide - 1), tileSide),
                                  x, y});
     }
-    const int totalRows =
-        mesh ? 1 : static_cast<int>(settings.tiled() ? parts.size() * tileSide : raster.height);
-    int rowsBefore = 0;
-    auto rowProgress = [&](int rows) { progress(0.3 + 0.7 * (rowsBefore + rows) / totalRows); };
+    const RowProgress rowProgress = watch.rowProgress();
 
     std::vector<SetFile> set;
     std::vector<std::uint64_t*> sizes;
@@ -417,10 +454,10 @@ bool exportSource(const ExportSource& source, const HeightmapExport& settings,
             default:
                 break;
             }
-            rowsBefore += data->height;
             written.bytesWritten += ok ? bytesIn(out) : 0;
             return ok;
         };
+        entry.rows = part.height;
         set.push_back(std::move(entry));
         written.files.push_back(name);
 
@@ -443,12 +480,14 @@ bool exportSource(const ExportSource& source, const HeightmapExport& settings,
         entry.main = true;
         entry.file = std::make_unique<AtomicFile>(output);
         entry.write = [&, material](std::FILE* out, std::string&) {
-            const bool ok = given ? writeRasterObj(out, raster, fileName(material))
+            const bool ok = given ? writeRasterObj(out, raster, fileName(material), rowProgress)
                                   : writeTerrainObj(out, grid, rowSpacing, settings.raster.scale,
                                                     fileName(material));
             written.bytesWritten = ok ? bytesIn(out) : 0;
             return ok;
         };
+        // The grid's mesh is small: its rows are not told.
+        entry.rows = given ? rasterObjPasses(true) * raster.height : 0;
         set.push_back(std::move(entry));
         written.files.push_back(output);
         const std::string image = settings.splatMapFile.empty() ? fileName(stem(output)) + ".png"
@@ -481,22 +520,40 @@ bool exportSource(const ExportSource& source, const HeightmapExport& settings,
                      meta.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"));
     }
 
+    // A map's rows are told twice: computed, then written.
+    const auto writeMap =
+        [&](std::FILE* out, int channels, std::string& reason,
+            const std::function<std::vector<unsigned char>(const RowProgress&)>& pixelsOf) {
+            const std::vector<unsigned char> pixels = pixelsOf(rowProgress);
+            if (pixels.empty())
+                return false;
+            const double computed = mapRaster.height;
+            watch.rowsBefore += computed;
+            const bool ok = writePng8(out, mapRaster.width, mapRaster.height, channels, pixels,
+                                      reason, rowProgress);
+            watch.rowsBefore -= computed;
+            return ok;
+        };
     if (!settings.normalMapFile.empty()) {
         SetFile entry;
         entry.file = std::make_unique<AtomicFile>(settings.normalMapFile);
         entry.write = [&](std::FILE* out, std::string& reason) {
-            return writePng8(out, mapRaster.width, mapRaster.height, 3, normalMapPixels(mapRaster),
-                             reason);
+            return writeMap(out, 3, reason, [&](const RowProgress& rows) {
+                return normalMapPixels(mapRaster, rows);
+            });
         };
+        entry.rows = 2.0 * mapRaster.height;
         set.push_back(std::move(entry));
     }
     if (!settings.splatMapFile.empty()) {
         SetFile entry;
         entry.file = std::make_unique<AtomicFile>(settings.splatMapFile);
         entry.write = [&](std::FILE* out, std::string& reason) {
-            return writePng8(out, mapRaster.width, mapRaster.height, 4, splatMapPixels(mapRaster),
-                             reason);
+            return writeMap(out, 4, reason, [&](const RowProgress& rows) {
+                return splatMapPixels(mapRaster, SplatThresholds(), rows);
+            });
         };
+        entry.rows = 2.0 * mapRaster.height;
         set.push_back(std::move(entry));
     }
     for (const SetFile& entry : set)
@@ -506,7 +563,7 @@ bool exportSource(const ExportSource& source, const HeightmapExport& settings,
     // Another export of the same files at the same time would leave a mix of both sets.
     ExportSetLock lock;
     lock.acquire(setFiles, settings.waiting);
-    if (!writeSet(set, settings.cancelled, error))
+    if (!writeSet(set, watch, error))
         return false;
     progress(1.0);
     if (report)

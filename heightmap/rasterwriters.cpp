@@ -18,6 +18,8 @@
 
 #include "heightmap/textbuffer.h"
 
+const char* const writeStopped = "the write was stopped";
+
 HeightRange heightRangeOf(const HeightRaster& raster) {
     float low = INFINITY, high = -INFINITY;
     for (float h : raster.heights) {
@@ -82,8 +84,8 @@ bool writeAsciiGrid(std::FILE* out, const HeightRaster& raster, double xOrigin, 
             text.number(std::isnan(row[c]) ? noData : row[c]);
         }
         text.put('\n');
-        if (progress && r % 64 == 63)
-            progress(r + 1);
+        if (progress && (r % rowBand == rowBand - 1 || r + 1 == raster.height) && !progress(r + 1))
+            return false;
     }
     return text.finish();
 }
@@ -121,8 +123,9 @@ void writePngRows(png_structp png, PngWriteState& state) {
     for (int r = 0; r < raster.height; ++r) {
         state.clamped += state.steps->convert(raster.row(r), raster.width, state.row);
         png_write_row(png, reinterpret_cast<png_const_bytep>(state.row));
-        if (*state.progress && r % 64 == 63)
-            (*state.progress)(r + 1);
+        if (*state.progress && (r % rowBand == rowBand - 1 || r + 1 == raster.height) &&
+            !(*state.progress)(r + 1))
+            png_error(png, writeStopped);
     }
 }
 
@@ -190,7 +193,7 @@ void png8Failed(png_structp png, png_const_charp message) {
 }
 
 bool writePng8Image(std::FILE* out, int width, int height, int channels,
-                    const unsigned char* pixels, Png8State& state) {
+                    const unsigned char* pixels, const RowProgress& progress, Png8State& state) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, png8Failed, pngWarned);
     if (!png) {
         std::snprintf(state.message, sizeof state.message, "out of memory");
@@ -210,8 +213,11 @@ bool writePng8Image(std::FILE* out, int width, int height, int channels,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     const std::size_t stride = static_cast<std::size_t>(width) * static_cast<std::size_t>(channels);
-    for (int r = 0; r < height; ++r)
+    for (int r = 0; r < height; ++r) {
         png_write_row(png, pixels + static_cast<std::size_t>(r) * stride);
+        if (progress && (r % rowBand == rowBand - 1 || r + 1 == height) && !progress(r + 1))
+            png_error(png, writeStopped);
+    }
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return true;
@@ -220,9 +226,10 @@ bool writePng8Image(std::FILE* out, int width, int height, int channels,
 } // namespace
 
 bool writePng8(std::FILE* out, int width, int height, int channels,
-               const std::vector<unsigned char>& pixels, std::string& error) {
+               const std::vector<unsigned char>& pixels, std::string& error,
+               const RowProgress& progress) {
     Png8State state;
-    if (!writePng8Image(out, width, height, channels, pixels.data(), state)) {
+    if (!writePng8Image(out, width, height, channels, pixels.data(), progress, state)) {
         error = std::string("libpng: ") + state.message;
         return false;
     }
@@ -247,8 +254,8 @@ bool writeR16(std::FILE* out, const HeightRaster& raster, const HeightRange& ran
         }
         if (std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size())
             return false;
-        if (progress && r % 64 == 63)
-            progress(r + 1);
+        if (progress && (r % rowBand == rowBand - 1 || r + 1 == raster.height) && !progress(r + 1))
+            return false;
     }
     return true;
 }
@@ -296,13 +303,13 @@ bool writeExr(std::FILE* out, const std::string& name, const HeightRaster& raste
         frame.insert("Y", Imf::Slice(Imf::FLOAT, base, sizeof(float),
                                      sizeof(float) * static_cast<std::size_t>(raster.width)));
         file.setFrameBuffer(frame);
-        // In blocks of whole zip blocks, so that progress can be told between them.
+        // In bands of whole zip blocks (16 lines), so that progress can be told between them.
         for (int done = 0; done < raster.height;) {
-            const int lines = std::min(256, raster.height - done);
+            const int lines = std::min(rowBand, raster.height - done);
             file.writePixels(lines);
             done += lines;
-            if (progress)
-                progress(done);
+            if (progress && !progress(done))
+                throw std::runtime_error(writeStopped);
         }
     } catch (const std::exception& failure) {
         error = std::string("OpenEXR: ") + failure.what();

@@ -12,8 +12,13 @@
 // The raster heightmap files, written to an open stream (exportHeightmap wraps them in an
 // atomic save). Every writer writes the raster's first row, the back of the terrain, first.
 
-// Told the number of raster rows written so far, now and then, for a progress display.
-using RowProgress = std::function<void(int rowsWritten)>;
+// Told the number of raster rows written so far, every band of rowBand rows and at the end,
+// for a progress display; it returns whether to go on. False stops the write between two bands,
+// and the writer returns false (with the reason "the write was stopped" where it gives one):
+// the caller's cancel.
+using RowProgress = std::function<bool(int rowsWritten)>;
+constexpr int rowBand = 32;
+extern const char* const writeStopped;
 
 // The world heights that the 16-bit samples 0 and 65535 stand for; heights in between are
 // spread evenly over the steps and rounded to the nearest.
@@ -79,9 +84,10 @@ bool writePng16(std::FILE* out, const HeightRaster& raster, const HeightRange& r
 
 // An 8-bit PNG of width x height pixels with 3 (RGB) or 4 (RGBA) channels, pixels row by row
 // from the top, for the normal and splat maps. False with a one-line reason when libpng or a
-// write failed.
+// write failed, or progress stopped it.
 bool writePng8(std::FILE* out, int width, int height, int channels,
-               const std::vector<unsigned char>& pixels, std::string& error);
+               const std::vector<unsigned char>& pixels, std::string& error,
+               const RowProgress& progress = {});
 
 // Headerless 16-bit samples, little-endian, row after row from the north: width * height * 2
 // bytes, as game engines import "RAW" heightmaps (the size and height range are typed into the

@@ -39,9 +39,15 @@ double smoothstep(double from, double to, double x) {
     return t * t * (3.0 - 2.0 * t);
 }
 
+// Tells progress the rows done at the end of each band; false when it says stop.
+bool bandDone(const RowProgress& progress, int r, int rows) {
+    return !progress || !(r % rowBand == rowBand - 1 || r + 1 == rows) || progress(r + 1);
+}
+
 } // namespace
 
-std::vector<unsigned char> normalMapPixels(const HeightRaster& raster) {
+std::vector<unsigned char> normalMapPixels(const HeightRaster& raster,
+                                           const RowProgress& progress) {
     std::vector<unsigned char> pixels(static_cast<std::size_t>(raster.width) * raster.height * 3);
     std::size_t at = 0;
     for (int r = 0; r < raster.height; ++r) {
@@ -53,12 +59,15 @@ std::vector<unsigned char> normalMapPixels(const HeightRaster& raster) {
             pixels[at++] = packed(-north / length);
             pixels[at++] = packed(1.0 / length);
         }
+        if (!bandDone(progress, r, raster.height))
+            return {};
     }
     return pixels;
 }
 
 std::vector<unsigned char> splatMapPixels(const HeightRaster& raster,
-                                          const SplatThresholds& thresholds) {
+                                          const SplatThresholds& thresholds,
+                                          const RowProgress& progress) {
     const HeightRange range = heightRangeOf(raster);
     const double pi = std::acos(-1.0);
     std::vector<unsigned char> pixels(static_cast<std::size_t>(raster.width) * raster.height * 4);
@@ -96,6 +105,8 @@ std::vector<unsigned char> splatMapPixels(const HeightRaster& raster,
             for (int k = 0; k < 4; ++k)
                 pixels[at++] = static_cast<unsigned char>(std::min(whole[k], 255));
         }
+        if (!bandDone(progress, r, raster.height))
+            return {};
     }
     return pixels;
 }

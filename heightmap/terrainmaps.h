@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "heightmap/heightraster.h"
+#include "heightmap/rasterwriters.h"
 
 // Texture maps computed from a heightmap raster, pixel for cell, the first row the northern
 // one like the raster's.
@@ -12,8 +13,10 @@
 // (n + 1) / 2 * 255 per channel. Green grows towards the north, the image's top: the OpenGL
 // convention (+Y up) that Unity, Godot and Blender expect; Unreal expects +Y down (DirectX)
 // and takes it with "Flip Green Channel". A flat cell is (128, 128, 255). Cells without a
-// height (NaN) count as level with their neighbours.
-std::vector<unsigned char> normalMapPixels(const HeightRaster& raster);
+// height (NaN) count as level with their neighbours. progress, when given, is told the rows
+// done as a writer tells them; when it says stop, the pixels come back empty.
+std::vector<unsigned char> normalMapPixels(const HeightRaster& raster,
+                                           const RowProgress& progress = {});
 
 // The slope angles and height fractions at which the splat map's layers take over.
 struct SplatThresholds {
@@ -29,6 +32,8 @@ struct SplatThresholds {
 
 // The splat map, 8-bit RGBA weights for four terrain layers that sum to 255 in every pixel:
 // R grass (whatever the others leave), G rock (steep slopes), B snow (high ground), A low
-// ground. Each transition is a smoothstep between its two thresholds.
+// ground. Each transition is a smoothstep between its two thresholds. progress as for the
+// normal map.
 std::vector<unsigned char> splatMapPixels(const HeightRaster& raster,
-                                          const SplatThresholds& thresholds = {});
+                                          const SplatThresholds& thresholds = {},
+                                          const RowProgress& progress = {});

@@ -109,8 +109,8 @@ bool writeTerrainObj(std::FILE* out, const std::vector<std::vector<gmVector2>>& 
     return text.finish();
 }
 
-bool writeRasterObj(std::FILE* out, const HeightRaster& raster,
-                    const std::string& materialLibrary) {
+bool writeRasterObj(std::FILE* out, const HeightRaster& raster, const std::string& materialLibrary,
+                    const RowProgress& progress) {
     const bool textured = !materialLibrary.empty();
     const int rows = raster.height, columns = raster.width;
     const double cell = raster.cellSize;
@@ -118,6 +118,13 @@ bool writeRasterObj(std::FILE* out, const HeightRaster& raster,
         const double northing = raster.southEdge + (rows - r - 0.5) * cell;
         return gmVector3(raster.westEdge + (c + 0.5) * cell,
                          raster.heights[static_cast<std::size_t>(r) * columns + c], -northing);
+    };
+
+    // Rows written through all the passes, told at the end of each band.
+    int done = 0;
+    const auto rowDone = [&] {
+        ++done;
+        return !progress || done % rowBand != 0 || progress(done);
     };
 
     TextBuffer text(out);
@@ -128,9 +135,12 @@ bool writeRasterObj(std::FILE* out, const HeightRaster& raster,
         const std::string header = "mtllib " + materialLibrary + "\nusemtl terrain\n";
         text.put(header.c_str());
     }
-    for (int r = 0; r < rows; ++r)
+    for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns; ++c)
             putTriple(text, "v ", at(r, c));
+        if (!rowDone())
+            return false;
+    }
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns; ++c) {
             // Across: west to east; towards the viewer: north to south, along +z. Their cross
@@ -144,6 +154,8 @@ bool writeRasterObj(std::FILE* out, const HeightRaster& raster,
                       length > 0 ? gmVector3(n[0] / length, n[1] / length, n[2] / length)
                                  : gmVector3(0, 1, 0));
         }
+        if (!rowDone())
+            return false;
     }
     if (textured) {
         // The image lies on the terrain as seen from above, its top row at the back.
@@ -155,6 +167,8 @@ bool writeRasterObj(std::FILE* out, const HeightRaster& raster,
                 text.number(static_cast<float>(1.0 - static_cast<double>(r) / (rows - 1)));
                 text.put('\n');
             }
+            if (!rowDone())
+                return false;
         }
     }
     auto corner = [&](long index) {
@@ -185,6 +199,10 @@ bool writeRasterObj(std::FILE* out, const HeightRaster& raster,
             corner(north);
             text.put('\n');
         }
+        if (!rowDone())
+            return false;
     }
+    if (progress && !progress(rasterObjPasses(textured) * rows))
+        return false;
     return text.finish();
 }

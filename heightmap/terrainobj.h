@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "heightmap/heightraster.h"
+#include "heightmap/rasterwriters.h"
 #include "libgm/gmvec2.h"
 
 // The terrain grid itself as a Wavefront OBJ mesh, for 3D tools: one vertex per grid point at
@@ -54,6 +55,11 @@ std::string terrainMaterialText(const std::string& image);
 // from the neighbouring cells and two triangles per square of four cell centres,
 // counter-clockwise seen from above. The raster's first row, the back, comes first. With a
 // material library the mesh carries texture coordinates as above (u west to east, v from 0 at
-// the front row to 1 at the back). False when a write failed.
+// the front row to 1 at the back). progress, when given, is told the rows written counted on
+// through the passes (vertices, normals, texture coordinates when textured, faces):
+// rasterObjPasses(textured) * rows in all. False when a write failed or progress stopped it.
 bool writeRasterObj(std::FILE* out, const HeightRaster& raster,
-                    const std::string& materialLibrary = {});
+                    const std::string& materialLibrary = {}, const RowProgress& progress = {});
+inline int rasterObjPasses(bool textured) {
+    return textured ? 4 : 3;
+}

@@ -119,8 +119,8 @@ bool SketchSession::saveTerrain(const std::string& name, std::string& message) {
 
 bool SketchSession::exportHeightmap(const std::string& name, HeightmapExport settings,
                                     const std::string& program, std::string& message,
-                                    ExportReport* report) {
-    settings.source = terrainSource(model_, program, curveFile_);
+                                    ExportReport* report, const std::string& input) {
+    settings.source = terrainSource(model_, program, input.empty() ? curveFile_ : input);
     // With the natural terrain switched on, the same bytes mondrel-build --natural writes.
     if (model_.naturalTerrain())
         return saveNaturalTerrainAs(model_, name, settings, model_.naturalSettings(), message,

@@ -147,11 +147,12 @@ public:
     // "Save Terrain": the .grd grid.
     bool saveTerrain(const std::string& name, std::string& message);
     // A heightmap or mesh for other tools, in settings.format; program names the writer in
-    // the metadata. With the natural terrain switched on, the natural terrain with the
-    // state's settings.
+    // the metadata, and input the file the terrain comes from (a project, as mondrel-build
+    // names the project it builds; empty: the curve file last opened or saved). With the
+    // natural terrain switched on, the natural terrain with the state's settings.
     bool exportHeightmap(const std::string& name, HeightmapExport settings,
                          const std::string& program, std::string& message,
-                         ExportReport* report = nullptr);
+                         ExportReport* report = nullptr, const std::string& input = {});
     // The curve file last opened or saved (empty when none), named in exported heightmaps.
     const std::string& curveFile() const { return curveFile_; }
 

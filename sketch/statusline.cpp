@@ -40,6 +40,13 @@ StatusText stageGuidance(int stage) {
     }
 }
 
+StatusText naturalViewGuidance() {
+    return {"The natural terrain: change it in the Natural Terrain panel (View > Natural Terrain "
+            "Settings). Left-drag turns, the wheel zooms, a middle drag pans, Home frames it; "
+            "File > Export Heightmap writes it.",
+            "Natural terrain: the panel changes it; left-drag turns, Home frames it."};
+}
+
 StatusText modelValues(const SketchModel& model) {
     const std::string profile = twoDecimals(model.profileRandomness());
     const std::string detail = twoDecimals(model.detailRandomness());

@@ -17,6 +17,10 @@ struct StatusText {
 // refinement).
 StatusText stageGuidance(int stage);
 
+// What to do while the natural view is on (in the row refinement stage): the panel's
+// settings, turning and zooming the view, Home, and the export that writes what is shown.
+StatusText naturalViewGuidance();
+
 // The values the terrain is built from: profile randomness, detail randomness, drop-off,
 // the selected column and the grid's size (columns x rows), for example
 // "Profile randomness 0.35 · Detail randomness 0.20 · Drop-off 0.30 · Column 21 · Grid 40 × 51".

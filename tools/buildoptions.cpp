@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "heightmap/exportset.h"
+#include "heightmap/exportchecks.h"
 
 #ifndef MONDREL_VERSION
 #define MONDREL_VERSION "unknown"
@@ -103,15 +103,6 @@ std::string parseTiles(const std::string& text, int& across, int& down) {
     return {};
 }
 
-bool endsWithPng(const std::string& name) {
-    if (name.size() < 4)
-        return false;
-    std::string suffix = name.substr(name.size() - 4);
-    for (char& c : suffix)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return suffix == ".png";
-}
-
 // The export options the format has no use for, and formats that need a file name.
 std::string checkFitsFormat(const BuildOptions& options) {
     const std::string name = heightmapFormatName(options.format);
@@ -125,21 +116,23 @@ std::string checkFitsFormat(const BuildOptions& options) {
     }
     if (options.wasGiven("--exr-compression") && options.format != HeightmapFormat::exr)
         return "--exr-compression applies only to the exr format, not to " + name;
-    if (options.wasGiven("--tiles") && options.format == HeightmapFormat::obj)
-        return "--tiles applies to the raster formats asc, png16, r16 and exr, not to obj";
-    for (const char* option : {"--origin", "--crs"})
-        if (options.wasGiven(option) &&
-            (options.format == HeightmapFormat::obj || options.format == HeightmapFormat::r16))
-            return std::string(option) + " applies to the formats GIS tools read (asc, png16 " +
-                   "and exr), not to " + name;
-    std::string wkt, unknown;
-    if (options.format == HeightmapFormat::asc && isEpsgCode(options.place.crs) &&
-        !epsgCodeWkt(options.place.crs, wkt, unknown))
-        return "--crs for the asc format: " + unknown + " (give a .prj file or WKT text instead)";
-    if (!options.normalMapFile.empty() && !endsWithPng(options.normalMapFile))
-        return "--normal-map writes a PNG: its file name must end in .png";
-    if (!options.splatMapFile.empty() && !endsWithPng(options.splatMapFile))
-        return "--splat-map writes a PNG: its file name must end in .png";
+    // The rules the window's export dialog shares, named by the options.
+    const ExportFieldNames names;
+    std::string refusal;
+    if (options.wasGiven("--tiles"))
+        refusal = tilesFormatRefusal(options.format, names.tiles);
+    if (refusal.empty() && options.wasGiven("--origin"))
+        refusal = placementRefusal(options.format, names.origin);
+    if (refusal.empty() && options.wasGiven("--crs"))
+        refusal = placementRefusal(options.format, names.crs);
+    if (refusal.empty())
+        refusal = ascCrsRefusal(options.format, options.place.crs, names.crs);
+    if (refusal.empty())
+        refusal = mapFileRefusal(options.normalMapFile, names.normalMap);
+    if (refusal.empty())
+        refusal = mapFileRefusal(options.splatMapFile, names.splatMap);
+    if (!refusal.empty())
+        return refusal;
     if (options.format == HeightmapFormat::grd) {
         for (const char* option : {"--size", "--scale", "--height-range"})
             if (options.wasGiven(option))
@@ -216,9 +209,7 @@ std::string checkNatural(const BuildOptions& options) {
 std::string checkSetDistinct(const BuildOptions& options) {
     if (options.toStandardOutput() || options.format == HeightmapFormat::grd)
         return {};
-    std::string error;
-    checkExportSetDistinct(exportSetFiles(exportSettings(options), options.outputFile), error);
-    return error;
+    return exportSetRefusal(exportSettings(options), options.outputFile);
 }
 
 } // namespace
@@ -480,12 +471,9 @@ bool parseBuildOptions(const std::vector<std::string>& arguments, BuildOptions& 
     error = checkFitsFormat(options);
     if (error.empty())
         error = checkNatural(options);
-    if (error.empty() && options.tiled() && options.wasGiven("--size")) {
+    if (error.empty() && options.tiled() && options.wasGiven("--size"))
         // A size given must split into the tiles; only a native size needs the terrain first.
-        RasterOptions raster = options.raster;
-        int side = 0;
-        planTiles(options.tilesAcross, options.tilesDown, 0, 0, raster, side, error);
-    }
+        error = tilesFitRefusal(options.tilesAcross, options.tilesDown, options.raster, 0, 0);
     if (error.empty())
         error = checkSetDistinct(options);
     return error.empty();

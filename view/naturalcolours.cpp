@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "libgm/gmvec3.h"
+
 namespace {
 
 double smoothStep(double from, double to, double x) {
@@ -95,4 +97,65 @@ double waterHeight(const TerrainMesh& mesh, const NaturalLook& look) {
     double lowest = 0.0, highest = 0.0;
     meshHeightRange(mesh, lowest, highest);
     return lowest + look.waterLevel * (highest - lowest);
+}
+
+TerrainMesh naturalTerrainMesh(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing) {
+    TerrainMesh mesh;
+    mesh.rowSpacing = rowSpacing;
+    if (!terrainDrawable(grid))
+        return mesh;
+    mesh.rows = static_cast<int>(grid.size());
+    mesh.columns = static_cast<int>(grid[0].size());
+    const int rows = mesh.rows, columns = mesh.columns;
+    // Row r lies at depth r * rowSpacing, as in buildTerrainMesh.
+    const auto point = [&](int r, int c) {
+        const gmVector2& p = grid[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
+        return gmVector3(p[0], p[1], r * rowSpacing);
+    };
+    std::vector<float> normals(static_cast<std::size_t>(rows) * columns * 3);
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            // West minus east across, south (further back) minus north along: their cross
+            // product points up, as buildTerrainMesh's normals do.
+            const gmVector3 across =
+                point(r, std::max(c - 1, 0)) - point(r, std::min(c + 1, columns - 1));
+            const gmVector3 along =
+                point(std::min(r + 1, rows - 1), c) - point(std::max(r - 1, 0), c);
+            const gmVector3 n = cross(across, along);
+            const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+            float* out = normals.data() + (static_cast<std::size_t>(r) * columns + c) * 3;
+            for (int axis = 0; axis < 3; ++axis)
+                out[axis] =
+                    length > 0.0 ? static_cast<float>(n[axis] / length) : (axis == 1 ? 1.0f : 0.0f);
+        }
+    }
+    for (int r = 0; r + 1 < rows; ++r) {
+        std::vector<float> vertices, stripNormals;
+        vertices.reserve(static_cast<std::size_t>(columns) * 6);
+        stripNormals.reserve(static_cast<std::size_t>(columns) * 6);
+        for (int c = 0; c < columns; ++c) {
+            for (const int row : {r, r + 1}) {
+                const gmVector3 p = point(row, c);
+                for (int axis = 0; axis < 3; ++axis)
+                    vertices.push_back(static_cast<float>(p[axis]));
+                const float* n = normals.data() + (static_cast<std::size_t>(row) * columns + c) * 3;
+                stripNormals.insert(stripNormals.end(), n, n + 3);
+            }
+        }
+        mesh.stripVertices.push_back(std::move(vertices));
+        mesh.stripNormals.push_back(std::move(stripNormals));
+    }
+    return mesh;
+}
+
+std::vector<std::vector<gmVector2>>
+everyOtherPoint(const std::vector<std::vector<gmVector2>>& grid) {
+    std::vector<std::vector<gmVector2>> coarse;
+    for (std::size_t r = 0; r < grid.size(); r += 2) {
+        std::vector<gmVector2> row;
+        for (std::size_t c = 0; c < grid[r].size(); c += 2)
+            row.push_back(grid[r][c]);
+        coarse.push_back(std::move(row));
+    }
+    return coarse;
 }

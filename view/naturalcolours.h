@@ -38,3 +38,16 @@ std::vector<std::vector<float>> naturalStripColours(const TerrainMesh& mesh,
 
 // The sea's height in the mesh's units for look.waterLevel.
 double waterHeight(const TerrainMesh& mesh, const NaturalLook& look);
+
+// The natural terrain's mesh: the strips of buildTerrainMesh (no wire grid), but every grid
+// point carries one normal in both strips it belongs to, from the points around it (central
+// differences, one-sided at the borders). buildTerrainMesh's per-triangle normals differ from
+// one strip to the next, which lights and colours each row of a fine raster as a band of its
+// own. An undrawable grid (terrainDrawable) gives an empty mesh.
+TerrainMesh naturalTerrainMesh(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing);
+
+// Every other row and column of a grid (the first ones kept, and the last ones when the count
+// is odd, as a preview's 2^n + 1 is): a quarter of the points, rows 2 * rowSpacing apart, for
+// drawing while the view moves.
+std::vector<std::vector<gmVector2>>
+everyOtherPoint(const std::vector<std::vector<gmVector2>>& grid);

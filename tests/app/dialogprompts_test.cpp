@@ -129,8 +129,8 @@ TEST(DialogPrompts, HeightmapSettingsReadSizeScaleAndRange) {
         dialog->accept();
     });
     bool natural = false;
-    ASSERT_TRUE(
-        prompts.heightmapSettings(HeightmapFormat::r16, {300, 120, 900, 700}, settings, natural));
+    ASSERT_TRUE(prompts.heightmapSettings(HeightmapFormat::r16, "/tmp/m.r16", {300, 120, 900, 700},
+                                          settings, natural));
     EXPECT_TRUE(natural);
     EXPECT_EQ(settings.raster.width, 1025);
     EXPECT_EQ(settings.raster.height, 513);
@@ -149,23 +149,41 @@ TEST(DialogPrompts, HeightmapSettingsReadSizeScaleAndRange) {
         EXPECT_FALSE(dialog->findChild<QCheckBox*>("rangeBox")->isEnabled());
         dialog->reject();
     });
-    EXPECT_FALSE(
-        prompts.heightmapSettings(HeightmapFormat::obj, {300, 120, 900, 700}, settings, natural));
+    EXPECT_FALSE(prompts.heightmapSettings(HeightmapFormat::obj, "/tmp/m.obj", {300, 120, 900, 700},
+                                           settings, natural));
 }
 
 // The placement, maps and tiles the builder offers: read back through OK, which refuses what
 // the export could not take with a reason.
 TEST(DialogPrompts, HeightmapSettingsReadPlacementMapsAndTiles) {
+    // The builder's rules in the dialog's words.
     std::string crs;
-    EXPECT_TRUE(exportExtrasRefusal(HeightmapFormat::png16, "epsg:32632", "n.png", "", 2, 2, crs)
-                    .isEmpty());
+    HeightmapExport png;
+    png.format = HeightmapFormat::png16;
+    png.normalMapFile = "n.png";
+    png.tilesAcross = png.tilesDown = 2;
+    EXPECT_TRUE(exportDialogRefusal(png, "epsg:32632", "/tmp/m.png", 900, 700, crs).isEmpty());
     EXPECT_EQ(crs, "EPSG:32632");
-    EXPECT_TRUE(exportExtrasRefusal(HeightmapFormat::asc, "EPSG:32632", "", "", 0, 0, crs)
-                    .startsWith("An ASCII grid's reference system is read from its .prj"));
-    EXPECT_TRUE(exportExtrasRefusal(HeightmapFormat::png16, "nonsense", "", "", 0, 0, crs)
-                    .startsWith("The reference system cannot be used: "));
-    EXPECT_FALSE(exportExtrasRefusal(HeightmapFormat::png16, "", "n.jpg", "", 0, 0, crs).isEmpty());
-    EXPECT_FALSE(exportExtrasRefusal(HeightmapFormat::png16, "", "", "", 2, 0, crs).isEmpty());
+    EXPECT_EQ(exportDialogRefusal(png, "EPSG:x", "/tmp/m.png", 900, 700, crs).toStdString(),
+              "Bad value \"EPSG:x\" for the reference system: expected EPSG:CODE, WKT text or a "
+              "file holding WKT.");
+    HeightmapExport bad = png;
+    bad.normalMapFile = "n.jpg";
+    EXPECT_EQ(exportDialogRefusal(bad, "", "/tmp/m.png", 900, 700, crs).toStdString(),
+              "The normal map writes a PNG: its file name must end in .png.");
+    bad = png;
+    bad.tilesDown = 0;
+    EXPECT_FALSE(exportDialogRefusal(bad, "", "/tmp/m.png", 900, 700, crs).isEmpty());
+    bad = png;
+    bad.raster.width = bad.raster.height = 1000;
+    EXPECT_TRUE(exportDialogRefusal(bad, "", "/tmp/m.png", 900, 700, crs)
+                    .startsWith("The size 1000x1000 does not split into 2x2 tiles"));
+    // A map named like the heightmap's own file would replace it.
+    bad = png;
+    bad.tilesAcross = bad.tilesDown = 0;
+    bad.splatMapFile = "m.png";
+    EXPECT_TRUE(exportDialogRefusal(bad, "", "/tmp/m.png", 900, 700, crs)
+                    .startsWith("The export would write /tmp/m.png twice"));
 
     QWidget window;
     DialogPrompts prompts(&window);
@@ -179,8 +197,8 @@ TEST(DialogPrompts, HeightmapSettingsReadPlacementMapsAndTiles) {
         dialog->findChild<QSpinBox*>("tilesDownBox")->setValue(2);
         dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     });
-    ASSERT_TRUE(
-        prompts.heightmapSettings(HeightmapFormat::png16, {300, 120, 900, 700}, settings, natural));
+    ASSERT_TRUE(prompts.heightmapSettings(HeightmapFormat::png16, "/tmp/m.png",
+                                          {300, 120, 900, 700}, settings, natural));
     EXPECT_EQ(settings.place.originX, 500000.0);
     EXPECT_EQ(settings.place.crs, "EPSG:32632");
     EXPECT_EQ(settings.normalMapFile, "n.png");

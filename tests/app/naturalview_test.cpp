@@ -15,6 +15,7 @@
 #include "app/backgroundwork.h"
 #include "app/naturalpanel.h"
 #include "gui/glsketch.h"
+#include "sketch/statusline.h"
 #include "sketch/terrainsave.h"
 #include "tests/app/windowfixture.h"
 
@@ -50,6 +51,13 @@ TEST_F(NaturalViewTest, TheSwitchDrivesTheViewAndTheExport) {
     // Framed: the natural terrain, wider than the grid, is drawn whole inside the view.
     const TerrainBounds bounds = terrainBounds(model().grid(), model().rowSpacing());
     EXPECT_LT(window_->sketchView->zoomPan().zoom, 2.0f) << bounds.maxX;
+    // The status bar guides through the natural view while it is on, the stage after it.
+    const auto guidedBy = [&](const StatusText& guidance) {
+        const QString shown = window_->statusText();
+        return shown.startsWith(QString::fromStdString(guidance.full)) ||
+               shown.startsWith(QString::fromStdString(guidance.compact));
+    };
+    EXPECT_TRUE(guidedBy(naturalViewGuidance())) << window_->statusText().toStdString();
 
     // A map named without a folder is written beside the heightmap.
     prompts_->settingsAnswers.push_back(
@@ -65,6 +73,7 @@ TEST_F(NaturalViewTest, TheSwitchDrivesTheViewAndTheExport) {
     window_->viewNatural_TerrainAction->trigger();
     EXPECT_FALSE(window_->sketchView->showingNaturalTerrain());
     EXPECT_FALSE(window_->sketchView->grabFramebuffer() == natural);
+    EXPECT_TRUE(guidedBy(stageGuidance(3))) << window_->statusText().toStdString();
 }
 
 // Opening a project saved with the natural view on shows the natural view with its settings.
@@ -186,4 +195,22 @@ TEST_F(NaturalViewTest, ACancelledExportChangesNoFileAndTheWindowAnswers) {
     EXPECT_TRUE(QDir(scratch(QString()))
                     .entryList({QStringLiteral(".mondrel-*")}, QDir::Files | QDir::Hidden)
                     .isEmpty());
+}
+
+// While the view turns, the natural terrain is drawn from every other point (frames cost less
+// while an export or a rebuild shares the processor); once the view rests, the full surface
+// is back, the very picture it was.
+TEST_F(NaturalViewTest, AMovingViewDrawsLighterAndTheFullSurfaceOnceItRests) {
+    goToStage(3);
+    window_->viewNatural_TerrainAction->trigger();
+    ASSERT_TRUE(waitForNaturalView());
+    GLSketch* view = window_->sketchView;
+    view->setViewAngles(30.0f, -20.0f);
+    QTest::qWait(400);
+    const QImage resting = view->grabFramebuffer();
+    view->setViewAngles(30.0f, -21.0f);
+    view->setViewAngles(30.0f, -20.0f);
+    const QImage moving = view->grabFramebuffer();
+    EXPECT_FALSE(moving == resting);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->grabFramebuffer() == resting; }, 2000));
 }

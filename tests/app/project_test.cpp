@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QPushButton>
 #include <QSlider>
@@ -266,6 +268,26 @@ TEST_F(ProjectTest, TheNaturalExportIsTheBuildersAndIsUndone) {
     const QByteArray saved = contentsOf(exported);
     ASSERT_TRUE(saved.startsWith("ncols 129\nnrows 97\n"));
     EXPECT_TRUE(saved == contentsOf(built));
+
+    // Once the project is saved, the metadata names it as the builder's does; nothing but the
+    // file and the program tell the two apart.
+    prompts_->settingsAnswers.push_back({RasterOptions{129, 97, 1.0}, std::nullopt, true});
+    answerAndTrigger(scratch("natural.r16"), window_->fileExport_HeightmapAction);
+    builder.start(QStringLiteral(MONDREL_BIN_DIR "/mondrel-build"),
+                  {"--quiet", "--size", "129x97", project, scratch("natural-built.r16")});
+    ASSERT_TRUE(builder.waitForFinished(60000));
+    QJsonObject windows = QJsonDocument::fromJson(contentsOf(scratch("natural.r16.json"))).object();
+    QJsonObject builders =
+        QJsonDocument::fromJson(contentsOf(scratch("natural-built.r16.json"))).object();
+    EXPECT_EQ(windows["source"].toObject()["input"].toString(), project);
+    for (QJsonObject* meta : {&windows, &builders}) {
+        meta->remove("file");
+        QJsonObject source = (*meta)["source"].toObject();
+        source.remove("program");
+        (*meta)["source"] = source;
+    }
+    EXPECT_EQ(windows, builders);
+    EXPECT_TRUE(contentsOf(scratch("natural.r16")) == contentsOf(scratch("natural-built.r16")));
 
     EXPECT_EQ(window_->editUndoAction->text(), "&Undo Natural Terrain On");
     window_->editUndoAction->trigger();

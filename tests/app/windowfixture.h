@@ -53,7 +53,7 @@ public:
         bool naturalTerrain = false;
         std::string splatMap = {};
     };
-    bool heightmapSettings(HeightmapFormat format, const NativeSizes& native,
+    bool heightmapSettings(HeightmapFormat format, const std::string&, const NativeSizes& native,
                            HeightmapExport& settings, bool& naturalTerrain) override {
         settingsQuestions.push_back({format, native, naturalTerrain});
         if (settingsAnswers.empty())

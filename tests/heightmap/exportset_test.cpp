@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include "heightmap/exportchecks.h"
 #include "heightmap/exportset.h"
 #include "heightmap/heightmapexport.h"
 #include "heightmap/terrainmaps.h"
@@ -409,4 +410,69 @@ TEST(ExportSet, ACancelledSetLeavesEveryPreviousFile) {
     EXPECT_EQ(readWholeFile(file), previous);
     EXPECT_EQ(readWholeFile(file + ".json"), metadata);
     EXPECT_EQ(filesStartingWith(file), files) << "no temporary file is left";
+}
+
+// The window's dialog and the builder share these rules: a map named without a folder is
+// checked where it will be written, beside the heightmap, and a native raster must fit the
+// tiles asked for.
+TEST(ExportSet, SettingsChecksSeeMapsBesideTheHeightmapAndTheNativeSize) {
+    HeightmapExport settings;
+    settings.format = HeightmapFormat::png16;
+    settings.splatMapFile = "peak.png";
+    settings.normalMapFile = "maps/n.png";
+    const HeightmapExport placed = mapsBesideOutput(settings, "/data/out/peak.png");
+    EXPECT_EQ(placed.splatMapFile, "/data/out/peak.png");
+    EXPECT_EQ(placed.normalMapFile, "maps/n.png");
+    EXPECT_EQ(mapsBesideOutput(settings, "/peak.png").splatMapFile, "/peak.png");
+    EXPECT_NE(exportSettingsRefusal(settings, "/data/out/peak.png", 0, 0).find("twice"),
+              std::string::npos);
+
+    settings.splatMapFile.clear();
+    settings.normalMapFile.clear();
+    settings.tilesAcross = settings.tilesDown = 1;
+    EXPECT_TRUE(exportSettingsRefusal(settings, "/data/out/peak.png", 4097, 300).empty());
+    EXPECT_EQ(exportSettingsRefusal(settings, "/data/out/peak.png", 4098, 300)
+                  .rfind("no tile side of 33 to 4097 cells holds", 0),
+              0u);
+    settings.format = HeightmapFormat::obj;
+    EXPECT_EQ(exportSettingsRefusal(settings, "/data/out/peak.obj", 0, 0),
+              "--tiles applies to the raster formats asc, png16, r16 and exr, not to obj");
+}
+
+// A Cancel pressed while a large file is written takes effect between row bands, not after the
+// file: every format and the maps tell progress while they write, and stopping inside any of
+// them keeps every previous file and leaves no temporary file.
+TEST(ExportSet, ACancelInsideAFileStopsItBetweenRowBands) {
+    HeightRaster raster;
+    raster.width = raster.height = 200;
+    raster.cellSize = 1.0;
+    for (int i = 0; i < 200 * 200; ++i)
+        raster.heights.push_back(static_cast<float>(std::sin(i * 0.001) * 40.0));
+    for (const HeightmapFormat format :
+         {HeightmapFormat::asc, HeightmapFormat::png16, HeightmapFormat::r16, HeightmapFormat::exr,
+          HeightmapFormat::obj}) {
+        const std::string file = path(std::string("band.") + heightmapFormatName(format));
+        HeightmapExport settings = sized(format, 200);
+        settings.splatMapFile = file + "-splat.png";
+        std::string error;
+        ASSERT_TRUE(exportHeightRaster(raster, settings, file, error)) << error;
+        const std::string previous = readWholeFile(file);
+        const std::string splat = readWholeFile(settings.splatMapFile);
+        const int files = filesStartingWith(file);
+
+        // Stopped at each third of the work: in the heightmap, in the map's pixels, in its PNG.
+        for (const double at : {0.3, 0.6, 0.9}) {
+            std::vector<double> shares;
+            settings.progress = [&](double share) { shares.push_back(share); };
+            settings.cancelled = [&] { return !shares.empty() && shares.back() >= at; };
+            EXPECT_FALSE(exportHeightRaster(raster, settings, file, error));
+            EXPECT_EQ(error, exportCancelled);
+            ASSERT_FALSE(shares.empty());
+            EXPECT_LT(shares.back(), at + 0.05) << heightmapFormatName(format) << " at " << at;
+            EXPECT_TRUE(std::is_sorted(shares.begin(), shares.end()));
+            EXPECT_EQ(readWholeFile(file), previous);
+            EXPECT_EQ(readWholeFile(settings.splatMapFile), splat);
+            EXPECT_EQ(filesStartingWith(file), files) << "no temporary file is left";
+        }
+    }
 }

@@ -1,5 +1,6 @@
 // The natural view's colours: height tints, rock where steep, snow high and not too steep, the
 // seabed below the water, one colour per strip vertex.
+#include <cmath>
 #include <gtest/gtest.h>
 
 #include "view/naturalcolours.h"
@@ -58,4 +59,34 @@ TEST(NaturalColours, OneColourPerStripVertexFromTheMeshsOwnRange) {
     NaturalLook sea;
     sea.waterLevel = 0.25;
     EXPECT_EQ(waterHeight(mesh, sea), 25.0);
+}
+
+// Regression: per-triangle normals changed from one strip to the next, so every row of the
+// natural view was lit and coloured as a faint band of its own. A grid point now carries one
+// normal in both strips, facing up as the grid mesh's do.
+TEST(NaturalColours, TheNaturalMeshGivesAPointOneNormalInBothItsStrips) {
+    std::vector<std::vector<gmVector2>> grid(9);
+    for (int r = 0; r < 9; ++r)
+        for (int c = 0; c < 9; ++c)
+            grid[r].emplace_back(10.0 * c, 30.0 * std::sin(0.7 * c + 0.4 * r) + 5.0 * r);
+    const TerrainMesh mesh = naturalTerrainMesh(grid, 10.0);
+    const TerrainMesh plain = buildTerrainMesh(grid, 10.0);
+    ASSERT_EQ(mesh.stripVertices.size(), 8u);
+    for (std::size_t s = 0; s < mesh.stripVertices.size(); ++s) {
+        ASSERT_EQ(mesh.stripVertices[s], plain.stripVertices[s]);
+        for (std::size_t k = 0; k < mesh.stripNormals[s].size(); k += 3)
+            EXPECT_GT(mesh.stripNormals[s][k + 1], 0.0f) << "faces up";
+        if (s == 0)
+            continue;
+        // The strip's first row is the previous strip's second.
+        for (std::size_t c = 0; c < 9; ++c)
+            for (int axis = 0; axis < 3; ++axis)
+                EXPECT_EQ(mesh.stripNormals[s][6 * c + axis],
+                          mesh.stripNormals[s - 1][6 * c + 3 + axis]);
+    }
+    // Moving, the view draws every other point: a 2^n + 1 grid keeps its corners.
+    const auto coarse = everyOtherPoint(grid);
+    ASSERT_EQ(coarse.size(), 5u);
+    ASSERT_EQ(coarse[0].size(), 5u);
+    EXPECT_EQ(coarse[4][4], grid[8][8]);
 }
