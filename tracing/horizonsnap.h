@@ -13,7 +13,7 @@ struct HorizonSnapSettings {
     int band = 12;
     // How many pixels the line's distance from the drawn one may change from one column to
     // the next: the drawn line gives the slope, the photograph only the last few pixels.
-    int maxStep = 3;
+    int maxStep = 5;
     // Cost of each pixel the distance changes between neighbouring columns, against an edge
     // cost of 0 (the strongest edge in the band) to 1 (no edge): keeps the path from
     // zigzagging between two edges of about equal strength.
