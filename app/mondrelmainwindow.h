@@ -73,6 +73,9 @@ public:
     // Checkable, off at start: each stroke drawn over the photograph is snapped to the
     // horizon edge near it, shown before Process Line, which then takes the snapped line.
     QAction* viewSnap_StrokesAction;
+    // How far from the stroke a horizon is looked for: one checked entry of the View menu's
+    // "Snap Within" (12, 24 or 48 pixels of the drawing; 12 at start).
+    QMenu* viewSnap_WithinMenu;
     NaturalPanel* naturalPanel;
 
     // Replaces the boxes and file dialogs the window shows (the default asks the user).
@@ -238,6 +241,7 @@ private:
     // The stroke waiting for Process Line, snapped; empty when snapping is off or nothing is
     // drawn.
     std::vector<gmVector2> snappedStroke_;
+    int snapBand_ = 12;
 
     // ---- The natural view
     BackgroundTask* work_ = nullptr;

@@ -1,5 +1,6 @@
 // The main window's tracing help: strokes snapped to the horizon of the background photograph.
 #include <QAction>
+#include <QActionGroup>
 #include <QMenu>
 #include <QStatusBar>
 
@@ -20,10 +21,25 @@ void MondrelMainWindow::buildSnapping() {
     viewSnap_StrokesAction->setCheckable(true);
     viewSnap_StrokesAction->setStatusTip(
         tr("While drawing the curve, move each stroke onto the strongest horizon in the "
-           "background picture within 12 pixels of it; the snapped line shows in cyan and "
-           "Process Line takes it."));
+           "background picture near it (View > Snap Within); the snapped line shows in cyan "
+           "and Process Line takes it."));
     viewMenu->addSeparator();
     viewMenu->addAction(viewSnap_StrokesAction);
+    viewSnap_WithinMenu = viewMenu->addMenu(tr("Snap &Within"));
+    viewSnap_WithinMenu->setObjectName(QStringLiteral("viewSnap_WithinMenu"));
+    auto* bands = new QActionGroup(this);
+    for (const int band : {12, 24, 48}) {
+        QAction* choice = viewSnap_WithinMenu->addAction(tr("%1 Pixels").arg(band));
+        choice->setCheckable(true);
+        choice->setChecked(band == snapBand_);
+        choice->setStatusTip(
+            tr("Look for the horizon up to %1 pixels above and below each stroke.").arg(band));
+        bands->addAction(choice);
+        connect(choice, &QAction::triggered, this, [this, band] {
+            snapBand_ = band;
+            snapStroke();
+        });
+    }
     // A stroke drawn before the switch was turned on snaps at once; off, it is as drawn.
     connect(viewSnap_StrokesAction, &QAction::toggled, this, [this] { snapStroke(); });
     connect(sketchView, &GLSketch::strokeBegun, this, [this] { forgetSnappedStroke(); });
@@ -50,7 +66,9 @@ void MondrelMainWindow::snapStroke() {
                           static_cast<int>(image.height), 3};
     const GreyPhoto under =
         greyPhotoAtSize(shown, session_.model().viewWidth(), session_.model().viewHeight());
-    snappedStroke_ = snapToHorizon(under.view(), line);
+    HorizonSnapSettings settings;
+    settings.band = snapBand_;
+    snappedStroke_ = snapToHorizon(under.view(), line, settings);
     sketchView->setSnappedLine(snappedStroke_);
     if (snappedStroke_ == line)
         statusBar()->showMessage(

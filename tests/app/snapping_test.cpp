@@ -2,6 +2,7 @@
 // Process Line, taken by it, and undone with it.
 #include <QAction>
 #include <QImage>
+#include <QMenu>
 #include <QPushButton>
 #include <QUndoStack>
 #include <cmath>
@@ -32,11 +33,11 @@ protected:
         answerAndTrigger(scratch("horizon.png"), window_->fileOpen_ImageAction);
         ASSERT_TRUE(prompts_->boxes.isEmpty());
     }
-    // A stroke 7 pixels below the horizon, a point every 8 columns.
-    void traceBelow(int from, int to) {
+    // A stroke below the horizon, a point every 8 columns.
+    void traceBelow(int from, int to, double below = 7.0) {
         std::vector<QPoint> points;
         for (int x = from; x <= to; x += 8)
-            points.emplace_back(x, static_cast<int>(std::lround(horizon(x) + 7.0)));
+            points.emplace_back(x, static_cast<int>(std::lround(horizon(x) + below)));
         drag(window_->sketchView, points);
     }
     // The share of the curve's columns from..to within a pixel and a half of the horizon.
@@ -76,6 +77,17 @@ TEST_F(SnappingTest, SnappedStrokesAreShownProcessedAndUndoneLikeStrokes) {
     EXPECT_EQ(shareOnHorizon(400, 700), 0.0);
     window_->undoStack()->redo();
     EXPECT_GE(shareOnHorizon(400, 700), 0.95);
+
+    // 20 pixels off, the horizon is found once the search is widened.
+    traceBelow(450, 650, 20.0);
+    click(window_->firstOptionButton);
+    EXPECT_LT(shareOnHorizon(450, 650), 0.2);
+    QAction* wider = window_->viewSnap_WithinMenu->actions().at(1);
+    ASSERT_EQ(wider->text(), "24 Pixels");
+    wider->trigger();
+    traceBelow(450, 650, 20.0);
+    click(window_->firstOptionButton);
+    EXPECT_GE(shareOnHorizon(450, 650), 0.95);
 
     // Turned off with a stroke waiting, the stroke goes in as drawn.
     traceBelow(150, 250);
