@@ -2,7 +2,11 @@
 // the skyline it was built from, and not another one.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "buildrunning.h"
+#include "fileio/curvefile.h"
+#include "project/projectfile.h"
 
 namespace {
 
@@ -28,6 +32,22 @@ TEST(SilhouetteCheck, TheNaturalTerrainHoldsItsDrawnSkylineStraightOn) {
     EXPECT_NE(held.out.find("100.00% of the columns within 3.00 pixels"), std::string::npos)
         << held.out;
     EXPECT_TRUE(exists(picture));
+
+    // The same skyline as a project's silhouette.
+    std::vector<gmVector2> points;
+    int declared = 0;
+    ASSERT_EQ(readCurveFile(MONDREL_SOURCE_DIR "/bench/natural/skylines/jagged_alpine.c2d", points,
+                            declared),
+              CurveReadResult::ok);
+    Project project;
+    project.sketch.curve = project.sketch.silhouette =
+        std::make_shared<const std::vector<gmVector2>>(points);
+    const std::string saved = scratchPath("alpine.mondrel");
+    std::string message;
+    ASSERT_TRUE(writeProjectFile(saved, project, message)) << message;
+    const BuildRun fromProject = silhouetteCheck("--skyline " + quoted(saved) + " " + quoted(asc));
+    EXPECT_EQ(fromProject.status, 0) << fromProject.out << fromProject.err;
+    EXPECT_EQ(fromProject.out, held.out);
 
     const BuildRun other =
         silhouetteCheck("--skyline " + benchSkyline("two_summits.c2d") + " " + quoted(asc));
