@@ -37,6 +37,7 @@ MondrelMainWindow::MondrelMainWindow(QWidget* parent, const char* name, Qt::Wind
     buildProjectAndEditMenus();
     addExportHeightmapEntry();
     buildViewMenu();
+    buildSnapping();
     buildNaturalPanel();
     setTexts();
     resize(QSize(856, 756).expandedTo(minimumSizeHint()));
@@ -329,8 +330,12 @@ void MondrelMainWindow::processLine() {
     const double minimumExtent =
         SketchModel::minimumStrokeExtent / std::max(1.0, sketchView->drawingView().zoom);
     SketchModel::StrokeResult result = SketchModel::StrokeResult::processed;
-    runModelStep(tr(commandStepName(SketchCommand::processLine)),
-                 [&] { result = session_.processLine(minimumExtent); });
+    runModelStep(tr(commandStepName(SketchCommand::processLine)), [&] {
+        if (!snappedStroke_.empty() && !session_.model().stroke().empty())
+            session_.replaceStroke(snappedStroke_);
+        result = session_.processLine(minimumExtent);
+    });
+    forgetSnappedStroke();
     if (result == SketchModel::StrokeResult::tooShort)
         statusBar()->showMessage(tr("A click is not a line: nothing was processed, the curve is "
                                     "unchanged. Drag across the picture to draw the mountain's "

@@ -70,6 +70,12 @@ public:
     QAction* viewNatural_TerrainAction;
     // Shows the natural terrain's settings panel.
     QAction* viewNatural_SettingsAction;
+    // Checkable, off at start: each stroke drawn over the photograph is snapped to the
+    // horizon edge near it, shown before Process Line, which then takes the snapped line.
+    QAction* viewSnap_StrokesAction;
+    // How far from the stroke a horizon is looked for: one checked entry of the View menu's
+    // "Snap Within" (12, 24 or 48 pixels of the drawing; 12 at start).
+    QMenu* viewSnap_WithinMenu;
     NaturalPanel* naturalPanel;
 
     // Replaces the boxes and file dialogs the window shows (the default asks the user).
@@ -163,6 +169,11 @@ private:
     // "Next" from a click: the second click of a double-click is not a second "Next".
     bool eventFilter(QObject* watched, QEvent* event) override;
     void buildViewReset();
+    // ---- Snapping strokes to the photograph's horizon
+    void buildSnapping();
+    // The finished stroke snapped to the background's horizon and shown, while snapping is on.
+    void snapStroke();
+    void forgetSnappedStroke();
     void fitFirstSizeToScreen();
 
     // ---- Project files and the undo history
@@ -227,6 +238,10 @@ private:
     // a change to save.
     float savedRotX_ = 0.0f;
     float savedRotY_ = 0.0f;
+    // The stroke waiting for Process Line, snapped; empty when snapping is off or nothing is
+    // drawn.
+    std::vector<gmVector2> snappedStroke_;
+    int snapBand_ = 12;
 
     // ---- The natural view
     BackgroundTask* work_ = nullptr;

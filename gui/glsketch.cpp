@@ -251,6 +251,7 @@ void GLSketch::replaceTexture(const PngImage& image) {
     if (texture_ != 0)
         glDeleteTextures(1, &texture_);
     texture_ = fresh;
+    background_ = image;
     textureWidth_ = static_cast<int>(image.width);
     textureHeight_ = static_cast<int>(image.height);
 }
@@ -414,7 +415,28 @@ void GLSketch::drawSketch() {
         for (const gmVector2& p : stroke)
             pixelVertex(p, w, h);
         glEnd();
+        // What Process Line will take, bright and thicker over the stroke as drawn.
+        if (snappedLine_.size() > 1) {
+            // Solid, without the smoothing's partly transparent edges, so that it stands out
+            // over any photograph.
+            glDisable(GL_LINE_SMOOTH);
+            glLineWidth(3.0f);
+            glColor3f(0.0f, 0.9f, 1.0f);
+            glBegin(GL_LINE_STRIP);
+            for (const gmVector2& p : snappedLine_)
+                pixelVertex(p, w, h);
+            glEnd();
+            glLineWidth(1.0f);
+            glEnable(GL_LINE_SMOOTH);
+        }
     }
+}
+
+void GLSketch::setSnappedLine(std::vector<gmVector2> line) {
+    if (line == snappedLine_)
+        return;
+    snappedLine_ = std::move(line);
+    updateGL();
 }
 
 void GLSketch::setNaturalView(bool on) {
@@ -645,6 +667,7 @@ void GLSketch::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint p = eventPosition(event);
     if (mousePressed_ && drawing() && mouseButton_ == leftButton) {
         emitStroke(false, p);
+        emit strokeEnded();
         updateGL();
     }
     mousePressed_ = false;

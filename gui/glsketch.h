@@ -43,6 +43,14 @@ public:
     // smaller than the file when it was reduced on loading.
     int textureWidth() const { return textureWidth_; }
     int textureHeight() const { return textureHeight_; }
+    // The background image's pixels as shown (RGB, top row first; empty before the first
+    // load), which tracing reads.
+    const PngImage& backgroundImage() const { return background_; }
+    // A line drawn over the stroke in its own colour while the stroke waits for Process Line
+    // (the stroke snapped to the photograph), in view pixels, y up; empty for none. It shows
+    // only while there is a stroke.
+    void setSnappedLine(std::vector<gmVector2> line);
+    const std::vector<gmVector2>& snappedLine() const { return snappedLine_; }
 
     // Turns the view to the given angles in degrees.
     void setViewAngles(float rotX, float rotY);
@@ -89,6 +97,8 @@ signals:
     // dragged and released.
     void strokeBegun(double x, double y);
     void strokeExtended(double x, double y);
+    // The left button was released: the stroke is complete.
+    void strokeEnded();
     // The user turned the terrain (the angles a project keeps).
     void viewTurned();
     // A right press (press true) or drag in stage 1 over the terrain's model x.
@@ -167,6 +177,8 @@ private:
     int maxTextureSide_ = 0;
     // An image loaded before the view was first shown, waiting for the GL context.
     PngImage pendingImage_;
+    PngImage background_;
+    std::vector<gmVector2> snappedLine_;
     bool hasPendingImage_ = false;
 
     // The terrain as drawn, rebuilt only when the model's grid differs from meshGrid_ (in the

@@ -73,6 +73,9 @@ public:
     // be whole). The session passes on the sketch view's left-button strokes in stage 0.
     void beginStroke(double x, double y);  // press: discards an unprocessed stroke
     void extendStroke(double x, double y); // move and release
+    // The stroke replaced by points in view pixels, y up, as stroke() gives them (a stroke
+    // snapped to the photograph), to be processed like one drawn.
+    void replaceStroke(const PointList& points) { stroke_ = points; }
     // What processLine made of the stroke.
     enum class StrokeResult { processed, nothingDrawn, tooShort };
     // A stroke whose points all lie within this many pixels of its first is a click.

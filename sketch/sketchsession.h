@@ -74,6 +74,9 @@ public:
     // ---- Stage 0: drawing the silhouette, in mouse pixels (y down).
     void beginStroke(double x, double y) { model_.beginStroke(x, y); }
     void extendStroke(double x, double y) { model_.extendStroke(x, y); }
+    // The stroke replaced by points in view pixels, y up (the stroke snapped to the
+    // photograph's horizon): Process Line takes them as drawn.
+    void replaceStroke(const PointList& points) { model_.replaceStroke(points); }
     // "Process Line": the stroke into the curve; a click is discarded (tooShort).
     SketchModel::StrokeResult processLine(double minimumExtent = SketchModel::minimumStrokeExtent) {
         return model_.processLine(minimumExtent);
