@@ -244,9 +244,11 @@ void MondrelMainWindow::runExport(const QString& chosen, const HeightmapExport& 
     auto session = std::make_shared<SketchSession>(session_);
     auto outcome = std::make_shared<Outcome>();
     const std::string name = chosen.toLocal8Bit().toStdString();
-    // The project the window works on is the export's input, as the builder names the project
-    // it builds.
-    const std::string input = projectFile_.toLocal8Bit().toStdString();
+    // The saved project is the export's input, as the builder names the project it builds; once
+    // the session differs from that file (an edit, a curve opened into it), the file no longer
+    // describes what is exported and no input is named.
+    const std::string input =
+        hasUnsavedChanges() ? std::string() : projectFile_.toLocal8Bit().toStdString();
     const auto job = [session, outcome, name, settings, input](WorkControl& control) {
         HeightmapExport watched = settings;
         watched.progress = [&control](double share) {

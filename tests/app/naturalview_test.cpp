@@ -158,7 +158,8 @@ TEST_F(NaturalViewTest, ACancelledExportChangesNoFileAndTheWindowAnswers) {
     prompts_->answers.append(target);
     window_->fileExport_HeightmapAction->trigger();
     ASSERT_TRUE(window_->backgroundTask()->running());
-    // The event loop turns while the export runs: the longest wait between two turns.
+    // The event loop turns while the export runs: the longest wait between two turns. A window
+    // waiting on the export would stall for seconds; the bound leaves room for a loaded machine.
     QElapsedTimer clock;
     clock.start();
     qint64 last = 0, longest = 0;
@@ -169,7 +170,7 @@ TEST_F(NaturalViewTest, ACancelledExportChangesNoFileAndTheWindowAnswers) {
     }
     std::printf("longest wait of the window during the export: %lld ms\n",
                 static_cast<long long>(longest));
-    EXPECT_LT(longest, 200);
+    EXPECT_LT(longest, 1000);
     EXPECT_TRUE(window_->backgroundTask()->progressDialog()->isVisible());
     window_->backgroundTask()->cancel();
     waitForWork();

@@ -292,4 +292,10 @@ TEST_F(ProjectTest, TheNaturalExportIsTheBuildersAndIsUndone) {
     EXPECT_EQ(window_->editUndoAction->text(), "&Undo Natural Terrain On");
     window_->editUndoAction->trigger();
     EXPECT_FALSE(model().naturalTerrain());
+
+    // Once the session differs from the saved project, the file no longer describes the export.
+    prompts_->settingsAnswers.push_back({RasterOptions{129, 97, 1.0}, std::nullopt, false});
+    answerAndTrigger(scratch("edited.r16"), window_->fileExport_HeightmapAction);
+    windows = QJsonDocument::fromJson(contentsOf(scratch("edited.r16.json"))).object();
+    EXPECT_TRUE(windows["source"].toObject()["input"].isNull());
 }
