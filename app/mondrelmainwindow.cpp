@@ -38,6 +38,7 @@ MondrelMainWindow::MondrelMainWindow(QWidget* parent, const char* name, Qt::Wind
     addExportHeightmapEntry();
     buildViewMenu();
     buildNaturalPanel();
+    buildLayerPanel();
     setTexts();
     resize(QSize(856, 756).expandedTo(minimumSizeHint()));
     fitFirstSizeToScreen();
@@ -188,8 +189,7 @@ void MondrelMainWindow::makeConnections() {
     // What the view reports goes to the session; strokes are not undo steps of their own.
     connect(sketchView, &GLSketch::resized, this,
             [this](int width, int height) { session_.setViewSize(width, height); });
-    connect(sketchView, &GLSketch::strokeBegun, this,
-            [this](double x, double y) { session_.beginStroke(x, y); });
+    connect(sketchView, &GLSketch::strokeBegun, this, &MondrelMainWindow::beginStroke);
     connect(sketchView, &GLSketch::strokeExtended, this,
             [this](double x, double y) { session_.extendStroke(x, y); });
     connect(sketchView, &GLSketch::viewTurned, this, &MondrelMainWindow::showTitle);
@@ -202,6 +202,7 @@ void MondrelMainWindow::makeConnections() {
 
 void MondrelMainWindow::showSessionChange() {
     showStatusLine();
+    showLayerState();
     showNaturalState();
     sketchView->updateGL();
 }
