@@ -379,6 +379,9 @@ void GLSketch::drawSketch() {
     const int h = session_.model().viewHeight();
     if (w <= 0 || h <= 0)
         return;
+    // Smoothed and faint lines would write their coverage into the frame's alpha, and the
+    // window shows such pixels in colours that are none of the lines'; the frame stays opaque.
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
     drawOtherLayers(w, h);
     const SketchModel& model = session_.model();
     const int current = model.currentLayer();
@@ -407,6 +410,7 @@ void GLSketch::drawSketch() {
             pixelVertex(p, w, h);
         glEnd();
     }
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
 }
 
 void GLSketch::drawOtherLayers(int w, int h) {

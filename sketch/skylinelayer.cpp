@@ -6,10 +6,10 @@
 
 namespace {
 
-// The processed curve's orange first, then colours that stay apart from it and each other
-// over a photograph.
-const LayerColour palette[] = {{230, 153, 0},  {51, 102, 204}, {46, 158, 79},
-                               {155, 77, 202}, {204, 51, 51},  {26, 158, 158}};
+// Colours that stay apart from each other, from the current layer's orange and from the red
+// of the stroke being drawn, over a photograph.
+const LayerColour palette[] = {{190, 40, 120}, {51, 102, 204}, {46, 158, 79},
+                               {130, 70, 200}, {26, 150, 160}, {120, 80, 40}};
 constexpr std::size_t paletteSize = sizeof palette / sizeof palette[0];
 
 int hexDigit(char c) {

@@ -51,7 +51,7 @@ constexpr double largestLayerDistance = 1e9;
 constexpr std::size_t longestLayerName = 256;
 
 // The one layer a new sketch has, which old projects and curve files open as: "Layer 1" at
-// firstLayerDistance, in the processed curve's orange.
+// firstLayerDistance, in the first colour of a fixed palette.
 LayerProperties firstLayerProperties();
 // A layer added behind the existing ones: named "Layer N" with the first N no layer has,
 // firstLayerDistance behind the farthest, in the next colour of a fixed palette.
