@@ -95,6 +95,14 @@ TEST_F(LayersTest, LayersAreUndoStepsStrokesGoToTheCurrentOneAndTheOthersShowFai
     EXPECT_EQ(model.curve(), front);
     EXPECT_EQ(model.layerSkyline(1), far);
 
+    // Undoing a step made after another layer was chosen goes back to the layer it was made on.
+    w.layerPanel->list->setCurrentRow(0);
+    w.layerPanel->locked->click();
+    w.layerPanel->list->setCurrentRow(1);
+    w.editUndoAction->trigger();
+    EXPECT_FALSE(model.layerProperties(0).locked);
+    EXPECT_EQ(model.currentLayer(), 0);
+
     // A third range, named, for the picture of three layers.
     w.layerNewAction->trigger();
     drag(view, range(view, 0.25, 0.03));
