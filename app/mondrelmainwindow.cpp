@@ -308,7 +308,8 @@ void MondrelMainWindow::runCommand(SketchCommand command) {
             session_.resetStageSettings();
             break;
         case SketchCommand::clearCurve:
-            session_.clearCurve();
+            if (!session_.clearCurve())
+                noteLockedLayer();
             break;
         case SketchCommand::dropOffUp:
         case SketchCommand::dropOffDown:

@@ -178,6 +178,8 @@ private:
     void setLayerDistance(double distance);
     // A press in stage 0: the stroke begins, or the status bar says the layer is locked.
     void beginStroke(double x, double y);
+    // Says in the status bar that the current layer is locked and takes no change.
+    void noteLockedLayer();
     void buildStatusLine();
     // The title: the project's name (or Mondrel alone) and the unsaved mark.
     void showTitle();

@@ -147,12 +147,16 @@ void MondrelMainWindow::setLayerDistance(double distance) {
 }
 
 void MondrelMainWindow::beginStroke(double x, double y) {
-    if (session_.beginStroke(x, y))
-        return;
+    if (!session_.beginStroke(x, y))
+        noteLockedLayer();
+}
+
+void MondrelMainWindow::noteLockedLayer() {
     const QString name = QString::fromStdString(
         session_.model().layerProperties(session_.model().currentLayer()).name);
-    statusBar()->showMessage(tr("The layer \"%1\" is locked: it takes no strokes. Unlock it in "
-                                "the Layers panel (View > Layers) to draw on it.")
+    statusBar()->showMessage(tr("The layer \"%1\" is locked: it takes no strokes and keeps its "
+                                "curve. Unlock it in the Layers panel (View > Layers) to draw "
+                                "on it.")
                                  .arg(name),
                              lockedNoticeMs);
 }

@@ -250,12 +250,15 @@ void SketchModel::redrawBefore(PointList& curve, const PointList& cleaned) {
     }
 }
 
-void SketchModel::clearCurve() {
+bool SketchModel::clearCurve() {
     stroke_.clear();
+    if (currentLayerLocked())
+        return false;
     if (currentLayer_ == 0)
         replaceCurve(PointList());
     else
         layers_[index(currentLayer_)].skyline.clear();
+    return true;
 }
 
 void SketchModel::resetStageSettings() {

@@ -89,8 +89,8 @@ public:
     StrokeResult processLine(double minimumExtent = minimumStrokeExtent);
     // Empties the stroke and the current layer's skyline. On the front layer that is the
     // curve: from stage 1 on the silhouette goes with it and the terrain is rebuilt at once
-    // (see replaceCurve).
-    void clearCurve();
+    // (see replaceCurve). A locked layer keeps its skyline (false).
+    bool clearCurve();
     // Back to curve drawing with no curve: stage 0, no stroke, no skyline on any layer,
     // terrain, detail levels, profiles or selection. The randomness, drop-off and natural
     // terrain settings and the layers themselves stay, as the user's choices for the next

@@ -79,8 +79,9 @@ public:
     SketchModel::StrokeResult processLine(double minimumExtent = SketchModel::minimumStrokeExtent) {
         return model_.processLine(minimumExtent);
     }
-    // "Clear Curve": no curve; from stage 1 on the terrain follows.
-    void clearCurve() { model_.clearCurve(); }
+    // "Clear Curve": no curve on the current layer; from stage 1 on the terrain follows.
+    // False, changing nothing, on a locked layer.
+    bool clearCurve() { return model_.clearCurve(); }
     // "Close Curve": back to curve drawing with no curve, from any stage.
     void closeCurve() { model_.closeCurve(); }
     // "Reset" of the randomness and row refinement stages.

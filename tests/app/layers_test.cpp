@@ -83,6 +83,7 @@ TEST_F(LayersTest, LayersAreUndoStepsStrokesGoToTheCurrentOneAndTheOthersShowFai
     EXPECT_EQ(w.editUndoAction->text(), "&Undo Lock Layer");
     drag(view, range(view, 0.2, 0.02));
     click(w.firstOptionButton);
+    click(w.secondOptionButton); // "Clear Curve"
     EXPECT_EQ(model.layerSkyline(1), far);
     EXPECT_TRUE(w.statusBar()->currentMessage().contains("\"Layer 2\" is locked"));
 

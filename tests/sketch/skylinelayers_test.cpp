@@ -69,6 +69,7 @@ TEST(SkylineLayers, ALockedLayerTakesNoStroke) {
     model.extendStroke(250, 120);
     EXPECT_TRUE(model.stroke().empty());
     EXPECT_EQ(model.processLine(), SketchModel::StrokeResult::nothingDrawn);
+    EXPECT_FALSE(model.clearCurve());
     EXPECT_EQ(model.layerSkyline(1), far);
 
     // The front layer is not locked: the next press there draws again.
