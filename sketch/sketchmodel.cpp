@@ -758,6 +758,16 @@ bool SketchModel::saveCurve(const std::string& name, std::string& message, FileO
 bool SketchModel::loadCurve(const std::string& name, std::string& message, FileOutcome* outcome) {
     FileOutcome ignored;
     FileOutcome& out = outcome ? *outcome : ignored;
+    if (currentLayerLocked()) {
+        const std::string& layer = layerProperties(currentLayer_).name;
+        message = "The layer \"" + layer + "\" is locked";
+        out.reason = "Unlock it in the Layers panel to open a curve into it.";
+        out.failure = failureText("open the curve file", name,
+                                  "the layer \"" + layer +
+                                      "\" is locked. Unlock it in the "
+                                      "Layers panel to open a curve into it.");
+        return false;
+    }
     say("Loading file\n");
     PointList points;
     int declared = 0;

@@ -151,7 +151,8 @@ public:
     // line without its line end) and nothing of the model or of an existing file changed.
     // Both work on the current layer. saveCurve writes its skyline as drawn, in every stage
     // (the front layer's is the silhouette). loadCurve replaces its skyline; on the front
-    // layer that is the curve, and from stage 1 on the silhouette too (see replaceCurve).
+    // layer that is the curve, and from stage 1 on the silhouette too (see replaceCurve). A
+    // locked layer is not loaded into (the failure says so; nothing is read or printed).
     // The outcome, when asked for, adds what a window tells the user beyond that message.
     struct FileOutcome {
         std::string reason;     // on failure: why, in plain words (the system's words for a

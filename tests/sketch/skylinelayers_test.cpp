@@ -70,6 +70,10 @@ TEST(SkylineLayers, ALockedLayerTakesNoStroke) {
     EXPECT_TRUE(model.stroke().empty());
     EXPECT_EQ(model.processLine(), SketchModel::StrokeResult::nothingDrawn);
     EXPECT_FALSE(model.clearCurve());
+    std::string message;
+    SketchModel::FileOutcome outcome;
+    EXPECT_FALSE(model.loadCurve(MONDREL_TEST_DATA_DIR "/long_ridge.c2d", message, &outcome));
+    EXPECT_NE(outcome.failure.find("the layer \"Layer 2\" is locked"), std::string::npos);
     EXPECT_EQ(model.layerSkyline(1), far);
 
     // The front layer is not locked: the next press there draws again.
