@@ -116,6 +116,7 @@ void MondrelMainWindow::chooseLayer(int layer) {
         return;
     session_.selectLayer(layer);
     showLayerState();
+    showStatusLine();
     sketchView->updateGL();
 }
 

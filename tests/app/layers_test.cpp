@@ -67,6 +67,7 @@ TEST_F(LayersTest, LayersAreUndoStepsStrokesGoToTheCurrentOneAndTheOthersShowFai
     w.layerPanel->list->setCurrentRow(0);
     EXPECT_EQ(model.currentLayer(), 0);
     EXPECT_EQ(w.undoStack()->index(), steps);
+    EXPECT_TRUE(w.statusText().contains("Layer \"Layer 1\" (1 of 2) · Profile"));
     const QImage shown = view->grabFramebuffer();
     w.layerPanel->list->setCurrentRow(1);
     w.layerPanel->visible->click();
