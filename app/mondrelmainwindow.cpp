@@ -39,6 +39,7 @@ MondrelMainWindow::MondrelMainWindow(QWidget* parent, const char* name, Qt::Wind
     buildViewMenu();
     buildSnapping();
     buildNaturalPanel();
+    buildLayerPanel();
     setTexts();
     resize(QSize(856, 756).expandedTo(minimumSizeHint()));
     fitFirstSizeToScreen();
@@ -189,8 +190,7 @@ void MondrelMainWindow::makeConnections() {
     // What the view reports goes to the session; strokes are not undo steps of their own.
     connect(sketchView, &GLSketch::resized, this,
             [this](int width, int height) { session_.setViewSize(width, height); });
-    connect(sketchView, &GLSketch::strokeBegun, this,
-            [this](double x, double y) { session_.beginStroke(x, y); });
+    connect(sketchView, &GLSketch::strokeBegun, this, &MondrelMainWindow::beginStroke);
     connect(sketchView, &GLSketch::strokeExtended, this,
             [this](double x, double y) { session_.extendStroke(x, y); });
     connect(sketchView, &GLSketch::viewTurned, this, &MondrelMainWindow::showTitle);
@@ -203,6 +203,7 @@ void MondrelMainWindow::makeConnections() {
 
 void MondrelMainWindow::showSessionChange() {
     showStatusLine();
+    showLayerState();
     showNaturalState();
     sketchView->updateGL();
 }
@@ -308,7 +309,8 @@ void MondrelMainWindow::runCommand(SketchCommand command) {
             session_.resetStageSettings();
             break;
         case SketchCommand::clearCurve:
-            session_.clearCurve();
+            if (!session_.clearCurve())
+                noteLockedLayer();
             break;
         case SketchCommand::dropOffUp:
         case SketchCommand::dropOffDown:

@@ -15,6 +15,7 @@
 class BackgroundTask;
 class FittingLabel;
 class GLSketch;
+class LayerPanel;
 class NaturalPanel;
 class NaturalPreviewBuilder;
 class ProfileEditor;
@@ -77,6 +78,15 @@ public:
     // "Snap Within" (12, 24 or 48 pixels of the drawing; 12 at start).
     QMenu* viewSnap_WithinMenu;
     NaturalPanel* naturalPanel;
+    // "&Layer": a new layer behind the others, the current one removed or moved one place
+    // nearer or farther; "View > Layers" shows the layer list beside the view.
+    QMenu* layerMenu;
+    QAction* layerNewAction;
+    QAction* layerRemoveAction;
+    QAction* layerNearerAction;
+    QAction* layerFartherAction;
+    QAction* viewLayersAction;
+    LayerPanel* layerPanel;
 
     // Replaces the boxes and file dialogs the window shows (the default asks the user).
     void setPrompts(std::unique_ptr<UserPrompts> prompts);
@@ -160,6 +170,22 @@ private:
     void naturalPreviewBuilt(std::vector<SketchModel::PointList> grid, double rowSpacing, int side);
     // Runs the export on a worker with a progress box; the result box when it is over.
     void runExport(const QString& chosen, const HeightmapExport& settings);
+    // ---- Skyline layers
+    void buildLayerPanel();
+    // The panel and the Layer menu as the session has the layers.
+    void showLayerState();
+    // Runs change on the current layer as one undo step named text.
+    void runLayerStep(const QString& text, const std::function<void(int layer)>& change);
+    void chooseLayer(int layer);
+    void addLayer();
+    void removeLayer();
+    void moveLayer(bool nearer);
+    void renameLayer(const QString& name);
+    void setLayerDistance(double distance);
+    // A press in stage 0: the stroke begins, or the status bar says the layer is locked.
+    void beginStroke(double x, double y);
+    // Says in the status bar that the current layer is locked and takes no change.
+    void noteLockedLayer();
     void buildStatusLine();
     // The title: the project's name (or Mondrel alone) and the unsaved mark.
     void showTitle();

@@ -37,7 +37,10 @@ bool SketchHistory::record(const QString& text, SketchState before, const Sketch
     if (before.sameTerrainInputs(after))
         return false;
     std::shared_ptr<const SketchState> from;
-    if (latest_ && before.sameTerrainInputs(*latest_)) {
+    // The layer chosen since the last step is not a step of its own, but undoing this one
+    // goes back to the layer it was made on.
+    if (latest_ && before.sameTerrainInputs(*latest_) &&
+        before.currentLayer == latest_->currentLayer) {
         from = latest_;
     } else {
         if (latest_)

@@ -56,6 +56,8 @@ void pixelVertex(const gmVector2& p, int width, int height) {
     glVertex2d(x, y);
 }
 
+const SketchModel::PointList noCurve;
+
 QPoint eventPosition(const QMouseEvent* event) {
     return event->position().toPoint();
 }
@@ -392,7 +394,14 @@ void GLSketch::drawSketch() {
     const int h = session_.model().viewHeight();
     if (w <= 0 || h <= 0)
         return;
-    const SketchModel::PointList& curve = session_.model().curve();
+    // Smoothed and faint lines would write their coverage into the frame's alpha, and the
+    // window shows such pixels in colours that are none of the lines'; the frame stays opaque.
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+    drawOtherLayers(w, h);
+    const SketchModel& model = session_.model();
+    const int current = model.currentLayer();
+    const SketchModel::PointList& curve =
+        model.layerProperties(current).visible ? model.layerCurve(current) : noCurve;
     if (curve.size() > 1) {
         glColor3f(0.9f, 0.6f, 0.0f);
         glBegin(GL_LINE_STRIP);
@@ -430,6 +439,25 @@ void GLSketch::drawSketch() {
             glEnable(GL_LINE_SMOOTH);
         }
     }
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+}
+
+void GLSketch::drawOtherLayers(int w, int h) {
+    // The layers not drawn on show in their own colours, fainter, behind the current one.
+    const SketchModel& model = session_.model();
+    glEnable(GL_BLEND);
+    for (int layer = model.layerCount() - 1; layer >= 0; --layer) {
+        const LayerProperties& properties = model.layerProperties(layer);
+        const SketchModel::PointList& curve = model.layerCurve(layer);
+        if (layer == model.currentLayer() || !properties.visible || curve.size() < 2)
+            continue;
+        glColor4ub(properties.colour.red, properties.colour.green, properties.colour.blue, 140);
+        glBegin(GL_LINE_STRIP);
+        for (const gmVector2& p : curve)
+            pixelVertex(p, w, h);
+        glEnd();
+    }
+    glDisable(GL_BLEND);
 }
 
 void GLSketch::setSnappedLine(std::vector<gmVector2> line) {

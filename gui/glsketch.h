@@ -17,9 +17,10 @@ class QTimer;
 class QWheelEvent;
 class SketchSession;
 
-// The main view: it draws the session's sketch (the stroke and the curve over the background
-// image in stage 0, the lit terrain in the later stages) and reports what the mouse does to
-// it: strokes in stage 0, column picks in stage 1. Turning, zooming and panning the terrain
+// The main view: it draws the session's sketch (the stroke and the current layer's curve over
+// the background image in stage 0, the other visible layers fainter in their colours; the lit
+// terrain in the later stages) and reports what the mouse does to it: strokes in stage 0,
+// column picks in stage 1. Turning, zooming and panning the terrain
 // are the view's own. It never changes the session; the window carries the reports to it.
 class GLSketch : public QOpenGLWidget {
     Q_OBJECT
@@ -148,6 +149,7 @@ private:
     void setViewTransform();
     void setupLights();
     void drawSketch();
+    void drawOtherLayers(int w, int h);
     void drawTerrain();
     void drawTerrainSurface();
     void drawWireGrid();

@@ -141,10 +141,12 @@ enum Key {
     selectedColumnKey,
     viewKey,
     backgroundImageKey,
-    naturalKey, // optional
-    rotXKey,    // in "view"
-    rotYKey,    //
-    columnKey,  // in a "columnProfiles" entry
+    naturalKey,      // optional
+    layersKey,       // optional
+    currentLayerKey, // optional
+    rotXKey,         // in "view"
+    rotYKey,         //
+    columnKey,       // in a "columnProfiles" entry
     profileKey,
     onKey, // in "natural"
     slopeKey,
@@ -153,17 +155,50 @@ enum Key {
     erosionKey,
     erosionStepsKey,
     seedKey,
+    nameKey, // in a "layers" entry
+    colourKey,
+    distanceKey,
+    visibleKey,
+    lockedKey,
+    skylineKey, // optional
     keyCount,
     unknownKey = keyCount,
 };
 
-const char* const keyNames[keyCount] = {
-    "format",        "version",        "stage",          "silhouette",        "curve",
-    "detailLevels",  "globalProfile",  "columnProfiles", "profileRandomness", "detailRandomness",
-    "bottomDropOff", "selectedColumn", "view",           "backgroundImage",   "natural",
-    "rotX",          "rotY",           "column",         "profile",           "on",
-    "slope",         "frontProfile",   "detail",         "erosion",           "erosionSteps",
-    "seed"};
+const char* const keyNames[keyCount] = {"format",
+                                        "version",
+                                        "stage",
+                                        "silhouette",
+                                        "curve",
+                                        "detailLevels",
+                                        "globalProfile",
+                                        "columnProfiles",
+                                        "profileRandomness",
+                                        "detailRandomness",
+                                        "bottomDropOff",
+                                        "selectedColumn",
+                                        "view",
+                                        "backgroundImage",
+                                        "natural",
+                                        "layers",
+                                        "currentLayer",
+                                        "rotX",
+                                        "rotY",
+                                        "column",
+                                        "profile",
+                                        "on",
+                                        "slope",
+                                        "frontProfile",
+                                        "detail",
+                                        "erosion",
+                                        "erosionSteps",
+                                        "seed",
+                                        "name",
+                                        "colour",
+                                        "distance",
+                                        "visible",
+                                        "locked",
+                                        "skyline"};
 
 // A natural terrain setting, a number from low to high.
 double naturalNumber(const Scalar& value, Key key, double low, double high) {
@@ -193,11 +228,14 @@ const Key documentKeys[] = {formatKey,
                             selectedColumnKey,
                             viewKey,
                             backgroundImageKey,
-                            naturalKey};
+                            naturalKey,
+                            layersKey,
+                            currentLayerKey};
 const Key viewKeys[] = {rotXKey, rotYKey};
 const Key entryKeys[] = {columnKey, profileKey};
 const Key naturalKeys[] = {onKey,      slopeKey,        frontProfileKey, detailKey,
                            erosionKey, erosionStepsKey, seedKey};
+const Key layerKeys[] = {nameKey, colourKey, distanceKey, visibleKey, lockedKey, skylineKey};
 
 template <std::size_t n> Key keyOf(const std::string& name, const Key (&keys)[n]) {
     for (Key key : keys)
@@ -219,6 +257,12 @@ struct ColumnEntry {
     PointList profile;
 };
 
+struct LayerEntry {
+    LayerProperties properties;
+    PointList skyline;
+    bool hasSkyline = false;
+};
+
 // Everything read, before the checks that need the whole document.
 struct ReadProject {
     int stage = 0;
@@ -231,6 +275,9 @@ struct ReadProject {
     std::string backgroundImage;
     bool naturalTerrain = false;
     NaturalSettings natural;
+    bool hasLayers = false;
+    std::vector<LayerEntry> layers;
+    long currentLayer = 0;
 };
 
 class ProjectReader {
@@ -280,7 +327,19 @@ public:
 
 private:
     // What an open list or object is, and so what its next value must be.
-    enum class Kind { document, view, entry, natural, points, levels, entries, point, skipped };
+    enum class Kind {
+        document,
+        view,
+        entry,
+        natural,
+        layer,
+        points,
+        levels,
+        entries,
+        layers,
+        point,
+        skipped
+    };
     struct Frame {
         explicit Frame(Kind k) : kind(k) {}
 
@@ -291,7 +350,7 @@ private:
         std::size_t count = 0;       // values so far
         double xy[2] = {0.0, 0.0};   // with point
         bool notANumber = false;     // with point: a coordinate that is not a number
-        std::uint32_t keys = 0;      // in an object: the known keys given so far
+        std::uint64_t keys = 0;      // in an object: the known keys given so far
     };
 
     // nlohmann's message without its "[json.exception.parse_error.101] " prefix.
@@ -348,6 +407,11 @@ private:
     std::string entryName(std::size_t index) const {
         return "\"columnProfiles\" entry " + std::to_string(index);
     }
+    static std::string layerName(std::size_t index) {
+        return "\"layers\" entry " + std::to_string(index);
+    }
+    // The layer entry being read, named for reasons.
+    std::string currentLayerName() const { return layerName(stack_[stack_.size() - 2].count); }
 
     bool scalar(const Scalar& value);
     void setting(Key key, const Scalar& value);
@@ -457,6 +521,42 @@ void ProjectReader::setting(Key key, const Scalar& value) {
         read_.natural.seed = static_cast<std::uint32_t>(
             wholeNumber(value, "\"natural\"'s \"seed\"", 0, 0xffffffffL));
         break;
+    case layersKey:
+        throw Refusal("\"layers\" must be a list of layer objects");
+    case currentLayerKey:
+        read_.currentLayer = wholeNumber(value, "\"currentLayer\"", 0, 0x7fffffffL);
+        break;
+    case nameKey:
+        if (value.kind != Scalar::text || value.string->empty() ||
+            value.string->size() > longestLayerName)
+            throw Refusal(currentLayerName() + "'s name must be a string of 1 to " +
+                          std::to_string(longestLayerName) + " bytes");
+        read_.layers.back().properties.name = *value.string;
+        break;
+    case colourKey:
+        if (value.kind != Scalar::text ||
+            !parseColourText(*value.string, read_.layers.back().properties.colour))
+            throw Refusal(currentLayerName() + "'s colour must be a string \"#rrggbb\"");
+        break;
+    case distanceKey: {
+        const std::string what = currentLayerName() + "'s distance";
+        const double distance = finiteNumber(value, what);
+        std::string reason;
+        if (!checkLayerDistance(distance, reason))
+            throw Refusal(what + " must lie above 0 and up to 1e9");
+        read_.layers.back().properties.distance = distance;
+        break;
+    }
+    case visibleKey:
+    case lockedKey:
+        if (value.kind != Scalar::boolean)
+            throw Refusal(currentLayerName() + "'s " + quotedName(keyNames[key]) +
+                          " must be true or false");
+        (key == visibleKey ? read_.layers.back().properties.visible
+                           : read_.layers.back().properties.locked) = value.truth;
+        break;
+    case skylineKey:
+        throw Refusal(currentLayerName() + "'s skyline must be a list of [x, y] points");
     case keyCount:
         break;
     }
@@ -471,6 +571,7 @@ bool ProjectReader::scalar(const Scalar& value) {
     case Kind::view:
     case Kind::entry:
     case Kind::natural:
+    case Kind::layer:
         if (frame.key != unknownKey)
             setting(frame.key, value);
         else
@@ -484,6 +585,8 @@ bool ProjectReader::scalar(const Scalar& value) {
                       " must be a list of [x, y] points");
     case Kind::entries:
         throw Refusal(entryName(frame.count) + " must be a {\"column\", \"profile\"} object");
+    case Kind::layers:
+        throw Refusal(layerName(frame.count) + " must be a layer object");
     case Kind::point:
         if (frame.count < 2) {
             if (value.isNumber())
@@ -516,6 +619,7 @@ bool ProjectReader::container(bool isObject) {
     case Kind::view:
     case Kind::entry:
     case Kind::natural:
+    case Kind::layer:
         if (key == unknownKey) {
             push(Frame(Kind::skipped));
         } else if (isObject && key == viewKey) {
@@ -528,6 +632,12 @@ bool ProjectReader::container(bool isObject) {
             push(Frame(Kind::levels));
         } else if (!isObject && key == columnProfilesKey) {
             push(Frame(Kind::entries));
+        } else if (!isObject && key == layersKey) {
+            read_.hasLayers = true;
+            push(Frame(Kind::layers));
+        } else if (!isObject && key == skylineKey) {
+            read_.layers.back().hasSkyline = true;
+            startPoints(read_.layers.back().skyline, currentLayerName() + "'s skyline");
         } else if (!isObject && key == profileKey) {
             const std::size_t index = stack_[stack_.size() - 2].count;
             startPoints(read_.entries.back().profile, entryName(index) + "'s profile");
@@ -561,6 +671,13 @@ bool ProjectReader::container(bool isObject) {
         read_.entries.emplace_back();
         push(Frame(Kind::entry));
         return true;
+    case Kind::layers:
+        if (!isObject)
+            throw Refusal(layerName(frame.count) + " must be a layer object");
+        countList();
+        read_.layers.emplace_back();
+        push(Frame(Kind::layer));
+        return true;
     case Kind::point:
         frame.notANumber = true; // a list or an object in place of a coordinate
         push(Frame(Kind::skipped));
@@ -587,11 +704,12 @@ bool ProjectReader::key(std::string& name) {
     frame.key = frame.kind == Kind::document  ? keyOf(name, documentKeys)
                 : frame.kind == Kind::view    ? keyOf(name, viewKeys)
                 : frame.kind == Kind::natural ? keyOf(name, naturalKeys)
+                : frame.kind == Kind::layer   ? keyOf(name, layerKeys)
                                               : keyOf(name, entryKeys);
     // A key given twice would leave it to chance which value counts.
     bool twice = false;
     if (frame.key != unknownKey) {
-        const std::uint32_t bit = std::uint32_t{1} << frame.key;
+        const std::uint64_t bit = std::uint64_t{1} << frame.key;
         twice = (frame.keys & bit) != 0;
         frame.keys |= bit;
     } else {
@@ -616,7 +734,7 @@ void ProjectReader::finishPoint(const Frame& point) {
 
 void ProjectReader::requireKeys(const Frame& object, Key first, Key last) {
     for (int key = first; key <= last; ++key)
-        if ((object.keys & (std::uint32_t{1} << key)) == 0)
+        if ((object.keys & (std::uint64_t{1} << key)) == 0)
             throw Refusal(quotedName(keyNames[key]) + " is missing");
 }
 
@@ -631,6 +749,8 @@ bool ProjectReader::end_object() {
         requireKeys(frame, columnKey, profileKey);
     else if (frame.kind == Kind::natural)
         requireKeys(frame, onKey, seedKey);
+    else if (frame.kind == Kind::layer)
+        requireKeys(frame, nameKey, lockedKey);
     if (!stack_.empty())
         ++stack_.back().count;
     return true;
@@ -643,6 +763,33 @@ bool ProjectReader::end_array() {
         finishPoint(frame);
     ++stack_.back().count;
     return true;
+}
+
+// The layers, front first: the front layer's skyline is "silhouette", every other one's its
+// own. Without "layers", the one first layer.
+std::vector<SketchState::Layer> layersOf(ReadProject& read) {
+    std::vector<SketchState::Layer> layers;
+    if (!read.hasLayers) {
+        layers.push_back({firstLayerProperties(), std::make_shared<const PointList>()});
+        return layers;
+    }
+    if (read.layers.empty())
+        throw Refusal("\"layers\" must hold at least one layer");
+    for (std::size_t i = 0; i < read.layers.size(); ++i) {
+        LayerEntry& entry = read.layers[i];
+        const std::string name = "\"layers\" entry " + std::to_string(i);
+        if (i == 0 && entry.hasSkyline)
+            throw Refusal(name + " is the front layer, whose skyline is \"silhouette\": it "
+                                 "has no \"skyline\" of its own");
+        if (i > 0 && !entry.hasSkyline)
+            throw Refusal(name + "'s \"skyline\" is missing");
+        if (i > 0 && entry.properties.distance < read.layers[i - 1].properties.distance)
+            throw Refusal(name + " lies nearer than the entry before it: layers go from the "
+                                 "front to the back");
+        layers.push_back({std::move(entry.properties),
+                          std::make_shared<const PointList>(std::move(entry.skyline))});
+    }
+    return layers;
 }
 
 // The checks that need the whole document, and the project it describes.
@@ -688,6 +835,11 @@ Project projectOf(ReadProject&& read) {
         throw Refusal("\"natural\": " + naturalError);
     sketch.naturalTerrain = read.naturalTerrain;
     sketch.natural = read.natural;
+    sketch.layers = layersOf(read);
+    if (read.currentLayer >= static_cast<long>(sketch.layers.size()))
+        throw Refusal("\"currentLayer\" " + std::to_string(read.currentLayer) +
+                      " is not one of the layers 0 to " + std::to_string(sketch.layers.size() - 1));
+    sketch.currentLayer = static_cast<int>(read.currentLayer);
 
     sketch.curve = std::make_shared<const PointList>(std::move(read.curve));
     sketch.silhouette = sketch.stage == 0
@@ -738,6 +890,26 @@ std::string projectText(const Project& project) {
                                    {"erosion", natural.erosion},
                                    {"erosionSteps", natural.erosionSteps},
                                    {"seed", natural.seed}};
+    }
+    // Left out for the one first layer, so that such a project reads the same in a Mondrel
+    // that has no layers.
+    const bool layered = sketch.layers.size() != 1 || sketch.currentLayer != 0 ||
+                         sketch.layers.front().properties != firstLayerProperties();
+    if (layered) {
+        Json layers = Json::array();
+        for (std::size_t i = 0; i < sketch.layers.size(); ++i) {
+            const LayerProperties& p = sketch.layers[i].properties;
+            Json layer = Json{{"name", p.name},
+                              {"colour", colourText(p.colour)},
+                              {"distance", p.distance},
+                              {"visible", p.visible},
+                              {"locked", p.locked}};
+            if (i > 0)
+                layer["skyline"] = pointsJson(*sketch.layers[i].skyline);
+            layers.push_back(std::move(layer));
+        }
+        document["layers"] = std::move(layers);
+        document["currentLayer"] = sketch.currentLayer;
     }
     // A path that is not UTF-8 cannot be written as JSON; it is refused by dump's exception,
     // which writeProjectFile turns into a message.

@@ -21,7 +21,12 @@
 //      "bottomDropOff":0.30000001192092896,"selectedColumn":-1,
 //      "view":{"rotX":0.0,"rotY":0.0},"backgroundImage":"photos/ridge.png",
 //      "natural":{"on":true,"slope":0.5,"frontProfile":1.6,"detail":0.5,"erosion":0.5,
-//                 "erosionSteps":24,"seed":1}}
+//                 "erosionSteps":24,"seed":1},
+//      "layers":[{"name":"Near ridge","colour":"#be2878","distance":1000.0,"visible":true,
+//                 "locked":false},
+//                {"name":"Far range","colour":"#3366cc","distance":3000.0,"visible":true,
+//                 "locked":true,"skyline":[[40.0,402.0],[41.0,405.5],...]}],
+//      "currentLayer":1}
 //
 // "silhouette" is the curve as drawn (in stage 0 it equals "curve"); "curve" and
 // "detailLevels" are the model's curve and its decomposition (no levels in stage 0).
@@ -31,6 +36,11 @@
 // start-up picture. "natural" is the natural terrain's switch and settings
 // (natural/naturalterrain.h); it is optional, and left out while the natural terrain is off
 // with its first settings: a project without it has the natural terrain off with those.
+// "layers" are the skyline layers front to back (sketch/skylinelayer.h), distances never
+// falling; the front layer's skyline is "silhouette", so only the layers behind it carry a
+// "skyline" (as drawn). "currentLayer" is the layer strokes go to. Both are optional and
+// left out together for the one first layer ("Layer 1" at 1000 in "#be2878", visible,
+// unlocked, current): a project without them has that layer alone, as every curve file opens.
 //
 // Reading accepts only this: every field present with its type, finite numbers, a stage from
 // 0 to 3, randomness and drop-off from 0 to 1, every natural setting

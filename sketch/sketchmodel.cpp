@@ -153,14 +153,20 @@ void SketchModel::next() {
 
 // ---- Stroke capture
 
-void SketchModel::beginStroke(double x, double y) {
+bool SketchModel::beginStroke(double x, double y) {
     stroke_.clear();
+    strokeRefused_ = currentLayerLocked();
+    if (strokeRefused_)
+        return false;
     // A long drag then appends without reallocating.
     stroke_.reserve(1000000);
     extendStroke(x, y);
+    return true;
 }
 
 void SketchModel::extendStroke(double x, double y) {
+    if (strokeRefused_)
+        return;
     stroke_.emplace_back(x, static_cast<double>(viewHeight_) - y);
 }
 
@@ -191,42 +197,43 @@ SketchModel::StrokeResult SketchModel::processLine(double minimumExtent) {
         return StrokeResult::tooShort;
     }
     cleanStroke(stroke_);
-    if (curve_.empty())
-        curve_ = stroke_;
-    else if (stroke_.front()[0] > curve_.front()[0])
-        redrawFrom(stroke_);
+    PointList& curve = currentLayer_ == 0 ? curve_ : layers_[index(currentLayer_)].skyline;
+    if (curve.empty())
+        curve = stroke_;
+    else if (stroke_.front()[0] > curve.front()[0])
+        redrawFrom(curve, stroke_);
     else
-        redrawBefore(stroke_);
+        redrawBefore(curve, stroke_);
     stroke_.clear();
     return StrokeResult::processed;
 }
 
 // The stroke begins inside or right of the curve: it redraws the curve from its first
 // column on and extends it where it runs past the curve's end.
-void SketchModel::redrawFrom(const PointList& cleaned) {
+void SketchModel::redrawFrom(PointList& curve, const PointList& cleaned) {
     const int key = columnKey(cleaned.front()[0]);
-    std::size_t start = curve_.size();
-    for (std::size_t i = 0; i < curve_.size(); ++i) {
-        if (columnKey(curve_[i][0]) == key) {
+    std::size_t start = curve.size();
+    for (std::size_t i = 0; i < curve.size(); ++i) {
+        if (columnKey(curve[i][0]) == key) {
             start = i;
             break;
         }
     }
     std::size_t i = start;
-    for (; i < curve_.size() && i - start < cleaned.size(); ++i)
-        curve_[i][1] = cleaned[i - start][1];
-    const bool oldCurveResumes = i < curve_.size();
-    curve_.insert(curve_.end(), cleaned.begin() + static_cast<std::ptrdiff_t>(i - start),
-                  cleaned.end());
+    for (; i < curve.size() && i - start < cleaned.size(); ++i)
+        curve[i][1] = cleaned[i - start][1];
+    const bool oldCurveResumes = i < curve.size();
+    curve.insert(curve.end(), cleaned.begin() + static_cast<std::ptrdiff_t>(i - start),
+                 cleaned.end());
     if (oldCurveResumes)
-        easeStrokeJoin(curve_, i, OlderSide::after);
-    easeStrokeJoin(curve_, start, OlderSide::before);
+        easeStrokeJoin(curve, i, OlderSide::after);
+    easeStrokeJoin(curve, start, OlderSide::before);
 }
 
 // The stroke begins at or left of the curve: it replaces the curve up to its last column,
 // and the old curve continues in the next column.
-void SketchModel::redrawBefore(const PointList& cleaned) {
-    const PointList old = curve_;
+void SketchModel::redrawBefore(PointList& curve, const PointList& cleaned) {
+    const PointList old = curve;
     const int key = columnKey(old.front()[0]);
     std::size_t shared = cleaned.size();
     for (std::size_t i = 0; i < cleaned.size(); ++i) {
@@ -235,17 +242,23 @@ void SketchModel::redrawBefore(const PointList& cleaned) {
             break;
         }
     }
-    curve_ = cleaned;
+    curve = cleaned;
     const std::size_t resume = cleaned.size() - shared;
     if (old.size() > resume) {
-        curve_.insert(curve_.end(), old.begin() + static_cast<std::ptrdiff_t>(resume), old.end());
-        easeStrokeJoin(curve_, cleaned.size(), OlderSide::after);
+        curve.insert(curve.end(), old.begin() + static_cast<std::ptrdiff_t>(resume), old.end());
+        easeStrokeJoin(curve, cleaned.size(), OlderSide::after);
     }
 }
 
-void SketchModel::clearCurve() {
+bool SketchModel::clearCurve() {
     stroke_.clear();
-    replaceCurve(PointList());
+    if (currentLayerLocked())
+        return false;
+    if (currentLayer_ == 0)
+        replaceCurve(PointList());
+    else
+        layers_[index(currentLayer_)].skyline.clear();
+    return true;
 }
 
 void SketchModel::resetStageSettings() {
@@ -272,6 +285,8 @@ void SketchModel::closeCurve() {
     currentProfile_ = -1;
     profileIndices_.clear();
     profiles_.clear();
+    for (Layer& layer : layers_)
+        layer.skyline.clear();
 }
 
 // Keeps the curve as the silhouette drawn and splits it into its coarse points (the terrain's
@@ -508,6 +523,139 @@ void SketchModel::deleteCurrentProfile() {
     makeMountain();
 }
 
+// ---- Skyline layers
+
+const LayerProperties& SketchModel::layerProperties(int layer) const {
+    return layers_[index(hasLayer(layer) ? layer : currentLayer_)].properties;
+}
+
+const SketchModel::PointList& SketchModel::layerSkyline(int layer) const {
+    if (!hasLayer(layer) || layer == 0)
+        return silhouette();
+    return layers_[index(layer)].skyline;
+}
+
+const SketchModel::PointList& SketchModel::layerCurve(int layer) const {
+    return layer == 0 ? curve_ : layerSkyline(layer);
+}
+
+void SketchModel::selectLayer(int layer) {
+    if (hasLayer(layer))
+        currentLayer_ = layer;
+}
+
+template <typename Change> void SketchModel::rearrangeLayers(Change change) {
+    layers_.front().skyline = silhouette();
+    change();
+    PointList front = std::move(layers_.front().skyline);
+    layers_.front().skyline.clear();
+    // A front skyline equal to the one before builds the same terrain: nothing to rebuild.
+    if (front != silhouette())
+        replaceCurve(std::move(front));
+}
+
+int SketchModel::addLayer() {
+    std::vector<LayerProperties> existing;
+    for (const Layer& layer : layers_)
+        existing.push_back(layer.properties);
+    const LayerProperties added = addedLayerProperties(existing);
+    // Behind every layer of its distance, as setLayerDistance places it.
+    std::size_t at = layers_.size();
+    while (at > 0 && layers_[at - 1].properties.distance > added.distance)
+        --at;
+    rearrangeLayers([&] {
+        layers_.insert(layers_.begin() + static_cast<std::ptrdiff_t>(at), Layer{added, {}});
+    });
+    currentLayer_ = static_cast<int>(at);
+    return currentLayer_;
+}
+
+bool SketchModel::removeLayer(int layer) {
+    if (!hasLayer(layer) || layers_.size() == 1)
+        return false;
+    rearrangeLayers([&] { layers_.erase(layers_.begin() + layer); });
+    if (currentLayer_ > layer || currentLayer_ == layerCount())
+        --currentLayer_;
+    return true;
+}
+
+bool SketchModel::renameLayer(int layer, const std::string& name) {
+    if (!hasLayer(layer) || name.empty() || name.size() > longestLayerName)
+        return false;
+    layers_[index(layer)].properties.name = name;
+    return true;
+}
+
+void SketchModel::setLayerColour(int layer, const LayerColour& colour) {
+    if (hasLayer(layer))
+        layers_[index(layer)].properties.colour = colour;
+}
+
+void SketchModel::setLayerVisible(int layer, bool visible) {
+    if (hasLayer(layer))
+        layers_[index(layer)].properties.visible = visible;
+}
+
+void SketchModel::setLayerLocked(int layer, bool locked) {
+    if (hasLayer(layer))
+        layers_[index(layer)].properties.locked = locked;
+}
+
+int SketchModel::setLayerDistance(int layer, double distance) {
+    std::string reason;
+    if (!hasLayer(layer) || !checkLayerDistance(distance, reason))
+        return -1;
+    const bool wasCurrent = layer == currentLayer_;
+    std::size_t at = 0;
+    rearrangeLayers([&] {
+        Layer moved = std::move(layers_[index(layer)]);
+        layers_.erase(layers_.begin() + layer);
+        moved.properties.distance = distance;
+        at = layers_.size();
+        while (at > 0 && layers_[at - 1].properties.distance > distance)
+            --at;
+        layers_.insert(layers_.begin() + static_cast<std::ptrdiff_t>(at), std::move(moved));
+    });
+    const int placed = static_cast<int>(at);
+    if (wasCurrent) {
+        currentLayer_ = placed;
+    } else {
+        // Out of the list, then back in at its place: the layers behind each shift.
+        if (currentLayer_ > layer)
+            --currentLayer_;
+        if (currentLayer_ >= placed)
+            ++currentLayer_;
+    }
+    return placed;
+}
+
+int SketchModel::moveLayer(int layer, bool nearer) {
+    if (!hasLayer(layer))
+        return -1;
+    const int other = nearer ? layer - 1 : layer + 1;
+    if (!hasLayer(other))
+        return layer;
+    rearrangeLayers([&] {
+        Layer& a = layers_[index(layer)];
+        Layer& b = layers_[index(other)];
+        std::swap(a.properties.distance, b.properties.distance);
+        std::swap(a, b);
+    });
+    if (currentLayer_ == layer)
+        currentLayer_ = other;
+    else if (currentLayer_ == other)
+        currentLayer_ = layer;
+    return other;
+}
+
+std::vector<DistantSkyline> SketchModel::distantSkylines() const {
+    std::vector<DistantSkyline> skylines;
+    for (int layer = 0; layer < layerCount(); ++layer)
+        if (!layerSkyline(layer).empty())
+            skylines.push_back({layerSkyline(layer), layerProperties(layer).distance});
+    return skylines;
+}
+
 // ---- The whole state
 
 SketchState SketchModel::state() const {
@@ -527,6 +675,11 @@ SketchState SketchModel::state() const {
     state.selectedColumn = currentProfile_;
     state.naturalTerrain = naturalTerrain_;
     state.natural = natural_;
+    state.layers.clear();
+    for (const Layer& layer : layers_)
+        state.layers.push_back(
+            {layer.properties, std::make_shared<const PointList>(layer.skyline)});
+    state.currentLayer = currentLayer_;
     return state;
 }
 
@@ -543,6 +696,13 @@ void SketchModel::restore(const SketchState& state) {
     bottomDropOff_ = state.bottomDropOff;
     naturalTerrain_ = state.naturalTerrain;
     natural_ = state.natural;
+    layers_.clear();
+    for (const SketchState::Layer& layer : state.layers)
+        layers_.push_back({layer.properties, *layer.skyline});
+    if (layers_.empty())
+        layers_.push_back({firstLayerProperties(), PointList()});
+    layers_.front().skyline.clear();
+    currentLayer_ = std::clamp(state.currentLayer, 0, layerCount() - 1);
     rowSpacing_ = stage_ == Stage::curveDrawing ? 0.0 : firstBuildRowSpacing(drawnCurve_);
     if (stage_ == Stage::curveDrawing)
         grid_.clear();
@@ -565,7 +725,8 @@ bool SketchModel::saveCurve(const std::string& name, std::string& message, FileO
     FileOutcome ignored;
     FileOutcome& out = outcome ? *outcome : ignored;
     say("Saving curve file\n");
-    if (silhouette().empty()) {
+    const PointList& skyline = layerSkyline(currentLayer_);
+    if (skyline.empty()) {
         say("File not saved, curve size is %i\n", 0);
         message = "File not saved, curve size is 0";
         out.reason = "There is no curve yet: draw one and press \"Process Line\" first.";
@@ -575,7 +736,7 @@ bool SketchModel::saveCurve(const std::string& name, std::string& message, FileO
         return false;
     }
     int error = 0;
-    switch (writeCurveFile(name, silhouette(), &error)) {
+    switch (writeCurveFile(name, skyline, &error)) {
     case CurveWriteResult::ok:
         return true;
     case CurveWriteResult::cannotCreate:
@@ -597,6 +758,16 @@ bool SketchModel::saveCurve(const std::string& name, std::string& message, FileO
 bool SketchModel::loadCurve(const std::string& name, std::string& message, FileOutcome* outcome) {
     FileOutcome ignored;
     FileOutcome& out = outcome ? *outcome : ignored;
+    if (currentLayerLocked()) {
+        const std::string& layer = layerProperties(currentLayer_).name;
+        message = "The layer \"" + layer + "\" is locked";
+        out.reason = "Unlock it in the Layers panel to open a curve into it.";
+        out.failure = failureText("open the curve file", name,
+                                  "the layer \"" + layer +
+                                      "\" is locked. Unlock it in the "
+                                      "Layers panel to open a curve into it.");
+        return false;
+    }
     say("Loading file\n");
     PointList points;
     int declared = 0;
@@ -635,7 +806,10 @@ bool SketchModel::loadCurve(const std::string& name, std::string& message, FileO
     say("%i of %i curve points were found\n", static_cast<int>(points.size()), declared);
     out.declaredPoints = declared;
     out.pointsRead = static_cast<int>(points.size());
-    replaceCurve(std::move(points));
+    if (currentLayer_ == 0)
+        replaceCurve(std::move(points));
+    else
+        layers_[index(currentLayer_)].skyline = std::move(points);
     return true;
 }
 

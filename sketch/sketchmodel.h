@@ -6,6 +6,7 @@
 #include "curve/random15.h"
 #include "libgm/gmvec2.h"
 #include "sketch/sketchstate.h"
+#include "sketch/skylinelayer.h"
 
 // The four stages a mountain goes through, in order; "Next" moves from one to the next. Their
 // numbers are the ones printed and kept in project files.
@@ -71,7 +72,9 @@ public:
     // ---- Stroke capture, in view pixels with y downwards as mouse events give them (at the
     // drawing's own scale; a zoomed view hands in the pixel under the pointer, which need not
     // be whole). The session passes on the sketch view's left-button strokes in stage 0.
-    void beginStroke(double x, double y);  // press: discards an unprocessed stroke
+    // Press: discards an unprocessed stroke. On a locked current layer nothing is recorded
+    // until the next press, and the result is false.
+    bool beginStroke(double x, double y);
     void extendStroke(double x, double y); // move and release
     // The stroke replaced by points in view pixels, y up, as stroke() gives them (a stroke
     // snapped to the photograph), to be processed like one drawn.
@@ -80,18 +83,21 @@ public:
     enum class StrokeResult { processed, nothingDrawn, tooShort };
     // A stroke whose points all lie within this many pixels of its first is a click.
     static constexpr double minimumStrokeExtent = 3.0;
-    // Cleans the stroke and merges it into the curve; then empties the stroke. Where the stroke
+    // Cleans the stroke and merges it into the current layer's skyline (the front layer's is
+    // the curve); then empties the stroke. Where the stroke
     // meets the old curve in neighbouring columns, the old curve is eased into the stroke's
     // height over a few columns (curve/strokejoin.h), so no join is a step. A click (every
     // point within minimumExtent pixels of the first) is no line: it is discarded and the
     // curve stays as it was.
     StrokeResult processLine(double minimumExtent = minimumStrokeExtent);
-    // Empties stroke and curve. From stage 1 on the silhouette goes with them and the
-    // terrain is rebuilt at once (see replaceCurve).
-    void clearCurve();
-    // Back to curve drawing with no curve: stage 0, no stroke, no silhouette, terrain,
-    // detail levels, profiles or selection. The randomness, drop-off and natural terrain
-    // settings stay, as the user's choices for the next mountain.
+    // Empties the stroke and the current layer's skyline. On the front layer that is the
+    // curve: from stage 1 on the silhouette goes with it and the terrain is rebuilt at once
+    // (see replaceCurve). A locked layer keeps its skyline (false).
+    bool clearCurve();
+    // Back to curve drawing with no curve: stage 0, no stroke, no skyline on any layer,
+    // terrain, detail levels, profiles or selection. The randomness, drop-off and natural
+    // terrain settings and the layers themselves stay, as the user's choices for the next
+    // mountain.
     void closeCurve();
     // One point per pixel column. A stroke drawn as a function of x (its x never turns back)
     // at whole pixels is reversed when drawn right to left and regularised (regularizeColumns:
@@ -146,8 +152,10 @@ public:
 
     // ---- Files. Each returns true on success; on failure message says why (the printed
     // line without its line end) and nothing of the model or of an existing file changed.
-    // saveCurve writes the silhouette as drawn, in every stage. loadCurve replaces the curve;
-    // from stage 1 on it replaces the silhouette too (see replaceCurve).
+    // Both work on the current layer. saveCurve writes its skyline as drawn, in every stage
+    // (the front layer's is the silhouette). loadCurve replaces its skyline; on the front
+    // layer that is the curve, and from stage 1 on the silhouette too (see replaceCurve). A
+    // locked layer is not loaded into (the failure says so; nothing is read or printed).
     // The outcome, when asked for, adds what a window tells the user beyond that message.
     struct FileOutcome {
         std::string reason;     // on failure: why, in plain words (the system's words for a
@@ -164,6 +172,45 @@ public:
     // Whether there is a terrain that can be saved (built, and wide enough to draw); when not,
     // message says why.
     bool hasTerrainToSave(std::string& message) const;
+
+    // ---- Skyline layers (sketch/skylinelayer.h), front (nearest) first, always at least
+    // one. Strokes, "Process Line", "Clear Curve" and the curve files work on the current
+    // layer; the stages build the terrain from the front layer's skyline, the silhouette.
+    // Whatever makes another layer the front one (removing, moving, a new distance) hands its
+    // skyline to the stages as loading a curve would: from stage 1 on the terrain follows at
+    // once and the per-column profiles go (see replaceCurve). Layer indices out of range
+    // change nothing.
+    int layerCount() const { return static_cast<int>(layers_.size()); }
+    int currentLayer() const { return currentLayer_; }
+    const LayerProperties& layerProperties(int layer) const;
+    // The layer's skyline as drawn: the silhouette for the front layer.
+    const PointList& layerSkyline(int layer) const;
+    // What the view draws for the layer in stage 0: the curve for the front layer.
+    const PointList& layerCurve(int layer) const;
+    bool currentLayerLocked() const { return layers_[index(currentLayer_)].properties.locked; }
+    void selectLayer(int layer);
+    // Adds a layer behind the farthest (addedLayerProperties) and makes it current; its index.
+    int addLayer();
+    // False, changing nothing, for the only layer. The current layer stays where it is in the
+    // list, or becomes the one now at its place.
+    bool removeLayer(int layer);
+    // False, changing nothing, with an empty name or one longer than longestLayerName.
+    bool renameLayer(int layer, const std::string& name);
+    void setLayerColour(int layer, const LayerColour& colour);
+    void setLayerVisible(int layer, bool visible);
+    void setLayerLocked(int layer, bool locked);
+    // Gives the layer a new distance and puts it into its place front to back, after every
+    // layer of the same distance; returns its new index (-1, changing nothing, for a distance
+    // checkLayerDistance refuses).
+    int setLayerDistance(int layer, double distance);
+    // Moves the layer one place nearer or farther; it takes the distance of the layer it
+    // passes, which takes its own, so that the order of distances stays front to back.
+    // Returns its new index (the same at either end).
+    int moveLayer(int layer, bool nearer);
+    // Every layer's skyline with points and its distance, front first, hidden layers
+    // included (hiding is a drawing switch): what the natural terrain is to stand on when it
+    // holds every layer. Today it is built from the front layer alone.
+    std::vector<DistantSkyline> distantSkylines() const;
 
     // ---- The whole state as a value (sketch/sketchstate.h)
     // Everything the terrain is built from, and the selection.
@@ -206,8 +253,17 @@ public:
     bool setNaturalSettings(const NaturalSettings& settings, std::string& error);
 
 private:
-    void redrawFrom(const PointList& cleaned);
-    void redrawBefore(const PointList& cleaned);
+    struct Layer {
+        LayerProperties properties;
+        PointList skyline; // empty for the front layer: its skyline is the silhouette
+    };
+    std::size_t index(int layer) const { return static_cast<std::size_t>(layer); }
+    bool hasLayer(int layer) const { return layer >= 0 && layer < layerCount(); }
+    // Runs change on the layers with the front layer's skyline in its list, then hands the
+    // skyline now in front to the stages when it differs from the silhouette.
+    template <typename Change> void rearrangeLayers(Change change);
+    void redrawFrom(PointList& curve, const PointList& cleaned);
+    void redrawBefore(PointList& curve, const PointList& cleaned);
     void splitOffDetails();
     void decomposeSilhouette();
     void replaceCurve(PointList points);
@@ -240,5 +296,8 @@ private:
     float bottomDropOff_ = 0.3f;
     bool naturalTerrain_ = false;
     NaturalSettings natural_;
+    std::vector<Layer> layers_{Layer{firstLayerProperties(), PointList()}};
+    int currentLayer_ = 0;
+    bool strokeRefused_ = false;
     Random15 rng_;
 };

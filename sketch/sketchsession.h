@@ -72,7 +72,8 @@ public:
     void setViewSize(int width, int height) { model_.setViewSize(width, height); }
 
     // ---- Stage 0: drawing the silhouette, in mouse pixels (y down).
-    void beginStroke(double x, double y) { model_.beginStroke(x, y); }
+    // False when the current layer is locked: the stroke is not recorded.
+    bool beginStroke(double x, double y) { return model_.beginStroke(x, y); }
     void extendStroke(double x, double y) { model_.extendStroke(x, y); }
     // The stroke replaced by points in view pixels, y up (the stroke snapped to the
     // photograph's horizon): Process Line takes them as drawn.
@@ -81,8 +82,9 @@ public:
     SketchModel::StrokeResult processLine(double minimumExtent = SketchModel::minimumStrokeExtent) {
         return model_.processLine(minimumExtent);
     }
-    // "Clear Curve": no curve; from stage 1 on the terrain follows.
-    void clearCurve() { model_.clearCurve(); }
+    // "Clear Curve": no curve on the current layer; from stage 1 on the terrain follows.
+    // False, changing nothing, on a locked layer.
+    bool clearCurve() { return model_.clearCurve(); }
     // "Close Curve": back to curve drawing with no curve, from any stage.
     void closeCurve() { model_.closeCurve(); }
     // "Reset" of the randomness and row refinement stages.
@@ -139,6 +141,22 @@ public:
     bool setNaturalSettings(const NaturalSettings& settings, std::string& error) {
         return model_.setNaturalSettings(settings, error);
     }
+
+    // ---- Skyline layers (see SketchModel): the current one takes the strokes, the front one
+    // shapes the terrain.
+    void selectLayer(int layer) { model_.selectLayer(layer); }
+    int addLayer() { return model_.addLayer(); }
+    bool removeLayer(int layer) { return model_.removeLayer(layer); }
+    bool renameLayer(int layer, const std::string& name) { return model_.renameLayer(layer, name); }
+    void setLayerColour(int layer, const LayerColour& colour) {
+        model_.setLayerColour(layer, colour);
+    }
+    void setLayerVisible(int layer, bool visible) { model_.setLayerVisible(layer, visible); }
+    void setLayerLocked(int layer, bool locked) { model_.setLayerLocked(layer, locked); }
+    int setLayerDistance(int layer, double distance) {
+        return model_.setLayerDistance(layer, distance);
+    }
+    int moveLayer(int layer, bool nearer) { return model_.moveLayer(layer, nearer); }
 
     // ---- Files: each returns true on success, false with the message to show the user
     // (failureText: what failed, the file, and the system's reason).

@@ -37,13 +37,24 @@ std::size_t ownBytes(const std::shared_ptr<const T>& mine,
     return mine == earlier ? 0 : sizeof(T) + bytesOf(*mine);
 }
 
+bool sameLayers(const std::vector<SketchState::Layer>& a,
+                const std::vector<SketchState::Layer>& b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i].properties != b[i].properties || !sameShared(a[i].skyline, b[i].skyline))
+            return false;
+    return true;
+}
+
 } // namespace
 
 SketchState::SketchState()
     : silhouette(emptyList<PointList>()), curve(silhouette),
       detailLevels(emptyList<std::vector<PointList>>()), globalProfile(emptyList<PointList>()),
       profileColumns(emptyList<std::vector<unsigned>>()),
-      columnProfiles(emptyList<std::vector<PointList>>()) {}
+      columnProfiles(emptyList<std::vector<PointList>>()), layers{Layer{firstLayerProperties(),
+                                                                        emptyList<PointList>()}} {}
 
 bool SketchState::sameTerrainInputs(const SketchState& other) const {
     return stage == other.stage && profileRandomness == other.profileRandomness &&
@@ -53,7 +64,7 @@ bool SketchState::sameTerrainInputs(const SketchState& other) const {
            sameShared(detailLevels, other.detailLevels) &&
            sameShared(globalProfile, other.globalProfile) &&
            sameShared(profileColumns, other.profileColumns) &&
-           sameShared(columnProfiles, other.columnProfiles);
+           sameShared(columnProfiles, other.columnProfiles) && sameLayers(layers, other.layers);
 }
 
 void SketchState::shareUnchanged(const SketchState& earlier) {
@@ -68,12 +79,19 @@ void SketchState::shareUnchanged(const SketchState& earlier) {
     share(globalProfile, earlier.globalProfile);
     share(profileColumns, earlier.profileColumns);
     share(columnProfiles, earlier.columnProfiles);
+    // A layer keeps its place unless layers were added, removed or moved; then a skyline is
+    // simply held again.
+    for (std::size_t i = 0; i < layers.size() && i < earlier.layers.size(); ++i)
+        share(layers[i].skyline, earlier.layers[i].skyline);
 }
 
 std::size_t SketchState::bytesBeyond(const SketchState& earlier) const {
     std::size_t bytes = ownBytes(curve, earlier.curve);
     if (silhouette != curve)
         bytes += ownBytes(silhouette, earlier.silhouette);
+    for (std::size_t i = 0; i < layers.size(); ++i)
+        bytes += i < earlier.layers.size() ? ownBytes(layers[i].skyline, earlier.layers[i].skyline)
+                                           : sizeof(PointList) + bytesOf(*layers[i].skyline);
     return bytes + ownBytes(detailLevels, earlier.detailLevels) +
            ownBytes(globalProfile, earlier.globalProfile) +
            ownBytes(profileColumns, earlier.profileColumns) +

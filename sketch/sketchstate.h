@@ -6,6 +6,7 @@
 
 #include "libgm/gmvec2.h"
 #include "natural/naturalterrain.h"
+#include "sketch/skylinelayer.h"
 
 // Everything the terrain is built from, as one value: what a project file holds and what an
 // undo step returns to. The grid itself is not part of it; it is rebuilt from these inputs,
@@ -41,9 +42,20 @@ struct SketchState {
     // the natural terrain only, not the grid.
     bool naturalTerrain = false;
     NaturalSettings natural;
+    // The skyline layers, front (nearest) first; at least one. The front layer's skyline is
+    // the silhouette above, so its own list stays empty; every other layer's is its skyline
+    // as drawn. The current layer takes the strokes; like the selection, it does not shape
+    // the terrain.
+    struct Layer {
+        LayerProperties properties;
+        Shared<PointList> skyline;
+    };
+    std::vector<Layer> layers;
+    int currentLayer = 0;
 
-    // Whether both build the same terrain: every input above except the selection is equal
-    // (the natural terrain's switch and settings included).
+    // Whether both build the same terrain: every input above except the selection and the
+    // current layer is equal (the natural terrain's switch and settings, and every layer's
+    // properties and skyline, included).
     bool sameTerrainInputs(const SketchState& other) const;
     // Points each list that equals the same list of earlier at earlier's copy, so that the
     // two share it.

@@ -56,9 +56,19 @@ StatusText modelValues(const SketchModel& model) {
     const std::string gridSize = grid.empty() ? " · No terrain yet"
                                               : " · Grid " + std::to_string(grid.front().size()) +
                                                     " × " + std::to_string(grid.size());
-    return {"Profile randomness " + profile + " · Detail randomness " + detail + dropOff +
+    // With several layers, the one strokes and curve files go to, first: the values are cut
+    // from the end when the bar is narrow.
+    std::string layer, layerCompact;
+    if (model.layerCount() > 1) {
+        const std::string place =
+            std::to_string(model.currentLayer() + 1) + " of " + std::to_string(model.layerCount());
+        layer =
+            "Layer \"" + model.layerProperties(model.currentLayer()).name + "\" (" + place + ") · ";
+        layerCompact = "Layer " + place + " · ";
+    }
+    return {layer + "Profile randomness " + profile + " · Detail randomness " + detail + dropOff +
                 (column >= 0 ? " · Column " + std::to_string(column) : " · No column selected") +
                 gridSize,
-            "Profiles " + profile + " · Detail " + detail + dropOff +
+            layerCompact + "Profiles " + profile + " · Detail " + detail + dropOff +
                 (column >= 0 ? " · Column " + std::to_string(column) : " · No column") + gridSize};
 }

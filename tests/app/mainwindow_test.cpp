@@ -73,10 +73,11 @@ TEST_F(WindowTest, StartsInTheCurveStageWithItsMenuAndControls) {
     EXPECT_LT(w.firstOptionButton->y(), w.resetButton->y());
 
     const QList<QAction*> items = w.mainMenuBar->actions();
-    ASSERT_EQ(items.size(), 3);
+    ASSERT_EQ(items.size(), 4);
     EXPECT_EQ(items[0]->text(), "&File");
     EXPECT_EQ(items[1]->text(), "&Edit");
     EXPECT_EQ(items[2]->text(), "&View");
+    EXPECT_EQ(items[3]->text(), "&Layer");
     EXPECT_TRUE(w.viewNatural_TerrainAction->isCheckable());
     EXPECT_FALSE(w.viewNatural_TerrainAction->isChecked());
     // The five curve, image and terrain entries keep their order and have no shortcuts; the

@@ -69,6 +69,14 @@ Project reread(const Project& project) {
     return read;
 }
 
+Json layerJson(double distance) {
+    return {{"name", "Ridge"},
+            {"colour", "#3366cc"},
+            {"distance", distance},
+            {"visible", true},
+            {"locked", false}};
+}
+
 } // namespace
 
 TEST(ProjectFile, RoundTripIsExactAndRebuildsTheSameTerrain) {
@@ -189,6 +197,33 @@ INSTANTIATE_TEST_SUITE_P(
                     d["columnProfiles"] = {Json{{"column", 0}}};
                 },
                 "\"profile\" is missing"},
+        BadFile{"front_layer_with_a_skyline",
+                [](Json& d) {
+                    d["layers"] = {layerJson(1000.0)};
+                    d["layers"][0]["skyline"] = Json::array();
+                },
+                "is the front layer, whose skyline is \"silhouette\""},
+        BadFile{"layer_without_its_skyline",
+                [](Json& d) {
+                    d["layers"] = {layerJson(1000.0), layerJson(2000.0)};
+                },
+                "\"layers\" entry 1's \"skyline\" is missing"},
+        BadFile{"layers_out_of_order",
+                [](Json& d) {
+                    d["layers"] = {layerJson(1000.0), layerJson(500.0)};
+                    d["layers"][1]["skyline"] = Json::array();
+                },
+                "\"layers\" entry 1 lies nearer than the entry before it"},
+        BadFile{"layer_distance_zero", [](Json& d) { d["layers"] = {layerJson(0.0)}; },
+                "\"layers\" entry 0's distance must lie above 0"},
+        BadFile{"layer_colour_not_hex",
+                [](Json& d) {
+                    d["layers"] = {layerJson(1000.0)};
+                    d["layers"][0]["colour"] = "orange";
+                },
+                "\"layers\" entry 0's colour must be a string \"#rrggbb\""},
+        BadFile{"current_layer_missing", [](Json& d) { d["currentLayer"] = 1; },
+                "\"currentLayer\" 1 is not one of the layers 0 to 0"},
         BadFile{"too_many_unknown_keys",
                 [](Json& d) {
                     for (int k = 0; k < 257; ++k)
@@ -419,4 +454,44 @@ TEST(ProjectFile, AFileOfTheOtherKindIsToldByItsContentAndNamesItsMenuEntry) {
               curve + " is a curve file, not a Mondrel project: open it with File > Open Curve.");
     EXPECT_EQ(otherKindNotice(project, FileKind::project), "");
     EXPECT_EQ(otherKindNotice(curve, FileKind::curve), "");
+}
+
+// Layers behind the front one keep their skylines in the project; the front layer's stays in
+// "silhouette", so the terrain and every key a project had before read as they did.
+TEST(ProjectFile, LayersRoundTripByteForByteAndOldFilesOpenAsOneFrontLayer) {
+    SketchModel model = refinedModel();
+    const std::string single = projectText(projectOf(model));
+    EXPECT_EQ(single.find("\"layers\""), std::string::npos);
+    EXPECT_EQ(single.find("\"currentLayer\""), std::string::npos);
+    const Project old = reread(projectOf(model));
+    ASSERT_EQ(old.sketch.layers.size(), 1u);
+    EXPECT_EQ(old.sketch.layers[0].properties, firstLayerProperties());
+
+    model.addLayer();
+    drawCurve(model, 40, 439, [](int x) { return 300.25 + x % 19; });
+    model.renameLayer(1, "Far \"range\" \u00e9");
+    model.setLayerLocked(1, true);
+    model.addLayer();
+    model.setLayerVisible(2, false);
+    model.setLayerDistance(2, 1e9);
+    model.selectLayer(1);
+    const std::string first = temporaryPath("layers.mondrel");
+    std::string message;
+    ASSERT_TRUE(writeProjectFile(first, projectOf(model), message)) << message;
+    Project read;
+    ASSERT_TRUE(readProjectFile(first, read, message)) << message;
+    EXPECT_TRUE(read.sketch.sameTerrainInputs(model.state()));
+    EXPECT_EQ(read.sketch.currentLayer, 1);
+    const std::string second = temporaryPath("layers-again.mondrel");
+    ASSERT_TRUE(writeProjectFile(second, read, message)) << message;
+    EXPECT_EQ(readFile(second), readFile(first));
+
+    // The keys before layers are the same bytes: the front layer's data stays where it was.
+    const Json layered = Json::parse(readFile(first));
+    Json withoutLayers = layered;
+    withoutLayers.erase("layers");
+    withoutLayers.erase("currentLayer");
+    EXPECT_EQ(withoutLayers.dump() + "\n", single);
+    EXPECT_FALSE(layered["layers"][0].contains("skyline"));
+    EXPECT_EQ(layered["layers"][1]["skyline"].size(), model.layerSkyline(1).size());
 }

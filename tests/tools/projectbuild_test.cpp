@@ -148,3 +148,44 @@ TEST(ProjectBuild, HeightsTheGridCannotHoldAreRefused) {
     }
     EXPECT_FALSE(exists(out));
 }
+
+// Layers behind the front one do not shape today's terrains: a layered project builds the
+// bytes of the same project with its front layer alone, in every format and naturally too.
+TEST(ProjectBuild, ALayeredProjectBuildsFromItsFrontLayerInEveryFormat) {
+    SketchModel model = ridgeAtStageTwo();
+    const std::string single = savedProject(model, "single.mondrel");
+    std::string message;
+    for (const char* curve : {"/single_peak.c2d", "/jagged_range.c2d"}) {
+        model.addLayer();
+        ASSERT_TRUE(model.loadCurve(std::string(MONDREL_TEST_DATA_DIR) + curve, message));
+    }
+    model.setLayerVisible(1, false);
+    const std::string layered = savedProject(model, "layered.mondrel");
+    ASSERT_NE(slurp(layered), slurp(single));
+
+    // The same name in two folders: an obj names its material file after itself.
+    const std::string folders[2] = {scratchPath("single"), scratchPath("layered")};
+    for (const std::string& folder : folders)
+        ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    for (const char* suffix : {".grd", ".asc", ".png", ".r16", ".exr", ".obj"}) {
+        std::string built[2];
+        for (int k = 0; k < 2; ++k) {
+            const std::string out = folders[k] + "/out" + suffix;
+            const BuildRun run =
+                runBuild("--quiet " + quoted(k == 0 ? single : layered) + " " + quoted(out));
+            ASSERT_EQ(run.status, 0) << suffix << ": " << run.err;
+            built[k] = slurp(out);
+        }
+        EXPECT_FALSE(built[0].empty()) << suffix;
+        EXPECT_TRUE(built[0] == built[1]) << suffix;
+    }
+    std::string natural[2];
+    for (int k = 0; k < 2; ++k) {
+        const std::string out = scratchPath("natural" + std::to_string(k) + ".asc");
+        const BuildRun run = runBuild("--quiet --natural --size 65 " +
+                                      quoted(k == 0 ? single : layered) + " " + quoted(out));
+        ASSERT_EQ(run.status, 0) << run.err;
+        natural[k] = slurp(out);
+    }
+    EXPECT_TRUE(natural[0] == natural[1]);
+}

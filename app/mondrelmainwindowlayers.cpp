@@ -1,0 +1,163 @@
+// The main window's skyline layers: the "&Layer" menu, "View > Layers" and the layer list
+// beside the view. Every change of a layer is an undo step; choosing the current layer is
+// not (as selecting a column is not), but undoing a step goes back to the layer it was made on.
+#include <QAction>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+
+#include "app/layerpanel.h"
+#include "app/mondrelmainwindow.h"
+#include "gui/glsketch.h"
+
+namespace {
+
+// How long the status bar says that a locked layer took no stroke.
+constexpr int lockedNoticeMs = 10000;
+
+QAction* layerAction(QObject* parent, const char* name, const QString& text,
+                     const QString& statusTip) {
+    auto* action = new QAction(text, parent);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setStatusTip(statusTip);
+    return action;
+}
+
+LayerColour layerColour(const QColor& colour) {
+    return {static_cast<unsigned char>(colour.red()), static_cast<unsigned char>(colour.green()),
+            static_cast<unsigned char>(colour.blue())};
+}
+
+} // namespace
+
+void MondrelMainWindow::buildLayerPanel() {
+    layerPanel = new LayerPanel(this);
+    addDockWidget(Qt::RightDockWidgetArea, layerPanel);
+    layerPanel->hide();
+
+    layerNewAction = layerAction(this, "layerNewAction", tr("&New Layer"),
+                                 tr("Add a layer behind the others and draw its skyline."));
+    layerNewAction->setShortcut(QKeySequence(tr("Ctrl+Shift+N")));
+    layerRemoveAction = layerAction(this, "layerRemoveAction", tr("&Remove Layer"),
+                                    tr("Remove the current layer and its skyline."));
+    layerNearerAction =
+        layerAction(this, "layerNearerAction", tr("Move &Nearer"),
+                    tr("Move the current layer one place nearer: it takes the distance of the "
+                       "layer it passes."));
+    layerFartherAction =
+        layerAction(this, "layerFartherAction", tr("Move &Farther"),
+                    tr("Move the current layer one place farther: it takes the distance of "
+                       "the layer it passes."));
+    layerMenu = new QMenu(tr("&Layer"), this);
+    layerMenu->setObjectName(QStringLiteral("layerMenu"));
+    layerMenu->addAction(layerNewAction);
+    layerMenu->addAction(layerRemoveAction);
+    layerMenu->addSeparator();
+    layerMenu->addAction(layerNearerAction);
+    layerMenu->addAction(layerFartherAction);
+    mainMenuBar->addMenu(layerMenu);
+
+    viewLayersAction = layerPanel->toggleViewAction();
+    viewLayersAction->setObjectName(QStringLiteral("viewLayersAction"));
+    viewLayersAction->setText(tr("&Layers"));
+    viewLayersAction->setStatusTip(tr("Show the skyline layers beside the view."));
+    viewMenu->addSeparator();
+    viewMenu->addAction(viewLayersAction);
+
+    connect(layerNewAction, &QAction::triggered, this, &MondrelMainWindow::addLayer);
+    connect(layerRemoveAction, &QAction::triggered, this, &MondrelMainWindow::removeLayer);
+    connect(layerNearerAction, &QAction::triggered, this, [this] { moveLayer(true); });
+    connect(layerFartherAction, &QAction::triggered, this, [this] { moveLayer(false); });
+    connect(layerPanel, &LayerPanel::layerChosen, this, &MondrelMainWindow::chooseLayer);
+    connect(layerPanel, &LayerPanel::addRequested, this, &MondrelMainWindow::addLayer);
+    connect(layerPanel, &LayerPanel::removeRequested, this, &MondrelMainWindow::removeLayer);
+    connect(layerPanel, &LayerPanel::moveRequested, this, &MondrelMainWindow::moveLayer);
+    connect(layerPanel, &LayerPanel::renamed, this, &MondrelMainWindow::renameLayer);
+    connect(layerPanel, &LayerPanel::distanceChanged, this, &MondrelMainWindow::setLayerDistance);
+    connect(layerPanel, &LayerPanel::colourChosen, this, [this](const QColor& colour) {
+        runLayerStep(tr("Layer Colour"),
+                     [&](int layer) { session_.setLayerColour(layer, layerColour(colour)); });
+    });
+    connect(layerPanel, &LayerPanel::visibleToggled, this, [this](bool on) {
+        runLayerStep(on ? tr("Show Layer") : tr("Hide Layer"),
+                     [&](int layer) { session_.setLayerVisible(layer, on); });
+    });
+    connect(layerPanel, &LayerPanel::lockedToggled, this, [this](bool on) {
+        runLayerStep(on ? tr("Lock Layer") : tr("Unlock Layer"),
+                     [&](int layer) { session_.setLayerLocked(layer, on); });
+    });
+    showLayerState();
+}
+
+void MondrelMainWindow::showLayerState() {
+    const SketchModel& model = session_.model();
+    layerPanel->showLayers(model);
+    const int current = model.currentLayer();
+    layerRemoveAction->setEnabled(model.layerCount() > 1);
+    layerNearerAction->setEnabled(current > 0);
+    layerFartherAction->setEnabled(current < model.layerCount() - 1);
+    // Work with several layers shows them.
+    if (model.layerCount() > 1 && !layerPanel->isVisible() && isVisible())
+        layerPanel->show();
+}
+
+void MondrelMainWindow::runLayerStep(const QString& text,
+                                     const std::function<void(int layer)>& change) {
+    const int layer = session_.model().currentLayer();
+    runModelStep(text, [&] { change(layer); });
+    // A change that gives the stages another front layer replaces the silhouette.
+    if (session_.stage() != Stage::curveDrawing)
+        showStageControls(true);
+}
+
+void MondrelMainWindow::chooseLayer(int layer) {
+    if (layer == session_.model().currentLayer())
+        return;
+    session_.selectLayer(layer);
+    showLayerState();
+    showStatusLine();
+    sketchView->updateGL();
+}
+
+void MondrelMainWindow::addLayer() {
+    runLayerStep(tr("New Layer"), [this](int) { session_.addLayer(); });
+    layerPanel->show();
+    layerPanel->raise();
+}
+
+void MondrelMainWindow::removeLayer() {
+    runLayerStep(tr("Remove Layer"), [this](int layer) { session_.removeLayer(layer); });
+}
+
+void MondrelMainWindow::moveLayer(bool nearer) {
+    runLayerStep(nearer ? tr("Move Layer Nearer") : tr("Move Layer Farther"),
+                 [&](int layer) { session_.moveLayer(layer, nearer); });
+}
+
+void MondrelMainWindow::renameLayer(const QString& name) {
+    const std::string text = name.trimmed().toStdString();
+    runLayerStep(tr("Rename Layer"), [&](int layer) { session_.renameLayer(layer, text); });
+    // A name refused (empty) shows the one kept.
+    showLayerState();
+}
+
+void MondrelMainWindow::setLayerDistance(double distance) {
+    runLayerStep(tr("Layer Distance"),
+                 [&](int layer) { session_.setLayerDistance(layer, distance); });
+}
+
+void MondrelMainWindow::beginStroke(double x, double y) {
+    if (!session_.beginStroke(x, y))
+        noteLockedLayer();
+}
+
+void MondrelMainWindow::noteLockedLayer() {
+    const QString name = QString::fromStdString(
+        session_.model().layerProperties(session_.model().currentLayer()).name);
+    statusBar()->showMessage(tr("The layer \"%1\" is locked: it takes no strokes and keeps its "
+                                "curve. Unlock it in the Layers panel (View > Layers) to draw "
+                                "on it.")
+                                 .arg(name),
+                             lockedNoticeMs);
+}
