@@ -14,6 +14,7 @@
 #include "natural/rowthreads.h"
 #include "natural/shaping.h"
 #include "natural/skyline.h"
+#include "natural/thermal.h"
 
 // The levels: the landscape is built coarse to fine. The coarsest level raises the whole
 // body round the divide (raiseMassif) on the foreland and carves it by stream power over many
@@ -61,6 +62,8 @@ const int sharpenRadius = 5;
 const double detailAmplitude = 0.12;
 // The talus angle, in units of the slope setting: steeper ground slides.
 const double talus = 1.4;
+// The steepest ground stands, height over distance (about 57 degrees): steeper faces fail.
+const double steepestFace = 1.55;
 
 std::string number(double value) {
     char text[32];
@@ -273,6 +276,7 @@ void erodeLevel(const Shape& shape, const Crest& crest, const Level& level, cons
     // beside them comes back up to their cones, or each would stand as a one-cell wire.
     sharpenCrest(shape.massif, level.grid(), crest.cells, sharpenRadius, capSoftness * shape.relief,
                  field.heights);
+    limitSlope(field, steepestFace);
     holdSkyline(shape, crest, level, false, field);
 }
 

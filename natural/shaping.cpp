@@ -155,6 +155,23 @@ void steepenCrest(const Massif& massif, const LevelGrid& grid, std::vector<Crest
         // drop is then never less than asked.
         for (std::size_t j = 1; j < bands.size(); ++j)
             bands[j] = std::max(bands[j], bands[j - 1]);
+        // But never steeper than a face stands: a drop that would make the summit's ground
+        // fall faster than massif.steepest between two knots is held back, and the smooth
+        // minimum under the skyline takes what is left off the neighbouring columns' tops.
+        // That leaves a narrow band along the divide falling only across the columns, as
+        // the drawing demands there, instead of a horn whose faces fall that steeply all
+        // round.
+        double before = std::pow(s.top, massif.profile), from = 0.0;
+        for (std::size_t j = 0; j < bands.size(); ++j) {
+            const double at = grid.cell * std::ldexp(1.0, static_cast<int>(j));
+            const double lowest = std::max(0.0, before - massif.steepest * (at - from));
+            const double plain = s.top - fall * at;
+            if (plain > 0)
+                bands[j] = std::min(bands[j],
+                                    std::max(0.0, plain - std::pow(lowest, 1.0 / massif.profile)));
+            before = std::pow(std::max(0.0, plain - bands[j]), massif.profile);
+            from = at;
+        }
         cell.drops = std::move(bands);
     }
 }

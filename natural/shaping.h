@@ -20,6 +20,7 @@ struct Massif {
     double costWavelength = 1.0; // of the cost's and the warp's noise
     double costVariation = 0.2;  // the cost lies within about 1 -+ this
     double warp = 0.15;          // how far the plane is warped, as a share of its wavelength
+    double steepest = 1.5;       // the steepest a summit's ground falls, height over distance
     std::uint32_t seed = 1;
 
     // The cost of crossing ground at (x, y): the distance there counts that many times.

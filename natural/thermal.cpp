@@ -47,3 +47,47 @@ void thermalErosion(HeightField& field, double talus, int sweeps, int threads) {
         field.heights.swap(next);
     }
 }
+
+void limitSlope(HeightField& field, double steepest) {
+    const int w = field.width, h = field.height;
+    if (w < 2 || h < 2)
+        return;
+    std::vector<float>& z = field.heights;
+    const float straight = static_cast<float>(steepest * field.cell);
+    const float diagonal = static_cast<float>(steepest * field.cell * 1.4142135623730951);
+    const auto lower = [&](std::size_t i, std::size_t j, float step) {
+        if (field.roles[i] != CellRole::held)
+            z[i] = std::min(z[i], z[j] + step);
+    };
+    // Forward: from the west and the row to the north; backward: from the east and the row to
+    // the south. Any shortest path of the eight-neighbour steps is a run of one or two step
+    // directions, which the two passes take in turn.
+    for (int r = 0; r < h; ++r)
+        for (int c = 0; c < w; ++c) {
+            const std::size_t i = static_cast<std::size_t>(r) * w + c;
+            if (c > 0)
+                lower(i, i - 1, straight);
+            if (r > 0) {
+                const std::size_t n = i - static_cast<std::size_t>(w);
+                lower(i, n, straight);
+                if (c > 0)
+                    lower(i, n - 1, diagonal);
+                if (c + 1 < w)
+                    lower(i, n + 1, diagonal);
+            }
+        }
+    for (int r = h - 1; r >= 0; --r)
+        for (int c = w - 1; c >= 0; --c) {
+            const std::size_t i = static_cast<std::size_t>(r) * w + c;
+            if (c + 1 < w)
+                lower(i, i + 1, straight);
+            if (r + 1 < h) {
+                const std::size_t s = i + static_cast<std::size_t>(w);
+                lower(i, s, straight);
+                if (c > 0)
+                    lower(i, s - 1, diagonal);
+                if (c + 1 < w)
+                    lower(i, s + 1, diagonal);
+            }
+        }
+}

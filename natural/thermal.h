@@ -9,3 +9,12 @@
 // whatever their number. Only free cells change; the material held or outlet cells would take
 // or give is dropped, as at an edge.
 void thermalErosion(HeightField& field, double talus, int sweeps, int threads);
+
+// Threshold hillslopes: ground steeper than `steepest` (height over distance) towards any
+// lower neighbour fails and is cut back until it stands at that angle, as rock faces above
+// their critical angle shed their excess in landslides. Every free and outlet cell becomes
+// the lowest of its own height and its neighbours' heights plus `steepest` times the
+// distance to them, taken over all paths (an exact lower envelope in two raster passes, so
+// the result does not depend on any order of sliding). Held cells keep their heights. Only
+// ever lowers ground, so no column's highest cell can rise.
+void limitSlope(HeightField& field, double steepest);
