@@ -47,8 +47,11 @@ const double divideWavelength = 1.1;
 const double costWavelength = 0.7;
 // The margin of foreland round the mountain's foot, as a share of the flank depth.
 const double margin = 0.08;
-// How far a summit's ground may reach beyond its depth where the cost is low.
-const double reachBeyond = 0.35;
+// How far the landscape reaches round each skyline point, as a share of its ground's reach
+// where the cost is even, and the band inside the raster's edge over which the mountain's
+// ground is taken down to the foreland where a spur runs further.
+const double reachShare = 0.95;
+const double edgeTaper = 0.2;
 // The foreland gets within 1/e of its height over this share of the flank depth from the
 // raster's edge, its valleys this share of the flank depth apart.
 const double forelandRise = 0.35;
@@ -238,9 +241,18 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
     if (!coarser) {
         raiseMassif(shape.massif, level.grid(), crest.cells, threads, field.heights);
         // The foreland fades out up the mountain.
+        const Edges& e = shape.edges;
+        const double band = edgeTaper * shape.depth;
+        const auto taper = [&](double fromEdge) {
+            const double t = std::clamp(fromEdge / band, 0.0, 1.0);
+            return t * t * (3 - 2 * t);
+        };
         for (int r = 0; r < level.height; ++r)
             for (int c = 0; c < level.width; ++c) {
                 float& h = field.heights[static_cast<std::size_t>(r) * level.width + c];
+                const double x = level.x(c), y = level.y(r);
+                h = static_cast<float>(h * taper(x - e.west) * taper(e.east - x) *
+                                       taper(e.north - y) * taper(y - e.south));
                 const double fade = std::max(0.0, 1.0 - h / shape.relief);
                 h = static_cast<float>(h + fade * forelandHeight(shape, level.x(c), level.y(r)));
             }
@@ -364,13 +376,25 @@ bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<gmVect
         error = "the terrain is too large for a natural terrain";
         return false;
     }
-    const double reach = shape.depth * (1 + reachBeyond);
+    // The landscape reaches as far as each skyline point's ground, which falls from its top
+    // over depth (top / relief)^(1 / profile) round the divide's wander there, and a margin
+    // beyond. Where noise lets a spur run further, the taper at the edge takes it down.
     const double pad = margin * shape.depth;
-    plan.west =
-        curve.front()[0] - (curve.front()[1] - base) / settings.slope * (1 + reachBeyond) - pad;
-    plan.east =
-        curve.back()[0] + (curve.back()[1] - base) / settings.slope * (1 + reachBeyond) + pad;
-    plan.north = reach + divideWander * shape.depth + pad;
+    plan.west = curve.front()[0];
+    plan.east = curve.back()[0];
+    plan.north = 0.0;
+    for (const gmVector2& p : curve) {
+        const double reach = reachShare * shape.depth *
+                             std::pow((p[1] - base) / shape.relief, 1.0 / settings.frontProfile);
+        const double northing = divideNorthing(p[0], divideWander * shape.depth,
+                                               divideWavelength * shape.depth, settings.seed);
+        plan.west = std::min(plan.west, p[0] - reach);
+        plan.east = std::max(plan.east, p[0] + reach);
+        plan.north = std::max(plan.north, std::abs(northing) + reach);
+    }
+    plan.west -= pad;
+    plan.east += pad;
+    plan.north += pad;
     plan.south = -plan.north;
     return true;
 }
