@@ -46,7 +46,7 @@ const double divideWavelength = 1.1;
 // depth.
 const double costWavelength = 0.7;
 // The margin of foreland round the mountain's foot, as a share of the flank depth.
-const double margin = 0.08;
+const double margin = 0.2;
 // How far the landscape reaches round each skyline point, as a share of its ground's reach
 // where the cost is even, and the band inside the raster's edge over which the mountain's
 // ground is taken down to the foreland where a spur runs further.
@@ -63,8 +63,12 @@ const double capSoftness = 0.004;
 const int sharpenRadius = 5;
 // The detail noise's amplitude at full detail, as a share of the relief.
 const double detailAmplitude = 0.12;
+// Each octave of detail this much of the last's amplitude: below a half the finer octaves
+// add less slope than the coarser ones, so the ground gets smoother towards the finest
+// scales as real terrain does instead of ending in a band of one fine texture.
+const double detailGain = 0.42;
 // The talus angle, in units of the slope setting: steeper ground slides.
-const double talus = 1.4;
+const double talus = 2.0;
 // The steepest ground stands, height over distance (about 57 degrees): steeper faces fail.
 const double steepestFace = 1.55;
 
@@ -365,6 +369,7 @@ bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<gmVect
     shape.relief = std::max(top - base, 1e-3 * span);
     shape.depth = shape.relief / settings.slope;
     shape.octaves.wavelength = 0.5 * shape.depth;
+    shape.octaves.gain = detailGain;
     shape.seed = settings.seed;
     shape.massif.relief = shape.relief;
     shape.massif.depth = shape.depth;

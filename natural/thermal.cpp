@@ -53,41 +53,50 @@ void limitSlope(HeightField& field, double steepest) {
     if (w < 2 || h < 2)
         return;
     std::vector<float>& z = field.heights;
-    const float straight = static_cast<float>(steepest * field.cell);
-    const float diagonal = static_cast<float>(steepest * field.cell * 1.4142135623730951);
-    const auto lower = [&](std::size_t i, std::size_t j, float step) {
-        if (field.roles[i] != CellRole::held)
-            z[i] = std::min(z[i], z[j] + step);
+    // The steps to the cells a forward pass has already seen (the rows to the north and the
+    // cells to the west); the backward pass takes them mirrored. Sixteen directions a half
+    // rather than the eight neighbours: a face cut back along eight directions only would
+    // turn every failed slope into one of an octagon's eight faces.
+    struct Step {
+        int dr, dc;
+        float rise;
     };
-    // Forward: from the west and the row to the north; backward: from the east and the row to
-    // the south. Any shortest path of the eight-neighbour steps is a run of one or two step
-    // directions, which the two passes take in turn.
+    std::vector<Step> steps;
+    for (int dr = -3; dr <= 0; ++dr)
+        for (int dc = -3; dc <= 3; ++dc) {
+            if (dr == 0 && dc >= 0)
+                continue;
+            // Only the shortest step in each direction: a longer one is made of shorter ones.
+            const int a = std::abs(dr), b = std::abs(dc);
+            int g = a, k = b;
+            while (k != 0) {
+                const int t = g % k;
+                g = k;
+                k = t;
+            }
+            if (g != 1)
+                continue;
+            steps.push_back({dr, dc, static_cast<float>(steepest * field.cell * std::hypot(a, b))});
+        }
+    const auto lower = [&](int r, int c, int sign) {
+        const std::size_t i = static_cast<std::size_t>(r) * w + c;
+        if (field.roles[i] == CellRole::held)
+            return;
+        float v = z[i];
+        for (const Step& s : steps) {
+            const int nr = r + sign * s.dr, nc = c + sign * s.dc;
+            if (nr < 0 || nr >= h || nc < 0 || nc >= w)
+                continue;
+            v = std::min(v, z[static_cast<std::size_t>(nr) * w + nc] + s.rise);
+        }
+        z[i] = v;
+    };
+    // Any shortest path of these steps is a run of one or two neighbouring step directions,
+    // which the two passes take in turn.
     for (int r = 0; r < h; ++r)
-        for (int c = 0; c < w; ++c) {
-            const std::size_t i = static_cast<std::size_t>(r) * w + c;
-            if (c > 0)
-                lower(i, i - 1, straight);
-            if (r > 0) {
-                const std::size_t n = i - static_cast<std::size_t>(w);
-                lower(i, n, straight);
-                if (c > 0)
-                    lower(i, n - 1, diagonal);
-                if (c + 1 < w)
-                    lower(i, n + 1, diagonal);
-            }
-        }
+        for (int c = 0; c < w; ++c)
+            lower(r, c, 1);
     for (int r = h - 1; r >= 0; --r)
-        for (int c = w - 1; c >= 0; --c) {
-            const std::size_t i = static_cast<std::size_t>(r) * w + c;
-            if (c + 1 < w)
-                lower(i, i + 1, straight);
-            if (r + 1 < h) {
-                const std::size_t s = i + static_cast<std::size_t>(w);
-                lower(i, s, straight);
-                if (c > 0)
-                    lower(i, s - 1, diagonal);
-                if (c + 1 < w)
-                    lower(i, s + 1, diagonal);
-            }
-        }
+        for (int c = w - 1; c >= 0; --c)
+            lower(r, c, -1);
 }
