@@ -23,7 +23,7 @@ struct Summit {
     double u = 0, v = 0; // in the warped plane
     double top = 0;      // top^(1/p)
     double fall = 0;     // per unit of warped, cost-weighted distance
-    const std::vector<double>* drops = nullptr;
+    const std::vector<double>* drops[2] = {nullptr, nullptr}; // west, east
     double dropCell = 1.0;
     double limit = 0; // the column's top^(1/p), held or not
 };
@@ -42,17 +42,19 @@ std::vector<Summit> summitsOf(const Massif& massif, const LevelGrid& grid,
         massif.warped(s.x, s.y, s.u, s.v);
         s.top = s.limit;
         s.fall = massif.fall();
-        s.drops = cell.drops.empty() ? nullptr : &cell.drops;
+        for (int side = 0; side < 2; ++side)
+            s.drops[side] = cell.drops[side].empty() ? nullptr : &cell.drops[side];
         s.dropCell = cell.dropCell;
     }
     return summits;
 }
 
-// The summit's drop at a plain distance, linear between its knots dropCell 2^j apart.
-double dropAt(const Summit& s, double plain) {
-    if (!s.drops || !(plain > 0))
+// The summit's drop towards one side at a plain distance, linear between its knots dropCell
+// 2^j apart.
+double dropAt(const Summit& s, int side, double plain) {
+    if (!s.drops[side] || !(plain > 0))
         return 0.0;
-    const std::vector<double>& drops = *s.drops;
+    const std::vector<double>& drops = *s.drops[side];
     const double t = plain / s.dropCell;
     if (t < 1.0)
         return t * drops[0];
@@ -65,10 +67,19 @@ double dropAt(const Summit& s, double plain) {
     return drops[j] + f * (drops[j + 1] - drops[j]);
 }
 
-// h^(1/p) of a summit's cone at a point of the warped plane whose cost is `cost`.
-double coneAt(const Summit& s, double u, double v, double cost, double plain) {
-    return s.top - s.fall * cost * std::sqrt((u - s.u) * (u - s.u) + (v - s.v) * (v - s.v)) -
-           dropAt(s, plain);
+// h^(1/p) of a summit's cone at a point of the warped plane whose cost is `cost`, dx east
+// and `plain` away from the summit. The drop towards each side weighs in by how squarely the
+// point lies that way: the drawing only asks the ground to fall towards the lower columns,
+// so a summit beside a steep face falls steeply towards it and gently along the divide and
+// away from it, with no seam where one side's drop hands over to the other's.
+double coneAt(const Summit& s, double u, double v, double cost, double dx, double plain) {
+    double drop = 0.0;
+    if (plain > 0) {
+        const double east = 0.5 * (1.0 + dx / plain);
+        drop =
+            (1.0 - east) * (1.0 - east) * dropAt(s, 0, plain) + east * east * dropAt(s, 1, plain);
+    }
+    return s.top - s.fall * cost * std::sqrt((u - s.u) * (u - s.u) + (v - s.v) * (v - s.v)) - drop;
 }
 
 } // namespace
@@ -116,14 +127,15 @@ void steepenCrest(const Massif& massif, const LevelGrid& grid, std::vector<Crest
     const double costFloor = std::max(0.4, 1.0 - 1.6 * massif.costVariation);
     for (int c = 0; c < w; ++c) {
         CrestCell& cell = crest[static_cast<std::size_t>(c)];
-        cell.drops.clear();
+        cell.drops[0].clear();
+        cell.drops[1].clear();
         cell.dropCell = grid.cell;
         const Summit& s = summits[static_cast<std::size_t>(c)];
         if (!(s.top > 0))
             continue;
         // The largest excess at each knot's distance band: band j holds the distances up to
         // dropCell 2^(j + 1).
-        std::vector<double> bands;
+        std::vector<double> sides[2];
         // Only columns within the cone's reach, as far as the warp and the cost may stretch
         // it, can ask for more.
         const int reach =
@@ -146,33 +158,34 @@ void steepenCrest(const Massif& massif, const LevelGrid& grid, std::vector<Crest
                 const double t = nearest / grid.cell;
                 const auto band =
                     static_cast<std::size_t>(std::max(0.0, std::ceil(std::log2(t) - 1e-9) - 1.0));
+                std::vector<double>& bands = sides[k < c ? 0 : 1];
                 if (bands.size() <= band)
                     bands.resize(band + 1, 0.0);
                 bands[band] = std::max(bands[band], excess);
             }
         }
-        // Each knot drops what every distance up to the next knot asks: between two knots the
-        // drop is then never less than asked.
-        for (std::size_t j = 1; j < bands.size(); ++j)
-            bands[j] = std::max(bands[j], bands[j - 1]);
-        // But never steeper than a face stands: a drop that would make the summit's ground
-        // fall faster than massif.steepest between two knots is held back, and the smooth
-        // minimum under the skyline takes what is left off the neighbouring columns' tops.
-        // That leaves a narrow band along the divide falling only across the columns, as
-        // the drawing demands there, instead of a horn whose faces fall that steeply all
-        // round.
-        double before = std::pow(s.top, massif.profile), from = 0.0;
-        for (std::size_t j = 0; j < bands.size(); ++j) {
-            const double at = grid.cell * std::ldexp(1.0, static_cast<int>(j));
-            const double lowest = std::max(0.0, before - massif.steepest * (at - from));
-            const double plain = s.top - fall * at;
-            if (plain > 0)
-                bands[j] = std::min(bands[j],
-                                    std::max(0.0, plain - std::pow(lowest, 1.0 / massif.profile)));
-            before = std::pow(std::max(0.0, plain - bands[j]), massif.profile);
-            from = at;
+        for (int side = 0; side < 2; ++side) {
+            std::vector<double>& bands = sides[side];
+            // Each knot drops what every distance up to the next knot asks: between two knots
+            // the drop is then never less than asked.
+            for (std::size_t j = 1; j < bands.size(); ++j)
+                bands[j] = std::max(bands[j], bands[j - 1]);
+            // But never steeper than a face stands: a drop that would make the summit's ground
+            // fall faster than massif.steepest between two knots is held back, and the smooth
+            // minimum under the skyline takes what is left off the neighbouring columns' tops.
+            double before = std::pow(s.top, massif.profile), from = 0.0;
+            for (std::size_t j = 0; j < bands.size(); ++j) {
+                const double at = grid.cell * std::ldexp(1.0, static_cast<int>(j));
+                const double lowest = std::max(0.0, before - massif.steepest * (at - from));
+                const double plain = s.top - fall * at;
+                if (plain > 0)
+                    bands[j] = std::min(
+                        bands[j], std::max(0.0, plain - std::pow(lowest, 1.0 / massif.profile)));
+                before = std::pow(std::max(0.0, plain - bands[j]), massif.profile);
+                from = at;
+            }
+            cell.drops[side] = std::move(bands);
         }
-        cell.drops = std::move(bands);
     }
 }
 
@@ -197,7 +210,8 @@ void raiseMassif(const Massif& massif, const LevelGrid& grid, const std::vector<
                     for (const std::size_t k : held) {
                         const Summit& s = summits[k];
                         const double dx = x - s.x, dy = y - s.y;
-                        best = std::max(best, coneAt(s, u, v, cost, std::sqrt(dx * dx + dy * dy)));
+                        best =
+                            std::max(best, coneAt(s, u, v, cost, dx, std::sqrt(dx * dx + dy * dy)));
                     }
                     heights[static_cast<std::size_t>(r) * w + c] =
                         static_cast<float>(std::pow(best, massif.profile));
@@ -233,8 +247,8 @@ void sharpenCrest(const Massif& massif, const LevelGrid& grid, const std::vector
             for (int k = std::max(0, c - radius); k <= std::min(w - 1, c + radius); ++k)
                 if (summits[static_cast<std::size_t>(k)].top > 0) {
                     const Summit& s = summits[static_cast<std::size_t>(k)];
-                    best = std::max(
-                        best, coneAt(s, u, v, cost, std::hypot(grid.x(c) - s.x, grid.y(r) - s.y)));
+                    best = std::max(best, coneAt(s, u, v, cost, grid.x(c) - s.x,
+                                                 std::hypot(grid.x(c) - s.x, grid.y(r) - s.y)));
                 }
             if (best > 0) {
                 float& at = heights[static_cast<std::size_t>(r) * w + c];

@@ -19,7 +19,7 @@ struct Massif {
     double profile = 1.6;
     double costWavelength = 1.0; // of the cost's and the warp's noise
     double costVariation = 0.2;  // the cost lies within about 1 -+ this
-    double warp = 0.15;          // how far the plane is warped, as a share of its wavelength
+    double warp = 0.08;          // how far the plane is warped, as a share of its wavelength
     double steepest = 1.5;       // the steepest a summit's ground falls, height over distance
     std::uint32_t seed = 1;
 
@@ -41,9 +41,10 @@ struct CrestCell {
     bool held = false;
     // Where the drawn skyline beside it is steeper than the slope setting, the summit's
     // ground falls faster than the setting's rate by as much as the drawing demands at each
-    // distance: by drops[j] more (in h^(1/p)) at dropCell 2^j, linear between, all round (a
-    // peak drawn steep is a horn), and the setting's rate below. Empty: no more.
-    std::vector<double> drops;
+    // distance: towards the west by drops[0][j] more (in h^(1/p)) at dropCell 2^j, linear
+    // between, towards the east by drops[1][j], blended round the summit by direction, and
+    // the setting's rate below. Empty: no more.
+    std::vector<double> drops[2];
     double dropCell = 1.0;
 };
 
