@@ -45,6 +45,11 @@ const double divideWavelength = 1.1;
 // The wavelength of the cost's noise that shapes spurs and hollows, as a share of the flank
 // depth.
 const double costWavelength = 0.7;
+// How much costlier the ground of one flank is than the other's half a flank depth off the
+// divide (as the exponent's factor), and the wavelength along the range over which the
+// longer flank changes sides, in flank depths.
+const double flankTilt = 1.0;
+const double flankTiltWavelength = 1.2;
 // The margin of foreland round the mountain's foot, as a share of the flank depth.
 const double margin = 0.2;
 // How far the landscape reaches round each skyline point, as a share of its ground's reach
@@ -376,6 +381,8 @@ bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<gmVect
     shape.massif.profile = settings.frontProfile;
     shape.massif.costWavelength = costWavelength * shape.depth;
     shape.massif.seed = settings.seed;
+    shape.massif.tilt = flankTilt;
+    shape.massif.tiltWavelength = flankTiltWavelength;
     if (!std::isfinite(shape.depth) || !std::isfinite(span) ||
         !(shape.relief * scale <= FLT_MAX / 4)) {
         error = "the terrain is too large for a natural terrain";

@@ -85,8 +85,14 @@ double coneAt(const Summit& s, double u, double v, double cost, double dx, doubl
 } // namespace
 
 double Massif::cost(double x, double y) const {
-    return std::max(0.4, 1.0 + costVariation * 1.6 *
-                                   fractalNoise(x, y, shapeOctaves(*this), seed ^ 0x6a09e667u));
+    // The tilt: along the range, now the north flank and now the south one runs out further,
+    // as a range's divide stands off its middle where one side rises faster than the other.
+    // A field of the plane, not of the divide, so no seam runs along it.
+    const double lean =
+        tilt * gradientNoise(x / (tiltWavelength * depth), 0.5, seed ^ 0x510e527fu) * y / depth;
+    return std::max(0.4, (1.0 + costVariation * 1.6 *
+                                    fractalNoise(x, y, shapeOctaves(*this), seed ^ 0x6a09e667u)) *
+                             std::exp(lean));
 }
 
 void Massif::warped(double x, double y, double& u, double& v) const {

@@ -21,6 +21,8 @@ struct Massif {
     double costVariation = 0.2;  // the cost lies within about 1 -+ this
     double warp = 0.08;          // how far the plane is warped, as a share of its wavelength
     double steepest = 1.5;       // the steepest a summit's ground falls, height over distance
+    double tilt = 0.0;           // how much costlier one flank is than the other, per depth
+    double tiltWavelength = 1.0; // of the tilt's change along the range, in depths
     std::uint32_t seed = 1;
 
     // The cost of crossing ground at (x, y): the distance there counts that many times.
