@@ -9,6 +9,9 @@
 namespace {
 
 const double warpScale = 0.5;
+// The share of the distance beyond a summit's column over which its drop towards the other
+// side fades out.
+const double dropWedge = 1.0;
 
 Octaves shapeOctaves(const Massif& massif) {
     Octaves octaves;
@@ -68,16 +71,19 @@ double dropAt(const Summit& s, int side, double plain) {
 }
 
 // h^(1/p) of a summit's cone at a point of the warped plane whose cost is `cost`, dx east
-// and `plain` away from the summit. The drop towards each side weighs in by how squarely the
-// point lies that way: the drawing only asks the ground to fall towards the lower columns,
-// so a summit beside a steep face falls steeply towards it and gently along the divide and
-// away from it, with no seam where one side's drop hands over to the other's.
+// and `plain` away from the summit. The drawing only asks the ground to fall towards the lower
+// columns: the drop towards the west holds all over the summit's west and north and south
+// and fades out over a narrow wedge east of its column, the east's the same mirrored, so a
+// summit beside a steep face falls steeply towards it and along the divide but gently away
+// from it, with no seam where one side's drop hands over to the other's.
 double coneAt(const Summit& s, double u, double v, double cost, double dx, double plain) {
     double drop = 0.0;
     if (plain > 0) {
-        const double east = 0.5 * (1.0 + dx / plain);
-        drop =
-            (1.0 - east) * (1.0 - east) * dropAt(s, 0, plain) + east * east * dropAt(s, 1, plain);
+        const auto weight = [&](double beyond) {
+            const double t = std::clamp(1.0 - beyond / (dropWedge * plain), 0.0, 1.0);
+            return t * t * (3 - 2 * t);
+        };
+        drop = std::max(weight(dx) * dropAt(s, 0, plain), weight(-dx) * dropAt(s, 1, plain));
     }
     return s.top - s.fall * cost * std::sqrt((u - s.u) * (u - s.u) + (v - s.v) * (v - s.v)) - drop;
 }
