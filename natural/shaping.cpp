@@ -52,22 +52,43 @@ std::vector<Summit> summitsOf(const Massif& massif, const LevelGrid& grid,
     return summits;
 }
 
-// The summit's drop towards one side at a plain distance, linear between its knots dropCell
-// 2^j apart.
+// The summit's drop towards one side at a plain distance: a monotone cubic through its knots
+// dropCell 2^j apart (Fritsch and Butland's slopes), level beyond the last. Drawn straight
+// between the knots, the drop would bend at every knot's distance and leave a ring round the
+// summit there.
 double dropAt(const Summit& s, int side, double plain) {
     if (!s.drops[side] || !(plain > 0))
         return 0.0;
     const std::vector<double>& drops = *s.drops[side];
     const double t = plain / s.dropCell;
-    if (t < 1.0)
-        return t * drops[0];
-    int exponent = 0;
-    const double mantissa = std::frexp(t, &exponent); // t = mantissa 2^exponent, in [0.5, 1)
-    const std::size_t j = static_cast<std::size_t>(exponent - 1);
-    if (j + 1 >= drops.size())
+    // Knot 0 is the summit itself, knot k > 0 lies 2^(k - 1) cells away with drops[k - 1].
+    const int knots = static_cast<int>(drops.size()) + 1;
+    const auto x = [](int k) { return k == 0 ? 0.0 : std::ldexp(1.0, k - 1); };
+    const auto y = [&](int k) { return k == 0 ? 0.0 : drops[static_cast<std::size_t>(k - 1)]; };
+    int k = 0;
+    if (t >= 1.0) {
+        int exponent = 0;
+        std::frexp(t, &exponent); // t lies in [2^(exponent - 1), 2^exponent)
+        k = exponent;
+    }
+    if (k + 1 >= knots)
         return drops.back();
-    const double f = 2.0 * mantissa - 1.0;
-    return drops[j] + f * (drops[j + 1] - drops[j]);
+    const auto secant = [&](int j) { return (y(j + 1) - y(j)) / (x(j + 1) - x(j)); };
+    const auto tangent = [&](int j) {
+        if (j == 0)
+            return secant(0);
+        if (j == knots - 1)
+            return 0.0;
+        const double d0 = secant(j - 1), d1 = secant(j);
+        if (!(d0 * d1 > 0))
+            return 0.0;
+        const double h0 = x(j) - x(j - 1), h1 = x(j + 1) - x(j);
+        return 3.0 * (h0 + h1) / ((2.0 * h1 + h0) / d0 + (h1 + 2.0 * h0) / d1);
+    };
+    const double h = x(k + 1) - x(k), u = (t - x(k)) / h;
+    const double u2 = u * u, u3 = u2 * u;
+    return (2 * u3 - 3 * u2 + 1) * y(k) + (u3 - 2 * u2 + u) * h * tangent(k) +
+           (-2 * u3 + 3 * u2) * y(k + 1) + (u3 - u2) * h * tangent(k + 1);
 }
 
 // h^(1/p) of a summit's cone at a point of the warped plane whose cost is `cost`, dx east
