@@ -92,21 +92,28 @@ double dropAt(const Summit& s, int side, double plain) {
 }
 
 // h^(1/p) of a summit's cone at a point of the warped plane whose cost is `cost`, dx east
-// and `plain` away from the summit. The drawing only asks the ground to fall towards the lower
+// and `plain` away from the summit, or anything no more than `best` where it is no more. The drawing only asks the ground to fall towards the lower
 // columns: the drop towards the west holds all over the summit's west and north and south
 // and fades out over a narrow wedge east of its column, the east's the same mirrored, so a
 // summit beside a steep face falls steeply towards it and along the divide but gently away
 // from it, with no seam where one side's drop hands over to the other's.
-double coneAt(const Summit& s, double u, double v, double cost, double dx, double plain) {
+double coneAt(const Summit& s, double u, double v, double cost, double dx, double plain,
+              double best) {
+    const double rise =
+        s.top - s.fall * cost * std::sqrt((u - s.u) * (u - s.u) + (v - s.v) * (v - s.v));
+    // The drops only take away: a cone that does not beat `best` without them never will.
+    if (rise <= best || !(plain > 0))
+        return rise;
+    const auto weight = [&](double beyond) {
+        const double t = std::clamp(1.0 - beyond / (dropWedge * plain), 0.0, 1.0);
+        return t * t * (3 - 2 * t);
+    };
     double drop = 0.0;
-    if (plain > 0) {
-        const auto weight = [&](double beyond) {
-            const double t = std::clamp(1.0 - beyond / (dropWedge * plain), 0.0, 1.0);
-            return t * t * (3 - 2 * t);
-        };
-        drop = std::max(weight(dx) * dropAt(s, 0, plain), weight(-dx) * dropAt(s, 1, plain));
-    }
-    return s.top - s.fall * cost * std::sqrt((u - s.u) * (u - s.u) + (v - s.v) * (v - s.v)) - drop;
+    if (dx < dropWedge * plain)
+        drop = weight(dx) * dropAt(s, 0, plain);
+    if (-dx < dropWedge * plain)
+        drop = std::max(drop, weight(-dx) * dropAt(s, 1, plain));
+    return rise - drop;
 }
 
 } // namespace
@@ -244,7 +251,7 @@ void raiseMassif(const Massif& massif, const LevelGrid& grid, const std::vector<
                         const Summit& s = summits[k];
                         const double dx = x - s.x, dy = y - s.y;
                         best =
-                            std::max(best, coneAt(s, u, v, cost, dx, std::sqrt(dx * dx + dy * dy)));
+                            std::max(best, coneAt(s, u, v, cost, dx, std::sqrt(dx * dx + dy * dy), best));
                     }
                     heights[static_cast<std::size_t>(r) * w + c] =
                         static_cast<float>(std::pow(best, massif.profile));
@@ -281,7 +288,8 @@ void sharpenCrest(const Massif& massif, const LevelGrid& grid, const std::vector
                 if (summits[static_cast<std::size_t>(k)].top > 0) {
                     const Summit& s = summits[static_cast<std::size_t>(k)];
                     best = std::max(best, coneAt(s, u, v, cost, grid.x(c) - s.x,
-                                                 std::hypot(grid.x(c) - s.x, grid.y(r) - s.y)));
+                                                 std::hypot(grid.x(c) - s.x, grid.y(r) - s.y),
+                                                 best));
                 }
             if (best > 0) {
                 float& at = heights[static_cast<std::size_t>(r) * w + c];
