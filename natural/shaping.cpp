@@ -63,7 +63,7 @@ double dropAt(const Summit& s, int side, double plain) {
     const double t = plain / s.dropCell;
     // Knot 0 is the summit itself, knot k > 0 lies 2^(k - 1) cells away with drops[k - 1].
     const int knots = static_cast<int>(drops.size()) + 1;
-    const auto x = [](int k) { return k == 0 ? 0.0 : std::ldexp(1.0, k - 1); };
+    const auto x = [](int k) { return k == 0 ? 0.0 : static_cast<double>(1ull << (k - 1)); };
     const auto y = [&](int k) { return k == 0 ? 0.0 : drops[static_cast<std::size_t>(k - 1)]; };
     int k = 0;
     if (t >= 1.0) {
