@@ -49,7 +49,7 @@ const double costWavelength = 0.7;
 // divide (as the exponent's factor), and the wavelength along the range over which the
 // longer flank changes sides, in flank depths.
 const double flankTilt = 1.0;
-const double flankTiltWavelength = 1.2;
+const double flankTiltWavelength = 0.7;
 // The margin of foreland round the mountain's foot, as a share of the flank depth.
 const double margin = 0.2;
 // How far the landscape reaches round each skyline point, as a share of its ground's reach
@@ -68,10 +68,6 @@ const double capSoftness = 0.004;
 const int sharpenRadius = 5;
 // The detail noise's amplitude at full detail, as a share of the relief.
 const double detailAmplitude = 0.12;
-// Each octave of detail this much of the last's amplitude: below a half the finer octaves
-// add less slope than the coarser ones, so the ground gets smoother towards the finest
-// scales as real terrain does instead of ending in a band of one fine texture.
-const double detailGain = 0.42;
 // The talus angle, in units of the slope setting: steeper ground slides.
 const double talus = 2.0;
 // The steepest ground stands, height over distance (about 57 degrees): steeper faces fail.
@@ -253,7 +249,7 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
         const Edges& e = shape.edges;
         const double band = edgeTaper * shape.depth;
         const auto taper = [&](double fromEdge) {
-            const double t = std::clamp(fromEdge / band, 0.0, 1.0);
+            const double t = std::clamp((fromEdge - 2.0 * e.cell) / band, 0.0, 1.0);
             return t * t * (3 - 2 * t);
         };
         for (int r = 0; r < level.height; ++r)
@@ -374,7 +370,6 @@ bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<gmVect
     shape.relief = std::max(top - base, 1e-3 * span);
     shape.depth = shape.relief / settings.slope;
     shape.octaves.wavelength = 0.5 * shape.depth;
-    shape.octaves.gain = detailGain;
     shape.seed = settings.seed;
     shape.massif.relief = shape.relief;
     shape.massif.depth = shape.depth;
@@ -383,6 +378,8 @@ bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<gmVect
     shape.massif.seed = settings.seed;
     shape.massif.tilt = flankTilt;
     shape.massif.tiltWavelength = flankTiltWavelength;
+    shape.massif.divideWander = divideWander * shape.depth;
+    shape.massif.divideWavelength = divideWavelength * shape.depth;
     if (!std::isfinite(shape.depth) || !std::isfinite(span) ||
         !(shape.relief * scale <= FLT_MAX / 4)) {
         error = "the terrain is too large for a natural terrain";
@@ -402,7 +399,7 @@ bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<gmVect
                                                divideWavelength * shape.depth, settings.seed);
         plan.west = std::min(plan.west, p[0] - reach);
         plan.east = std::max(plan.east, p[0] + reach);
-        plan.north = std::max(plan.north, std::abs(northing) + reach);
+        plan.north = std::max(plan.north, std::abs(northing) + reach * std::exp(0.5 * flankTilt));
     }
     plan.west -= pad;
     plan.east += pad;

@@ -5,6 +5,7 @@
 
 #include "natural/detailnoise.h"
 #include "natural/rowthreads.h"
+#include "natural/skyline.h"
 
 namespace {
 
@@ -92,11 +93,12 @@ double dropAt(const Summit& s, int side, double plain) {
 }
 
 // h^(1/p) of a summit's cone at a point of the warped plane whose cost is `cost`, dx east
-// and `plain` away from the summit, or anything no more than `best` where it is no more. The drawing only asks the ground to fall towards the lower
-// columns: the drop towards the west holds all over the summit's west and north and south
-// and fades out over a narrow wedge east of its column, the east's the same mirrored, so a
-// summit beside a steep face falls steeply towards it and along the divide but gently away
-// from it, with no seam where one side's drop hands over to the other's.
+// and `plain` away from the summit, or anything no more than `best` where it is no more. The
+// drawing only asks the ground to fall towards the lower columns: the drop towards the west holds
+// all over the summit's west and north and south and fades out over a narrow wedge east of its
+// column, the east's the same mirrored, so a summit beside a steep face falls steeply towards it
+// and along the divide but gently away from it, with no seam where one side's drop hands over to
+// the other's.
 double coneAt(const Summit& s, double u, double v, double cost, double dx, double plain,
               double best) {
     const double rise =
@@ -122,8 +124,12 @@ double Massif::cost(double x, double y) const {
     // The tilt: along the range, now the north flank and now the south one runs out further,
     // as a range's divide stands off its middle where one side rises faster than the other.
     // A field of the plane, not of the divide, so no seam runs along it.
-    const double lean =
-        tilt * gradientNoise(x / (tiltWavelength * depth), 0.5, seed ^ 0x510e527fu) * y / depth;
+    // It saturates a little way off the divide, so that low summits' flanks lean as much as
+    // high ones', and the cheaper flank runs out at most e^tilt times as far.
+    const double off = y - divideNorthing(x, divideWander, divideWavelength, seed);
+    const double lean = tilt *
+                        gradientNoise(x / (tiltWavelength * depth), 0.5, seed ^ 0x510e527fu) *
+                        std::tanh(off / (0.1 * depth));
     return std::max(0.4, (1.0 + costVariation * 1.6 *
                                     fractalNoise(x, y, shapeOctaves(*this), seed ^ 0x6a09e667u)) *
                              std::exp(lean));
@@ -238,25 +244,25 @@ void raiseMassif(const Massif& massif, const LevelGrid& grid, const std::vector<
         if (summits[c].top > 0)
             held.push_back(c);
     heights.assign(static_cast<std::size_t>(w) * h, 0.0f);
-    forRowBands(
-        h, 8, threadsFor(heights.size() * held.size() / 16, threads), [&](int first, int end) {
-            for (int r = first; r < end; ++r)
-                for (int c = 0; c < w; ++c) {
-                    const double x = grid.x(c), y = grid.y(r);
-                    double u, v;
-                    massif.warped(x, y, u, v);
-                    const double cost = massif.cost(x, y);
-                    double best = 0.0;
-                    for (const std::size_t k : held) {
-                        const Summit& s = summits[k];
-                        const double dx = x - s.x, dy = y - s.y;
-                        best =
-                            std::max(best, coneAt(s, u, v, cost, dx, std::sqrt(dx * dx + dy * dy), best));
-                    }
-                    heights[static_cast<std::size_t>(r) * w + c] =
-                        static_cast<float>(std::pow(best, massif.profile));
-                }
-        });
+    forRowBands(h, 8, threadsFor(heights.size() * held.size() / 16, threads),
+                [&](int first, int end) {
+                    for (int r = first; r < end; ++r)
+                        for (int c = 0; c < w; ++c) {
+                            const double x = grid.x(c), y = grid.y(r);
+                            double u, v;
+                            massif.warped(x, y, u, v);
+                            const double cost = massif.cost(x, y);
+                            double best = 0.0;
+                            for (const std::size_t k : held) {
+                                const Summit& s = summits[k];
+                                const double dx = x - s.x, dy = y - s.y;
+                                best = std::max(best, coneAt(s, u, v, cost, dx,
+                                                             std::sqrt(dx * dx + dy * dy), best));
+                            }
+                            heights[static_cast<std::size_t>(r) * w + c] =
+                                static_cast<float>(std::pow(best, massif.profile));
+                        }
+                });
 }
 
 void sharpenCrest(const Massif& massif, const LevelGrid& grid, const std::vector<CrestCell>& crest,
@@ -287,9 +293,9 @@ void sharpenCrest(const Massif& massif, const LevelGrid& grid, const std::vector
             for (int k = std::max(0, c - radius); k <= std::min(w - 1, c + radius); ++k)
                 if (summits[static_cast<std::size_t>(k)].top > 0) {
                     const Summit& s = summits[static_cast<std::size_t>(k)];
-                    best = std::max(best, coneAt(s, u, v, cost, grid.x(c) - s.x,
-                                                 std::hypot(grid.x(c) - s.x, grid.y(r) - s.y),
-                                                 best));
+                    best =
+                        std::max(best, coneAt(s, u, v, cost, grid.x(c) - s.x,
+                                              std::hypot(grid.x(c) - s.x, grid.y(r) - s.y), best));
                 }
             if (best > 0) {
                 float& at = heights[static_cast<std::size_t>(r) * w + c];

@@ -23,6 +23,8 @@ struct Massif {
     double steepest = 1.5;       // the steepest a summit's ground falls, height over distance
     double tilt = 0.0;           // how much costlier one flank is than the other, per depth
     double tiltWavelength = 1.0; // of the tilt's change along the range, in depths
+    double divideWander = 0.0;   // the divide's plan (divideNorthing), which the tilt leans from
+    double divideWavelength = 1.0;
     std::uint32_t seed = 1;
 
     // The cost of crossing ground at (x, y): the distance there counts that many times.
