@@ -170,7 +170,8 @@ void steepenCrest(const Massif& massif, const LevelGrid& grid, std::vector<Crest
     const int w = static_cast<int>(crest.size());
     const double fall = massif.fall();
     const std::vector<Summit> summits = summitsOf(massif, grid, crest);
-    const double costFloor = std::max(0.4, 1.0 - 1.6 * massif.costVariation);
+    const double costFloor =
+        std::max(0.4, (1.0 - 1.6 * massif.costVariation) * std::exp(-massif.tilt));
     for (int c = 0; c < w; ++c) {
         CrestCell& cell = crest[static_cast<std::size_t>(c)];
         cell.drops[0].clear();
