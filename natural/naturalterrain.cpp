@@ -49,7 +49,7 @@ const double costWavelength = 0.7;
 // divide (as the exponent's factor), and the wavelength along the range over which the
 // longer flank changes sides, in flank depths.
 const double flankTilt = 1.0;
-const double flankTiltWavelength = 0.7;
+const double flankTiltWavelength = 1.2;
 // The margin of foreland round the mountain's foot, as a share of the flank depth.
 const double margin = 0.2;
 // How far the landscape reaches round each skyline point, as a share of its ground's reach
@@ -175,10 +175,11 @@ Crest crestOf(const Shape& shape, const Skyline& skyline, const Level& level) {
         cell.top = !cell.held          ? skyline.beyond(x, 0.5)
                    : level.factor == 1 ? skyline.topOver(a, b)
                                        : skyline.bottomOver(x - level.cell, x + level.cell);
-        // Beyond the skyline's ends the tops fall on from its end heights at the slope, the
-        // foreland free to rise above them.
+        // Beyond the skyline's ends the summits' drops make the ground fall on from its end
+        // heights, but nothing cuts it off there below the end height: spurs that run on
+        // further than the drops foresaw would stand cut off flat along the columns.
         crest.ceiling[static_cast<std::size_t>(c)] =
-            cell.held ? cell.top : std::max(cell.top, 1.5 * naturalForelandHeight * shape.relief);
+            cell.held ? cell.top : std::max(skyline.beyond(x, 0.0), 1.5 * naturalForelandHeight * shape.relief);
     }
     steepenCrest(shape.massif, level.grid(), crest.cells);
     crest.smoothTop.resize(crest.ceiling.size());
