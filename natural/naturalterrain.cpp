@@ -49,7 +49,7 @@ const double costWavelength = 0.7;
 // divide (as the exponent's factor), and the wavelength along the range over which the
 // longer flank changes sides, in flank depths.
 const double flankTilt = 1.0;
-const double flankTiltWavelength = 1.2;
+const double flankTiltWavelength = 0.7;
 // The margin of foreland round the mountain's foot, as a share of the flank depth.
 const double margin = 0.2;
 // How far the landscape reaches round each skyline point, as a share of its ground's reach

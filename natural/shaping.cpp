@@ -125,10 +125,11 @@ double Massif::cost(double x, double y) const {
     // as a range's divide stands off its middle where one side rises faster than the other.
     // A field of the plane, not of the divide, so no seam runs along it.
     // It grows with the distance off the divide (not off the landscape's middle, which would
-    // lean both flanks alike where the divide wanders off it) up to a flank depth away.
+    // lean both flanks alike where the divide wanders off it) and saturates a quarter of a
+    // flank depth away, so that low summits' short flanks lean as much as high ones'.
     const double off = y - divideNorthing(x, divideWander, divideWavelength, seed);
     const double lean = tilt * gradientNoise(x / (tiltWavelength * depth), 0.5, seed ^ 0x510e527fu) *
-                        std::clamp(off / depth, -1.0, 1.0);
+                        std::tanh(off / (0.25 * depth));
     return std::max(0.4, (1.0 + costVariation * 1.6 *
                                     fractalNoise(x, y, shapeOctaves(*this), seed ^ 0x6a09e667u)) *
                              std::exp(lean));
