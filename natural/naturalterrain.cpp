@@ -72,6 +72,11 @@ const double detailAmplitude = 0.12;
 const double talus = 2.0;
 // The steepest ground stands, height over distance (about 57 degrees): steeper faces fail.
 const double steepestFace = 1.55;
+// How much less steeply the weakest rock stands at the default detail (in proportion to the
+// detail setting: with no detail the rock is the same everywhere), and the wavelength of the
+// rock's pattern as a share of the flank depth.
+const double weakRock = 0.35;
+const double rockWavelength = 0.12;
 
 std::string number(double value) {
     char text[32];
@@ -179,7 +184,9 @@ Crest crestOf(const Shape& shape, const Skyline& skyline, const Level& level) {
         // heights, but nothing cuts it off there below the end height: spurs that run on
         // further than the drops foresaw would stand cut off flat along the columns.
         crest.ceiling[static_cast<std::size_t>(c)] =
-            cell.held ? cell.top : std::max(skyline.beyond(x, 0.0), 1.5 * naturalForelandHeight * shape.relief);
+            cell.held
+                ? cell.top
+                : std::max(skyline.beyond(x, 0.0), 1.5 * naturalForelandHeight * shape.relief);
     }
     steepenCrest(shape.massif, level.grid(), crest.cells);
     crest.smoothTop.resize(crest.ceiling.size());
@@ -294,7 +301,24 @@ void erodeLevel(const Shape& shape, const Crest& crest, const Level& level, cons
     // beside them comes back up to their cones, or each would stand as a one-cell wire.
     sharpenCrest(shape.massif, level.grid(), crest.cells, sharpenRadius, capSoftness * shape.relief,
                  field.heights);
-    limitSlope(field, steepestFace);
+    // Faces fail at an angle that varies with the rock: narrow weak lines (the noise's zero
+    // crossings) stand less steeply and become gullies between buttresses.
+    std::vector<float> steepest(field.size());
+    Octaves rock;
+    rock.wavelength = rockWavelength * shape.depth;
+    rock.finest = 2.0 * level.cell;
+    rock.maxOctaves = 3;
+    forRowBands(level.height, 16, threadsFor(field.size(), threads), [&](int first, int end) {
+        for (int r = first; r < end; ++r)
+            for (int c = 0; c < level.width; ++c) {
+                const double n =
+                    fractalNoise(level.x(c), level.y(r), rock, shape.seed ^ 0x1f83d9abu);
+                const double weak = 1.0 - std::min(1.0, 2.5 * std::abs(n));
+                steepest[static_cast<std::size_t>(r) * level.width + c] =
+                    static_cast<float>(steepestFace * (1.0 - 2.0 * shape.detail * weakRock * weak));
+            }
+    });
+    limitSlope(field, steepest);
     holdSkyline(shape, crest, level, false, field);
 }
 

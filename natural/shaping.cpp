@@ -128,7 +128,8 @@ double Massif::cost(double x, double y) const {
     // lean both flanks alike where the divide wanders off it) and saturates a quarter of a
     // flank depth away, so that low summits' short flanks lean as much as high ones'.
     const double off = y - divideNorthing(x, divideWander, divideWavelength, seed);
-    const double lean = tilt * gradientNoise(x / (tiltWavelength * depth), 0.5, seed ^ 0x510e527fu) *
+    const double lean = tilt *
+                        gradientNoise(x / (tiltWavelength * depth), 0.5, seed ^ 0x510e527fu) *
                         std::tanh(off / (0.25 * depth));
     return std::max(0.4, (1.0 + costVariation * 1.6 *
                                     fractalNoise(x, y, shapeOctaves(*this), seed ^ 0x6a09e667u)) *

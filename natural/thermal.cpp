@@ -48,7 +48,7 @@ void thermalErosion(HeightField& field, double talus, int sweeps, int threads) {
     }
 }
 
-void limitSlope(HeightField& field, double steepest) {
+void limitSlope(HeightField& field, const std::vector<float>& steepest) {
     const int w = field.width, h = field.height;
     if (w < 2 || h < 2)
         return;
@@ -76,7 +76,7 @@ void limitSlope(HeightField& field, double steepest) {
             }
             if (g != 1)
                 continue;
-            steps.push_back({dr, dc, static_cast<float>(steepest * field.cell * std::hypot(a, b))});
+            steps.push_back({dr, dc, static_cast<float>(0.5 * field.cell * std::hypot(a, b))});
         }
     const auto lower = [&](int r, int c, int sign) {
         const std::size_t i = static_cast<std::size_t>(r) * w + c;
@@ -87,7 +87,8 @@ void limitSlope(HeightField& field, double steepest) {
             const int nr = r + sign * s.dr, nc = c + sign * s.dc;
             if (nr < 0 || nr >= h || nc < 0 || nc >= w)
                 continue;
-            v = std::min(v, z[static_cast<std::size_t>(nr) * w + nc] + s.rise);
+            const std::size_t j = static_cast<std::size_t>(nr) * w + nc;
+            v = std::min(v, z[j] + s.rise * (steepest[i] + steepest[j]));
         }
         z[i] = v;
     };
