@@ -48,6 +48,13 @@ void thermalErosion(HeightField& field, double talus, int sweeps, int threads) {
     }
 }
 
+namespace {
+
+// The pairs of passes limitSlope makes at most.
+const int maximumSlopePasses = 8;
+
+} // namespace
+
 void limitSlope(HeightField& field, const std::vector<float>& steepest) {
     const int w = field.width, h = field.height;
     if (w < 2 || h < 2)
@@ -78,6 +85,7 @@ void limitSlope(HeightField& field, const std::vector<float>& steepest) {
                 continue;
             steps.push_back({dr, dc, static_cast<float>(0.5 * field.cell * std::hypot(a, b))});
         }
+    bool changed = false;
     const auto lower = [&](int r, int c, int sign) {
         const std::size_t i = static_cast<std::size_t>(r) * w + c;
         if (field.roles[i] == CellRole::held)
@@ -90,14 +98,24 @@ void limitSlope(HeightField& field, const std::vector<float>& steepest) {
             const std::size_t j = static_cast<std::size_t>(nr) * w + nc;
             v = std::min(v, z[j] + s.rise * (steepest[i] + steepest[j]));
         }
-        z[i] = v;
+        if (v < z[i]) {
+            z[i] = v;
+            changed = true;
+        }
     };
-    // Any shortest path of these steps is a run of one or two neighbouring step directions,
-    // which the two passes take in turn.
-    for (int r = 0; r < h; ++r)
-        for (int c = 0; c < w; ++c)
-            lower(r, c, 1);
-    for (int r = h - 1; r >= 0; --r)
-        for (int c = w - 1; c >= 0; --c)
-            lower(r, c, -1);
+    // With the same angle everywhere any shortest path of these steps is a run of one or two
+    // neighbouring step directions, which one forward and one backward pass take in turn;
+    // where the angle varies, or held cells stand in the way, a path may have to turn more
+    // often, so the pairs of passes repeat until nothing changes (rarely more than three).
+    for (int pass = 0; pass < maximumSlopePasses; ++pass) {
+        changed = false;
+        for (int r = 0; r < h; ++r)
+            for (int c = 0; c < w; ++c)
+                lower(r, c, 1);
+        for (int r = h - 1; r >= 0; --r)
+            for (int c = w - 1; c >= 0; --c)
+                lower(r, c, -1);
+        if (!changed)
+            break;
+    }
 }
