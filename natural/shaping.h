@@ -8,11 +8,12 @@
 // profile h = top (1 - d / reach)^p (steep under the top, gentle at the foot); the body is the
 // highest of all of them (the upper envelope of the summits' cones), so a lone summit is a
 // round massif, a row of them a ridge with spurs where neighbours' cones meet. The distance is
-// measured in a plane warped by noise and counted more or less steeply by a noisy cost, so
-// spurs, hollows and the north and south flanks all differ. A summit falls at the slope
-// setting's rate unless the drawn skyline beside it falls more steeply: then its top falls as
-// steeply as the drawing demands, all round (a peak drawn steep is a horn), as far down as the
-// drawing demands, and the setting's slope takes over below.
+// measured in a plane warped by noise and counted more or less steeply by a noisy cost that
+// also leans from the divide, so spurs, hollows and the north and south flanks all differ. A
+// summit falls at the slope setting's rate unless the drawn skyline beside it falls more
+// steeply: then its top falls towards that side as steeply as the drawing demands (but never
+// faster than `steepest`), as far down as the drawing demands, and the setting's slope takes
+// over below; the drop holds along the divide too and fades out across the other side.
 struct Massif {
     double relief = 1.0; // the highest crest above the base
     double depth = 1.0;  // how far the highest crest's ground reaches: relief / slope
@@ -21,7 +22,7 @@ struct Massif {
     double costVariation = 0.2;  // the cost lies within about 1 -+ this
     double warp = 0.08;          // how far the plane is warped, as a share of its wavelength
     double steepest = 1.5;       // the steepest a summit's ground falls, height over distance
-    double tilt = 0.0;           // how much costlier one flank is than the other, per depth
+    double tilt = 0.0;           // the cost's lean, e^(+-tilt) a quarter depth off the divide
     double tiltWavelength = 1.0; // of the tilt's change along the range, in depths
     double divideWander = 0.0;   // the divide's plan (divideNorthing), which the tilt leans from
     double divideWavelength = 1.0;
