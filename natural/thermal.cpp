@@ -48,29 +48,22 @@ void thermalErosion(HeightField& field, double talus, int sweeps, int threads) {
     }
 }
 
-namespace {
-
-// The pairs of passes limitSlope makes at most.
-const int maximumSlopePasses = 8;
-
-} // namespace
-
-void limitSlope(HeightField& field, const std::vector<float>& steepest) {
+void limitSlope(HeightField& field, const std::vector<float>& steepest, int passes, int reach) {
     const int w = field.width, h = field.height;
     if (w < 2 || h < 2)
         return;
     std::vector<float>& z = field.heights;
     // The steps to the cells a forward pass has already seen (the rows to the north and the
-    // cells to the west); the backward pass takes them mirrored. Sixteen directions a half
-    // rather than the eight neighbours: a face cut back along eight directions only would
-    // turn every failed slope into one of an octagon's eight faces.
+    // cells to the west); the backward pass takes them mirrored. With a reach of 3, sixteen
+    // directions a half rather than the eight neighbours': a face cut back along eight
+    // directions only would turn every failed slope into one of an octagon's eight faces.
     struct Step {
         int dr, dc;
         float rise;
     };
     std::vector<Step> steps;
-    for (int dr = -3; dr <= 0; ++dr)
-        for (int dc = -3; dc <= 3; ++dc) {
+    for (int dr = -reach; dr <= 0; ++dr)
+        for (int dc = -reach; dc <= reach; ++dc) {
             if (dr == 0 && dc >= 0)
                 continue;
             // Only the shortest step in each direction: a longer one is made of shorter ones.
@@ -86,6 +79,7 @@ void limitSlope(HeightField& field, const std::vector<float>& steepest) {
             steps.push_back({dr, dc, static_cast<float>(0.5 * field.cell * std::hypot(a, b))});
         }
     bool changed = false;
+    const float settled = static_cast<float>(0.01 * field.cell);
     const auto lower = [&](int r, int c, int sign) {
         const std::size_t i = static_cast<std::size_t>(r) * w + c;
         if (field.roles[i] == CellRole::held)
@@ -99,15 +93,17 @@ void limitSlope(HeightField& field, const std::vector<float>& steepest) {
             v = std::min(v, z[j] + s.rise * (steepest[i] + steepest[j]));
         }
         if (v < z[i]) {
+            // What is left after a pass is a hundredth of a cell's rise at most: no reason to
+            // pass again.
+            changed = changed || z[i] - v > settled;
             z[i] = v;
-            changed = true;
         }
     };
     // With the same angle everywhere any shortest path of these steps is a run of one or two
     // neighbouring step directions, which one forward and one backward pass take in turn;
     // where the angle varies, or held cells stand in the way, a path may have to turn more
-    // often, so the pairs of passes repeat until nothing changes (rarely more than three).
-    for (int pass = 0; pass < maximumSlopePasses; ++pass) {
+    // often, so the pairs of passes repeat until nothing changes, `passes` pairs at most.
+    for (int pass = 0; pass < passes; ++pass) {
         changed = false;
         for (int r = 0; r < h; ++r)
             for (int c = 0; c < w; ++c)
