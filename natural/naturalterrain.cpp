@@ -420,14 +420,17 @@ bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<gmVect
     plan.west = curve.front()[0];
     plan.east = curve.back()[0];
     plan.north = 0.0;
+    // The tilt's cheaper flank and the cost's cheap ground run out further than the even
+    // reach, in every direction.
+    const double stretch = std::exp(0.5 * flankTilt);
     for (const gmVector2& p : curve) {
         const double reach = reachShare * shape.depth *
                              std::pow((p[1] - base) / shape.relief, 1.0 / settings.frontProfile);
         const double northing = divideNorthing(p[0], divideWander * shape.depth,
                                                divideWavelength * shape.depth, settings.seed);
-        plan.west = std::min(plan.west, p[0] - reach);
-        plan.east = std::max(plan.east, p[0] + reach);
-        plan.north = std::max(plan.north, std::abs(northing) + reach * std::exp(0.5 * flankTilt));
+        plan.west = std::min(plan.west, p[0] - reach * stretch);
+        plan.east = std::max(plan.east, p[0] + reach * stretch);
+        plan.north = std::max(plan.north, std::abs(northing) + reach * stretch);
     }
     plan.west -= pad;
     plan.east += pad;
