@@ -321,7 +321,7 @@ void erodeLevel(const Shape& shape, const Crest& crest, const Level& level, cons
     // Beyond the eroded levels the faces were cut back already and only the finest detail
     // is new: two pairs of passes over the eight neighbours settle it.
     const bool eroded = std::max(level.width, level.height) <= erodedSide;
-    limitSlope(field, steepest, eroded ? 8 : 2, eroded ? 3 : 1);
+    limitSlope(field, steepest, eroded ? 8 : 2, eroded ? 2 : 1);
     holdSkyline(shape, crest, level, false, field);
 }
 

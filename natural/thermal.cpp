@@ -54,9 +54,9 @@ void limitSlope(HeightField& field, const std::vector<float>& steepest, int pass
         return;
     std::vector<float>& z = field.heights;
     // The steps to the cells a forward pass has already seen (the rows to the north and the
-    // cells to the west); the backward pass takes them mirrored. With a reach of 3, sixteen
-    // directions a half rather than the eight neighbours': a face cut back along eight
-    // directions only would turn every failed slope into one of an octagon's eight faces.
+    // cells to the west); the backward pass takes them mirrored. With a reach of 2, sixteen
+    // directions rather than the eight neighbours': a face cut back along eight directions
+    // only would turn every failed slope into one of an octagon's eight faces.
     struct Step {
         int dr, dc;
         float rise;

@@ -20,8 +20,8 @@ void thermalErosion(HeightField& field, double talus, int sweeps, int threads);
 // of its own height and its neighbours' heights plus the critical slope times the distance
 // to them, taken over all paths (a lower envelope in two raster passes, so the result does
 // not depend on any order of sliding; `passes` pairs of them at most, fewer once they
-// settle), over steps of up to `reach` cells each way (1: the eight neighbours; 3: sixteen
+// settle), over steps of up to `reach` cells each way (1: the eight neighbours; 2: sixteen
 // directions, faces of any bearing). Held cells keep their heights. Only ever lowers ground,
 // so no column's highest cell can rise.
 void limitSlope(HeightField& field, const std::vector<float>& steepest, int passes = 8,
-                int reach = 3);
+                int reach = 2);
