@@ -14,6 +14,7 @@
 #include "natural/rowthreads.h"
 #include "natural/shaping.h"
 #include "natural/skyline.h"
+#include "natural/thermal.h"
 
 // The levels: the landscape is built coarse to fine. The coarsest level raises the whole
 // body round the divide (raiseMassif) on the foreland and carves it by stream power over many
@@ -44,10 +45,18 @@ const double divideWavelength = 1.1;
 // The wavelength of the cost's noise that shapes spurs and hollows, as a share of the flank
 // depth.
 const double costWavelength = 0.7;
+// How much costlier the ground of one flank is than the other's half a flank depth off the
+// divide (as the exponent's factor), and the wavelength along the range over which the
+// longer flank changes sides, in flank depths.
+const double flankTilt = 1.0;
+const double flankTiltWavelength = 0.7;
 // The margin of foreland round the mountain's foot, as a share of the flank depth.
-const double margin = 0.08;
-// How far a summit's ground may reach beyond its depth where the cost is low.
-const double reachBeyond = 0.35;
+const double margin = 0.2;
+// How far the landscape reaches round each skyline point, as a share of its ground's reach
+// where the cost is even, and the band inside the raster's edge over which the mountain's
+// ground is taken down to the foreland where a spur runs further.
+const double reachShare = 0.95;
+const double edgeTaper = 0.2;
 // The foreland gets within 1/e of its height over this share of the flank depth from the
 // raster's edge, its valleys this share of the flank depth apart.
 const double forelandRise = 0.35;
@@ -60,7 +69,14 @@ const int sharpenRadius = 5;
 // The detail noise's amplitude at full detail, as a share of the relief.
 const double detailAmplitude = 0.12;
 // The talus angle, in units of the slope setting: steeper ground slides.
-const double talus = 1.4;
+const double talus = 2.0;
+// The steepest ground stands, height over distance (about 57 degrees): steeper faces fail.
+const double steepestFace = 1.55;
+// How much less steeply the weakest rock stands at the default detail (in proportion to the
+// detail setting: with no detail the rock is the same everywhere), and the wavelength of the
+// rock's pattern as a share of the flank depth.
+const double weakRock = 0.35;
+const double rockWavelength = 0.12;
 
 std::string number(double value) {
     char text[32];
@@ -164,10 +180,13 @@ Crest crestOf(const Shape& shape, const Skyline& skyline, const Level& level) {
         cell.top = !cell.held          ? skyline.beyond(x, 0.5)
                    : level.factor == 1 ? skyline.topOver(a, b)
                                        : skyline.bottomOver(x - level.cell, x + level.cell);
-        // Beyond the skyline's ends the tops fall on from its end heights at the slope, the
-        // foreland free to rise above them.
+        // Beyond the skyline's ends the summits' drops make the ground fall on from its end
+        // heights, but nothing cuts it off there below the end height: spurs that run on
+        // further than the drops foresaw would stand cut off flat along the columns.
         crest.ceiling[static_cast<std::size_t>(c)] =
-            cell.held ? cell.top : std::max(cell.top, 1.5 * naturalForelandHeight * shape.relief);
+            cell.held
+                ? cell.top
+                : std::max(skyline.beyond(x, 0.0), 1.5 * naturalForelandHeight * shape.relief);
     }
     steepenCrest(shape.massif, level.grid(), crest.cells);
     crest.smoothTop.resize(crest.ceiling.size());
@@ -235,9 +254,18 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
     if (!coarser) {
         raiseMassif(shape.massif, level.grid(), crest.cells, threads, field.heights);
         // The foreland fades out up the mountain.
+        const Edges& e = shape.edges;
+        const double band = edgeTaper * shape.depth;
+        const auto taper = [&](double fromEdge) {
+            const double t = std::clamp((fromEdge - 2.0 * e.cell) / band, 0.0, 1.0);
+            return t * t * (3 - 2 * t);
+        };
         for (int r = 0; r < level.height; ++r)
             for (int c = 0; c < level.width; ++c) {
                 float& h = field.heights[static_cast<std::size_t>(r) * level.width + c];
+                const double x = level.x(c), y = level.y(r);
+                h = static_cast<float>(h * taper(x - e.west) * taper(e.east - x) *
+                                       taper(e.north - y) * taper(y - e.south));
                 const double fade = std::max(0.0, 1.0 - h / shape.relief);
                 h = static_cast<float>(h + fade * forelandHeight(shape, level.x(c), level.y(r)));
             }
@@ -273,6 +301,27 @@ void erodeLevel(const Shape& shape, const Crest& crest, const Level& level, cons
     // beside them comes back up to their cones, or each would stand as a one-cell wire.
     sharpenCrest(shape.massif, level.grid(), crest.cells, sharpenRadius, capSoftness * shape.relief,
                  field.heights);
+    // Faces fail at an angle that varies with the rock: narrow weak lines (the noise's zero
+    // crossings) stand less steeply and become gullies between buttresses.
+    std::vector<float> steepest(field.size());
+    Octaves rock;
+    rock.wavelength = rockWavelength * shape.depth;
+    rock.finest = 2.0 * level.cell;
+    rock.maxOctaves = 3;
+    forRowBands(level.height, 16, threadsFor(field.size(), threads), [&](int first, int end) {
+        for (int r = first; r < end; ++r)
+            for (int c = 0; c < level.width; ++c) {
+                const double n =
+                    fractalNoise(level.x(c), level.y(r), rock, shape.seed ^ 0x1f83d9abu);
+                const double weak = 1.0 - std::min(1.0, 2.5 * std::abs(n));
+                steepest[static_cast<std::size_t>(r) * level.width + c] =
+                    static_cast<float>(steepestFace * (1.0 - 2.0 * shape.detail * weakRock * weak));
+            }
+    });
+    // Beyond the eroded levels the faces were cut back already and only the finest detail
+    // is new: two pairs of passes over the eight neighbours settle it.
+    const bool eroded = std::max(level.width, level.height) <= erodedSide;
+    limitSlope(field, steepest, eroded ? 8 : 2, eroded ? 2 : 1);
     holdSkyline(shape, crest, level, false, field);
 }
 
@@ -355,18 +404,37 @@ bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<gmVect
     shape.massif.profile = settings.frontProfile;
     shape.massif.costWavelength = costWavelength * shape.depth;
     shape.massif.seed = settings.seed;
+    shape.massif.tilt = flankTilt;
+    shape.massif.tiltWavelength = flankTiltWavelength;
+    shape.massif.divideWander = divideWander * shape.depth;
+    shape.massif.divideWavelength = divideWavelength * shape.depth;
     if (!std::isfinite(shape.depth) || !std::isfinite(span) ||
         !(shape.relief * scale <= FLT_MAX / 4)) {
         error = "the terrain is too large for a natural terrain";
         return false;
     }
-    const double reach = shape.depth * (1 + reachBeyond);
+    // The landscape reaches as far as each skyline point's ground, which falls from its top
+    // over depth (top / relief)^(1 / profile) round the divide's wander there, and a margin
+    // beyond. Where noise lets a spur run further, the taper at the edge takes it down.
     const double pad = margin * shape.depth;
-    plan.west =
-        curve.front()[0] - (curve.front()[1] - base) / settings.slope * (1 + reachBeyond) - pad;
-    plan.east =
-        curve.back()[0] + (curve.back()[1] - base) / settings.slope * (1 + reachBeyond) + pad;
-    plan.north = reach + divideWander * shape.depth + pad;
+    plan.west = curve.front()[0];
+    plan.east = curve.back()[0];
+    plan.north = 0.0;
+    // The tilt's cheaper flank and the cost's cheap ground run out further than the even
+    // reach, in every direction.
+    const double stretch = std::exp(0.5 * flankTilt);
+    for (const gmVector2& p : curve) {
+        const double reach = reachShare * shape.depth *
+                             std::pow((p[1] - base) / shape.relief, 1.0 / settings.frontProfile);
+        const double northing = divideNorthing(p[0], divideWander * shape.depth,
+                                               divideWavelength * shape.depth, settings.seed);
+        plan.west = std::min(plan.west, p[0] - reach * stretch);
+        plan.east = std::max(plan.east, p[0] + reach * stretch);
+        plan.north = std::max(plan.north, std::abs(northing) + reach * stretch);
+    }
+    plan.west -= pad;
+    plan.east += pad;
+    plan.north += pad;
     plan.south = -plan.north;
     return true;
 }

@@ -5,10 +5,14 @@
 
 #include "natural/detailnoise.h"
 #include "natural/rowthreads.h"
+#include "natural/skyline.h"
 
 namespace {
 
 const double warpScale = 0.5;
+// The share of the distance beyond a summit's column over which its drop towards the other
+// side fades out.
+const double dropWedge = 1.0;
 
 Octaves shapeOctaves(const Massif& massif) {
     Octaves octaves;
@@ -23,7 +27,7 @@ struct Summit {
     double u = 0, v = 0; // in the warped plane
     double top = 0;      // top^(1/p)
     double fall = 0;     // per unit of warped, cost-weighted distance
-    const std::vector<double>* drops = nullptr;
+    const std::vector<double>* drops[2] = {nullptr, nullptr}; // west, east
     double dropCell = 1.0;
     double limit = 0; // the column's top^(1/p), held or not
 };
@@ -42,40 +46,94 @@ std::vector<Summit> summitsOf(const Massif& massif, const LevelGrid& grid,
         massif.warped(s.x, s.y, s.u, s.v);
         s.top = s.limit;
         s.fall = massif.fall();
-        s.drops = cell.drops.empty() ? nullptr : &cell.drops;
+        for (int side = 0; side < 2; ++side)
+            s.drops[side] = cell.drops[side].empty() ? nullptr : &cell.drops[side];
         s.dropCell = cell.dropCell;
     }
     return summits;
 }
 
-// The summit's drop at a plain distance, linear between its knots dropCell 2^j apart.
-double dropAt(const Summit& s, double plain) {
-    if (!s.drops || !(plain > 0))
+// The summit's drop towards one side at a plain distance: a monotone cubic through its knots
+// dropCell 2^j apart (Fritsch and Butland's slopes), level beyond the last. Drawn straight
+// between the knots, the drop would bend at every knot's distance and leave a ring round the
+// summit there.
+double dropAt(const Summit& s, int side, double plain) {
+    if (!s.drops[side] || !(plain > 0))
         return 0.0;
-    const std::vector<double>& drops = *s.drops;
+    const std::vector<double>& drops = *s.drops[side];
     const double t = plain / s.dropCell;
-    if (t < 1.0)
-        return t * drops[0];
-    int exponent = 0;
-    const double mantissa = std::frexp(t, &exponent); // t = mantissa 2^exponent, in [0.5, 1)
-    const std::size_t j = static_cast<std::size_t>(exponent - 1);
-    if (j + 1 >= drops.size())
+    // Knot 0 is the summit itself, knot k > 0 lies 2^(k - 1) cells away with drops[k - 1].
+    const int knots = static_cast<int>(drops.size()) + 1;
+    const auto x = [](int k) { return k == 0 ? 0.0 : static_cast<double>(1ull << (k - 1)); };
+    const auto y = [&](int k) { return k == 0 ? 0.0 : drops[static_cast<std::size_t>(k - 1)]; };
+    int k = 0;
+    if (t >= 1.0) {
+        int exponent = 0;
+        std::frexp(t, &exponent); // t lies in [2^(exponent - 1), 2^exponent)
+        k = exponent;
+    }
+    if (k + 1 >= knots)
         return drops.back();
-    const double f = 2.0 * mantissa - 1.0;
-    return drops[j] + f * (drops[j + 1] - drops[j]);
+    const auto secant = [&](int j) { return (y(j + 1) - y(j)) / (x(j + 1) - x(j)); };
+    const auto tangent = [&](int j) {
+        if (j == 0)
+            return secant(0);
+        if (j == knots - 1)
+            return 0.0;
+        const double d0 = secant(j - 1), d1 = secant(j);
+        if (!(d0 * d1 > 0))
+            return 0.0;
+        const double h0 = x(j) - x(j - 1), h1 = x(j + 1) - x(j);
+        return 3.0 * (h0 + h1) / ((2.0 * h1 + h0) / d0 + (h1 + 2.0 * h0) / d1);
+    };
+    const double h = x(k + 1) - x(k), u = (t - x(k)) / h;
+    const double u2 = u * u, u3 = u2 * u;
+    return (2 * u3 - 3 * u2 + 1) * y(k) + (u3 - 2 * u2 + u) * h * tangent(k) +
+           (-2 * u3 + 3 * u2) * y(k + 1) + (u3 - u2) * h * tangent(k + 1);
 }
 
-// h^(1/p) of a summit's cone at a point of the warped plane whose cost is `cost`.
-double coneAt(const Summit& s, double u, double v, double cost, double plain) {
-    return s.top - s.fall * cost * std::sqrt((u - s.u) * (u - s.u) + (v - s.v) * (v - s.v)) -
-           dropAt(s, plain);
+// h^(1/p) of a summit's cone at a point of the warped plane whose cost is `cost`, dx east
+// and `plain` away from the summit, or anything no more than `best` where it is no more. The
+// drawing only asks the ground to fall towards the lower columns: the drop towards the west holds
+// all over the summit's west and north and south and fades out over a narrow wedge east of its
+// column, the east's the same mirrored, so a summit beside a steep face falls steeply towards it
+// and along the divide but gently away from it, with no seam where one side's drop hands over to
+// the other's.
+double coneAt(const Summit& s, double u, double v, double cost, double dx, double plain,
+              double best) {
+    const double rise =
+        s.top - s.fall * cost * std::sqrt((u - s.u) * (u - s.u) + (v - s.v) * (v - s.v));
+    // The drops only take away: a cone that does not beat `best` without them never will.
+    if (rise <= best || !(plain > 0))
+        return rise;
+    const auto weight = [&](double beyond) {
+        const double t = std::clamp(1.0 - beyond / (dropWedge * plain), 0.0, 1.0);
+        return t * t * (3 - 2 * t);
+    };
+    double drop = 0.0;
+    if (dx < dropWedge * plain)
+        drop = weight(dx) * dropAt(s, 0, plain);
+    if (-dx < dropWedge * plain)
+        drop = std::max(drop, weight(-dx) * dropAt(s, 1, plain));
+    return rise - drop;
 }
 
 } // namespace
 
 double Massif::cost(double x, double y) const {
-    return std::max(0.4, 1.0 + costVariation * 1.6 *
-                                   fractalNoise(x, y, shapeOctaves(*this), seed ^ 0x6a09e667u));
+    // The tilt: along the range, now the north flank and now the south one runs out further,
+    // as a range's divide stands off its middle where one side rises faster than the other.
+    // A field of the plane, not of the divide, so no seam runs along it.
+    // It grows with the distance off the divide (not off the landscape's middle, which would
+    // lean both flanks alike where the divide wanders off it) and saturates a quarter of a
+    // flank depth away, so that low summits' short flanks lean as much as high ones'.
+    const double off = y - divideNorthing(x, divideWander, divideWavelength, seed);
+    const double lean = tilt *
+                        gradientNoise(x / (tiltWavelength * depth), 0.5, seed ^ 0x510e527fu) *
+                        std::tanh(off / (0.25 * depth));
+    return std::max(0.4, (1.0 + costVariation * 1.6 *
+                                    fractalNoise(x, y, shapeOctaves(*this), seed ^ 0x6a09e667u)) *
+                             std::exp(lean));
 }
 
 void Massif::warped(double x, double y, double& u, double& v) const {
@@ -113,17 +171,19 @@ void steepenCrest(const Massif& massif, const LevelGrid& grid, std::vector<Crest
     const int w = static_cast<int>(crest.size());
     const double fall = massif.fall();
     const std::vector<Summit> summits = summitsOf(massif, grid, crest);
-    const double costFloor = std::max(0.4, 1.0 - 1.6 * massif.costVariation);
+    const double costFloor =
+        std::max(0.4, (1.0 - 1.6 * massif.costVariation) * std::exp(-massif.tilt));
     for (int c = 0; c < w; ++c) {
         CrestCell& cell = crest[static_cast<std::size_t>(c)];
-        cell.drops.clear();
+        cell.drops[0].clear();
+        cell.drops[1].clear();
         cell.dropCell = grid.cell;
         const Summit& s = summits[static_cast<std::size_t>(c)];
         if (!(s.top > 0))
             continue;
         // The largest excess at each knot's distance band: band j holds the distances up to
         // dropCell 2^(j + 1).
-        std::vector<double> bands;
+        std::vector<double> sides[2];
         // Only columns within the cone's reach, as far as the warp and the cost may stretch
         // it, can ask for more.
         const int reach =
@@ -146,16 +206,34 @@ void steepenCrest(const Massif& massif, const LevelGrid& grid, std::vector<Crest
                 const double t = nearest / grid.cell;
                 const auto band =
                     static_cast<std::size_t>(std::max(0.0, std::ceil(std::log2(t) - 1e-9) - 1.0));
+                std::vector<double>& bands = sides[k < c ? 0 : 1];
                 if (bands.size() <= band)
                     bands.resize(band + 1, 0.0);
                 bands[band] = std::max(bands[band], excess);
             }
         }
-        // Each knot drops what every distance up to the next knot asks: between two knots the
-        // drop is then never less than asked.
-        for (std::size_t j = 1; j < bands.size(); ++j)
-            bands[j] = std::max(bands[j], bands[j - 1]);
-        cell.drops = std::move(bands);
+        for (int side = 0; side < 2; ++side) {
+            std::vector<double>& bands = sides[side];
+            // Each knot drops what every distance up to the next knot asks: between two knots
+            // the drop is then never less than asked.
+            for (std::size_t j = 1; j < bands.size(); ++j)
+                bands[j] = std::max(bands[j], bands[j - 1]);
+            // But never steeper than a face stands: a drop that would make the summit's ground
+            // fall faster than massif.steepest between two knots is held back, and the smooth
+            // minimum under the skyline takes what is left off the neighbouring columns' tops.
+            double before = std::pow(s.top, massif.profile), from = 0.0;
+            for (std::size_t j = 0; j < bands.size(); ++j) {
+                const double at = grid.cell * std::ldexp(1.0, static_cast<int>(j));
+                const double lowest = std::max(0.0, before - massif.steepest * (at - from));
+                const double plain = s.top - fall * at;
+                if (plain > 0)
+                    bands[j] = std::min(
+                        bands[j], std::max(0.0, plain - std::pow(lowest, 1.0 / massif.profile)));
+                before = std::pow(std::max(0.0, plain - bands[j]), massif.profile);
+                from = at;
+            }
+            cell.drops[side] = std::move(bands);
+        }
     }
 }
 
@@ -168,24 +246,25 @@ void raiseMassif(const Massif& massif, const LevelGrid& grid, const std::vector<
         if (summits[c].top > 0)
             held.push_back(c);
     heights.assign(static_cast<std::size_t>(w) * h, 0.0f);
-    forRowBands(
-        h, 8, threadsFor(heights.size() * held.size() / 16, threads), [&](int first, int end) {
-            for (int r = first; r < end; ++r)
-                for (int c = 0; c < w; ++c) {
-                    const double x = grid.x(c), y = grid.y(r);
-                    double u, v;
-                    massif.warped(x, y, u, v);
-                    const double cost = massif.cost(x, y);
-                    double best = 0.0;
-                    for (const std::size_t k : held) {
-                        const Summit& s = summits[k];
-                        const double dx = x - s.x, dy = y - s.y;
-                        best = std::max(best, coneAt(s, u, v, cost, std::sqrt(dx * dx + dy * dy)));
-                    }
-                    heights[static_cast<std::size_t>(r) * w + c] =
-                        static_cast<float>(std::pow(best, massif.profile));
-                }
-        });
+    forRowBands(h, 8, threadsFor(heights.size() * held.size() / 16, threads),
+                [&](int first, int end) {
+                    for (int r = first; r < end; ++r)
+                        for (int c = 0; c < w; ++c) {
+                            const double x = grid.x(c), y = grid.y(r);
+                            double u, v;
+                            massif.warped(x, y, u, v);
+                            const double cost = massif.cost(x, y);
+                            double best = 0.0;
+                            for (const std::size_t k : held) {
+                                const Summit& s = summits[k];
+                                const double dx = x - s.x, dy = y - s.y;
+                                best = std::max(best, coneAt(s, u, v, cost, dx,
+                                                             std::sqrt(dx * dx + dy * dy), best));
+                            }
+                            heights[static_cast<std::size_t>(r) * w + c] =
+                                static_cast<float>(std::pow(best, massif.profile));
+                        }
+                });
 }
 
 void sharpenCrest(const Massif& massif, const LevelGrid& grid, const std::vector<CrestCell>& crest,
@@ -216,8 +295,9 @@ void sharpenCrest(const Massif& massif, const LevelGrid& grid, const std::vector
             for (int k = std::max(0, c - radius); k <= std::min(w - 1, c + radius); ++k)
                 if (summits[static_cast<std::size_t>(k)].top > 0) {
                     const Summit& s = summits[static_cast<std::size_t>(k)];
-                    best = std::max(
-                        best, coneAt(s, u, v, cost, std::hypot(grid.x(c) - s.x, grid.y(r) - s.y)));
+                    best =
+                        std::max(best, coneAt(s, u, v, cost, grid.x(c) - s.x,
+                                              std::hypot(grid.x(c) - s.x, grid.y(r) - s.y), best));
                 }
             if (best > 0) {
                 float& at = heights[static_cast<std::size_t>(r) * w + c];

@@ -8,18 +8,24 @@
 // profile h = top (1 - d / reach)^p (steep under the top, gentle at the foot); the body is the
 // highest of all of them (the upper envelope of the summits' cones), so a lone summit is a
 // round massif, a row of them a ridge with spurs where neighbours' cones meet. The distance is
-// measured in a plane warped by noise and counted more or less steeply by a noisy cost, so
-// spurs, hollows and the north and south flanks all differ. A summit falls at the slope
-// setting's rate unless the drawn skyline beside it falls more steeply: then its top falls as
-// steeply as the drawing demands, all round (a peak drawn steep is a horn), as far down as the
-// drawing demands, and the setting's slope takes over below.
+// measured in a plane warped by noise and counted more or less steeply by a noisy cost that
+// also leans from the divide, so spurs, hollows and the north and south flanks all differ. A
+// summit falls at the slope setting's rate unless the drawn skyline beside it falls more
+// steeply: then its top falls towards that side as steeply as the drawing demands (but never
+// faster than `steepest`), as far down as the drawing demands, and the setting's slope takes
+// over below; the drop holds along the divide too and fades out across the other side.
 struct Massif {
     double relief = 1.0; // the highest crest above the base
     double depth = 1.0;  // how far the highest crest's ground reaches: relief / slope
     double profile = 1.6;
     double costWavelength = 1.0; // of the cost's and the warp's noise
     double costVariation = 0.2;  // the cost lies within about 1 -+ this
-    double warp = 0.15;          // how far the plane is warped, as a share of its wavelength
+    double warp = 0.08;          // how far the plane is warped, as a share of its wavelength
+    double steepest = 1.5;       // the steepest a summit's ground falls, height over distance
+    double tilt = 0.0;           // the cost's lean, e^(+-tilt) a quarter depth off the divide
+    double tiltWavelength = 1.0; // of the tilt's change along the range, in depths
+    double divideWander = 0.0;   // the divide's plan (divideNorthing), which the tilt leans from
+    double divideWavelength = 1.0;
     std::uint32_t seed = 1;
 
     // The cost of crossing ground at (x, y): the distance there counts that many times.
@@ -40,9 +46,10 @@ struct CrestCell {
     bool held = false;
     // Where the drawn skyline beside it is steeper than the slope setting, the summit's
     // ground falls faster than the setting's rate by as much as the drawing demands at each
-    // distance: by drops[j] more (in h^(1/p)) at dropCell 2^j, linear between, all round (a
-    // peak drawn steep is a horn), and the setting's rate below. Empty: no more.
-    std::vector<double> drops;
+    // distance: towards the west by drops[0][j] more (in h^(1/p)) at dropCell 2^j, linear
+    // between, towards the east by drops[1][j], blended round the summit by direction, and
+    // the setting's rate below. Empty: no more.
+    std::vector<double> drops[2];
     double dropCell = 1.0;
 };
 

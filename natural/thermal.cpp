@@ -47,3 +47,71 @@ void thermalErosion(HeightField& field, double talus, int sweeps, int threads) {
         field.heights.swap(next);
     }
 }
+
+void limitSlope(HeightField& field, const std::vector<float>& steepest, int passes, int reach) {
+    const int w = field.width, h = field.height;
+    if (w < 2 || h < 2)
+        return;
+    std::vector<float>& z = field.heights;
+    // The steps to the cells a forward pass has already seen (the rows to the north and the
+    // cells to the west); the backward pass takes them mirrored. With a reach of 2, sixteen
+    // directions rather than the eight neighbours': a face cut back along eight directions
+    // only would turn every failed slope into one of an octagon's eight faces.
+    struct Step {
+        int dr, dc;
+        float rise;
+    };
+    std::vector<Step> steps;
+    for (int dr = -reach; dr <= 0; ++dr)
+        for (int dc = -reach; dc <= reach; ++dc) {
+            if (dr == 0 && dc >= 0)
+                continue;
+            // Only the shortest step in each direction: a longer one is made of shorter ones.
+            const int a = std::abs(dr), b = std::abs(dc);
+            int g = a, k = b;
+            while (k != 0) {
+                const int t = g % k;
+                g = k;
+                k = t;
+            }
+            if (g != 1)
+                continue;
+            steps.push_back({dr, dc, static_cast<float>(0.5 * field.cell * std::hypot(a, b))});
+        }
+    bool changed = false;
+    const float settled = static_cast<float>(0.01 * field.cell);
+    const auto lower = [&](int r, int c, int sign) {
+        const std::size_t i = static_cast<std::size_t>(r) * w + c;
+        if (field.roles[i] == CellRole::held)
+            return;
+        float v = z[i];
+        for (const Step& s : steps) {
+            const int nr = r + sign * s.dr, nc = c + sign * s.dc;
+            if (nr < 0 || nr >= h || nc < 0 || nc >= w)
+                continue;
+            const std::size_t j = static_cast<std::size_t>(nr) * w + nc;
+            v = std::min(v, z[j] + s.rise * (steepest[i] + steepest[j]));
+        }
+        if (v < z[i]) {
+            // What is left after a pass is a hundredth of a cell's rise at most: no reason to
+            // pass again.
+            changed = changed || z[i] - v > settled;
+            z[i] = v;
+        }
+    };
+    // With the same angle everywhere any shortest path of these steps is a run of one or two
+    // neighbouring step directions, which one forward and one backward pass take in turn;
+    // where the angle varies, or held cells stand in the way, a path may have to turn more
+    // often, so the pairs of passes repeat until nothing changes, `passes` pairs at most.
+    for (int pass = 0; pass < passes; ++pass) {
+        changed = false;
+        for (int r = 0; r < h; ++r)
+            for (int c = 0; c < w; ++c)
+                lower(r, c, 1);
+        for (int r = h - 1; r >= 0; --r)
+            for (int c = w - 1; c >= 0; --c)
+                lower(r, c, -1);
+        if (!changed)
+            break;
+    }
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include "natural/flowrouting.h"
 
 // Thermal erosion (talus): wherever the slope between two neighbouring cells exceeds `talus`
@@ -9,3 +11,17 @@
 // whatever their number. Only free cells change; the material held or outlet cells would take
 // or give is dropped, as at an edge.
 void thermalErosion(HeightField& field, double talus, int sweeps, int threads);
+
+// Threshold hillslopes: ground steeper than it can stand towards any lower neighbour fails and
+// is cut back until it stands at that angle, as rock faces above their critical angle shed
+// their excess in landslides. `steepest` holds each cell's critical slope (height over
+// distance; between two cells their mean counts), lower where the rock is weaker, so that the
+// faces cut back show gullies and buttresses. Every free and outlet cell becomes the lowest
+// of its own height and its neighbours' heights plus the critical slope times the distance
+// to them, taken over all paths (a lower envelope in two raster passes, so the result does
+// not depend on any order of sliding; `passes` pairs of them at most, fewer once they
+// settle), over steps of up to `reach` cells each way (1: the eight neighbours; 2: sixteen
+// directions, faces of any bearing). Held cells keep their heights. Only ever lowers ground,
+// so no column's highest cell can rise.
+void limitSlope(HeightField& field, const std::vector<float>& steepest, int passes = 8,
+                int reach = 2);

@@ -1,5 +1,6 @@
 // Routing water over a height field: filled depressions drain, the stack puts every cell after
-// its receiver, the drainage area adds up to the cells, and the foreland drains without pits.
+// its receiver, the drainage area adds up to the cells, and the foreland drains without pits;
+// faces too steep to stand are cut back.
 #include <algorithm>
 #include <cmath>
 
@@ -9,6 +10,7 @@
 #include "natural/flowrouting.h"
 #include "natural/foreland.h"
 #include "natural/streampower.h"
+#include "natural/thermal.h"
 
 namespace {
 
@@ -130,4 +132,34 @@ TEST(Foreland, RisesFromTheEdgeWithoutPitsAndBranches) {
     // Paths join: many points take water from two or more neighbours.
     const auto joins = std::count_if(inflows.begin(), inflows.end(), [](int n) { return n >= 2; });
     EXPECT_GT(joins, side * side / 50); // a plain ramp to the edge has none
+}
+
+TEST(LimitSlope, CutsFacesBackToTheirAngleOnlyLoweringAndKeepsHeldCells) {
+    HeightField field = pittedDome(64);
+    // A spike on a steep dome, a held cell standing on it, weaker rock in the west half.
+    for (float& h : field.heights)
+        h *= 3.0f;
+    const std::size_t spike = 20 * 64 + 40, held = 40 * 64 + 20;
+    field.heights[spike] += 80.0f;
+    field.heights[held] += 80.0f;
+    field.roles[held] = CellRole::held;
+    std::vector<float> steepest(field.size());
+    for (int r = 0; r < 64; ++r)
+        for (int c = 0; c < 64; ++c)
+            steepest[static_cast<std::size_t>(r) * 64 + c] = c < 32 ? 0.8f : 1.5f;
+    const std::vector<float> before = field.heights;
+    limitSlope(field, steepest);
+    EXPECT_EQ(field.heights[held], before[held]);
+    EXPECT_LT(field.heights[spike], before[spike] - 60.0f);
+    // Nowhere higher than before, and between free neighbours never steeper than their rock's
+    // mean angle allows (the straight steps, which any cut face has to keep).
+    for (int r = 0; r < 64; ++r)
+        for (int c = 0; c + 1 < 64; ++c) {
+            const std::size_t i = static_cast<std::size_t>(r) * 64 + c;
+            EXPECT_LE(field.heights[i], before[i]);
+            if (i == held || i + 1 == held)
+                continue;
+            const float allowed = 0.5f * (steepest[i] + steepest[i + 1]) * 1.0001f + 1e-3f;
+            EXPECT_LE(std::abs(field.heights[i + 1] - field.heights[i]), allowed) << r << "," << c;
+        }
 }
