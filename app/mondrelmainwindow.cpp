@@ -343,6 +343,8 @@ void MondrelMainWindow::processLine() {
                                     "unchanged. Drag across the picture to draw the mountain's "
                                     "outline."),
                                  strokeNoticeMs);
+    else if (result == SketchModel::StrokeResult::locked)
+        noteLockedLayer();
 }
 
 void MondrelMainWindow::openProfileEditor(bool global) {

@@ -139,11 +139,13 @@ bool writeSet(std::vector<SetFile>& set, WriteWatch& watch, std::string& error) 
         for (SetFile& entry : set)
             if (entry.file->writesInPlace() == inPlace)
                 order.push_back(&entry);
+    bool rewroteInPlace = false;
     for (SetFile* next : order) {
         SetFile& entry = *next;
         // Not before a file rewritten in place: its previous content is being lost already.
         if (!entry.file->writesInPlace() && stop())
             return false;
+        rewroteInPlace = rewroteInPlace || entry.file->writesInPlace();
         std::string reason;
         errno = 0;
         watch.cancellable = !entry.file->writesInPlace();
@@ -169,7 +171,9 @@ bool writeSet(std::vector<SetFile>& set, WriteWatch& watch, std::string& error) 
             return false;
         }
     }
-    if (stop())
+    // Once a file has been rewritten in place, the set is finished whatever the user asks: only
+    // the commit cuts off what is left of the previous content.
+    if (!rewroteInPlace && stop())
         return false;
     bool committedAny = false;
     for (const bool main : {true, false}) {

@@ -191,6 +191,11 @@ int SketchModel::columnKey(double x) const {
 SketchModel::StrokeResult SketchModel::processLine(double minimumExtent) {
     if (stroke_.empty())
         return StrokeResult::nothingDrawn;
+    // The layer may have been locked, or another (locked) one chosen, since the stroke began.
+    if (currentLayerLocked()) {
+        stroke_.clear();
+        return StrokeResult::locked;
+    }
     if (strokeTooShort(stroke_, minimumExtent)) {
         // A stray click or a double-click would redraw a column as a spike.
         stroke_.clear();

@@ -80,7 +80,7 @@ public:
     // snapped to the photograph), to be processed like one drawn.
     void replaceStroke(const PointList& points) { stroke_ = points; }
     // What processLine made of the stroke.
-    enum class StrokeResult { processed, nothingDrawn, tooShort };
+    enum class StrokeResult { processed, nothingDrawn, tooShort, locked };
     // A stroke whose points all lie within this many pixels of its first is a click.
     static constexpr double minimumStrokeExtent = 3.0;
     // Cleans the stroke and merges it into the current layer's skyline (the front layer's is

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <set>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -475,4 +476,45 @@ TEST(ExportSet, ACancelInsideAFileStopsItBetweenRowBands) {
             EXPECT_EQ(filesStartingWith(file), files) << "no temporary file is left";
         }
     }
+}
+
+// Where the folder takes no new file, the set is rewritten in place; a Cancel arriving then is
+// too late, and the export finishes rather than leave new rows over the old file's tail.
+TEST(ExportSet, ACancelAfterRewritingInPlaceFinishesTheFile) {
+    char pattern[] = "/tmp/mondrel-inplace-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string folder = pattern, file = folder + "/h.asc", expected = path("inplace.asc");
+    HeightRaster raster;
+    raster.width = raster.height = 60;
+    raster.cellSize = 1.0;
+    raster.heights.assign(60 * 60, 5.0f);
+    HeightmapExport settings = sized(HeightmapFormat::asc, 60);
+    std::string error;
+    ASSERT_TRUE(exportHeightRaster(raster, settings, expected, error)) << error;
+    std::FILE* old = std::fopen(file.c_str(), "w");
+    std::fputs(std::string(200000, 'X').c_str(), old);
+    std::fclose(old);
+    const bool root = geteuid() == 0;
+    const uid_t nobody = 65534;
+    if (root) {
+        ASSERT_EQ(chown(file.c_str(), nobody, nobody), 0);
+    }
+    chmod(folder.c_str(), 0555);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (root && (setgid(nobody) != 0 || setuid(nobody) != 0))
+            _exit(10);
+        double last = 0.0;
+        settings.progress = [&](double share) { last = share; };
+        settings.cancelled = [&] { return last >= 0.99; };
+        std::string childError;
+        _exit(exportHeightRaster(raster, settings, file, childError) ? 0 : 11);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    chmod(folder.c_str(), 0700);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_EQ(readWholeFile(file), readWholeFile(expected));
+    std::remove(file.c_str());
+    rmdir(folder.c_str());
 }

@@ -81,6 +81,14 @@ TEST(SkylineLayers, ALockedLayerTakesNoStroke) {
     drawStroke(model, {{10, 100}, {60, 120}});
     EXPECT_EQ(model.processLine(), SketchModel::StrokeResult::processed);
     EXPECT_EQ(model.curve().front()[0], 10.0);
+
+    // A stroke begun before its layer was locked is refused too.
+    model.selectLayer(1);
+    model.setLayerLocked(1, false);
+    drawStroke(model, {{150, 100}, {250, 120}});
+    model.setLayerLocked(1, true);
+    EXPECT_EQ(model.processLine(), SketchModel::StrokeResult::locked);
+    EXPECT_EQ(model.layerSkyline(1), far);
 }
 
 TEST(SkylineLayers, TheNearestLayerIsInFrontWhateverMovesIt) {
