@@ -322,6 +322,9 @@ void erodeLevel(const Shape& shape, const Crest& crest, const Level& level, cons
     // is new: two pairs of passes over the eight neighbours settle it.
     const bool eroded = std::max(level.width, level.height) <= erodedSide;
     limitSlope(field, steepest, eroded ? 8 : 2, eroded ? 2 : 1);
+    // Where the drawing is steeper than the rock, the faces cut back leave each column's held
+    // cell standing alone above them: the crest stands as a blade instead.
+    raiseBlade(field, steepest, crest.ceiling, steepestFace, capSoftness * shape.relief);
     holdSkyline(shape, crest, level, false, field);
 }
 

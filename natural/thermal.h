@@ -25,3 +25,13 @@ void thermalErosion(HeightField& field, double talus, int sweeps, int threads);
 // so no column's highest cell can rise.
 void limitSlope(HeightField& field, const std::vector<float>& steepest, int passes = 8,
                 int reach = 2);
+
+// The crest's blade: where the faces cut back leave a held cell standing alone above the
+// ground round it (the drawing asks more than the rock stands), the ground rises again to the
+// upper envelope of the held cells' cones falling at the rock's angle (`steepest`, over the
+// same steps as limitSlope), cut off at each column's `ceiling` and joined by a smooth maximum
+// of width `softness`. The crest then stands as an arête with faces at the rock's angle and
+// notches where it is weak, and only the few rows where the drawing itself is steeper than
+// the rock stay steeper. Only ever raises ground, never above a column's ceiling.
+void raiseBlade(HeightField& field, const std::vector<float>& steepest,
+                const std::vector<double>& ceiling, double steepestFace, double softness);
