@@ -128,7 +128,8 @@ void limitSlope(HeightField& field, const std::vector<float>& steepest, int pass
 }
 
 void raiseBlade(HeightField& field, const std::vector<float>& steepest,
-                const std::vector<double>& ceiling, double steepestFace, double softness) {
+                const std::vector<double>& ceiling, double steepestFace, double softness,
+                double steeper) {
     const int w = field.width, h = field.height;
     if (w < 2 || h < 2)
         return;
@@ -161,7 +162,7 @@ void raiseBlade(HeightField& field, const std::vector<float>& steepest,
                 continue;
             const std::size_t j = static_cast<std::size_t>(nr) * w + nc;
             if (blade[j] > 0)
-                v = std::max(v, blade[j] - s.rise * (steepest[i] + steepest[j]));
+                v = std::max(v, static_cast<float>(blade[j] - steeper * s.rise * (steepest[i] + steepest[j])));
         }
         blade[i] = std::min(v, static_cast<float>(upper[static_cast<std::size_t>(c)]));
     };

@@ -34,4 +34,5 @@ void limitSlope(HeightField& field, const std::vector<float>& steepest, int pass
 // notches where it is weak, and only the few rows where the drawing itself is steeper than
 // the rock stay steeper. Only ever raises ground, never above a column's ceiling.
 void raiseBlade(HeightField& field, const std::vector<float>& steepest,
-                const std::vector<double>& ceiling, double steepestFace, double softness);
+                const std::vector<double>& ceiling, double steepestFace, double softness,
+                double steeper = 1.0);
