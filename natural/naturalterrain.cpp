@@ -72,6 +72,10 @@ const double detailAmplitude = 0.12;
 const double talus = 2.0;
 // The steepest ground stands, height over distance (about 57 degrees): steeper faces fail.
 const double steepestFace = 1.55;
+// Where the drawing falls faster than a face stands, the blade along the crest falls from one
+// column to the next at no more than this (just under 60 degrees); the held cells stand above
+// it as pinnacles by what the drawing asks more.
+const double steepestStep = 1.68;
 // How much less steeply the weakest rock stands at the default detail (in proportion to the
 // detail setting: with no detail the rock is the same everywhere), and the wavelength of the
 // rock's pattern as a share of the flank depth.
@@ -317,7 +321,7 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
     {
         std::vector<float> steepest(field.size());
         rockAngles(shape, level, threads, steepest);
-        raiseBlade(field, steepest, crest.ceiling, steepestFace, capSoftness * shape.relief);
+        raiseBlade(field, steepest, crest.ceiling, steepestStep, capSoftness * shape.relief);
     }
 }
 
@@ -337,7 +341,7 @@ void erodeLevel(const Shape& shape, const Crest& crest, const Level& level, cons
     limitSlope(field, steepest, eroded ? 8 : 2, eroded ? 2 : 1);
     // Where the drawing is steeper than the rock, the faces cut back leave each column's held
     // cell standing alone above them: the crest stands as a blade instead.
-    raiseBlade(field, steepest, crest.ceiling, steepestFace, capSoftness * shape.relief, bladeAfterCarving);
+    raiseBlade(field, steepest, crest.ceiling, steepestStep, capSoftness * shape.relief, bladeAfterCarving);
     holdSkyline(shape, crest, level, false, field);
 }
 
