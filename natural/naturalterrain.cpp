@@ -341,7 +341,8 @@ void erodeLevel(const Shape& shape, const Crest& crest, const Level& level, cons
     limitSlope(field, steepest, eroded ? 8 : 2, eroded ? 2 : 1);
     // Where the drawing is steeper than the rock, the faces cut back leave each column's held
     // cell standing alone above them: the crest stands as a blade instead.
-    raiseBlade(field, steepest, crest.ceiling, steepestStep, capSoftness * shape.relief, bladeAfterCarving);
+    raiseBlade(field, steepest, crest.ceiling, steepestStep, capSoftness * shape.relief,
+               bladeAfterCarving);
     holdSkyline(shape, crest, level, false, field);
 }
 

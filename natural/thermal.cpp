@@ -140,11 +140,11 @@ void raiseBlade(HeightField& field, const std::vector<float>& steepest,
     std::vector<double> upper(ceiling.begin(), ceiling.begin() + w);
     const double face = steepestFace * field.cell;
     for (int c = 1; c < w; ++c)
-        upper[static_cast<std::size_t>(c)] =
-            std::min(upper[static_cast<std::size_t>(c)], upper[static_cast<std::size_t>(c - 1)] + face);
+        upper[static_cast<std::size_t>(c)] = std::min(
+            upper[static_cast<std::size_t>(c)], upper[static_cast<std::size_t>(c - 1)] + face);
     for (int c = w - 2; c >= 0; --c)
-        upper[static_cast<std::size_t>(c)] =
-            std::min(upper[static_cast<std::size_t>(c)], upper[static_cast<std::size_t>(c + 1)] + face);
+        upper[static_cast<std::size_t>(c)] = std::min(
+            upper[static_cast<std::size_t>(c)], upper[static_cast<std::size_t>(c + 1)] + face);
     // The cones' envelope, from the held cells outwards; below zero where none reaches.
     std::vector<float> blade(field.size(), -1.0f);
     for (std::size_t i = 0; i < field.size(); ++i)
@@ -162,7 +162,8 @@ void raiseBlade(HeightField& field, const std::vector<float>& steepest,
                 continue;
             const std::size_t j = static_cast<std::size_t>(nr) * w + nc;
             if (blade[j] > 0)
-                v = std::max(v, static_cast<float>(blade[j] - steeper * s.rise * (steepest[i] + steepest[j])));
+                v = std::max(v, static_cast<float>(blade[j] -
+                                                   steeper * s.rise * (steepest[i] + steepest[j])));
         }
         blade[i] = std::min(v, static_cast<float>(upper[static_cast<std::size_t>(c)]));
     };
@@ -177,6 +178,6 @@ void raiseBlade(HeightField& field, const std::vector<float>& steepest,
                 raise(r, c, -1);
     }
     for (std::size_t i = 0; i < field.size(); ++i)
-        if (field.roles[i] != CellRole::held && blade[i] > field.heights[i] - softness)
+        if (field.roles[i] == CellRole::free && blade[i] > field.heights[i] - softness)
             field.heights[i] = static_cast<float>(smoothMax(field.heights[i], blade[i], softness));
 }

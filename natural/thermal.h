@@ -32,7 +32,8 @@ void limitSlope(HeightField& field, const std::vector<float>& steepest, int pass
 // same steps as limitSlope), cut off at each column's `ceiling` and joined by a smooth maximum
 // of width `softness`. The crest then stands as an arête with faces at the rock's angle and
 // notches where it is weak, and only the few rows where the drawing itself is steeper than
-// the rock stay steeper. Only ever raises ground, never above a column's ceiling.
+// the rock stay steeper. Only ever raises free ground (outlets stay base and lowland), never
+// above a column's ceiling.
 void raiseBlade(HeightField& field, const std::vector<float>& steepest,
                 const std::vector<double>& ceiling, double steepestFace, double softness,
                 double steeper = 1.0);
