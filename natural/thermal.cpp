@@ -150,10 +150,33 @@ void raiseBlade(HeightField& field, const std::vector<float>& steepest,
     for (std::size_t i = 0; i < field.size(); ++i)
         if (field.roles[i] == CellRole::held)
             blade[i] = field.heights[i];
+    // Where the crest steps a row from one column to the next, the cells beside each held cell
+    // along its row stand at their own column's top (or the held cell's, if lower), whatever
+    // the cap: the crest runs on from cell to cell, and a view along the rows sees no notch
+    // between two columns.
+    std::vector<char> fixed(field.size(), 0);
+    for (int r = 0; r < h; ++r)
+        for (int c = 0; c < w; ++c) {
+            const std::size_t i = static_cast<std::size_t>(r) * w + c;
+            if (field.roles[i] != CellRole::held)
+                continue;
+            for (const int side : {c - 1, c + 1}) {
+                if (side < 0 || side >= w)
+                    continue;
+                const std::size_t j = static_cast<std::size_t>(r) * w + side;
+                if (field.roles[j] == CellRole::held)
+                    continue;
+                fixed[j] = 1;
+                blade[j] =
+                    std::max(blade[j],
+                             static_cast<float>(std::min(static_cast<double>(field.heights[i]),
+                                                         ceiling[static_cast<std::size_t>(side)])));
+            }
+        }
     const std::vector<Step> steps = stepsOf(2, field.cell);
     const auto raise = [&](int r, int c, int sign) {
         const std::size_t i = static_cast<std::size_t>(r) * w + c;
-        if (field.roles[i] == CellRole::held)
+        if (field.roles[i] == CellRole::held || fixed[i])
             return;
         float v = blade[i];
         for (const Step& s : steps) {
