@@ -28,12 +28,14 @@ void limitSlope(HeightField& field, const std::vector<float>& steepest, int pass
 
 // The crest's blade: where the faces cut back leave a held cell standing alone above the
 // ground round it (the drawing asks more than the rock stands), the ground rises again to the
-// upper envelope of the held cells' cones falling at the rock's angle (`steepest`, over the
-// same steps as limitSlope), cut off at each column's `ceiling` and joined by a smooth maximum
-// of width `softness`. The crest then stands as an arête with faces at the rock's angle and
-// notches where it is weak, and only the few rows where the drawing itself is steeper than
-// the rock stay steeper. Only ever raises free ground (outlets stay base and lowland), never
-// above a column's ceiling.
+// upper envelope of the held cells' cones falling at the rock's angle (`steepest`, times
+// `steeper`, over the same steps as limitSlope), joined by a smooth maximum of width
+// `softness`. The cones are cut off at each column's `ceiling` and, from one column to the
+// next, at `steepestFace` (height over distance): only where the drawing itself falls faster
+// does a held cell stand above the blade, as a pinnacle. The cells beside a held cell along
+// its row stand at their own column's top (or the held cell's, if lower), so the crest runs on
+// unbroken where it steps a row. Weak rock notches the faces. Only ever raises free ground
+// (outlets stay base and lowland), never above a column's ceiling.
 void raiseBlade(HeightField& field, const std::vector<float>& steepest,
                 const std::vector<double>& ceiling, double steepestFace, double softness,
                 double steeper = 1.0);
