@@ -72,11 +72,19 @@ const double detailAmplitude = 0.12;
 const double talus = 2.0;
 // The steepest ground stands, height over distance (about 57 degrees): steeper faces fail.
 const double steepestFace = 1.55;
+// Where the drawing falls faster than a face stands, the blade along the crest falls from one
+// column to the next at no more than this (just under 60 degrees); the held cells stand above
+// it as pinnacles by what the drawing asks more.
+const double steepestStep = 1.68;
 // How much less steeply the weakest rock stands at the default detail (in proportion to the
 // detail setting: with no detail the rock is the same everywhere), and the wavelength of the
 // rock's pattern as a share of the flank depth.
 const double weakRock = 0.35;
 const double rockWavelength = 0.12;
+// The crest's blade is raised at the rock's angle before a level is carved, so that channels
+// and failed faces texture it; after the carving it comes back only where the carving left
+// the crest steeper than this many times the rock's angle.
+const double bladeAfterCarving = 1.1;
 
 std::string number(double value) {
     char text[32];
@@ -257,6 +265,25 @@ void holdSkyline(const Shape& shape, const Crest& crest, const Level& level, boo
     }
 }
 
+// Faces fail at an angle that varies with the rock: narrow weak lines (the noise's zero
+// crossings) stand less steeply and become gullies between buttresses.
+void rockAngles(const Shape& shape, const Level& level, int threads, std::vector<float>& steepest) {
+    Octaves rock;
+    rock.wavelength = rockWavelength * shape.depth;
+    rock.finest = 2.0 * level.cell;
+    rock.maxOctaves = 3;
+    forRowBands(level.height, 16, threadsFor(steepest.size(), threads), [&](int first, int end) {
+        for (int r = first; r < end; ++r)
+            for (int c = 0; c < level.width; ++c) {
+                const double n =
+                    fractalNoise(level.x(c), level.y(r), rock, shape.seed ^ 0x1f83d9abu);
+                const double weak = 1.0 - std::min(1.0, 2.5 * std::abs(n));
+                steepest[static_cast<std::size_t>(r) * level.width + c] =
+                    static_cast<float>(steepestFace * (1.0 - 2.0 * shape.detail * weakRock * weak));
+            }
+    });
+}
+
 // A level's ground before its own erosion: on the coarsest level the body raised round the
 // crest on the foreland, on finer ones the coarser level's result; then this level's octaves
 // of detail and, on finer levels, the crest sharpened to this level's cells.
@@ -308,6 +335,11 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
     sharpenCrest(shape.massif, level.grid(), crest.cells, sharpenRadius, capSoftness * shape.relief,
                  field.heights);
     holdSkyline(shape, crest, level, true, field);
+    {
+        std::vector<float> steepest(field.size());
+        rockAngles(shape, level, threads, steepest);
+        raiseBlade(field, steepest, crest.ceiling, steepestStep, capSoftness * shape.relief);
+    }
 }
 
 // Carves a level (carveLevel) and brings its crest back to the skyline.
@@ -318,27 +350,16 @@ void erodeLevel(const Shape& shape, const Crest& crest, const Level& level, cons
     // beside them comes back up to their cones, or each would stand as a one-cell wire.
     sharpenCrest(shape.massif, level.grid(), crest.cells, sharpenRadius, capSoftness * shape.relief,
                  field.heights);
-    // Faces fail at an angle that varies with the rock: narrow weak lines (the noise's zero
-    // crossings) stand less steeply and become gullies between buttresses.
     std::vector<float> steepest(field.size());
-    Octaves rock;
-    rock.wavelength = rockWavelength * shape.depth;
-    rock.finest = 2.0 * level.cell;
-    rock.maxOctaves = 3;
-    forRowBands(level.height, 16, threadsFor(field.size(), threads), [&](int first, int end) {
-        for (int r = first; r < end; ++r)
-            for (int c = 0; c < level.width; ++c) {
-                const double n =
-                    fractalNoise(level.x(c), level.y(r), rock, shape.seed ^ 0x1f83d9abu);
-                const double weak = 1.0 - std::min(1.0, 2.5 * std::abs(n));
-                steepest[static_cast<std::size_t>(r) * level.width + c] =
-                    static_cast<float>(steepestFace * (1.0 - 2.0 * shape.detail * weakRock * weak));
-            }
-    });
+    rockAngles(shape, level, threads, steepest);
     // Beyond the eroded levels the faces were cut back already and only the finest detail
     // is new: two pairs of passes over the eight neighbours settle it.
     const bool eroded = std::max(level.width, level.height) <= erodedSide;
     limitSlope(field, steepest, eroded ? 8 : 2, eroded ? 2 : 1);
+    // Where the drawing is steeper than the rock, the faces cut back leave each column's held
+    // cell standing alone above them: the crest stands as a blade instead.
+    raiseBlade(field, steepest, crest.ceiling, steepestStep, capSoftness * shape.relief,
+               bladeAfterCarving);
     holdSkyline(shape, crest, level, false, field);
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "natural/rowthreads.h"
+#include "natural/shaping.h"
 
 void thermalErosion(HeightField& field, double talus, int sweeps, int threads) {
     const int w = field.width, h = field.height;
@@ -48,19 +49,18 @@ void thermalErosion(HeightField& field, double talus, int sweeps, int threads) {
     }
 }
 
-void limitSlope(HeightField& field, const std::vector<float>& steepest, int passes, int reach) {
-    const int w = field.width, h = field.height;
-    if (w < 2 || h < 2)
-        return;
-    std::vector<float>& z = field.heights;
-    // The steps to the cells a forward pass has already seen (the rows to the north and the
-    // cells to the west); the backward pass takes them mirrored. With a reach of 2, sixteen
-    // directions rather than the eight neighbours': a face cut back along eight directions
-    // only would turn every failed slope into one of an octagon's eight faces.
-    struct Step {
-        int dr, dc;
-        float rise;
-    };
+namespace {
+
+// The steps to the cells a forward pass has already seen (the rows to the north and the cells
+// to the west); the backward pass takes them mirrored. With a reach of 2, sixteen directions
+// rather than the eight neighbours': a face cut back along eight directions only would turn
+// every failed slope into one of an octagon's eight faces. `rise` is half the step's length.
+struct Step {
+    int dr, dc;
+    float rise;
+};
+
+std::vector<Step> stepsOf(int reach, double cell) {
     std::vector<Step> steps;
     for (int dr = -reach; dr <= 0; ++dr)
         for (int dc = -reach; dc <= reach; ++dc) {
@@ -76,8 +76,19 @@ void limitSlope(HeightField& field, const std::vector<float>& steepest, int pass
             }
             if (g != 1)
                 continue;
-            steps.push_back({dr, dc, static_cast<float>(0.5 * field.cell * std::hypot(a, b))});
+            steps.push_back({dr, dc, static_cast<float>(0.5 * cell * std::hypot(a, b))});
         }
+    return steps;
+}
+
+} // namespace
+
+void limitSlope(HeightField& field, const std::vector<float>& steepest, int passes, int reach) {
+    const int w = field.width, h = field.height;
+    if (w < 2 || h < 2)
+        return;
+    std::vector<float>& z = field.heights;
+    const std::vector<Step> steps = stepsOf(reach, field.cell);
     bool changed = false;
     const float settled = static_cast<float>(0.01 * field.cell);
     const auto lower = [&](int r, int c, int sign) {
@@ -114,4 +125,82 @@ void limitSlope(HeightField& field, const std::vector<float>& steepest, int pass
         if (!changed)
             break;
     }
+}
+
+void raiseBlade(HeightField& field, const std::vector<float>& steepest,
+                const std::vector<double>& ceiling, double steepestFace, double softness,
+                double steeper) {
+    const int w = field.width, h = field.height;
+    if (w < 2 || h < 2)
+        return;
+    // The highest the blade may stand in each column: its ceiling, but no higher than any
+    // other column's ceiling plus the steepest face over the distance between them, so that
+    // from one column to the next the blade never falls faster than a face stands. Where the
+    // drawing itself falls faster, the held cell stands above it as a pinnacle.
+    std::vector<double> upper(ceiling.begin(), ceiling.begin() + w);
+    const double face = steepestFace * field.cell;
+    for (int c = 1; c < w; ++c)
+        upper[static_cast<std::size_t>(c)] = std::min(
+            upper[static_cast<std::size_t>(c)], upper[static_cast<std::size_t>(c - 1)] + face);
+    for (int c = w - 2; c >= 0; --c)
+        upper[static_cast<std::size_t>(c)] = std::min(
+            upper[static_cast<std::size_t>(c)], upper[static_cast<std::size_t>(c + 1)] + face);
+    // The cones' envelope, from the held cells outwards; below zero where none reaches.
+    std::vector<float> blade(field.size(), -1.0f);
+    for (std::size_t i = 0; i < field.size(); ++i)
+        if (field.roles[i] == CellRole::held)
+            blade[i] = field.heights[i];
+    // Where the crest steps a row from one column to the next, the cells beside each held cell
+    // along its row stand at their own column's top (or the held cell's, if lower), whatever
+    // the cap: the crest runs on from cell to cell, and a view along the rows sees no notch
+    // between two columns.
+    std::vector<char> fixed(field.size(), 0);
+    for (int r = 0; r < h; ++r)
+        for (int c = 0; c < w; ++c) {
+            const std::size_t i = static_cast<std::size_t>(r) * w + c;
+            if (field.roles[i] != CellRole::held)
+                continue;
+            for (const int side : {c - 1, c + 1}) {
+                if (side < 0 || side >= w)
+                    continue;
+                const std::size_t j = static_cast<std::size_t>(r) * w + side;
+                if (field.roles[j] == CellRole::held)
+                    continue;
+                fixed[j] = 1;
+                blade[j] =
+                    std::max(blade[j],
+                             static_cast<float>(std::min(static_cast<double>(field.heights[i]),
+                                                         ceiling[static_cast<std::size_t>(side)])));
+            }
+        }
+    const std::vector<Step> steps = stepsOf(2, field.cell);
+    const auto raise = [&](int r, int c, int sign) {
+        const std::size_t i = static_cast<std::size_t>(r) * w + c;
+        if (field.roles[i] == CellRole::held || fixed[i])
+            return;
+        float v = blade[i];
+        for (const Step& s : steps) {
+            const int nr = r + sign * s.dr, nc = c + sign * s.dc;
+            if (nr < 0 || nr >= h || nc < 0 || nc >= w)
+                continue;
+            const std::size_t j = static_cast<std::size_t>(nr) * w + nc;
+            if (blade[j] > 0)
+                v = std::max(v, static_cast<float>(blade[j] -
+                                                   steeper * s.rise * (steepest[i] + steepest[j])));
+        }
+        blade[i] = std::min(v, static_cast<float>(upper[static_cast<std::size_t>(c)]));
+    };
+    // Two pairs of passes: the cones are nearly even, and what a third would add lies below
+    // the rounding.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int r = 0; r < h; ++r)
+            for (int c = 0; c < w; ++c)
+                raise(r, c, 1);
+        for (int r = h - 1; r >= 0; --r)
+            for (int c = w - 1; c >= 0; --c)
+                raise(r, c, -1);
+    }
+    for (std::size_t i = 0; i < field.size(); ++i)
+        if (field.roles[i] == CellRole::free && blade[i] > field.heights[i] - softness)
+            field.heights[i] = static_cast<float>(smoothMax(field.heights[i], blade[i], softness));
 }

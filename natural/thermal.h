@@ -25,3 +25,17 @@ void thermalErosion(HeightField& field, double talus, int sweeps, int threads);
 // so no column's highest cell can rise.
 void limitSlope(HeightField& field, const std::vector<float>& steepest, int passes = 8,
                 int reach = 2);
+
+// The crest's blade: where the faces cut back leave a held cell standing alone above the
+// ground round it (the drawing asks more than the rock stands), the ground rises again to the
+// upper envelope of the held cells' cones falling at the rock's angle (`steepest`, times
+// `steeper`, over the same steps as limitSlope), joined by a smooth maximum of width
+// `softness`. The cones are cut off at each column's `ceiling` and, from one column to the
+// next, at `steepestFace` (height over distance): only where the drawing itself falls faster
+// does a held cell stand above the blade, as a pinnacle. The cells beside a held cell along
+// its row stand at their own column's top (or the held cell's, if lower), so the crest runs on
+// unbroken where it steps a row. Weak rock notches the faces. Only ever raises free ground
+// (outlets stay base and lowland), never above a column's ceiling.
+void raiseBlade(HeightField& field, const std::vector<float>& steepest,
+                const std::vector<double>& ceiling, double steepestFace, double softness,
+                double steeper = 1.0);

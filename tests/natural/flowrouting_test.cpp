@@ -163,3 +163,49 @@ TEST(LimitSlope, CutsFacesBackToTheirAngleOnlyLoweringAndKeepsHeldCells) {
             EXPECT_LE(std::abs(field.heights[i + 1] - field.heights[i]), allowed) << r << "," << c;
         }
 }
+
+TEST(RaiseBlade, CrestStandsAsBladeWithinCeilingsAndSteepDrawingLeavesPinnacle) {
+    // A crest along row 20 on flat ground: tops falling gently from column 20, but column 30
+    // drawn 20 above its neighbours, far steeper than a face stands. Weaker rock in the west.
+    const int side = 48;
+    HeightField field;
+    field.width = field.height = side;
+    field.heights.assign(field.size(), 0.0f);
+    field.roles.assign(field.size(), CellRole::free);
+    std::vector<double> ceiling(side);
+    std::vector<float> steepest(field.size());
+    for (int c = 0; c < side; ++c) {
+        ceiling[static_cast<std::size_t>(c)] = 30.0 - 0.5 * std::abs(c - 20) + (c == 30 ? 20 : 0);
+        const std::size_t i = static_cast<std::size_t>(20) * side + c;
+        field.heights[i] = static_cast<float>(ceiling[static_cast<std::size_t>(c)]);
+        field.roles[i] = CellRole::held;
+        for (int r = 0; r < side; ++r)
+            steepest[static_cast<std::size_t>(r) * side + c] = c < 24 ? 1.0f : 1.5f;
+    }
+    const std::vector<float> before = field.heights;
+    raiseBlade(field, steepest, ceiling, 1.6, 0.01);
+    const auto at = [&](int r, int c) {
+        return field.heights[static_cast<std::size_t>(r) * side + c];
+    };
+    // Where the drawing is gentle the crest's neighbours follow it down at the rock's angle.
+    EXPECT_GE(at(19, 20), 30.0f - 1.0f - 0.02f);
+    EXPECT_GE(at(22, 40), 20.0f - 3.0f - 0.02f);
+    // The steep column's top stands as a pinnacle above a blade no steeper than the step.
+    EXPECT_EQ(at(20, 30), 45.0f);
+    EXPECT_LE(at(19, 30), 25.5f + 1.6f + 0.02f);
+    for (int r = 0; r < side; ++r)
+        for (int c = 0; c < side; ++c) {
+            const std::size_t i = static_cast<std::size_t>(r) * side + c;
+            EXPECT_GE(field.heights[i], before[i]);
+            EXPECT_LE(field.heights[i], ceiling[static_cast<std::size_t>(c)] + 0.01);
+            // Between free neighbours no step steeper than the rock or the crest's step.
+            if (c + 1 < side && r != 20) {
+                EXPECT_LE(std::abs(at(r, c + 1) - at(r, c)), 1.6f * 1.0001f + 0.01f)
+                    << r << "," << c;
+            }
+            if (r + 1 < side && r != 20 && r + 1 != 20) {
+                EXPECT_LE(std::abs(at(r + 1, c) - at(r, c)), 1.5f * 1.0001f + 0.01f)
+                    << r << "," << c;
+            }
+        }
+}
