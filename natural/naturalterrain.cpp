@@ -246,23 +246,6 @@ void holdSkyline(const Shape& shape, const Crest& crest, const Level& level, boo
                 // carved.
                 field.roles[i] = CellRole::outlet;
         }
-    // Seen from the front, the ground between two neighbouring columns is read along the rows:
-    // where the crest steps from one row to the next, the lower column holds its top on the
-    // higher one's row as well, or a steep crest would show as a comb of spikes and notches.
-    for (int c = 0; c + 1 < level.width; ++c) {
-        const CrestCell& west = crest.cells[static_cast<std::size_t>(c)];
-        const CrestCell& east = crest.cells[static_cast<std::size_t>(c) + 1];
-        if (!west.held || !east.held || west.row == east.row)
-            continue;
-        const bool westHigher = west.top >= east.top;
-        const std::size_t i = static_cast<std::size_t>(westHigher ? west.row : east.row) *
-                                  static_cast<std::size_t>(level.width) +
-                              static_cast<std::size_t>(westHigher ? c + 1 : c);
-        field.heights[i] =
-            std::max(field.heights[i], static_cast<float>(westHigher ? east.top : west.top));
-        if (roles)
-            field.roles[i] = CellRole::held;
-    }
 }
 
 // Faces fail at an angle that varies with the rock: narrow weak lines (the noise's zero
