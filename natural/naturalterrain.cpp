@@ -81,7 +81,6 @@ struct Shape {
     Octaves octaves;
     std::uint32_t seed = 1;
     Edges edges;
-    Foreland foreland;
 };
 
 ForelandShape forelandShape(const Shape& shape, const Level& coarsest) {
@@ -100,14 +99,14 @@ ForelandShape forelandShape(const Shape& shape, const Level& coarsest) {
 
 // The foreland's height at (x, y): the base on the raster's outermost two cells, rising over
 // the next four.
-double forelandHeight(const Shape& shape, double x, double y) {
+double forelandHeight(const Shape& shape, const Foreland& foreland, double x, double y) {
     const Edges& e = shape.edges;
     auto rise = [&](double fromEdge) {
         const double t = std::clamp((fromEdge - 2.0 * e.cell) / (4.0 * e.cell), 0.0, 1.0);
         return t * t * (3 - 2 * t);
     };
     const double edge = rise(x - e.west) * rise(e.east - x) * rise(e.north - y) * rise(y - e.south);
-    return edge > 0 ? edge * shape.foreland.at(x, y) : 0.0;
+    return edge > 0 ? edge * foreland.at(x, y) : 0.0;
 }
 
 // A level's crest cells and the highest each of its columns may be: where the skyline covers
@@ -234,12 +233,15 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
     field.roles.assign(field.size(), CellRole::free);
     if (!coarser) {
         raiseMassif(shape.massif, level.grid(), crest.cells, threads, field.heights);
-        // The foreland fades out up the mountain.
+        // The foreland's rivers carry on the streams leaving the body; it fades out up the
+        // mountain.
+        const Foreland foreland(forelandShape(shape, level), field.heights);
         for (int r = 0; r < level.height; ++r)
             for (int c = 0; c < level.width; ++c) {
                 float& h = field.heights[static_cast<std::size_t>(r) * level.width + c];
                 const double fade = std::max(0.0, 1.0 - h / shape.relief);
-                h = static_cast<float>(h + fade * forelandHeight(shape, level.x(c), level.y(r)));
+                h = static_cast<float>(
+                    h + fade * forelandHeight(shape, foreland, level.x(c), level.y(r)));
             }
     }
     Octaves octaves = shape.octaves;
@@ -466,11 +468,9 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const std::vector<
         int coarsest = 1;
         while ((std::max(layout.width, layout.height) - 1) / coarsest + 1 > coarsestSide)
             coarsest *= 2;
-        const Level coarsestLevel = levelOf(layout, coarsest);
         shape.edges = Edges{layout.west, layout.west + (layout.width - 1) * layout.cell,
                             (layout.middleRow - layout.height + 1) * layout.cell,
                             layout.middleRow * layout.cell, layout.cell};
-        shape.foreland = Foreland(forelandShape(shape, coarsestLevel));
 
         HeightField field;
         std::vector<float> coarserHeights;

@@ -239,6 +239,12 @@ void checkLandscape(const Grid& grid, const ColumnTops& tops, const Relief& reli
                 spectrum.tiles, spectrum.tile, shoulderLimit,
                 verdict(spectrum.tiles > 0 && spectrum.shoulder <= shoulderLimit));
 
+    std::printf("spectrum by octave (slope of log power against log wavenumber):");
+    for (double longest = spectrum.tile / 2.0; longest > 3.0; longest /= 2)
+        std::printf(" %g-%g cells %.2f", longest / 2, longest,
+                    spectralSlope(spectrum, longest / 2, longest));
+    std::printf("\n");
+
     const double ratio = drainageFound.meanBifurcation();
     std::printf("check strahler: %d (highest order; limit >= 4) %s\n", drainageFound.maxOrder,
                 verdict(drainageFound.maxOrder >= 4));

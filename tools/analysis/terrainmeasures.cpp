@@ -370,8 +370,7 @@ void fft(Complex* a, int n, int stride) {
     }
 }
 
-// The least-squares slope of log power against log wavenumber over the rings whose wavelength
-// lies within [shortest, longest] cells; 0 with fewer than two.
+// spectralSlope, and the line's value at wavenumber 1.
 double logSlope(const Spectrum& s, double shortest, double longest, double* intercept = nullptr) {
     double sx = 0, sy = 0, sxx = 0, sxy = 0;
     int n = 0;
@@ -394,6 +393,10 @@ double logSlope(const Spectrum& s, double shortest, double longest, double* inte
 }
 
 } // namespace
+
+double spectralSlope(const Spectrum& spectrum, double shortest, double longest) {
+    return logSlope(spectrum, shortest, longest);
+}
 
 Spectrum bodySpectrum(const Grid& grid, double level, int tile) {
     Spectrum s;

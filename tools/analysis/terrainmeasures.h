@@ -140,6 +140,9 @@ struct Spectrum {
     double shoulder = 0;  // the 5-8-cell band's power against the coarser scales' line
 };
 Spectrum bodySpectrum(const Grid& grid, double level, int tile = 128);
+// The least-squares slope of a spectrum's log power against log wavenumber over the rings
+// whose wavelength lies within [shortest, longest] cells; 0 with fewer than two.
+double spectralSlope(const Spectrum& spectrum, double shortest, double longest);
 
 // ---- Drainage: depressions filled (priority flood with epsilon), D8 flow directions (steepest
 // of the 8 neighbours), drainage area, channels where the area reaches the threshold in cells,
