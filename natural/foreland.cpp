@@ -162,9 +162,12 @@ Foreland::Foreland(const ForelandShape& shape, const std::vector<float>& mountai
             area[to] += area[i];
     }
 
-    // The heights' cost: the noise softened, times a channel's steady-state fall.
+    // The heights' cost: the noise softened, times a channel's steady-state fall, which never
+    // quite vanishes, so that even the largest river falls towards the edge rather than lying
+    // on a flat that water would cross in straight lines.
     for (std::size_t i = 0; i < cells; ++i)
-        cost[i] = std::sqrt(noise[i]) / std::sqrt(area[i]) * (onMountain(i) ? mountainCost : 1.0);
+        cost[i] = std::sqrt(noise[i]) * (0.1 + 0.9 / std::sqrt(area[i])) *
+                  (onMountain(i) ? mountainCost : 1.0);
     Paths fall = cheapestPaths(width_, height_, cell_, cost);
     // Hillslopes round the divides and open the channels into valleys; the distance's facets
     // along the grid's eight directions go with them.

@@ -59,6 +59,8 @@ const double capSoftness = 0.004;
 const int sharpenRadius = 5;
 // The detail noise's amplitude at full detail, as a share of the relief.
 const double detailAmplitude = 0.12;
+// Below this share of the relief the detail's amplitude falls in proportion to the height.
+const double lowDetail = 0.1;
 // The talus angle, in units of the slope setting: steeper ground slides.
 const double talus = 1.4;
 
@@ -177,12 +179,20 @@ Crest crestOf(const Shape& shape, const Skyline& skyline, const Level& level) {
 }
 
 // How strongly detail shows on ground h above the base in a column whose top is `top`: none at
-// the base, fading out towards the top so that the skyline keeps the drawing's shape.
+// the base, fading out towards the top so that the skyline keeps the drawing's shape. Beyond
+// the skyline's ends the columns' tops fall below the foreland, which may rise above them: the
+// fade keeps clear of the foreland's heights there, or the detail would end along a line where
+// a column's top meets the foreland.
 double detailEnvelope(const Shape& shape, double h, double top) {
     if (h <= 0)
         return 0.0;
-    const double below = std::clamp((top - h) / (0.04 * shape.relief), 0.0, 1.0);
-    return std::sqrt(std::min(1.0, h / shape.relief)) * below;
+    const double fadeTop = std::max(top, (1.5 * naturalForelandHeight + 0.04) * shape.relief);
+    const double below = std::clamp((fadeTop - h) / (0.04 * shape.relief), 0.0, 1.0);
+    // On low ground the detail shrinks with the height itself: on the foreland's gentle slopes
+    // any more would close hollows that the drainage can only fill flat, and near the base it
+    // would reach below it and be cut off flat.
+    const double share = std::min(1.0, h / shape.relief);
+    return (share < lowDetail ? share / std::sqrt(lowDetail) : std::sqrt(share)) * below;
 }
 
 // Holds a level's crest cells at their tops and every other cell at or below its column's
@@ -255,8 +265,13 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
                 float& h = field.heights[static_cast<std::size_t>(r) * level.width + c];
                 if (coarser)
                     h = static_cast<float>(sampleCoarser(*coarser, *coarserHeights, x, y));
-                const double envelope =
+                double envelope =
                     detailEnvelope(shape, h, crest.smoothTop[static_cast<std::size_t>(c)]);
+                // The coarsest level's octaves on low ground are the foreland's own valleys' to
+                // shape: over its gentle slopes they would close hollows wide enough that
+                // water filled flat across them runs in straight lines.
+                if (!coarser)
+                    envelope *= std::clamp(h / (lowDetail * shape.relief), 0.0, 1.0);
                 if (envelope > 0 && amplitude > 0)
                     h += static_cast<float>(amplitude * envelope *
                                             fractalNoise(x, y, octaves, shape.seed));
