@@ -51,7 +51,7 @@ const double reachBeyond = 0.35;
 // The foreland gets within 1/e of its height over this share of the flank depth from the
 // raster's edge, its valleys this share of the flank depth apart.
 const double forelandRise = 0.35;
-const double forelandWavelength = 0.4;
+const double forelandWavelength = 0.55;
 // The width of the smooth minimum under the skyline, as a share of the relief: the ground
 // rounds off that much below a column's top rather than being cut off flat.
 const double capSoftness = 0.004;
@@ -59,6 +59,8 @@ const double capSoftness = 0.004;
 const int sharpenRadius = 5;
 // The detail noise's amplitude at full detail, as a share of the relief.
 const double detailAmplitude = 0.12;
+// How far the detail's finer octaves vary from place to place (Octaves::roughness).
+const double detailRoughness = 0.9;
 // Below this share of the relief the detail's amplitude falls in proportion to the height.
 const double lowDetail = 0.1;
 // The talus angle, in units of the slope setting: steeper ground slides.
@@ -366,6 +368,7 @@ bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<gmVect
     shape.relief = std::max(top - base, 1e-3 * span);
     shape.depth = shape.relief / settings.slope;
     shape.octaves.wavelength = 0.5 * shape.depth;
+    shape.octaves.roughness = detailRoughness;
     shape.seed = settings.seed;
     shape.massif.relief = shape.relief;
     shape.massif.depth = shape.depth;
