@@ -172,6 +172,15 @@ Foreland::Foreland(const ForelandShape& shape, const std::vector<float>& mountai
     // Hillslopes round the divides and open the channels into valleys; the distance's facets
     // along the grid's eight directions go with them.
     smooth(fall.distance, width_, height_, 2);
+    // The smoothing may close a hollow or lift the edge: the edge goes back to the base, and
+    // every cell stands a little above the cell its path comes from, so that water still finds
+    // its way out along the paths rather than across a flat.
+    for (const std::int32_t k : fall.order) {
+        const std::size_t i = static_cast<std::size_t>(k);
+        const std::size_t to = static_cast<std::size_t>(fall.from[i]);
+        fall.distance[i] =
+            to == i ? 0.0 : std::max(fall.distance[i], fall.distance[to] + 0.01 * cell_);
+    }
     heights_.resize(cells);
     for (std::size_t i = 0; i < cells; ++i)
         heights_[i] =

@@ -201,12 +201,19 @@ TEST(NaturalTerrain, DepthFollowsTheCrestHeightThroughTheSlope) {
                 }
         return north - south;
     };
-    // A summit 300 high falls to the base about 600 away at slope 0.5, either side, give or
-    // take the divide's wander and the spurs.
+    // A summit 300 high falls to the base at most about 600 away at slope 0.5, either side,
+    // give or take the divide's wander and the spurs; its peak, drawn steeper than that, falls
+    // as steeply as drawn.
     const double depth = reach(mountain(300), 0.5);
-    EXPECT_NEAR(depth, 1200.0, 400.0);
-    EXPECT_NEAR(reach(mountain(300), 1.0) / depth, 0.5, 0.15);
-    EXPECT_LT(reach(mountain(150), 0.5), 0.8 * depth);
+    EXPECT_GT(depth, 500.0);
+    EXPECT_LT(depth, 1500.0);
+    EXPECT_NEAR(reach(mountain(300), 1.0) / depth, 0.5, 0.2);
+    // The same skyline half as high, drawn half as steep.
+    Grid low = mountain(300);
+    for (auto& row : low)
+        for (gmVector2& p : row)
+            p[1] *= 0.5;
+    EXPECT_LT(reach(low, 0.5), 0.8 * depth);
 }
 
 TEST(NaturalTerrain, SameBytesWithAnyNumberOfThreadsAndASeedOfItsOwn) {
@@ -244,24 +251,31 @@ TEST(NaturalTerrain, ErosionCarvesIntoTheFlanksAndDetailRoughensThem) {
             sum += v;
         return sum;
     };
-    // Mean |second difference| both ways away from the crest: next to nothing on smooth
-    // flanks, a good deal on rough ones.
+    // The median |second difference| both ways on the flanks, away from the crest and off the
+    // foreland (whose own valleys are there with or without detail): the creases where the
+    // summits' cones meet bend smooth flanks too, detail bends them all over.
     auto roughness = [](const HeightRaster& raster) {
-        double sum = 0;
+        const float flank = 0.1f * *std::max_element(raster.heights.begin(), raster.heights.end());
+        std::vector<double> bends;
         for (int r = 1; r + 1 < raster.height; ++r) {
             if (std::abs(rowNorthing(raster, r)) < 0.05 * raster.height * raster.cellSize)
                 continue;
             for (int c = 1; c + 1 < raster.width; ++c) {
                 const float* row = raster.row(r);
-                sum += std::abs(row[c + 1] - 2 * row[c] + row[c - 1]) +
-                       std::abs(raster.row(r + 1)[c] - 2 * row[c] + raster.row(r - 1)[c]);
+                if (row[c] >= flank)
+                    bends.push_back(
+                        std::abs(row[c + 1] - 2 * row[c] + row[c - 1]) +
+                        std::abs(raster.row(r + 1)[c] - 2 * row[c] + raster.row(r - 1)[c]));
             }
         }
-        return sum;
+        std::nth_element(bends.begin(),
+                         bends.begin() + static_cast<std::ptrdiff_t>(bends.size() / 2),
+                         bends.end());
+        return bends.empty() ? 0.0 : bends[bends.size() / 2];
     };
     const HeightRaster smooth = natural(grid, plain, 257);
     EXPECT_LT(volume(natural(grid, eroded, 257)), 0.97 * volume(smooth));
-    EXPECT_GT(roughness(natural(grid, detailed, 257)), 1.4 * roughness(smooth));
+    EXPECT_GT(roughness(natural(grid, detailed, 257)), 1.1 * roughness(smooth));
 }
 
 TEST(NaturalTerrain, NativeSizeIsTheSizeANativeBuildLaysOut) {
