@@ -89,9 +89,13 @@ void smooth(std::vector<double>& values, int width, int height, int radius) {
     }
 }
 
-// How much the mountain's ground costs the foreland's paths against the plain's: they go round
-// it unless nothing else reaches a cell.
-const double mountainCost = 1000.0;
+// How much more the mountain's ground costs the foreland's paths than the plain's, growing
+// with the square of its height in units of the foreland's: the paths go round the mountain,
+// and the foreland rises smoothly into it rather than standing up at a line round its foot.
+double mountainCost(double mountain, double height) {
+    const double t = std::max(0.0, mountain) / height;
+    return 1.0 + 4.0 * t * t;
+}
 
 } // namespace
 
@@ -118,7 +122,7 @@ Foreland::Foreland(const ForelandShape& shape, const std::vector<float>& mountai
             const std::size_t i = static_cast<std::size_t>(r) * width_ + c;
             noise[i] = std::exp(1.5 * fractalNoise(west_ + c * cell_, north_ - r * cell_, octaves,
                                                    shape.seed ^ 0x3c6ef372u));
-            cost[i] = noise[i] * (onMountain(i) ? mountainCost : 1.0);
+            cost[i] = noise[i] * (hasMountain ? mountainCost(mountain[i], shape.height) : 1.0);
         }
     const Paths network = cheapestPaths(width_, height_, cell_, cost);
 
@@ -167,7 +171,7 @@ Foreland::Foreland(const ForelandShape& shape, const std::vector<float>& mountai
     // on a flat that water would cross in straight lines.
     for (std::size_t i = 0; i < cells; ++i)
         cost[i] = std::sqrt(noise[i]) * (0.1 + 0.9 / std::sqrt(area[i])) *
-                  (onMountain(i) ? mountainCost : 1.0);
+                  (hasMountain ? mountainCost(mountain[i], shape.height) : 1.0);
     Paths fall = cheapestPaths(width_, height_, cell_, cost);
     // Hillslopes round the divides and open the channels into valleys; the distance's facets
     // along the grid's eight directions go with them.
