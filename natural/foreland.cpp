@@ -89,9 +89,9 @@ void smooth(std::vector<double>& values, int width, int height, int radius) {
     }
 }
 
-// How much more the mountain's ground costs the foreland's paths than the plain's, growing
-// with the square of its height in units of the foreland's: the paths go round the mountain,
-// and the foreland rises smoothly into it rather than standing up at a line round its foot.
+// How much more the mountain's ground costs the network's paths than the plain's, growing
+// with the square of its height in units of the foreland's: the paths go round the mountain
+// (whose water runs down its own slopes) without a line round its foot where they change.
 double mountainCost(double mountain, double height) {
     const double t = std::max(0.0, mountain) / height;
     return 1.0 + 4.0 * t * t;
@@ -120,7 +120,7 @@ Foreland::Foreland(const ForelandShape& shape, const std::vector<float>& mountai
     for (int r = 0; r < height_; ++r)
         for (int c = 0; c < width_; ++c) {
             const std::size_t i = static_cast<std::size_t>(r) * width_ + c;
-            noise[i] = std::exp(1.5 * fractalNoise(west_ + c * cell_, north_ - r * cell_, octaves,
+            noise[i] = std::exp(1.2 * fractalNoise(west_ + c * cell_, north_ - r * cell_, octaves,
                                                    shape.seed ^ 0x3c6ef372u));
             cost[i] = noise[i] * (hasMountain ? mountainCost(mountain[i], shape.height) : 1.0);
         }
@@ -168,13 +168,26 @@ Foreland::Foreland(const ForelandShape& shape, const std::vector<float>& mountai
 
     // The heights' cost: the noise softened, times a channel's steady-state fall, which never
     // quite vanishes, so that even the largest river falls towards the edge rather than lying
-    // on a flat that water would cross in straight lines.
+    // on a flat that water would cross in straight lines. The mountain's own ground costs no
+    // more here: the foreland runs on under it, fading as the mountain rises, with its
+    // valleys starting where the mountain's streams leave the body.
+    // The channel's fall goes with A^-1/2, spread over a few cells either side: a river as
+    // large as the mountain's makes a valley floor of its own several cells wide, while a
+    // rill of a few cells is lost in its hillslope.
+    std::vector<double> flow(cells);
     for (std::size_t i = 0; i < cells; ++i)
-        cost[i] = std::sqrt(noise[i]) * (0.1 + 0.9 / std::sqrt(area[i])) *
-                  (hasMountain ? mountainCost(mountain[i], shape.height) : 1.0);
+        flow[i] = std::sqrt(area[i]);
+    smooth(flow, width_, height_, 1);
+    for (std::size_t i = 0; i < cells; ++i)
+        cost[i] = std::sqrt(noise[i]) * (0.1 + 0.9 / std::max(1.0, flow[i]));
     Paths fall = cheapestPaths(width_, height_, cell_, cost);
     // Hillslopes round the divides and open the channels into valleys; the distance's facets
     // along the grid's eight directions go with them.
+    // Where the foreland has all but reached its height the distance stops counting, so
+    // that the smoothing does not carry the mountain's far greater distances out over the
+    // foreland round its foot, where its streams leave it.
+    for (double& d : fall.distance)
+        d = std::min(d, 4.0 * shape.rise);
     smooth(fall.distance, width_, height_, 2);
     // The smoothing may close a hollow or lift the edge: the edge goes back to the base, and
     // every cell stands a little above the cell its path comes from, so that water still finds

@@ -10,6 +10,7 @@
 #include "natural/detailnoise.h"
 #include "natural/erosion.h"
 #include "natural/foreland.h"
+#include "natural/hillslope.h"
 #include "natural/levels.h"
 #include "natural/rowthreads.h"
 #include "natural/shaping.h"
@@ -63,6 +64,9 @@ const double detailAmplitude = 0.12;
 const double detailRoughness = 0.9;
 // Below this share of the relief the detail's amplitude falls in proportion to the height.
 const double lowDetail = 0.1;
+// The hillslope diffusion on the finest level: its rate and steps (diffuseHillslopes).
+const double hillslopeRate = 0.5;
+const int hillslopeSweeps = 2;
 // The talus angle, in units of the slope setting: steeper ground slides.
 const double talus = 1.4;
 
@@ -288,6 +292,11 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
 void erodeLevel(const Shape& shape, const Crest& crest, const Level& level, const Carving& carving,
                 int threads, HeightField& field) {
     carveLevel(carving, threads, field);
+    // On the finest level the carving's one-cell grooves open into valleys a few cells wide,
+    // and the detail falls off towards the finest scales as real ground's does rather than
+    // ending in a texture of single cells.
+    if (level.factor == 1)
+        diffuseHillslopes(field, hillslopeRate, hillslopeSweeps, threads);
     // The held crest cells gave nothing to the carving and the talus round them: the ground
     // beside them comes back up to their cones, or each would stand as a one-cell wire.
     sharpenCrest(shape.massif, level.grid(), crest.cells, sharpenRadius, capSoftness * shape.relief,
