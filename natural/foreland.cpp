@@ -179,7 +179,7 @@ Foreland::Foreland(const ForelandShape& shape, const std::vector<float>& mountai
         flow[i] = std::sqrt(area[i]);
     smooth(flow, width_, height_, 1);
     for (std::size_t i = 0; i < cells; ++i)
-        cost[i] = noise[i] * (0.1 + 0.9 / std::max(1.0, flow[i]));
+        cost[i] = std::sqrt(noise[i]) * (0.1 + 0.9 / std::max(1.0, flow[i]));
     Paths fall = cheapestPaths(width_, height_, cell_, cost);
     // Hillslopes round the divides and open the channels into valleys; the distance's facets
     // along the grid's eight directions go with them.
