@@ -93,6 +93,8 @@ void smooth(std::vector<double>& values, int width, int height, int radius) {
 // with the square of its height in units of the foreland's: the paths go round the mountain
 // (whose water runs down its own slopes) without a line round its foot where they change.
 double mountainCost(double mountain, double height) {
+    if (!(height > 0))
+        return mountain > 0 ? INFINITY : 1.0;
     const double t = std::max(0.0, mountain) / height;
     return 1.0 + 4.0 * t * t;
 }
