@@ -170,12 +170,11 @@ Foreland::Foreland(const ForelandShape& shape, const std::vector<float>& mountai
 
     // The heights' cost: the noise softened, times a channel's steady-state fall, which never
     // quite vanishes, so that even the largest river falls towards the edge rather than lying
-    // on a flat that water would cross in straight lines. The mountain's own ground costs no
-    // more here: the foreland runs on under it, fading as the mountain rises, with its
-    // valleys starting where the mountain's streams leave the body.
-    // The channel's fall goes with A^-1/2, spread over a few cells either side: a river as
-    // large as the mountain's makes a valley floor of its own several cells wide, while a
-    // rill of a few cells is lost in its hillslope.
+    // on a flat that water would cross in straight lines. The fall goes with A^-1/2, spread
+    // over a few cells either side: a river as large as the mountain's makes a valley floor of
+    // its own several cells wide, while a rill of a few cells is lost in its hillslope. The
+    // mountain's own ground costs no more here: the foreland runs on under it, fading as the
+    // mountain rises, its valleys starting where the mountain's streams leave the body.
     std::vector<double> flow(cells);
     for (std::size_t i = 0; i < cells; ++i)
         flow[i] = std::sqrt(area[i]);
@@ -183,11 +182,10 @@ Foreland::Foreland(const ForelandShape& shape, const std::vector<float>& mountai
     for (std::size_t i = 0; i < cells; ++i)
         cost[i] = std::sqrt(noise[i]) * (0.1 + 0.9 / std::max(1.0, flow[i]));
     Paths fall = cheapestPaths(width_, height_, cell_, cost);
-    // Hillslopes round the divides and open the channels into valleys; the distance's facets
-    // along the grid's eight directions go with them.
-    // Where the foreland has all but reached its height the distance stops counting, so
-    // that the smoothing does not carry the mountain's far greater distances out over the
-    // foreland round its foot, where its streams leave it.
+    // Smoothing rounds the divides and opens the channels into valleys; the distance's facets
+    // along the grid's eight directions go with it. Where the foreland has all but reached
+    // its height the distance stops counting, so that the smoothing carries no far greater
+    // distance (nor the infinite one of a cell no path reaches) out over the valleys beside.
     for (double& d : fall.distance)
         d = std::min(d, 4.0 * shape.rise);
     smooth(fall.distance, width_, height_, 2);
