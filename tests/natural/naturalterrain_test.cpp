@@ -278,6 +278,27 @@ TEST(NaturalTerrain, ErosionCarvesIntoTheFlanksAndDetailRoughensThem) {
     EXPECT_GT(roughness(natural(grid, detailed, 257)), 1.1 * roughness(smooth));
 }
 
+TEST(NaturalTerrain, DetailOnTheForelandEndsAtNoColumn) {
+    // Regression: the detail faded towards each column's top, and beyond the skyline's ends the
+    // columns' tops fall below the foreland, so the detail stopped along a north-south line
+    // there. Every column's low ground must differ between no detail and full detail.
+    NaturalSettings plain;
+    plain.erosion = 0.0;
+    plain.detail = 0.0;
+    NaturalSettings detailed = plain;
+    detailed.detail = 1.0;
+    const Grid grid = mountain();
+    const HeightRaster smooth = natural(grid, plain, 257), rough = natural(grid, detailed, 257);
+    const float top = *std::max_element(smooth.heights.begin(), smooth.heights.end());
+    for (int c = 8; c + 8 < smooth.width; ++c) {
+        double change = 0.0;
+        for (int r = 8; r + 8 < smooth.height; ++r)
+            if (smooth.row(r)[c] < 0.05f * top)
+                change = std::max(change, double(std::abs(rough.row(r)[c] - smooth.row(r)[c])));
+        EXPECT_GT(change, 1e-5 * top) << "column " << c;
+    }
+}
+
 TEST(NaturalTerrain, NativeSizeIsTheSizeANativeBuildLaysOut) {
     NaturalSettings steep;
     steep.slope = 2.0;
