@@ -297,6 +297,13 @@ TEST(NaturalTerrain, DetailOnTheForelandEndsAtNoColumn) {
                 change = std::max(change, double(std::abs(rough.row(r)[c] - smooth.row(r)[c])));
         EXPECT_GT(change, 1e-5 * top) << "column " << c;
     }
+    // Regression: on the lowest ground detail reached below the base and was cut off flat,
+    // leaving flats with steps round them; only the raster's outermost cells lie at the base.
+    int flat = 0;
+    for (int r = 8; r + 8 < rough.height; ++r)
+        for (int c = 8; c + 8 < rough.width; ++c)
+            flat += rough.row(r)[c] <= 0.0f;
+    EXPECT_EQ(flat, 0);
 }
 
 TEST(NaturalTerrain, NativeSizeIsTheSizeANativeBuildLaysOut) {
