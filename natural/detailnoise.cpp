@@ -1,5 +1,6 @@
 #include "natural/detailnoise.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -86,9 +87,17 @@ double fractalNoise(double x, double y, const Octaves& octaves, std::uint32_t se
         py = s * px + c * py;
         px = rx;
     }
+    const double place =
+        octaves.roughness > 0
+            ? octaves.roughness * gradientNoise(0.5 * x / octaves.wavelength + 0.31,
+                                                0.5 * y / octaves.wavelength + 0.73,
+                                                seed ^ 0x5bd1e995u)
+            : 0.0;
     for (int k = octaves.firstOctave; k < count; ++k) {
-        sum += amplitude * gradientNoise(px * frequency, py * frequency,
-                                         seed + 0x9e3779b9u * static_cast<std::uint32_t>(k + 1));
+        const double rough = place == 0.0 ? 1.0 : std::exp(place * std::min(k, 3) / 3.0);
+        sum += rough * amplitude *
+               gradientNoise(px * frequency, py * frequency,
+                             seed + 0x9e3779b9u * static_cast<std::uint32_t>(k + 1));
         amplitude *= octaves.gain;
         frequency *= 2.0;
         const double rx = c * px - s * py;

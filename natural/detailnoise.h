@@ -13,12 +13,19 @@ double gradientNoise(double x, double y, std::uint32_t seed);
 // amplitude of gain^k, each with a seed of its own and rotated against the last so that no
 // lattice direction shows. Octaves whose wavelength falls below `finest` are left out; the
 // octaves from `firstOctave` on are summed (earlier ones belong to a coarser pass).
+//
+// With a `roughness`, how rough the ground is varies with the place: a slow noise of twice
+// the first octave's wavelength scales the finer octaves by up to e^roughness either way (the
+// second by a third of that power, the third by two thirds, the rest by all of it), so that
+// some ground is smooth at its finest scales and other ground rough, rather than one texture
+// lying everywhere.
 struct Octaves {
     double wavelength = 1.0;
     double finest = 0.0;
     double gain = 0.5;
     int firstOctave = 0;
     int maxOctaves = 16;
+    double roughness = 0.0;
 };
 double fractalNoise(double x, double y, const Octaves& octaves, std::uint32_t seed);
 

@@ -10,6 +10,7 @@
 #include "natural/detailnoise.h"
 #include "natural/erosion.h"
 #include "natural/foreland.h"
+#include "natural/hillslope.h"
 #include "natural/levels.h"
 #include "natural/rowthreads.h"
 #include "natural/shaping.h"
@@ -60,7 +61,7 @@ const double edgeTaper = 0.2;
 // The foreland gets within 1/e of its height over this share of the flank depth from the
 // raster's edge, its valleys this share of the flank depth apart.
 const double forelandRise = 0.35;
-const double forelandWavelength = 0.4;
+const double forelandWavelength = 0.55;
 // The width of the smooth minimum under the skyline, as a share of the relief: the ground
 // rounds off that much below a column's top rather than being cut off flat.
 const double capSoftness = 0.004;
@@ -68,6 +69,13 @@ const double capSoftness = 0.004;
 const int sharpenRadius = 5;
 // The detail noise's amplitude at full detail, as a share of the relief.
 const double detailAmplitude = 0.12;
+// How far the detail's finer octaves vary from place to place (Octaves::roughness).
+const double detailRoughness = 0.9;
+// Below this share of the relief the detail's amplitude falls in proportion to the height.
+const double lowDetail = 0.1;
+// The hillslope diffusion on the finest level: its rate and steps (diffuseHillslopes).
+const double hillslopeRate = 0.5;
+const int hillslopeSweeps = 2;
 // The talus angle, in units of the slope setting: steeper ground slides.
 const double talus = 2.0;
 // The steepest ground stands, height over distance (about 57 degrees): steeper faces fail.
@@ -105,7 +113,6 @@ struct Shape {
     Octaves octaves;
     std::uint32_t seed = 1;
     Edges edges;
-    Foreland foreland;
 };
 
 ForelandShape forelandShape(const Shape& shape, const Level& coarsest) {
@@ -124,14 +131,14 @@ ForelandShape forelandShape(const Shape& shape, const Level& coarsest) {
 
 // The foreland's height at (x, y): the base on the raster's outermost two cells, rising over
 // the next four.
-double forelandHeight(const Shape& shape, double x, double y) {
+double forelandHeight(const Shape& shape, const Foreland& foreland, double x, double y) {
     const Edges& e = shape.edges;
     auto rise = [&](double fromEdge) {
         const double t = std::clamp((fromEdge - 2.0 * e.cell) / (4.0 * e.cell), 0.0, 1.0);
         return t * t * (3 - 2 * t);
     };
     const double edge = rise(x - e.west) * rise(e.east - x) * rise(e.north - y) * rise(y - e.south);
-    return edge > 0 ? edge * shape.foreland.at(x, y) : 0.0;
+    return edge > 0 ? edge * foreland.at(x, y) : 0.0;
 }
 
 // A level's crest cells and the highest each of its columns may be: where the skyline covers
@@ -205,12 +212,20 @@ Crest crestOf(const Shape& shape, const Skyline& skyline, const Level& level) {
 }
 
 // How strongly detail shows on ground h above the base in a column whose top is `top`: none at
-// the base, fading out towards the top so that the skyline keeps the drawing's shape.
+// the base, fading out towards the top so that the skyline keeps the drawing's shape. Beyond
+// the skyline's ends the columns' tops fall below the foreland, which may rise above them: the
+// fade keeps clear of the foreland's heights there, or the detail would end along a line where
+// a column's top meets the foreland.
 double detailEnvelope(const Shape& shape, double h, double top) {
     if (h <= 0)
         return 0.0;
-    const double below = std::clamp((top - h) / (0.04 * shape.relief), 0.0, 1.0);
-    return std::sqrt(std::min(1.0, h / shape.relief)) * below;
+    const double fadeTop = std::max(top, (1.5 * naturalForelandHeight + 0.04) * shape.relief);
+    const double below = std::clamp((fadeTop - h) / (0.04 * shape.relief), 0.0, 1.0);
+    // On low ground the detail shrinks with the height itself: on the foreland's gentle slopes
+    // any more would close hollows that the drainage can only fill flat, and near the base it
+    // would reach below it and be cut off flat.
+    const double share = std::min(1.0, h / shape.relief);
+    return (share < lowDetail ? share / std::sqrt(lowDetail) : std::sqrt(share)) * below;
 }
 
 // Holds a level's crest cells at their tops and every other cell at or below its column's
@@ -280,7 +295,7 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
     field.roles.assign(field.size(), CellRole::free);
     if (!coarser) {
         raiseMassif(shape.massif, level.grid(), crest.cells, threads, field.heights);
-        // The foreland fades out up the mountain.
+        // The body tapers out towards the raster's edge.
         const Edges& e = shape.edges;
         const double band = edgeTaper * shape.depth;
         const auto taper = [&](double fromEdge) {
@@ -293,8 +308,16 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
                 const double x = level.x(c), y = level.y(r);
                 h = static_cast<float>(h * taper(x - e.west) * taper(e.east - x) *
                                        taper(e.north - y) * taper(y - e.south));
+            }
+        // The foreland's rivers carry on the streams leaving the body; it fades out up the
+        // mountain.
+        const Foreland foreland(forelandShape(shape, level), field.heights);
+        for (int r = 0; r < level.height; ++r)
+            for (int c = 0; c < level.width; ++c) {
+                float& h = field.heights[static_cast<std::size_t>(r) * level.width + c];
                 const double fade = std::max(0.0, 1.0 - h / shape.relief);
-                h = static_cast<float>(h + fade * forelandHeight(shape, level.x(c), level.y(r)));
+                h = static_cast<float>(
+                    h + fade * forelandHeight(shape, foreland, level.x(c), level.y(r)));
             }
     }
     Octaves octaves = shape.octaves;
@@ -308,8 +331,13 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
                 float& h = field.heights[static_cast<std::size_t>(r) * level.width + c];
                 if (coarser)
                     h = static_cast<float>(sampleCoarser(*coarser, *coarserHeights, x, y));
-                const double envelope =
+                double envelope =
                     detailEnvelope(shape, h, crest.smoothTop[static_cast<std::size_t>(c)]);
+                // The coarsest level's octaves on low ground are the foreland's own valleys' to
+                // shape: over its gentle slopes they would close hollows wide enough that
+                // water filled flat across them runs in straight lines.
+                if (!coarser)
+                    envelope *= std::clamp(h / (lowDetail * shape.relief), 0.0, 1.0);
                 if (envelope > 0 && amplitude > 0)
                     h += static_cast<float>(amplitude * envelope *
                                             fractalNoise(x, y, octaves, shape.seed));
@@ -329,6 +357,11 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
 void erodeLevel(const Shape& shape, const Crest& crest, const Level& level, const Carving& carving,
                 int threads, HeightField& field) {
     carveLevel(carving, threads, field);
+    // On the finest level the carving's one-cell grooves open into valleys a few cells wide,
+    // and the detail falls off towards the finest scales as real ground's does rather than
+    // ending in a texture of single cells.
+    if (level.factor == 1)
+        diffuseHillslopes(field, hillslopeRate, hillslopeSweeps, threads);
     // The held crest cells gave nothing to the carving and the talus round them: the ground
     // beside them comes back up to their cones, or each would stand as a one-cell wire.
     sharpenCrest(shape.massif, level.grid(), crest.cells, sharpenRadius, capSoftness * shape.relief,
@@ -419,6 +452,7 @@ bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<gmVect
     shape.relief = std::max(top - base, 1e-3 * span);
     shape.depth = shape.relief / settings.slope;
     shape.octaves.wavelength = 0.5 * shape.depth;
+    shape.octaves.roughness = detailRoughness;
     shape.seed = settings.seed;
     shape.massif.relief = shape.relief;
     shape.massif.depth = shape.depth;
@@ -555,11 +589,9 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const std::vector<
         int coarsest = 1;
         while ((std::max(layout.width, layout.height) - 1) / coarsest + 1 > coarsestSide)
             coarsest *= 2;
-        const Level coarsestLevel = levelOf(layout, coarsest);
         shape.edges = Edges{layout.west, layout.west + (layout.width - 1) * layout.cell,
                             (layout.middleRow - layout.height + 1) * layout.cell,
                             layout.middleRow * layout.cell, layout.cell};
-        shape.foreland = Foreland(forelandShape(shape, coarsestLevel));
 
         HeightField field;
         std::vector<float> coarserHeights;

@@ -1,6 +1,7 @@
 // Routing water over a height field: filled depressions drain, the stack puts every cell after
-// its receiver, the drainage area adds up to the cells, and the foreland drains without pits;
-// faces too steep to stand are cut back.
+// its receiver, the drainage area adds up to the cells, the foreland drains without pits and
+// carries the mountain's streams on, hillslope diffusion opens grooves, and faces too steep to
+// stand are cut back.
 #include <algorithm>
 #include <cmath>
 
@@ -9,6 +10,7 @@
 #include "natural/detailnoise.h"
 #include "natural/flowrouting.h"
 #include "natural/foreland.h"
+#include "natural/hillslope.h"
 #include "natural/streampower.h"
 #include "natural/thermal.h"
 
@@ -208,4 +210,55 @@ TEST(RaiseBlade, CrestStandsAsBladeWithinCeilingsAndSteepDrawingLeavesPinnacle) 
                     << r << "," << c;
             }
         }
+}
+
+TEST(Foreland, CarriesTheMountainsStreamOnWhereItLeavesTheBody) {
+    ForelandShape shape;
+    shape.west = shape.south = 0;
+    shape.east = shape.north = 200;
+    shape.height = 10;
+    shape.rise = 60;
+    shape.wavelength = 80;
+    // A mountain round the middle whose inner slopes gather into one valley along row 100,
+    // leaving the body at its eastern foot.
+    std::vector<float> mountain(201 * 201, 0.0f);
+    for (int r = 0; r < 201; ++r)
+        for (int c = 0; c < 201; ++c)
+            if (std::hypot(r - 100.0, c - 100.0) < 25)
+                mountain[static_cast<std::size_t>(r) * 201 + c] =
+                    static_cast<float>(50.0 + 3.0 * std::abs(r - 100) + 0.5 * (125 - c));
+    const Foreland plain(shape), drained(shape, mountain);
+    // Beyond its foot the mountain's water runs on in a valley cut well below the plain's
+    // ground; with the mountain's area left out little would differ there.
+    double deepest = 0.0;
+    for (int r = 60; r <= 140; ++r)
+        for (int c = 60; c <= 140; ++c) {
+            const double d = std::hypot(r - 100.0, c - 100.0);
+            if (d > 26 && d < 32)
+                deepest = std::max(deepest, 1.0 - drained.at(c, r) / plain.at(c, r));
+        }
+    EXPECT_GT(deepest, 0.15);
+}
+
+TEST(HillslopeDiffusion, OpensAOneCellGrooveAndKeepsHeldCells) {
+    const auto groove = [] {
+        HeightField field;
+        field.width = field.height = 40;
+        field.roles.assign(field.size(), CellRole::free);
+        for (int r = 0; r < 40; ++r)
+            for (int c = 0; c < 40; ++c)
+                field.heights.push_back(c == 20 ? 0.0f : 10.0f);
+        field.roles[5 * 40 + 20] = CellRole::held;
+        return field;
+    };
+    HeightField one = groove(), many = groove();
+    diffuseHillslopes(one, 0.5, 2, 1);
+    diffuseHillslopes(many, 0.5, 2, 4);
+    EXPECT_EQ(one.heights, many.heights);
+    const auto at = [&](int r, int c) { return one.heights[static_cast<std::size_t>(r) * 40 + c]; };
+    EXPECT_EQ(at(5, 20), 0.0f);
+    EXPECT_GT(at(30, 20), 2.0f); // the groove's floor rises
+    EXPECT_LT(at(30, 19), 9.0f); // and its sides come down: wider and shallower
+    EXPECT_LT(at(30, 18), 10.0f);
+    EXPECT_EQ(at(30, 10), 10.0f); // the plain stays
 }

@@ -1,6 +1,7 @@
 // The landscape measures on rasters whose answers are known, where a slip (north for south, a
 // column's placement, a median window) would still give plausible numbers.
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -100,6 +101,57 @@ TEST(TerrainMeasures, DetailBandsHoldOnlyTheScalesPresent) {
     EXPECT_GT(bands[0], 0.8);
     for (std::size_t k = 1; k < bands.size(); ++k)
         EXPECT_LT(bands[k], 0.15) << "band " << k;
+}
+
+// A field of waves whose radially averaged power falls as k^slope between wavelengths of 2 and
+// 256 cells: wavenumbers spread evenly in log k (density 1 / k) over rings of circumference
+// ~k, so each wave's squared amplitude goes as k^(slope + 2). `band` adds waves of 6 cells.
+Grid powerLawField(int side, double slope, double band) {
+    const double pi = 3.14159265358979;
+    std::uint32_t state = 12345;
+    const auto uniform = [&] {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) / 16777216.0;
+    };
+    std::vector<double> z(static_cast<std::size_t>(side) * side, 0.0);
+    std::vector<double> cx(static_cast<std::size_t>(side)), sx(cx.size()), cy(cx.size()),
+        sy(cx.size());
+    const auto addWave = [&](double k, double amplitude) {
+        const double angle = 2 * pi * uniform(), phase = 2 * pi * uniform();
+        for (int i = 0; i < side; ++i) {
+            cx[static_cast<std::size_t>(i)] = std::cos(k * std::cos(angle) * i + phase);
+            sx[static_cast<std::size_t>(i)] = std::sin(k * std::cos(angle) * i + phase);
+            cy[static_cast<std::size_t>(i)] = std::cos(k * std::sin(angle) * i);
+            sy[static_cast<std::size_t>(i)] = std::sin(k * std::sin(angle) * i);
+        }
+        for (int r = 0; r < side; ++r)
+            for (int c = 0; c < side; ++c)
+                z[static_cast<std::size_t>(r) * side + c] +=
+                    amplitude * (cx[static_cast<std::size_t>(c)] * cy[static_cast<std::size_t>(r)] -
+                                 sx[static_cast<std::size_t>(c)] * sy[static_cast<std::size_t>(r)]);
+    };
+    for (int n = 0; n < 1500; ++n) {
+        const double k = 2 * pi / 256.0 * std::pow(128.0, uniform());
+        addWave(k, std::pow(k, 0.5 * (slope + 2)));
+    }
+    for (int n = 0; n < 150 && band > 0; ++n)
+        addWave(2 * pi / 6.0, band);
+    return raster(side, [&](int r, int c) { return z[static_cast<std::size_t>(r) * side + c]; });
+}
+
+TEST(TerrainMeasures, SpectrumFindsAPowerLawsSlopeAndAShoulderOfOneTexture) {
+    const Spectrum plain = bodySpectrum(powerLawField(256, -3.0, 0.0), -HUGE_VAL);
+    EXPECT_EQ(plain.tile, 128);
+    EXPECT_EQ(plain.tiles, 9);
+    EXPECT_NEAR(plain.slope, -3.0, 0.3);
+    EXPECT_NEAR(plain.fineSlope, -3.0, 0.6);
+    EXPECT_NEAR(plain.shoulder, 1.0, 0.4);
+    // As many 6-cell waves as the power law has at 5-8 cells, three times as high: a texture of its
+    // own that the coarser scales do not carry on to.
+    const double at6 = std::pow(2 * 3.14159265358979 / 6.0, -0.5);
+    const Spectrum band = bodySpectrum(powerLawField(256, -3.0, 3.0 * at6), -HUGE_VAL);
+    EXPECT_NEAR(band.slope, -3.0, 0.3);
+    EXPECT_GT(band.shoulder, 3.0);
 }
 
 TEST(TerrainMeasures, CellsWithoutDataAreTheLowestGround) {

@@ -26,6 +26,9 @@
 //                neighbours, the smaller of the two (>= 0.8);
 //       slope    the body's median slope in degrees (<= atan(--slope) + 10) and the share
 //                steeper than 60 degrees (<= 1%);
+//       spectrum the body's radially averaged power spectrum: its power at 5-8-cell wavelengths
+//                against the power law of the coarser scales carried on (<= 2: no flat
+//                shoulder of one fine texture), with the spectral slope;
 //       drainage the highest Strahler order (>= 4) and the mean bifurcation ratio (3 to 5).
 //
 // The raster's placement: an export puts column c's centre at sketch x (xllcorner - X + (c +
@@ -68,6 +71,10 @@ bool readSkyline(const std::string& name, std::vector<std::pair<double, double>>
     std::sort(points.begin(), points.end());
     return points.size() >= 2;
 }
+
+// How far the power at 5-8-cell wavelengths may stand above the coarser scales' power law
+// before it counts as a shoulder of its own.
+const double shoulderLimit = 2.0;
 
 const char* verdict(bool pass) {
     return pass ? "PASS" : "FAIL";
@@ -222,6 +229,20 @@ void checkLandscape(const Grid& grid, const ColumnTops& tops, const Relief& reli
     std::printf("; ratios");
     for (std::size_t k = 1; k < bands.size(); ++k)
         std::printf(" %.2f", bands[k - 1] > 0 ? bands[k] / bands[k - 1] : 0.0);
+    std::printf("\n");
+
+    const Spectrum spectrum = bodySpectrum(grid, level);
+    std::printf("check spectrum: %.2f (the body's power at 5-8-cell wavelengths against the power "
+                "law of 10-%d cells, slope %.2f there and %.2f at 5-8 cells, %d tiles of %d; "
+                "limit <= %.1f) %s\n",
+                spectrum.shoulder, spectrum.tile / 3, spectrum.slope, spectrum.fineSlope,
+                spectrum.tiles, spectrum.tile, shoulderLimit,
+                verdict(spectrum.tiles > 0 && spectrum.shoulder <= shoulderLimit));
+
+    std::printf("spectrum by octave (slope of log power against log wavenumber):");
+    for (double longest = spectrum.tile / 2.0; longest > 3.0; longest /= 2)
+        std::printf(" %g-%g cells %.2f", longest / 2, longest,
+                    spectralSlope(spectrum, longest / 2, longest));
     std::printf("\n");
 
     const double ratio = drainageFound.meanBifurcation();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <complex>
 #include <fstream>
 #include <queue>
 
@@ -339,6 +340,150 @@ std::vector<double> detailBands(const Grid& grid, double level, int bands) {
         finer = coarser;
     }
     return rms;
+}
+
+namespace {
+
+using Complex = std::complex<double>;
+
+// In-place radix-2 FFT of n values (n a power of two) spaced `stride` apart.
+void fft(Complex* a, int n, int stride) {
+    for (int i = 1, j = 0; i < n; ++i) {
+        int bit = n >> 1;
+        for (; j & bit; bit >>= 1)
+            j ^= bit;
+        j ^= bit;
+        if (i < j)
+            std::swap(a[i * stride], a[j * stride]);
+    }
+    for (int len = 2; len <= n; len <<= 1) {
+        const Complex turn = std::polar(1.0, -2.0 * pi / len);
+        for (int i = 0; i < n; i += len) {
+            Complex w = 1.0;
+            for (int k = 0; k < len / 2; ++k) {
+                const Complex u = a[(i + k) * stride], v = a[(i + k + len / 2) * stride] * w;
+                a[(i + k) * stride] = u + v;
+                a[(i + k + len / 2) * stride] = u - v;
+                w *= turn;
+            }
+        }
+    }
+}
+
+// spectralSlope, and the line's value at wavenumber 1.
+double logSlope(const Spectrum& s, double shortest, double longest, double* intercept = nullptr) {
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    int n = 0;
+    for (std::size_t i = 0; i < s.power.size(); ++i) {
+        if (s.wavelength[i] < shortest || s.wavelength[i] > longest || !(s.power[i] > 0))
+            continue;
+        const double x = std::log(s.tile / s.wavelength[i]), y = std::log(s.power[i]);
+        sx += x;
+        sy += y;
+        sxx += x * x;
+        sxy += x * y;
+        ++n;
+    }
+    if (n < 2)
+        return 0.0;
+    const double slope = (n * sxy - sx * sy) / (n * sxx - sx * sx);
+    if (intercept)
+        *intercept = (sy - slope * sx) / n;
+    return slope;
+}
+
+} // namespace
+
+double spectralSlope(const Spectrum& spectrum, double shortest, double longest) {
+    return logSlope(spectrum, shortest, longest);
+}
+
+Spectrum bodySpectrum(const Grid& grid, double level, int tile) {
+    Spectrum s;
+    // The tiles' corners, half a tile apart, where enough of the body lies.
+    std::vector<std::pair<int, int>> corners;
+    for (; tile >= 32; tile /= 2) {
+        corners.clear();
+        const int step = tile / 2;
+        for (int r = 0; r + tile <= grid.rows; r += step)
+            for (int c = 0; c + tile <= grid.columns; c += step) {
+                long body = 0;
+                for (int i = 0; i < tile; ++i)
+                    for (int j = 0; j < tile; ++j)
+                        body += grid.at(r + i, c + j) >= level;
+                if (static_cast<double>(body) >= 0.8 * tile * tile)
+                    corners.emplace_back(r, c);
+            }
+        if (corners.size() >= 3)
+            break;
+    }
+    if (corners.empty())
+        return s;
+    s.tile = tile;
+    s.tiles = static_cast<int>(corners.size());
+    const int half = tile / 2;
+    std::vector<double> ringPower(static_cast<std::size_t>(half) + 1, 0.0);
+    std::vector<long> ringCount(ringPower.size(), 0);
+    std::vector<double> hann(static_cast<std::size_t>(tile));
+    for (int i = 0; i < tile; ++i)
+        hann[static_cast<std::size_t>(i)] = 0.5 - 0.5 * std::cos(2.0 * pi * (i + 0.5) / tile);
+    std::vector<Complex> a(static_cast<std::size_t>(tile) * tile);
+    for (const auto& [r0, c0] : corners) {
+        // The plane z = p + q x + t y through the tile by least squares; x and y centred, so
+        // the three are independent.
+        double mean = 0, sx = 0, sy = 0, sxx = 0;
+        for (int i = 0; i < tile; ++i)
+            for (int j = 0; j < tile; ++j) {
+                const double z = grid.at(r0 + i, c0 + j), x = j - (tile - 1) / 2.0,
+                             y = i - (tile - 1) / 2.0;
+                mean += z;
+                sx += x * z;
+                sy += y * z;
+                sxx += x * x;
+            }
+        const double cells = static_cast<double>(tile) * tile;
+        mean /= cells;
+        const double q = sx / sxx, t = sy / sxx;
+        for (int i = 0; i < tile; ++i)
+            for (int j = 0; j < tile; ++j) {
+                const double x = j - (tile - 1) / 2.0, y = i - (tile - 1) / 2.0;
+                a[static_cast<std::size_t>(i) * tile + j] =
+                    (grid.at(r0 + i, c0 + j) - mean - q * x - t * y) *
+                    hann[static_cast<std::size_t>(i)] * hann[static_cast<std::size_t>(j)];
+            }
+        for (int i = 0; i < tile; ++i)
+            fft(a.data() + static_cast<std::size_t>(i) * tile, tile, 1);
+        for (int j = 0; j < tile; ++j)
+            fft(a.data() + j, tile, tile);
+        for (int i = 0; i < tile; ++i)
+            for (int j = 0; j < tile; ++j) {
+                const int ki = i <= half ? i : i - tile, kj = j <= half ? j : j - tile;
+                const long ring = std::lround(std::hypot(ki, kj));
+                if (ring < 1 || ring > half)
+                    continue;
+                ringPower[static_cast<std::size_t>(ring)] +=
+                    std::norm(a[static_cast<std::size_t>(i) * tile + j]);
+                ++ringCount[static_cast<std::size_t>(ring)];
+            }
+    }
+    for (int k = 1; k <= half; ++k) {
+        s.wavelength.push_back(static_cast<double>(tile) / k);
+        s.power.push_back(ringPower[static_cast<std::size_t>(k)] /
+                          static_cast<double>(ringCount[static_cast<std::size_t>(k)]));
+    }
+    double intercept = 0;
+    s.slope = logSlope(s, 10.0, tile / 3.0, &intercept);
+    s.fineSlope = logSlope(s, 5.0, 8.0);
+    double excess = 0;
+    int band = 0;
+    for (std::size_t i = 0; i < s.power.size(); ++i)
+        if (s.wavelength[i] >= 5.0 && s.wavelength[i] <= 8.0 && s.power[i] > 0) {
+            excess +=
+                std::log(s.power[i]) - (intercept + s.slope * std::log(tile / s.wavelength[i]));
+            ++band;
+        }
+    s.shoulder = band ? std::exp(excess / band) : 0.0;
+    return s;
 }
 
 double Drainage::meanBifurcation() const {

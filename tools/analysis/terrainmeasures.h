@@ -117,6 +117,33 @@ AspectBalance aspectBalance(const Grid& grid, double level);
 // raster's edge are left out.
 std::vector<double> detailBands(const Grid& grid, double level, int bands = 5);
 
+// ---- Detail by scale in the spectrum: the radially averaged power spectrum of the body's
+// heights. Square tiles of `tile` cells (a power of two), half a tile apart, are taken where at
+// least 80% of their cells belong to the body; each is detrended (its least-squares plane
+// taken off), tapered by a Hann window and transformed; the power |F(k)|^2 is averaged over
+// the tiles and over rings of whole wavenumbers (k cycles per tile, the wavelength tile / k
+// cells). When fewer than three tiles of that size fit the body, tiles of half the size are
+// tried, down to 32 cells.
+//
+// Real terrain's power keeps falling off towards the finest scales, roughly as a power law
+// P ~ k^slope. One texture laid over
+// everything shows as a flat shoulder: more power at 5-8-cell wavelengths than the power law
+// of the coarser scales (10 to tile / 3 cells) carries on to. The shoulder is the ratio of the
+// band's mean power to that line's, read at the same wavenumbers (geometric means; about 1 for
+// a power law, below 1 where the finest scales are smoother still).
+struct Spectrum {
+    int tile = 0, tiles = 0;
+    std::vector<double> wavelength; // cells, one per ring, longest first
+    std::vector<double> power;      // the ring's mean power
+    double slope = 0;     // of log power against log wavenumber, over 10 to tile / 3 cells
+    double fineSlope = 0; // the same over 5 to 8 cells
+    double shoulder = 0;  // the 5-8-cell band's power against the coarser scales' line
+};
+Spectrum bodySpectrum(const Grid& grid, double level, int tile = 128);
+// The least-squares slope of a spectrum's log power against log wavenumber over the rings
+// whose wavelength lies within [shortest, longest] cells; 0 with fewer than two.
+double spectralSlope(const Spectrum& spectrum, double shortest, double longest);
+
 // ---- Drainage: depressions filled (priority flood with epsilon), D8 flow directions (steepest
 // of the 8 neighbours), drainage area, channels where the area reaches the threshold in cells,
 // their Strahler orders. The ground at base or below drains out like the raster's edge.
