@@ -5,7 +5,8 @@
 # raster's size and NAME_512.png 512 pixels wide, small enough for a README) go into OUTDIR.
 #
 # Usage: tools/analysis/realism-check.sh [-b BUILD] [-s SIZE] [-o OPTIONS] OUTDIR [SKYLINE.c2d...]
-#   -b BUILD    the build folder holding bin/mondrel-build and bin/terrain-analysis (build)
+#   -b BUILD    the build folder holding bin/mondrel-build, bin/terrain-analysis and
+#               bin/silhouette-check (build)
 #   -s SIZE     the raster's side in cells (1025)
 #   -o OPTIONS  more options for mondrel-build, e.g. "--slope 0.8" (the analysis is told the
 #               slope when they give one)
@@ -49,21 +50,23 @@ row() {
   spectral=$(sed -n 's/^check spectrum: .*, slope \([-0-9.]*\) there.*/\1/p' "$txt")
   passes=$(grep -c '^check .* PASS$' "$txt" || true)
   checks=$(grep -c '^check ' "$txt" || true)
-  printf '%-18s %6s %8s %8s %7s %7s %6s %7s %7s %4s %5s %6s %6s %5s\n' "$label" "$seconds" \
-    "$(figure skyline "$txt")" "$(figure outline "$txt")" "$(figure divide "$txt")" \
+  printf '%-18s %6s %8s %8s %8s %7s %7s %6s %7s %7s %4s %5s %6s %6s %5s\n' "$label" "$seconds" \
+    "$(figure skyline "$txt")" "$(figure silhouette "$txt")" "$(figure outline "$txt")" "$(figure divide "$txt")" \
     "$(figure aspect "$txt")" "$(figure slope "$txt")" "$(figure steep "$txt")" "$steep45" \
     "$(figure strahler "$txt")" "$(figure bifurcation "$txt")" "${spectral:--}" \
     "$(figure spectrum "$txt")" "$passes/$checks"
 }
 
-printf '%-18s %6s %8s %8s %7s %7s %6s %7s %7s %4s %5s %6s %6s %5s\n' skyline seconds 'sky%' \
-  outline divide aspect 'slope°' '>60%' '>45%' ord bif 'spec' 'shoul' pass
+printf '%-18s %6s %8s %8s %8s %7s %7s %6s %7s %7s %4s %5s %6s %6s %5s\n' skyline seconds 'sky%' \
+  'view%' outline divide aspect 'slope°' '>60%' '>45%' ord bif 'spec' 'shoul' pass
 for sky in "${skylines[@]}"; do
   name=$(basename "$sky" .c2d)
   asc=$out/$name.asc
   /usr/bin/time -f "%e %M" -o "$out/$name.time" \
     "$build/bin/mondrel-build" --natural --size "$size" ${options:+$options} "$sky" "$asc" >/dev/null
   "$build/bin/terrain-analysis" --curve "$sky" --slope "$slope" "$asc" >"$out/$name.txt"
+  # The skyline as the front view sees the surface between the cells, not only at them.
+  "$build/bin/silhouette-check" --skyline "$sky" "$asc" >>"$out/$name.txt" || true
   gdaldem hillshade -q -compute_edges "$asc" "$out/$name.hillshade.tif"
   gdal_translate -q -of PNG "$out/$name.hillshade.tif" "$out/$name.png"
   gdal_translate -q -of PNG -r average -outsize 512 0 "$out/$name.png" "$out/${name}_512.png"
@@ -71,7 +74,8 @@ for sky in "${skylines[@]}"; do
   row "$name" "$out" "$name"
   [ -z "$before" ] || row "  before" "$before" "$name"
 done
-echo "(each figure with P or F for its check; limits: sky% <= 0.5, outline <= 0.6, divide >= 1.10,"
+echo "(each figure with P or F for its check; limits: sky% <= 0.5, view% (silhouette-check's largest"
+echo " deviation seen from the front, % of the view's height) <= 0.5, outline <= 0.6, divide >= 1.10,"
 echo " aspect >= 0.8, slope <= atan($slope) + 10 degrees, >60% <= 1, order >= 4, bifurcation 3 to 5,"
 echo " shoulder (the body's power at 5-8-cell wavelengths against its coarser scales' power law,"
 echo " whose slope is spec) <= 2;"
