@@ -548,7 +548,8 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSetti
 bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const std::vector<gmVector2>& skyline,
                          const NaturalSettings& settings, const RasterOptions& options,
                          HeightRaster& raster, std::string& error, int threads,
-                         const std::function<bool()>& cancelled) {
+                         const std::function<bool()>& cancelled,
+                         const std::function<void(double)>& progress) {
     // Once asked to stop, stopped for good: the row bands of the levels'
     // heights ask too.
     std::atomic<bool> stopped{false};
@@ -597,6 +598,14 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const std::vector<
         std::vector<float> coarserHeights;
         Level previous;
         bool first = true;
+        // Each level's work grows with its cells: the share done is the cells of the levels
+        // finished against those of all levels.
+        double allCells = 0.0, cellsDone = 0.0;
+        for (int factor = coarsest; factor >= 1; factor /= 2)
+            allCells +=
+                static_cast<double>(levelOf(layout, factor).width) * levelOf(layout, factor).height;
+        if (progress)
+            progress(0.0);
         for (int factor = coarsest; factor >= 1; factor /= 2) {
             if (stop())
                 return false;
@@ -638,6 +647,9 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const std::vector<
             }
             previous = level;
             first = false;
+            cellsDone += static_cast<double>(level.width) * level.height;
+            if (progress)
+                progress(cellsDone / allCells);
         }
 
         if (stop())

@@ -64,10 +64,12 @@ bool checkNaturalSettings(const NaturalSettings& settings, std::string& error);
 // native size beyond maximumRasterSide, or memory that runs out. cancelled, when given, is
 // asked between the levels of the construction: true abandons it (false with the reason
 // naturalBuildCancelled), so that a window can drop a build nobody waits for any more.
+// progress, when given, hears the share of the work done (0 to 1) after each level.
 bool buildNaturalTerrain(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
                          const std::vector<gmVector2>& skyline, const NaturalSettings& settings,
                          const RasterOptions& options, HeightRaster& raster, std::string& error,
-                         int threads = 0, const std::function<bool()>& cancelled = {});
+                         int threads = 0, const std::function<bool()>& cancelled = {},
+                         const std::function<void(double)>& progress = {});
 // The same with grid row 0 as the skyline.
 bool buildNaturalTerrain(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
                          const NaturalSettings& settings, const RasterOptions& options,

@@ -123,14 +123,15 @@ nlohmann::ordered_json naturalSettingsJson(const NaturalSettings& natural) {
 
 bool buildNaturalRaster(const SketchModel& model, const HeightmapExport& settings,
                         const NaturalSettings& natural, HeightRaster& raster, std::string& message,
-                        int threads) {
+                        int threads, const std::function<void(double)>& progress) {
     if (settings.format == HeightmapFormat::grd) {
         message = "the grid format has no natural terrain: it is the model's own grid";
         return false;
     }
     return model.hasTerrainToSave(message) &&
            buildNaturalTerrain(model.grid(), model.rowSpacing(), model.silhouette(), natural,
-                               settings.raster, raster, message, threads, settings.cancelled);
+                               settings.raster, raster, message, threads, settings.cancelled,
+                               progress);
 }
 
 bool saveNaturalTerrainAs(const SketchModel& model, const std::string& name,
@@ -148,10 +149,20 @@ bool saveNaturalTerrainAs(const SketchModel& model, const std::string& name,
                        message))
             return false;
     }
+    // The construction takes most of an export's time; the files are written in the rest.
+    const double builtShare = 0.7;
+    std::function<void(double)> building, writing;
+    if (settings.progress) {
+        building = [&settings, builtShare](double share) { settings.progress(builtShare * share); };
+        writing = [&settings, builtShare](double share) {
+            settings.progress(builtShare + (1.0 - builtShare) * share);
+        };
+    }
     HeightRaster raster;
-    if (!buildNaturalRaster(model, built, natural, raster, message))
+    if (!buildNaturalRaster(model, built, natural, raster, message, 0, building))
         return false;
     HeightmapExport described = settings;
+    described.progress = writing;
     if (described.source.is_object())
         described.source["natural"] = naturalSettingsJson(natural);
     if (!exportHeightRaster(raster, described, name, message, report))

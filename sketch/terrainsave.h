@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -59,10 +60,11 @@ nlohmann::ordered_json naturalSettingsJson(const NaturalSettings& natural);
 
 // Builds the model's terrain as a natural terrain (natural/naturalterrain.h) at
 // settings.raster's size and scale, on `threads` threads (0: all cores; the bytes are the same
-// with any number). settings.cancelled, when set, may stop the construction between levels.
+// with any number). settings.cancelled, when set, may stop the construction between levels;
+// `progress`, when set, hears the share of the construction done after each level.
 bool buildNaturalRaster(const SketchModel& model, const HeightmapExport& settings,
                         const NaturalSettings& natural, HeightRaster& raster, std::string& message,
-                        int threads = 0);
+                        int threads = 0, const std::function<void(double)>& progress = {});
 
 // Writes the model's terrain as a natural terrain to the file `name` in settings.format, as
 // saveTerrainAs writes the plain one: atomically, with the metadata beside a 16-bit file, whose

@@ -399,3 +399,19 @@ TEST(NaturalTerrain, ACancelledBuildStopsAndLeavesTheRaster) {
     EXPECT_EQ(raster.width, 7);
     EXPECT_TRUE(raster.heights.empty());
 }
+
+// A window's progress bar moves through the levels and ends full.
+TEST(NaturalTerrain, TellsProgressThroughItsLevels) {
+    HeightRaster raster;
+    std::string error;
+    std::vector<double> shares;
+    ASSERT_TRUE(buildNaturalTerrain(mountain(), 4.0, {}, NaturalSettings(), RasterOptions{513, 513},
+                                    raster, error, 1, {},
+                                    [&](double share) { shares.push_back(share); }));
+    ASSERT_GE(shares.size(), 3u);
+    EXPECT_TRUE(std::is_sorted(shares.begin(), shares.end()));
+    EXPECT_EQ(shares.front(), 0.0);
+    EXPECT_EQ(shares.back(), 1.0);
+    // The finest level holds most of the cells, and most of the work.
+    EXPECT_LT(shares[shares.size() - 2], 0.4);
+}
