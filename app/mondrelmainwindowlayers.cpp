@@ -137,9 +137,22 @@ void MondrelMainWindow::moveLayer(bool nearer) {
 
 void MondrelMainWindow::renameLayer(const QString& name) {
     const std::string text = name.trimmed().toStdString();
+    // The model counts a name's bytes (UTF-8), the field its characters: say why a name the
+    // field took is refused, and show the one kept.
+    if (text.empty() || text.size() > longestLayerName) {
+        const QString kept = QString::fromStdString(
+            session_.model().layerProperties(session_.model().currentLayer()).name);
+        statusBar()->showMessage(
+            text.empty() ? tr("A layer needs a name: \"%1\" is kept.").arg(kept)
+                         : tr("That name is too long (%1 bytes; at most %2): \"%3\" is kept.")
+                               .arg(static_cast<qulonglong>(text.size()))
+                               .arg(static_cast<qulonglong>(longestLayerName))
+                               .arg(kept),
+            lockedNoticeMs);
+        showLayerState();
+        return;
+    }
     runLayerStep(tr("Rename Layer"), [&](int layer) { session_.renameLayer(layer, text); });
-    // A name refused (empty) shows the one kept.
-    showLayerState();
 }
 
 void MondrelMainWindow::setLayerDistance(double distance) {

@@ -118,6 +118,12 @@ TEST_F(LayersTest, LayersAreUndoStepsStrokesGoToTheCurrentOneAndTheOthersShowFai
         EXPECT_EQ(model.layerProperties(layer).name, names[layer].toStdString());
     }
     EXPECT_EQ(w.editUndoAction->text(), "&Undo Rename Layer");
+    // 200 accented letters fit the field but not the model's 256 bytes: refused, and said so.
+    w.layerPanel->name->setText(QString(200, QChar(0xe9)));
+    emit w.layerPanel->name->editingFinished();
+    EXPECT_EQ(model.layerProperties(2).name, "Far range");
+    EXPECT_TRUE(w.statusBar()->currentMessage().startsWith("That name is too long (400 bytes"));
+    EXPECT_EQ(w.layerPanel->name->text(), "Far range");
     w.layerPanel->list->setCurrentRow(1);
     w.layerPanel->locked->click();
     w.statusBar()->clearMessage();
