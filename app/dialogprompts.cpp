@@ -117,7 +117,7 @@ QString exportDialogRefusal(const HeightmapExport& settings, const std::string& 
     names.crs = "the reference system";
     names.normalMap = "the normal map";
     names.splatMap = "the splat map";
-    names.tiles = "the tile count";
+    names.tiles = "the tiles field";
     const auto sentence = [](std::string text) {
         if (!text.empty())
             text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
