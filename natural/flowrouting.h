@@ -21,6 +21,24 @@ struct HeightField {
     std::vector<CellRole> roles;
 
     std::size_t size() const { return static_cast<std::size_t>(width) * height; }
+
+    // Calls visit(neighbour's height, diagonal) for each of the up to eight neighbours of the
+    // cell at row r, column c, row by row: the sweeps that settle slopes share this walk.
+    template <typename Visit>
+    void forNeighbours(const std::vector<float>& z, int r, int c, Visit visit) const {
+        for (int dr = -1; dr <= 1; ++dr) {
+            const int nr = r + dr;
+            if (nr < 0 || nr >= height)
+                continue;
+            for (int dc = -1; dc <= 1; ++dc) {
+                const int nc = c + dc;
+                if ((dr == 0 && dc == 0) || nc < 0 || nc >= width)
+                    continue;
+                visit(static_cast<double>(z[static_cast<std::size_t>(nr) * width + nc]),
+                      dr != 0 && dc != 0);
+            }
+        }
+    }
 };
 
 // Raises every free cell that lies in a depression to the level it spills at, plus a small

@@ -16,19 +16,11 @@ void diffuseHillslopes(HeightField& field, double rate, int sweeps, int threads)
                         continue;
                     }
                     double sum = 0.0, weights = 0.0;
-                    for (int dr = -1; dr <= 1; ++dr) {
-                        const int nr = r + dr;
-                        if (nr < 0 || nr >= h)
-                            continue;
-                        for (int dc = -1; dc <= 1; ++dc) {
-                            const int nc = c + dc;
-                            if ((dr == 0 && dc == 0) || nc < 0 || nc >= w)
-                                continue;
-                            const double weight = dr != 0 && dc != 0 ? 1.0 : 2.0;
-                            sum += weight * z[static_cast<std::size_t>(nr) * w + nc];
-                            weights += weight;
-                        }
-                    }
+                    field.forNeighbours(z, r, c, [&](double neighbour, bool diagonal) {
+                        const double weight = diagonal ? 1.0 : 2.0;
+                        sum += weight * neighbour;
+                        weights += weight;
+                    });
                     next[i] = static_cast<float>(z[i] + rate * (sum / weights - z[i]));
                 }
         });

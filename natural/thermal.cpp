@@ -25,22 +25,14 @@ void thermalErosion(HeightField& field, double talus, int sweeps, int threads) {
                     }
                     const double zi = z[i];
                     double change = 0.0;
-                    for (int dr = -1; dr <= 1; ++dr) {
-                        const int nr = r + dr;
-                        if (nr < 0 || nr >= h)
-                            continue;
-                        for (int dc = -1; dc <= 1; ++dc) {
-                            const int nc = c + dc;
-                            if ((dr == 0 && dc == 0) || nc < 0 || nc >= w)
-                                continue;
-                            const double d = z[static_cast<std::size_t>(nr) * w + nc] - zi;
-                            const double limit = (dr != 0 && dc != 0) ? diagonal : straight;
-                            if (d > limit)
-                                change += share * (d - limit);
-                            else if (d < -limit)
-                                change += share * (d + limit);
-                        }
-                    }
+                    field.forNeighbours(z, r, c, [&](double neighbour, bool across) {
+                        const double d = neighbour - zi;
+                        const double limit = across ? diagonal : straight;
+                        if (d > limit)
+                            change += share * (d - limit);
+                        else if (d < -limit)
+                            change += share * (d + limit);
+                    });
                     next[i] = static_cast<float>(zi + change);
                 }
             }

@@ -58,7 +58,7 @@ row() {
 }
 
 printf '%-18s %6s %8s %8s %8s %7s %7s %6s %7s %7s %4s %5s %6s %6s %5s\n' skyline seconds 'sky%' \
-  'view%' outline divide aspect 'slope°' '>60%' '>45%' ord bif 'spec' 'shoul' pass
+  'view%' outline divide aspect 'slope°' '>60%' '>45%' ord bif 'decay' 'shoul' pass
 for sky in "${skylines[@]}"; do
   name=$(basename "$sky" .c2d)
   asc=$out/$name.asc
@@ -78,5 +78,5 @@ echo "(each figure with P or F for its check; limits: sky% <= 0.5, view% (silhou
 echo " deviation seen from the front, % of the view's height) <= 0.5, outline <= 0.6, divide >= 1.10,"
 echo " aspect >= 0.8, slope <= atan($slope) + 10 degrees, >60% <= 1, order >= 4, bifurcation 3 to 5,"
 echo " shoulder (the body's power at 5-8-cell wavelengths against its coarser scales' power law,"
-echo " whose slope is spec) <= 2;"
+echo " whose slope is decay) <= 2;"
 echo " analyses, exports and hillshades in $out)"
