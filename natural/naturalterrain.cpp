@@ -541,8 +541,21 @@ const char* const naturalBuildCancelled = "the natural terrain's construction wa
 bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSettings& settings,
                          const RasterOptions& options, HeightRaster& raster, std::string& error,
                          int threads, const std::function<bool()>& cancelled) {
-    return buildNaturalTerrain(grid, rowSpacing, {}, settings, options, raster, error, threads,
-                               cancelled);
+    return buildNaturalTerrain(grid, rowSpacing, std::vector<gmVector2>{}, settings, options,
+                               raster, error, threads, cancelled);
+}
+
+bool buildNaturalTerrain(const Grid& grid, double rowSpacing,
+                         const std::vector<NaturalRange>& ranges, const NaturalSettings& settings,
+                         const RasterOptions& options, HeightRaster& raster, std::string& error,
+                         int threads, const std::function<bool()>& cancelled,
+                         const std::function<void(double)>& progress) {
+    if (ranges.empty()) {
+        error = "the natural terrain needs at least one range";
+        return false;
+    }
+    return buildNaturalTerrain(grid, rowSpacing, ranges.front().skyline, settings, options, raster,
+                               error, threads, cancelled, progress);
 }
 
 bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const std::vector<gmVector2>& skyline,

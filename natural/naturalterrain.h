@@ -7,6 +7,7 @@
 
 #include "heightmap/heightraster.h"
 #include "libgm/gmvec2.h"
+#include "natural/naturalranges.h"
 
 // The natural terrain: the sketched terrain turned into a landscape that looks like a mountain
 // from every side, at the export's own resolution. The drawn skyline is what the viewer to the
@@ -75,6 +76,14 @@ bool buildNaturalTerrain(const std::vector<std::vector<gmVector2>>& grid, double
                          const NaturalSettings& settings, const RasterOptions& options,
                          HeightRaster& raster, std::string& error, int threads = 0,
                          const std::function<bool()>& cancelled = {});
+
+// The same on the ranges of several skyline layers, front first (at least one). Today the
+// terrain stands on the front range alone.
+bool buildNaturalTerrain(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
+                         const std::vector<NaturalRange>& ranges, const NaturalSettings& settings,
+                         const RasterOptions& options, HeightRaster& raster, std::string& error,
+                         int threads = 0, const std::function<bool()>& cancelled = {},
+                         const std::function<void(double)>& progress = {});
 
 // The reason buildNaturalTerrain gives when it was cancelled.
 extern const char* const naturalBuildCancelled;

@@ -405,8 +405,8 @@ TEST(NaturalTerrain, TellsProgressThroughItsLevels) {
     HeightRaster raster;
     std::string error;
     std::vector<double> shares;
-    ASSERT_TRUE(buildNaturalTerrain(mountain(), 4.0, {}, NaturalSettings(), RasterOptions{513, 513},
-                                    raster, error, 1, {},
+    ASSERT_TRUE(buildNaturalTerrain(mountain(), 4.0, std::vector<gmVector2>{}, NaturalSettings(),
+                                    RasterOptions{513, 513}, raster, error, 1, {},
                                     [&](double share) { shares.push_back(share); }));
     ASSERT_GE(shares.size(), 3u);
     EXPECT_TRUE(std::is_sorted(shares.begin(), shares.end()));
