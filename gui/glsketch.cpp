@@ -807,7 +807,7 @@ void GLSketch::framePlanView() {
     planFramed_ = true;
 }
 
-void GLSketch::refreshDivide() {
+void GLSketch::refreshDivide() const {
     if (editingDivide_)
         return;
     const std::vector<gmVector2>& course = session_.model().layerProperties(0).divideCourse;

@@ -91,7 +91,10 @@ public:
     bool showingTopView() const { return topView_ && showingNaturalTerrain(); }
     const PlanView& planView() const { return plan_; }
     // The divide as drawn now (with a drag in progress, as dragged), (x, northing).
-    const std::vector<gmVector2>& shownDivide() const { return divide_; }
+    const std::vector<gmVector2>& shownDivide() const {
+        refreshDivide();
+        return divide_;
+    }
 
     // The matrices the terrain pass draws with and picking unprojects with.
     Matrix4 projectionMatrix() const;
@@ -177,7 +180,7 @@ private:
 
     void emitStroke(bool begin, const QPoint& p);
     // The top view's divide, its drawing and its mouse.
-    void refreshDivide();
+    void refreshDivide() const;
     void drawDivide();
     void framePlanView();
     void topViewPress(const QPoint& p);
@@ -238,9 +241,9 @@ private:
     bool planFramed_ = false;
     // The divide shown, and what it was made from: the model's front course and the natural
     // grid shown (its version).
-    std::vector<gmVector2> divide_;
-    std::vector<gmVector2> divideCourse_;
-    unsigned divideVersion_ = ~0u;
+    mutable std::vector<gmVector2> divide_;
+    mutable std::vector<gmVector2> divideCourse_;
+    mutable unsigned divideVersion_ = ~0u;
     // A drag on the divide: the handle moved (-1 for a course drawn), or the stroke so far.
     bool editingDivide_ = false;
     int dragHandle_ = -1;

@@ -86,8 +86,10 @@ std::vector<gmVector2> courseWithStroke(const std::vector<gmVector2>& course,
         i = j;
     }
     std::vector<gmVector2> result;
+    // Points within half a spacing of the stroke's ends are its own: kept, they would stand a
+    // sliver away from its first or last point as a kink.
     for (const gmVector2& p : course)
-        if (p[0] < west)
+        if (p[0] < west - 0.5 * spacing)
             result.push_back(p);
     const int intervals = std::max(1, static_cast<int>(std::lround((east - west) / spacing)));
     for (int k = 0; k <= intervals; ++k) {
@@ -95,7 +97,7 @@ std::vector<gmVector2> courseWithStroke(const std::vector<gmVector2>& course,
         result.emplace_back(x, alongCourse(line, x));
     }
     for (const gmVector2& p : course)
-        if (p[0] > east)
+        if (p[0] > east + 0.5 * spacing)
             result.push_back(p);
     return result;
 }

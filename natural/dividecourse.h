@@ -30,9 +30,9 @@ double divideAt(const std::vector<gmVector2>& course, double x, double wander, d
 
 // The course after a freehand stroke drawn over it from above: the stroke's points (x,
 // northing, in the order drawn, x free to turn back) become a function of x, resampled at
-// about `spacing` apart over the x the stroke covers, and replace the course's points there;
-// the course's points beyond keep their place. A stroke covering less than half a spacing in x
-// is no course: the course comes back unchanged. With an empty course the result is the
-// resampled stroke alone.
+// about `spacing` apart over the x the stroke covers, and replace the course's points there
+// and within half a spacing of its ends; the course's points beyond keep their place. A stroke
+// covering less than half a spacing in x is no course: the course comes back unchanged. With an
+// empty course the result is the resampled stroke alone.
 std::vector<gmVector2> courseWithStroke(const std::vector<gmVector2>& course,
                                         const std::vector<gmVector2>& stroke, double spacing);
