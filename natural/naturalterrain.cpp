@@ -8,6 +8,7 @@
 #include <new>
 
 #include "natural/detailnoise.h"
+#include "natural/dividecourse.h"
 #include "natural/erosion.h"
 #include "natural/foreland.h"
 #include "natural/hillslope.h"
@@ -182,8 +183,8 @@ Crest crestOf(const Shape& shape, const Skyline& skyline, const Level& level) {
         const double x = level.x(c);
         const double a = x - 0.5 * level.cell, b = x + 0.5 * level.cell;
         CrestCell& cell = crest.cells[static_cast<std::size_t>(c)];
-        const double northing = divideNorthing(x, divideWander * shape.depth,
-                                               divideWavelength * shape.depth, shape.seed);
+        const double northing = divideAt(shape.massif.divideCourse, x, shape.massif.divideWander,
+                                         shape.massif.divideWavelength, shape.seed);
         cell.row =
             std::clamp(level.middleRow - static_cast<int>(std::lround(northing / level.cell)), 3,
                        level.height - 4);
@@ -427,8 +428,10 @@ struct Plan {
 };
 
 bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<gmVector2>& drawn,
-                   const NaturalSettings& settings, double scale, Plan& plan, std::string& error) {
-    if (!checkTerrainGrid(grid, rowSpacing, error) || !checkNaturalSettings(settings, error))
+                   const std::vector<gmVector2>& course, const NaturalSettings& settings,
+                   double scale, Plan& plan, std::string& error) {
+    if (!checkTerrainGrid(grid, rowSpacing, error) || !checkNaturalSettings(settings, error) ||
+        !checkDivideCourse(course, error))
         return false;
     plan.curve = usableCurve(drawn) ? drawn : grid[0];
     // In single precision, as projects keep the drawn curve: the window's export and the
@@ -463,6 +466,7 @@ bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<gmVect
     shape.massif.tiltWavelength = flankTiltWavelength;
     shape.massif.divideWander = divideWander * shape.depth;
     shape.massif.divideWavelength = divideWavelength * shape.depth;
+    shape.massif.divideCourse = course;
     if (!std::isfinite(shape.depth) || !std::isfinite(span) ||
         !(shape.relief * scale <= FLT_MAX / 4)) {
         error = "the terrain is too large for a natural terrain";
@@ -481,8 +485,8 @@ bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<gmVect
     for (const gmVector2& p : curve) {
         const double reach = reachShare * shape.depth *
                              std::pow((p[1] - base) / shape.relief, 1.0 / settings.frontProfile);
-        const double northing = divideNorthing(p[0], divideWander * shape.depth,
-                                               divideWavelength * shape.depth, settings.seed);
+        const double northing = divideAt(course, p[0], shape.massif.divideWander,
+                                         shape.massif.divideWavelength, settings.seed);
         plan.west = std::min(plan.west, p[0] - reach * stretch);
         plan.east = std::max(plan.east, p[0] + reach * stretch);
         plan.north = std::max(plan.north, std::abs(northing) + reach * stretch);
@@ -520,15 +524,28 @@ bool nativeLayout(const std::vector<gmVector2>& front, const Plan& plan, Layout&
 
 bool naturalNativeSize(const Grid& grid, double rowSpacing, const NaturalSettings& settings,
                        int& width, int& height, std::string& error) {
-    return naturalNativeSize(grid, rowSpacing, {}, settings, width, height, error);
+    return naturalNativeSize(grid, rowSpacing, std::vector<gmVector2>{}, settings, width, height,
+                             error);
 }
 
 bool naturalNativeSize(const Grid& grid, double rowSpacing, const std::vector<gmVector2>& skyline,
                        const NaturalSettings& settings, int& width, int& height,
                        std::string& error) {
+    return naturalNativeSize(grid, rowSpacing, std::vector<NaturalRange>{{skyline, 0.0, {}}},
+                             settings, width, height, error);
+}
+
+bool naturalNativeSize(const Grid& grid, double rowSpacing, const std::vector<NaturalRange>& ranges,
+                       const NaturalSettings& settings, int& width, int& height,
+                       std::string& error) {
+    if (ranges.empty()) {
+        error = "the natural terrain needs at least one range";
+        return false;
+    }
     Plan plan;
     Layout layout;
-    if (!planLandscape(grid, rowSpacing, skyline, settings, 1.0, plan, error) ||
+    if (!planLandscape(grid, rowSpacing, ranges.front().skyline, ranges.front().divideCourse,
+                       settings, 1.0, plan, error) ||
         !nativeLayout(grid[0], plan, layout, error))
         return false;
     width = layout.width;
@@ -537,6 +554,17 @@ bool naturalNativeSize(const Grid& grid, double rowSpacing, const std::vector<gm
 }
 
 const char* const naturalBuildCancelled = "the natural terrain's construction was cancelled";
+
+namespace {
+
+// The construction on the front range's skyline and divide course.
+bool buildOnFrontRange(const Grid& grid, double rowSpacing, const std::vector<gmVector2>& skyline,
+                       const std::vector<gmVector2>& course, const NaturalSettings& settings,
+                       const RasterOptions& options, HeightRaster& raster, std::string& error,
+                       int threads, const std::function<bool()>& cancelled,
+                       const std::function<void(double)>& progress);
+
+} // namespace
 
 bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSettings& settings,
                          const RasterOptions& options, HeightRaster& raster, std::string& error,
@@ -554,8 +582,8 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing,
         error = "the natural terrain needs at least one range";
         return false;
     }
-    return buildNaturalTerrain(grid, rowSpacing, ranges.front().skyline, settings, options, raster,
-                               error, threads, cancelled, progress);
+    return buildOnFrontRange(grid, rowSpacing, ranges.front().skyline, ranges.front().divideCourse,
+                             settings, options, raster, error, threads, cancelled, progress);
 }
 
 bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const std::vector<gmVector2>& skyline,
@@ -563,6 +591,44 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const std::vector<
                          HeightRaster& raster, std::string& error, int threads,
                          const std::function<bool()>& cancelled,
                          const std::function<void(double)>& progress) {
+    return buildOnFrontRange(grid, rowSpacing, skyline, {}, settings, options, raster, error,
+                             threads, cancelled, progress);
+}
+
+int naturalMiddleRow(int height) {
+    return static_cast<int>(std::lround(0.5 * (height - 1)));
+}
+
+bool naturalDivide(const Grid& grid, double rowSpacing, const std::vector<NaturalRange>& ranges,
+                   const NaturalSettings& settings, int samples, std::vector<gmVector2>& divide,
+                   std::string& error) {
+    if (ranges.empty()) {
+        error = "the natural terrain needs at least one range";
+        return false;
+    }
+    Plan plan;
+    if (!planLandscape(grid, rowSpacing, ranges.front().skyline, ranges.front().divideCourse,
+                       settings, 1.0, plan, error))
+        return false;
+    const Massif& massif = plan.shape.massif;
+    const double west = plan.curve.front()[0], east = plan.curve.back()[0];
+    samples = std::max(samples, 2);
+    divide.clear();
+    for (int k = 0; k < samples; ++k) {
+        const double x = west + (east - west) * k / (samples - 1);
+        divide.emplace_back(x, divideAt(massif.divideCourse, x, massif.divideWander,
+                                        massif.divideWavelength, massif.seed));
+    }
+    return true;
+}
+
+namespace {
+
+bool buildOnFrontRange(const Grid& grid, double rowSpacing, const std::vector<gmVector2>& skyline,
+                       const std::vector<gmVector2>& course, const NaturalSettings& settings,
+                       const RasterOptions& options, HeightRaster& raster, std::string& error,
+                       int threads, const std::function<bool()>& cancelled,
+                       const std::function<void(double)>& progress) {
     // Once asked to stop, stopped for good: the row bands of the levels'
     // heights ask too.
     std::atomic<bool> stopped{false};
@@ -579,7 +645,7 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const std::vector<
     };
     Plan plan;
     if (!checkRasterOptions(options, error) ||
-        !planLandscape(grid, rowSpacing, skyline, settings, options.scale, plan, error))
+        !planLandscape(grid, rowSpacing, skyline, course, settings, options.scale, plan, error))
         return false;
     const double base = plan.base;
     Shape& shape = plan.shape;
@@ -596,7 +662,7 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const std::vector<
             std::max((east - west) / (layout.width - 1), (north - south) / (layout.height - 1));
     }
     layout.west = 0.5 * (west + east) - 0.5 * (layout.width - 1) * layout.cell;
-    layout.middleRow = static_cast<int>(std::lround(0.5 * (layout.height - 1)));
+    layout.middleRow = naturalMiddleRow(layout.height);
     try {
         // The levels, coarsest first: halving until a side fits
         // coarsestSide.
@@ -688,3 +754,5 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const std::vector<
     }
     return true;
 }
+
+} // namespace

@@ -78,7 +78,9 @@ bool buildNaturalTerrain(const std::vector<std::vector<gmVector2>>& grid, double
                          const std::function<bool()>& cancelled = {});
 
 // The same on the ranges of several skyline layers, front first (at least one). Today the
-// terrain stands on the front range alone.
+// terrain stands on the front range alone: its divide follows the range's course where it has
+// one (natural/dividecourse.h), the raster reaching far enough north and south to hold it; a
+// course checkDivideCourse refuses is refused with its reason.
 bool buildNaturalTerrain(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
                          const std::vector<NaturalRange>& ranges, const NaturalSettings& settings,
                          const RasterOptions& options, HeightRaster& raster, std::string& error,
@@ -96,3 +98,17 @@ bool naturalNativeSize(const std::vector<std::vector<gmVector2>>& grid, double r
 bool naturalNativeSize(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
                        const NaturalSettings& settings, int& width, int& height,
                        std::string& error);
+bool naturalNativeSize(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
+                       const std::vector<NaturalRange>& ranges, const NaturalSettings& settings,
+                       int& width, int& height, std::string& error);
+
+// The raster row (counted from the north) at northing 0, the front range's line, in a natural
+// terrain `height` cells high: the rows lie symmetrically about it.
+int naturalMiddleRow(int height);
+
+// Where the construction puts the front range's divide: `samples` points (at least 2) of
+// (x, northing) in the grid's units, evenly over the skyline's x, along its course where it has
+// one. False with the reason buildNaturalTerrain would give for the grid, ranges or settings.
+bool naturalDivide(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
+                   const std::vector<NaturalRange>& ranges, const NaturalSettings& settings,
+                   int samples, std::vector<gmVector2>& divide, std::string& error);

@@ -90,13 +90,13 @@ public:
     // point within minimumExtent pixels of the first) is no line: it is discarded and the
     // curve stays as it was.
     StrokeResult processLine(double minimumExtent = minimumStrokeExtent);
-    // Empties the stroke and the current layer's skyline. On the front layer that is the
-    // curve: from stage 1 on the silhouette goes with it and the terrain is rebuilt at once
-    // (see replaceCurve). A locked layer keeps its skyline (false).
+    // Empties the stroke, the current layer's skyline and its divide course. On the front
+    // layer the skyline is the curve: from stage 1 on the silhouette goes with it and the
+    // terrain is rebuilt at once (see replaceCurve). A locked layer keeps both (false).
     bool clearCurve();
-    // Back to curve drawing with no curve: stage 0, no stroke, no skyline on any layer,
-    // terrain, detail levels, profiles or selection. The randomness, drop-off and natural
-    // terrain settings and the layers themselves stay, as the user's choices for the next
+    // Back to curve drawing with no curve: stage 0, no stroke, no skyline or divide course on
+    // any layer, terrain, detail levels, profiles or selection. The randomness, drop-off and
+    // natural terrain settings and the layers themselves stay, as the user's choices for the next
     // mountain.
     void closeCurve();
     // One point per pixel column. A stroke drawn as a function of x (its x never turns back)
@@ -207,6 +207,13 @@ public:
     // passes, which takes its own, so that the order of distances stays front to back.
     // Returns its new index (the same at either end).
     int moveLayer(int layer, bool nearer);
+    // Gives the layer's range a divide course (an empty one: the divide wanders again). False,
+    // changing nothing, for a locked layer or a course checkDivideCourse refuses (reason says
+    // why).
+    bool setDivideCourse(int layer, PointList course, std::string& reason);
+    // The front range as the natural terrain stands on it: the silhouette and the front
+    // layer's divide course.
+    std::vector<NaturalRange> naturalRanges() const;
     // Every layer's skyline with points and its distance, front first, hidden layers
     // included (hiding is a drawing switch): what the natural terrain is to stand on when it
     // holds every layer. Today it is built from the front layer alone.

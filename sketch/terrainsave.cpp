@@ -108,7 +108,7 @@ bool nativeHeightmapSize(const SketchModel& model, int& width, int& height) {
 bool nativeNaturalSize(const SketchModel& model, int& width, int& height) {
     std::string reason;
     return model.hasTerrainToSave(reason) &&
-           naturalNativeSize(model.grid(), model.rowSpacing(), model.silhouette(),
+           naturalNativeSize(model.grid(), model.rowSpacing(), model.naturalRanges(),
                              model.naturalSettings(), width, height, reason);
 }
 
@@ -129,7 +129,7 @@ bool buildNaturalRaster(const SketchModel& model, const HeightmapExport& setting
         return false;
     }
     return model.hasTerrainToSave(message) &&
-           buildNaturalTerrain(model.grid(), model.rowSpacing(), model.silhouette(), natural,
+           buildNaturalTerrain(model.grid(), model.rowSpacing(), model.naturalRanges(), natural,
                                settings.raster, raster, message, threads, settings.cancelled,
                                progress);
 }
@@ -143,8 +143,8 @@ bool saveNaturalTerrainAs(const SketchModel& model, const std::string& name,
     if (settings.tiled() && settings.raster.native()) {
         int width = 0, height = 0, side = 0;
         if (!model.hasTerrainToSave(message) ||
-            !naturalNativeSize(model.grid(), model.rowSpacing(), model.silhouette(), natural, width,
-                               height, message) ||
+            !naturalNativeSize(model.grid(), model.rowSpacing(), model.naturalRanges(), natural,
+                               width, height, message) ||
             !planTiles(settings.tilesAcross, settings.tilesDown, width, height, built.raster, side,
                        message))
             return false;
