@@ -154,6 +154,8 @@ Matrix4 GLSketch::terrainModelViewMatrix() const {
     if (showingTopView())
         return planModelView(firstRowNorthing());
     // Turns swing the terrain about its own centre, which therefore stays where it is.
+    if (showingNaturalTerrain())
+        return naturalTerrainModelView(zoomPan(), rotX_, rotY_, rotZ_, drawnBounds());
     return terrainModelView(zoomPan(), rotX_, rotY_, rotZ_, drawnBounds());
 }
 
@@ -361,9 +363,9 @@ void GLSketch::setViewTransform() {
     glLoadMatrixd(viewMatrix().m);
 }
 
-void GLSketch::setupLights() {
+void GLSketch::setupLights(bool mirroredDepth) {
     static const GLfloat shininess[] = {100.0f};
-    static const GLfloat position[] = {-25.0f, 25.0f, 25.0f, 0.0f};
+    const GLfloat position[] = {-25.0f, 25.0f, mirroredDepth ? -25.0f : 25.0f, 0.0f};
     static const GLfloat diffuse[] = {0.8f, 0.8f, 0.8f, 1.0f};
     static const GLfloat specular[] = {0.0f, 0.0f, 0.0f, 1.0f};
     static const GLfloat ambient[] = {0.4f, 0.4f, 0.4f, 1.0f};
@@ -568,7 +570,7 @@ void GLSketch::drawTerrain() {
     glDisable(GL_LINE_SMOOTH);
     if (meshIsNatural_) {
         // The natural terrain in its colours, without grid lines, and the sea when it is set.
-        setupLights();
+        setupLights(!showingTopView());
         // While the view moves, a quarter of the points: each frame then costs far less, and
         // the full surface is drawn once the view rests.
         const bool moving = viewMoving_ && !movingMesh_.stripVertices.empty();

@@ -169,7 +169,12 @@ private:
     void replaceTexture(const PngImage& image);
     bool loadImage(const std::string& file, PngImage& image, ImageFailure& failure);
     void setViewTransform();
-    void setupLights();
+    // Loads the lights with the terrain's model-view current, so that the light turns with the
+    // terrain. It comes from the upper left of the unturned picture and from the viewer's
+    // side: from larger depths for the plain terrain, whose rows come towards the camera (in
+    // the top view that is the north-west, as maps are shaded); with mirroredDepth, from
+    // smaller depths, the south, for the natural terrain (naturalTerrainModelView).
+    void setupLights(bool mirroredDepth = false);
     void drawSketch();
     void drawOtherLayers(int w, int h);
     void drawTerrain();

@@ -18,7 +18,8 @@ void drawColouredSurface(const TerrainMesh& mesh, const std::vector<std::vector<
     }
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_NORMAL_ARRAY);
-    glDisable(GL_COLOR_MATERIAL);
+    // Colour material stays on: the plain terrain is coloured through it (its green is the
+    // current colour), and the view switches it on only once, when its context is set up.
 }
 
 void drawSeaPlane(const TerrainBounds& bounds, double seaHeight) {

@@ -131,6 +131,17 @@ Matrix4 terrainModelView(const ZoomPan& zoomPan, float rotX, float rotY, float r
            turnAboutPivot * terrainModelTransform();
 }
 
+Matrix4 naturalTerrainModelView(const ZoomPan& zoomPan, float rotX, float rotY, float rotZ,
+                                const TerrainBounds& bounds) {
+    Matrix4 mirror = Matrix4::identity();
+    mirror.m[10] = -1.0;
+    // The turn's pivot is the centre of the terrain as mirrored.
+    TerrainBounds mirrored = bounds;
+    mirrored.minZ = -bounds.maxZ;
+    mirrored.maxZ = -bounds.minZ;
+    return terrainModelView(zoomPan, rotX, rotY, rotZ, mirrored) * mirror;
+}
+
 ZoomPan homeFraming(const TerrainBounds& bounds, const ViewBox& box) {
     if (bounds.empty)
         return ZoomPan();

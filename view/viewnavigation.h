@@ -77,6 +77,16 @@ TerrainBounds terrainBounds(const std::vector<std::vector<gmVector2>>& grid, dou
 Matrix4 terrainModelView(const ZoomPan& zoomPan, float rotX, float rotY, float rotZ,
                          const TerrainBounds& bounds);
 
+// The natural terrain's model-view matrix. Its rows run north (depth = northing), away from
+// the viewer, who stands to the south as the skyline was drawn: the depth is mirrored, so that
+// larger depths lie further from the camera while east stays on the right, and the nearer
+// ranges hide the ones behind them. (The plain terrain's rows come towards the camera instead,
+// its silhouette at the back.) Otherwise as terrainModelView: the same picture unturned but
+// for which surface lies in front, the turn about the centre of bounds, and Home frames it
+// alike.
+Matrix4 naturalTerrainModelView(const ZoomPan& zoomPan, float rotX, float rotY, float rotZ,
+                                const TerrainBounds& bounds);
+
 // The part of the view's width or height the terrain fills after Home.
 constexpr double homeFill = 0.9;
 

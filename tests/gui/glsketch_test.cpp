@@ -514,3 +514,41 @@ TEST_F(SketchViewTest, AStartupImageOutsideTheWorkingDirectoryIsFoundInTheDataFo
 }
 
 } // namespace
+
+// The natural view once looked from the north with east on the right, a mirror image: the
+// ground behind a range hid the range. Seen from the south, the nearer ground stands in front,
+// lit from the viewer's upper left; the plain terrain shown after it keeps its green.
+TEST_F(SketchViewTest, TheNaturalViewLooksNorthFromTheSouth) {
+    sketchMountainAndGoOn();
+    next();
+    next();
+    // Row 0 the south: a rock wall over the eastern half near the front, a low plateau rising
+    // behind it over the whole width.
+    std::vector<SketchModel::PointList> grid(41);
+    for (int r = 0; r <= 40; ++r)
+        for (int c = 0; c <= 60; ++c) {
+            const double plateau = 30.0 * std::clamp((r - 18) / 10.0, 0.0, 1.0);
+            grid[static_cast<size_t>(r)].emplace_back(
+                10.0 * c, r >= 6 && r <= 9 && c >= 30 ? 150.0 : plateau);
+        }
+    view->setNaturalView(true);
+    view->setNaturalGrid(grid, 5.0);
+    ASSERT_TRUE(view->showingNaturalTerrain());
+    view->resetView();
+    const QImage shown = frame();
+    const auto rock = [](QColor c) {
+        return std::abs(c.red() - c.green()) < 15 && std::abs(c.green() - c.blue()) < 15;
+    };
+    const auto green = [](QColor c) { return c.green() > c.red() + 20; };
+    // Half the plateau's height: the wall where it stands (east), the plateau elsewhere.
+    const QColor wall = shown.pixelColor(onScreen(450, 15, 37));
+    EXPECT_TRUE(rock(wall)) << wall.name().toStdString();
+    EXPECT_GT(wall.red(), 80) << "the face towards the viewer is lit, not in shadow";
+    EXPECT_TRUE(green(shown.pixelColor(onScreen(150, 15, 115))));
+    EXPECT_LT(onScreen(150, 15, 115).x(), onScreen(450, 15, 37).x()) << "east on the right";
+
+    view->setNaturalView(false);
+    const QImage plain = frame();
+    EXPECT_TRUE(isLitGreen(plain.pixelColor(onSurface(10, 22))))
+        << plain.pixelColor(onSurface(10, 22)).name().toStdString();
+}

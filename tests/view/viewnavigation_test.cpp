@@ -65,6 +65,21 @@ TEST(ViewNavigation, TurnsLeaveTheTerrainsCentreWhereItWas) {
     }
 }
 
+// The natural terrain, seen from the south (its depth mirrored), is framed and turned as the
+// plain terrain is: the same picture unturned, its centre kept in place by turns.
+TEST(ViewNavigation, TheNaturalTerrainIsFramedAndTurnedAsThePlainOne) {
+    const TerrainBounds b = drawnTerrain();
+    const int viewport[4] = {0, 0, referenceViewWidth, referenceViewHeight};
+    const ViewBox box = terrainViewBox(viewport[2], viewport[3], b.maxX, b.maxY);
+    const ZoomPan zp = homeFraming(b, box);
+    const Screen plain = projected(b, terrainModelView(zp, 0, 0, 0, b), box, viewport);
+    for (const auto& [x, y] : {std::pair{0.f, 0.f}, {35.f, -50.f}}) {
+        const Screen s = projected(b, naturalTerrainModelView(zp, x, y, 0, b), box, viewport);
+        EXPECT_NEAR(s.x, plain.x, 1e-6) << x;
+        EXPECT_NEAR(s.y, plain.y, 1e-6) << x;
+    }
+}
+
 // Regression: Home left the terrain in the bottom-left corner of a large view, and off-centre
 // at scale factor 2. Now it is centred and fills the width or the height.
 TEST(ViewNavigation, HomeCentresAndFillsTheViewAtAnySizeAndScale) {
