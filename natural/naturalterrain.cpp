@@ -93,7 +93,15 @@ const double rockWavelength = 0.12;
 // The crest's blade is raised at the rock's angle before a level is carved, so that channels
 // and failed faces texture it; after the carving it comes back only where the carving left
 // the crest steeper than this many times the rock's angle.
-const double bladeAfterCarving = 1.1;
+const double bladeAfterCarving = 1.0;
+// On the finest level a held cell that stands above the blade stands on a fin this many rows
+// either side of it along its column (raiseBlade).
+const int finRows = 2;
+// Away from the fins, no cell stands higher than its neighbouring columns' tops allow at this
+// fall from one column to the next (height over distance, just under 60 degrees): under a
+// narrow notch of the drawing the flanks fall into a valley rather than standing as walls
+// either side of a trench cut straight through the body along the notch's column.
+const double flankCapStep = 1.7;
 
 std::string number(double value) {
     char text[32];
@@ -230,13 +238,22 @@ double detailEnvelope(const Shape& shape, double h, double top) {
 }
 
 // Holds a level's crest cells at their tops and every other cell at or below its column's
-// ceiling, by a smooth minimum so that no column shows where the cap takes over; the raster's
-// edge and ground at the base are outlets. With `roles` false only the heights change.
+// ceiling (away from the finest level's fins, at or below what the neighbouring columns'
+// ceilings allow at flankCapStep), by a smooth minimum so that no column shows where the cap
+// takes over; the raster's edge and ground at the base are outlets. With `roles` false only
+// the heights change.
 void holdSkyline(const Shape& shape, const Crest& crest, const Level& level, bool roles,
                  HeightField& field) {
     const double softness = capSoftness * shape.relief;
     const double lowland = std::max(1e-9, naturalForelandHeight * shape.relief);
     const bool erodesForeland = std::max(level.width, level.height) <= forelandErodedSide;
+    const int fin = level.factor == 1 ? finRows : 0;
+    std::vector<double> flankCap(crest.ceiling);
+    const double step = flankCapStep * level.cell;
+    for (std::size_t c = 1; c < flankCap.size(); ++c)
+        flankCap[c] = std::min(flankCap[c], flankCap[c - 1] + step);
+    for (std::size_t c = flankCap.size() - 1; c-- > 0;)
+        flankCap[c] = std::min(flankCap[c], flankCap[c + 1] + step);
     for (int r = 0; r < level.height; ++r)
         for (int c = 0; c < level.width; ++c) {
             const std::size_t i = static_cast<std::size_t>(r) * level.width + c;
@@ -249,8 +266,10 @@ void holdSkyline(const Shape& shape, const Crest& crest, const Level& level, boo
                     field.roles[i] = CellRole::held;
                 continue;
             }
-            h = static_cast<float>(
-                std::max(0.0, smoothMin(h, crest.ceiling[static_cast<std::size_t>(c)], softness)));
+            const double cap = cell.held && std::abs(r - cell.row) <= fin
+                                   ? crest.ceiling[static_cast<std::size_t>(c)]
+                                   : flankCap[static_cast<std::size_t>(c)];
+            h = static_cast<float>(std::max(0.0, smoothMin(h, cap, softness)));
             if (edge)
                 h = 0.0f;
             if (!roles)
@@ -376,7 +395,7 @@ void erodeLevel(const Shape& shape, const Crest& crest, const Level& level, cons
     // Where the drawing is steeper than the rock, the faces cut back leave each column's held
     // cell standing alone above them: the crest stands as a blade instead.
     raiseBlade(field, steepest, crest.ceiling, steepestStep, capSoftness * shape.relief,
-               bladeAfterCarving);
+               bladeAfterCarving, level.factor == 1 ? finRows : 0);
     holdSkyline(shape, crest, level, false, field);
 }
 

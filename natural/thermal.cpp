@@ -121,7 +121,7 @@ void limitSlope(HeightField& field, const std::vector<float>& steepest, int pass
 
 void raiseBlade(HeightField& field, const std::vector<float>& steepest,
                 const std::vector<double>& ceiling, double steepestFace, double softness,
-                double steeper) {
+                double steeper, int finRows) {
     const int w = field.width, h = field.height;
     if (w < 2 || h < 2)
         return;
@@ -165,6 +165,13 @@ void raiseBlade(HeightField& field, const std::vector<float>& steepest,
                                                          ceiling[static_cast<std::size_t>(side)])));
             }
         }
+    // Each column's held row, for its fin.
+    std::vector<int> heldRow(static_cast<std::size_t>(w), -1);
+    if (finRows > 0)
+        for (int r = 0; r < h; ++r)
+            for (int c = 0; c < w; ++c)
+                if (field.roles[static_cast<std::size_t>(r) * w + c] == CellRole::held)
+                    heldRow[static_cast<std::size_t>(c)] = r;
     const std::vector<Step> steps = stepsOf(2, field.cell);
     const auto raise = [&](int r, int c, int sign) {
         const std::size_t i = static_cast<std::size_t>(r) * w + c;
@@ -180,7 +187,10 @@ void raiseBlade(HeightField& field, const std::vector<float>& steepest,
                 v = std::max(v, static_cast<float>(blade[j] -
                                                    steeper * s.rise * (steepest[i] + steepest[j])));
         }
-        blade[i] = std::min(v, static_cast<float>(upper[static_cast<std::size_t>(c)]));
+        const int held = heldRow[static_cast<std::size_t>(c)];
+        const bool fin = held >= 0 && std::abs(r - held) <= finRows;
+        blade[i] = std::min(v, static_cast<float>(fin ? ceiling[static_cast<std::size_t>(c)]
+                                                      : upper[static_cast<std::size_t>(c)]));
     };
     // Two pairs of passes: the cones are nearly even, and what a third would add lies below
     // the rounding.

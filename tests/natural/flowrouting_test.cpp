@@ -210,6 +210,15 @@ TEST(RaiseBlade, CrestStandsAsBladeWithinCeilingsAndSteepDrawingLeavesPinnacle) 
                     << r << "," << c;
             }
         }
+    // With fins the steep column stands near its top two rows either side of its held cell
+    // along the column, at the rock's angle from it, and no further.
+    field.heights = before;
+    raiseBlade(field, steepest, ceiling, 1.6, 0.01, 1.0, 2);
+    for (const int r : {18, 22})
+        EXPECT_GE(at(r, 30), 45.0f - 3.0f - 0.02f) << r;
+    for (const int r : {17, 23})
+        EXPECT_LE(at(r, 30), 25.5f + 1.6f + 0.02f) << r;
+    EXPECT_LE(at(18, 29), 25.5f + 0.01f);
 }
 
 TEST(Foreland, CarriesTheMountainsStreamOnWhereItLeavesTheBody) {
