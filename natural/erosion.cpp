@@ -1,5 +1,6 @@
 #include "natural/erosion.h"
 
+#include "natural/rowthreads.h"
 #include "natural/streampower.h"
 #include "natural/thermal.h"
 
@@ -12,13 +13,19 @@ void carveLevel(const Carving& carving, int threads, HeightField& field) {
         law.lengthUnit = carving.depth;
         law.areaUnit = field.cell * field.cell / (carving.depth * carving.depth);
         FlowNetwork network;
-        if (hasDepression(field, threads))
+        // A stopped pass leaves its work half done: nothing after it reads it.
+        const bool depression = hasDepression(field, threads);
+        if (rowBandsStopped())
+            return;
+        if (depression)
             fillDepressions(field, epsilon);
         for (int step = 0; step < carving.steps; ++step) {
             // The receivers are drawn afresh each step, so that water on an even slope does
             // not keep to one grid direction.
             routeFlow(field, threads, network,
                       (carving.seed + static_cast<std::uint32_t>(step) * 131u) | 1u);
+            if (rowBandsStopped())
+                return;
             streamPowerStep(field, network, law);
             thermalErosion(field, carving.talus, carving.talusBetween, threads);
         }

@@ -199,6 +199,9 @@ void routeFlow(const HeightField& field, int threads, FlowNetwork& network, std:
             }
         }
     });
+    // Receivers left out by a stopped pass could run in circles: the walk below needs them all.
+    if (rowBandsStopped())
+        return;
 
     // The order from the sources down (Kahn's walk: a cell follows all its donors), laid into
     // the stack from its end, so that the stack runs from the sinks up. The area is summed on

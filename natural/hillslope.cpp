@@ -3,9 +3,11 @@
 #include "natural/rowthreads.h"
 
 void diffuseHillslopes(HeightField& field, double rate, int sweeps, int threads) {
+    if (rowBandsStopped())
+        return;
     const int w = field.width, h = field.height;
     std::vector<float> next(field.size());
-    for (int sweep = 0; sweep < sweeps; ++sweep) {
+    for (int sweep = 0; sweep < sweeps && !rowBandsStopped(); ++sweep) {
         const std::vector<float>& z = field.heights;
         forRowBands(h, 32, threadsFor(field.size(), threads), [&](int first, int end) {
             for (int r = first; r < end; ++r)
@@ -24,6 +26,8 @@ void diffuseHillslopes(HeightField& field, double rate, int sweeps, int threads)
                     next[i] = static_cast<float>(z[i] + rate * (sum / weights - z[i]));
                 }
         });
+        if (rowBandsStopped())
+            return;
         field.heights.swap(next);
     }
 }

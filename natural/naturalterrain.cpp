@@ -93,7 +93,15 @@ const double rockWavelength = 0.12;
 // The crest's blade is raised at the rock's angle before a level is carved, so that channels
 // and failed faces texture it; after the carving it comes back only where the carving left
 // the crest steeper than this many times the rock's angle.
-const double bladeAfterCarving = 1.1;
+const double bladeAfterCarving = 1.0;
+// On the finest level a held cell that stands above the blade stands on a fin this many rows
+// either side of it along its column (raiseBlade).
+const int finRows = 2;
+// Away from the fins, no cell stands higher than its neighbouring columns' tops allow at this
+// fall from one column to the next (height over distance, just under 60 degrees): under a
+// narrow notch of the drawing the flanks fall into a valley rather than standing as walls
+// either side of a trench cut straight through the body along the notch's column.
+const double flankCapStep = 1.7;
 
 std::string number(double value) {
     char text[32];
@@ -230,14 +238,25 @@ double detailEnvelope(const Shape& shape, double h, double top) {
 }
 
 // Holds a level's crest cells at their tops and every other cell at or below its column's
-// ceiling, by a smooth minimum so that no column shows where the cap takes over; the raster's
-// edge and ground at the base are outlets. With `roles` false only the heights change.
+// ceiling (away from the finest level's fins, at or below what the neighbouring columns'
+// ceilings allow at flankCapStep), by a smooth minimum so that no column shows where the cap
+// takes over; the raster's edge and ground at the base are outlets. With `roles` false only
+// the heights change.
 void holdSkyline(const Shape& shape, const Crest& crest, const Level& level, bool roles,
                  HeightField& field) {
     const double softness = capSoftness * shape.relief;
     const double lowland = std::max(1e-9, naturalForelandHeight * shape.relief);
     const bool erodesForeland = std::max(level.width, level.height) <= forelandErodedSide;
-    for (int r = 0; r < level.height; ++r)
+    const int fin = level.factor == 1 ? finRows : 0;
+    std::vector<double> flankCap(crest.ceiling);
+    const double step = flankCapStep * level.cell;
+    for (std::size_t c = 1; c < flankCap.size(); ++c)
+        flankCap[c] = std::min(flankCap[c], flankCap[c - 1] + step);
+    for (std::size_t c = flankCap.size() - 1; c-- > 0;)
+        flankCap[c] = std::min(flankCap[c], flankCap[c + 1] + step);
+    for (int r = 0; r < level.height; ++r) {
+        if (r % 64 == 0 && rowBandsStopped())
+            return;
         for (int c = 0; c < level.width; ++c) {
             const std::size_t i = static_cast<std::size_t>(r) * level.width + c;
             const CrestCell& cell = crest.cells[static_cast<std::size_t>(c)];
@@ -249,8 +268,10 @@ void holdSkyline(const Shape& shape, const Crest& crest, const Level& level, boo
                     field.roles[i] = CellRole::held;
                 continue;
             }
-            h = static_cast<float>(
-                std::max(0.0, smoothMin(h, crest.ceiling[static_cast<std::size_t>(c)], softness)));
+            const double cap = cell.held && std::abs(r - cell.row) <= fin
+                                   ? crest.ceiling[static_cast<std::size_t>(c)]
+                                   : flankCap[static_cast<std::size_t>(c)];
+            h = static_cast<float>(std::max(0.0, smoothMin(h, cap, softness)));
             if (edge)
                 h = 0.0f;
             if (!roles)
@@ -262,6 +283,7 @@ void holdSkyline(const Shape& shape, const Crest& crest, const Level& level, boo
                 // carved.
                 field.roles[i] = CellRole::outlet;
         }
+    }
 }
 
 // Faces fail at an angle that varies with the rock: narrow weak lines (the noise's zero
@@ -344,9 +366,15 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
                                             fractalNoise(x, y, octaves, shape.seed));
             }
     });
+    // Every step stops within itself once the construction is cancelled (rowBandsStopped);
+    // the level is then dropped whole.
+    if (rowBandsStopped())
+        return;
     sharpenCrest(shape.massif, level.grid(), crest.cells, sharpenRadius, capSoftness * shape.relief,
                  field.heights);
     holdSkyline(shape, crest, level, true, field);
+    if (rowBandsStopped())
+        return;
     {
         std::vector<float> steepest(field.size());
         rockAngles(shape, level, threads, steepest);
@@ -357,26 +385,35 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
 // Carves a level (carveLevel) and brings its crest back to the skyline.
 void erodeLevel(const Shape& shape, const Crest& crest, const Level& level, const Carving& carving,
                 int threads, HeightField& field) {
+    // As in levelHeights, a cancel stops every step within itself.
     carveLevel(carving, threads, field);
+    if (rowBandsStopped())
+        return;
     // On the finest level the carving's one-cell grooves open into valleys a few cells wide,
     // and the detail falls off towards the finest scales as real ground's does rather than
     // ending in a texture of single cells.
     if (level.factor == 1)
         diffuseHillslopes(field, hillslopeRate, hillslopeSweeps, threads);
+    if (rowBandsStopped())
+        return;
     // The held crest cells gave nothing to the carving and the talus round them: the ground
     // beside them comes back up to their cones, or each would stand as a one-cell wire.
     sharpenCrest(shape.massif, level.grid(), crest.cells, sharpenRadius, capSoftness * shape.relief,
                  field.heights);
     std::vector<float> steepest(field.size());
     rockAngles(shape, level, threads, steepest);
+    if (rowBandsStopped())
+        return;
     // Beyond the eroded levels the faces were cut back already and only the finest detail
     // is new: two pairs of passes over the eight neighbours settle it.
     const bool eroded = std::max(level.width, level.height) <= erodedSide;
     limitSlope(field, steepest, eroded ? 8 : 2, eroded ? 2 : 1);
+    if (rowBandsStopped())
+        return;
     // Where the drawing is steeper than the rock, the faces cut back leave each column's held
     // cell standing alone above them: the crest stands as a blade instead.
     raiseBlade(field, steepest, crest.ceiling, steepestStep, capSoftness * shape.relief,
-               bladeAfterCarving);
+               bladeAfterCarving, level.factor == 1 ? finRows : 0);
     holdSkyline(shape, crest, level, false, field);
 }
 
@@ -691,16 +728,12 @@ bool buildOnFrontRange(const Grid& grid, double rowSpacing, const std::vector<gm
             const Level level = levelOf(layout, factor);
             const Crest crest = crestOf(shape, sky, level);
             const int firstOctave = first ? 0 : octavesAbove(shape.octaves, 2.0 * previous.cell);
-            {
-                // Only the level's heights may stop within the level: each
-                // cell is its own, so bands left out leave nothing that
-                // later steps could trip over, and the check below ends
-                // the construction before anything reads them. The flow
-                // routing after it must run whole.
-                const RowBandStop bands(cancelled ? &poll : nullptr);
-                levelHeights(shape, crest, level, first ? nullptr : &previous,
-                             first ? nullptr : &coarserHeights, firstOctave, threads, field);
-            }
+            // A level's steps stop within their passes once cancelled, each dropping what its
+            // stopped pass left half done; the checks after them end the construction before
+            // anything else reads the level.
+            const RowBandStop bands(cancelled ? &poll : nullptr);
+            levelHeights(shape, crest, level, first ? nullptr : &previous,
+                         first ? nullptr : &coarserHeights, firstOctave, threads, field);
             const double time = settings.erosion * erosionTime * (first ? 1.0 : finerLevelShare);
             const bool eroded = std::max(level.width, level.height) <= erodedSide;
             const int steps = !eroded ? 0
@@ -717,6 +750,8 @@ bool buildOnFrontRange(const Grid& grid, double rowSpacing, const std::vector<gm
             carving.depth = shape.depth;
             carving.seed = (shape.seed * 7919u + static_cast<std::uint32_t>(level.factor)) | 1u;
             erodeLevel(shape, crest, level, carving, threads, field);
+            if (stop())
+                return false;
             if (factor > 1) {
                 coarserHeights.swap(field.heights);
                 field.heights.clear();

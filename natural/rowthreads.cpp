@@ -18,6 +18,10 @@ RowBandStop::~RowBandStop() {
     currentStop = previous_;
 }
 
+bool rowBandsStopped() {
+    return currentStop && (*currentStop)();
+}
+
 int threadCount(int threads) {
     if (threads > 0)
         return threads;

@@ -21,6 +21,8 @@ int threadCount(int threads);
 // once it says so. The work is then incomplete: the construction that set the stop drops it.
 // This lets a cancelled construction end within a band rather than at the end of a level.
 class RowBandStop {
+    friend bool rowBandsStopped();
+
 public:
     explicit RowBandStop(const std::function<bool()>* stop);
     ~RowBandStop();
@@ -30,3 +32,9 @@ public:
 private:
     const std::function<bool()>* previous_;
 };
+
+// Whether the RowBandStop living on this thread says to stop (false without one). Steps that
+// run several sweeps or passes ask it between them, and after each forRowBands drop what a
+// stopped pass left half done, so that a cancel lands within a pass rather than at the end
+// of a level; a step that stops leaves its field unfinished, for the construction to drop.
+bool rowBandsStopped();

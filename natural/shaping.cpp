@@ -287,7 +287,9 @@ void sharpenCrest(const Massif& massif, const LevelGrid& grid, const std::vector
                 std::max(hi[static_cast<std::size_t>(k)], std::min(h - 1, cell.row + radius));
         }
     }
-    for (int c = 0; c < w; ++c)
+    for (int c = 0; c < w; ++c) {
+        if (c % 64 == 0 && rowBandsStopped())
+            return;
         for (int r = lo[static_cast<std::size_t>(c)]; r <= hi[static_cast<std::size_t>(c)]; ++r) {
             double u, v;
             massif.warped(grid.x(c), grid.y(r), u, v);
@@ -305,4 +307,5 @@ void sharpenCrest(const Massif& massif, const LevelGrid& grid, const std::vector
                 at = static_cast<float>(smoothMax(at, std::pow(best, massif.profile), softness));
             }
         }
+    }
 }

@@ -7,13 +7,15 @@
 #include "natural/shaping.h"
 
 void thermalErosion(HeightField& field, double talus, int sweeps, int threads) {
+    if (rowBandsStopped())
+        return;
     const int w = field.width, h = field.height;
     std::vector<float> next(field.size());
     const double straight = talus * field.cell, diagonal = straight * 1.4142135623730951;
     // A sixteenth of the excess per neighbour pair: eight pairs move at most half a cell's
     // excess, which keeps the sweep from overshooting.
     const double share = 1.0 / 16.0;
-    for (int sweep = 0; sweep < sweeps; ++sweep) {
+    for (int sweep = 0; sweep < sweeps && !rowBandsStopped(); ++sweep) {
         const std::vector<float>& z = field.heights;
         forRowBands(h, 32, threadsFor(field.size(), threads), [&](int first, int end) {
             for (int r = first; r < end; ++r) {
@@ -37,6 +39,8 @@ void thermalErosion(HeightField& field, double talus, int sweeps, int threads) {
                 }
             }
         });
+        if (rowBandsStopped())
+            return;
         field.heights.swap(next);
     }
 }
@@ -108,12 +112,18 @@ void limitSlope(HeightField& field, const std::vector<float>& steepest, int pass
     // often, so the pairs of passes repeat until nothing changes, `passes` pairs at most.
     for (int pass = 0; pass < passes; ++pass) {
         changed = false;
-        for (int r = 0; r < h; ++r)
+        for (int r = 0; r < h; ++r) {
+            if (r % 64 == 0 && rowBandsStopped())
+                return;
             for (int c = 0; c < w; ++c)
                 lower(r, c, 1);
-        for (int r = h - 1; r >= 0; --r)
+        }
+        for (int r = h - 1; r >= 0; --r) {
+            if (r % 64 == 0 && rowBandsStopped())
+                return;
             for (int c = w - 1; c >= 0; --c)
                 lower(r, c, -1);
+        }
         if (!changed)
             break;
     }
@@ -121,9 +131,9 @@ void limitSlope(HeightField& field, const std::vector<float>& steepest, int pass
 
 void raiseBlade(HeightField& field, const std::vector<float>& steepest,
                 const std::vector<double>& ceiling, double steepestFace, double softness,
-                double steeper) {
+                double steeper, int finRows) {
     const int w = field.width, h = field.height;
-    if (w < 2 || h < 2)
+    if (w < 2 || h < 2 || rowBandsStopped())
         return;
     // The highest the blade may stand in each column: its ceiling, but no higher than any
     // other column's ceiling plus the steepest face over the distance between them, so that
@@ -165,6 +175,13 @@ void raiseBlade(HeightField& field, const std::vector<float>& steepest,
                                                          ceiling[static_cast<std::size_t>(side)])));
             }
         }
+    // Each column's held row, for its fin.
+    std::vector<int> heldRow(static_cast<std::size_t>(w), -1);
+    if (finRows > 0)
+        for (int r = 0; r < h; ++r)
+            for (int c = 0; c < w; ++c)
+                if (field.roles[static_cast<std::size_t>(r) * w + c] == CellRole::held)
+                    heldRow[static_cast<std::size_t>(c)] = r;
     const std::vector<Step> steps = stepsOf(2, field.cell);
     const auto raise = [&](int r, int c, int sign) {
         const std::size_t i = static_cast<std::size_t>(r) * w + c;
@@ -180,17 +197,26 @@ void raiseBlade(HeightField& field, const std::vector<float>& steepest,
                 v = std::max(v, static_cast<float>(blade[j] -
                                                    steeper * s.rise * (steepest[i] + steepest[j])));
         }
-        blade[i] = std::min(v, static_cast<float>(upper[static_cast<std::size_t>(c)]));
+        const int held = heldRow[static_cast<std::size_t>(c)];
+        const bool fin = held >= 0 && std::abs(r - held) <= finRows;
+        blade[i] = std::min(v, static_cast<float>(fin ? ceiling[static_cast<std::size_t>(c)]
+                                                      : upper[static_cast<std::size_t>(c)]));
     };
     // Two pairs of passes: the cones are nearly even, and what a third would add lies below
     // the rounding.
     for (int pass = 0; pass < 2; ++pass) {
-        for (int r = 0; r < h; ++r)
+        for (int r = 0; r < h; ++r) {
+            if (r % 64 == 0 && rowBandsStopped())
+                return;
             for (int c = 0; c < w; ++c)
                 raise(r, c, 1);
-        for (int r = h - 1; r >= 0; --r)
+        }
+        for (int r = h - 1; r >= 0; --r) {
+            if (r % 64 == 0 && rowBandsStopped())
+                return;
             for (int c = w - 1; c >= 0; --c)
                 raise(r, c, -1);
+        }
     }
     for (std::size_t i = 0; i < field.size(); ++i)
         if (field.roles[i] == CellRole::free && blade[i] > field.heights[i] - softness)

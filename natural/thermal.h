@@ -34,8 +34,11 @@ void limitSlope(HeightField& field, const std::vector<float>& steepest, int pass
 // next, at `steepestFace` (height over distance): only where the drawing itself falls faster
 // does a held cell stand above the blade, as a pinnacle. The cells beside a held cell along
 // its row stand at their own column's top (or the held cell's, if lower), so the crest runs on
-// unbroken where it steps a row. Weak rock notches the faces. Only ever raises free ground
-// (outlets stay base and lowland), never above a column's ceiling.
+// unbroken where it steps a row. Within `finRows` rows of its held cell along its column a
+// column's cone is cut off at its ceiling only: where the drawing falls steeply the held cell
+// stands on a short fin across the crest rather than as a one-cell needle, whose point would
+// show in the ground's finest scales. Weak rock notches the faces. Only ever raises free
+// ground (outlets stay base and lowland), never above a column's ceiling.
 void raiseBlade(HeightField& field, const std::vector<float>& steepest,
                 const std::vector<double>& ceiling, double steepestFace, double softness,
-                double steeper = 1.0);
+                double steeper = 1.0, int finRows = 0);

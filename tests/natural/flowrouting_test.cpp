@@ -1,9 +1,11 @@
 // Routing water over a height field: filled depressions drain, the stack puts every cell after
 // its receiver, the drainage area adds up to the cells, the foreland drains without pits and
-// carries the mountain's streams on, hillslope diffusion opens grooves, and faces too steep to
-// stand are cut back.
+// carries the mountain's streams on, hillslope diffusion opens grooves, faces too steep to
+// stand are cut back, and a stopped sweep is dropped.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +13,7 @@
 #include "natural/flowrouting.h"
 #include "natural/foreland.h"
 #include "natural/hillslope.h"
+#include "natural/rowthreads.h"
 #include "natural/streampower.h"
 #include "natural/thermal.h"
 
@@ -210,6 +213,15 @@ TEST(RaiseBlade, CrestStandsAsBladeWithinCeilingsAndSteepDrawingLeavesPinnacle) 
                     << r << "," << c;
             }
         }
+    // With fins the steep column stands near its top two rows either side of its held cell
+    // along the column, at the rock's angle from it, and no further.
+    field.heights = before;
+    raiseBlade(field, steepest, ceiling, 1.6, 0.01, 1.0, 2);
+    for (const int r : {18, 22})
+        EXPECT_GE(at(r, 30), 45.0f - 3.0f - 0.02f) << r;
+    for (const int r : {17, 23})
+        EXPECT_LE(at(r, 30), 25.5f + 1.6f + 0.02f) << r;
+    EXPECT_LE(at(18, 29), 25.5f + 0.01f);
 }
 
 TEST(Foreland, CarriesTheMountainsStreamOnWhereItLeavesTheBody) {
@@ -261,4 +273,23 @@ TEST(HillslopeDiffusion, OpensAOneCellGrooveAndKeepsHeldCells) {
     EXPECT_LT(at(30, 19), 9.0f); // and its sides come down: wider and shallower
     EXPECT_LT(at(30, 18), 10.0f);
     EXPECT_EQ(at(30, 10), 10.0f); // the plain stays
+}
+
+TEST(RowBandStop, AStoppedSweepIsDroppedNotHalfApplied) {
+    // Stopped in the first sweep's bands, the talus and the diffusion leave the field as it was
+    // rather than half of it moved; unstopped they move it.
+    for (const bool stopping : {true, false}) {
+        HeightField talus = pittedDome(256), diffused = pittedDome(256);
+        const std::vector<float> before = talus.heights;
+        std::atomic<int> asked{0};
+        const std::function<bool()> stop = [&] { return stopping && ++asked > 4; };
+        {
+            const RowBandStop bands(&stop);
+            thermalErosion(talus, 0.2, 3, 2);
+            asked = 0;
+            diffuseHillslopes(diffused, 0.5, 3, 2);
+        }
+        EXPECT_EQ(talus.heights == before, stopping);
+        EXPECT_EQ(diffused.heights == before, stopping);
+    }
 }

@@ -182,6 +182,50 @@ TEST(NaturalTerrain, NoWallsWhereTheSkylineIsDrawnGently) {
     EXPECT_LE(walls, body / 100);
 }
 
+TEST(NaturalTerrain, ASteepNotchOfTheSkylineIsAValleyNotATrench) {
+    // A broad gentle peak with a V notch cut 100 deep into it, its sides drawn at 68 degrees:
+    // the notch's columns stand that steeply at the crest (each column's highest cell on a
+    // fin of a few rows), but down the flanks the ground either side falls into them no
+    // steeper than 60 degrees.
+    Grid grid = mountain();
+    for (auto& row : grid)
+        for (gmVector2& p : row) {
+            const double t = (p[0] - 300.0) / 250.0;
+            p[1] = (p[1] > 0 ? 1.0 : 0.0) * (40.0 + 120.0 * std::exp(-t * t));
+        }
+    std::vector<gmVector2> skyline = grid[0];
+    for (gmVector2& p : skyline)
+        p[1] = std::min(p[1], 60.0 + 2.5 * std::abs(p[0] - 300.0));
+    RasterOptions options;
+    options.width = options.height = 257;
+    HeightRaster raster;
+    std::string error;
+    ASSERT_TRUE(
+        buildNaturalTerrain(grid, rowSpacing, skyline, NaturalSettings{}, options, raster, error))
+        << error;
+    const double steepest = std::tan(60.0 * M_PI / 180.0) * raster.cellSize;
+    const auto crestRow = [&](int c) {
+        int crest = 0;
+        for (int r = 0; r < raster.height; ++r)
+            if (raster.row(r)[c] > raster.row(crest)[c])
+                crest = r;
+        return crest;
+    };
+    int crossed = 0;
+    for (int c = 1; c < raster.width; ++c) {
+        if (std::abs(columnX(raster, c) - 300.0) > 40.0)
+            continue;
+        const int crest = crestRow(c), before = crestRow(c - 1);
+        for (int r = 0; r < raster.height; ++r) {
+            if (std::abs(r - crest) <= 5 || std::abs(r - before) <= 5 || raster.row(r)[c] < 8.0f)
+                continue;
+            ++crossed;
+            EXPECT_LE(std::abs(raster.row(r)[c] - raster.row(r)[c - 1]), steepest) << r << "," << c;
+        }
+    }
+    EXPECT_GT(crossed, 100);
+}
+
 TEST(NaturalTerrain, FewWallsAndUnmirroredFlanksUnderASteepSkyline) {
     // The test mountain's peak is drawn falling at up to three times its height per width,
     // six times the default slope: only the crest itself may stand that steep.
