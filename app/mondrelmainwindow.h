@@ -276,6 +276,8 @@ private:
     // the view's full side.
     struct PreviewKey {
         std::vector<SketchModel::PointList> grid;
+        // Every layer's skyline and distance: the ranges behind the front one shape it too.
+        std::vector<DistantSkyline> layers;
         NaturalSettings settings;
         bool full = false;
         bool valid = false;

@@ -116,8 +116,18 @@ void MondrelMainWindow::showNaturalState(bool coarseOnly) {
         pendingPreview_ = PreviewKey();
         return;
     }
+    const std::vector<DistantSkyline> layers = model.distantSkylines();
+    const auto sameLayers = [&](const std::vector<DistantSkyline>& other) {
+        if (other.size() != layers.size())
+            return false;
+        for (std::size_t i = 0; i < layers.size(); ++i)
+            if (other[i].distance != layers[i].distance || other[i].skyline != layers[i].skyline)
+                return false;
+        return true;
+    };
     const auto same = [&](const PreviewKey& key) {
-        return key.valid && key.settings == model.naturalSettings() && key.grid == model.grid();
+        return key.valid && key.settings == model.naturalSettings() && key.grid == model.grid() &&
+               sameLayers(key.layers);
     };
     // Built or being built already.
     if ((same(shownPreview_) && (shownPreview_.full || coarseOnly)) ||
@@ -128,7 +138,7 @@ void MondrelMainWindow::showNaturalState(bool coarseOnly) {
         sides.push_back(coarsePreviewSide);
     if (!coarseOnly)
         sides.push_back(GLSketch::naturalPreviewSide);
-    pendingPreview_ = {model.grid(), model.naturalSettings(), !coarseOnly, true};
+    pendingPreview_ = {model.grid(), layers, model.naturalSettings(), !coarseOnly, true};
     previews_->request(model, sides);
 }
 
@@ -218,7 +228,7 @@ void MondrelMainWindow::exportHeightmap() {
     }
     UserPrompts::NativeSizes native;
     nativeHeightmapSize(model, native.width, native.height);
-    nativeNaturalSize(model, native.naturalWidth, native.naturalHeight);
+    nativeNaturalSize(model, native.naturalWidth, native.naturalHeight, settings.raster.scale);
     // What the view shows is what is offered: the natural terrain while it is on.
     bool natural = model.naturalTerrain();
     if (!prompts_->heightmapSettings(settings.format, name, native, settings, natural))

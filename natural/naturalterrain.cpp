@@ -221,13 +221,19 @@ Crest crestOf(const Shape& shape, const std::vector<Skyline>& skylines, const Le
         // none does, the highest of their falls beyond their ends.
         bool covered = false;
         double ceiling = 0.0;
+        int covering = 0;
+        for (const Skyline& skyline : skylines)
+            covering += skyline.covers(a, b);
         for (std::size_t k = 0; k < skylines.size(); ++k) {
             const Skyline& skyline = skylines[k];
             CrestCell& cell = crest.ranges[k][i];
             cell.row = std::clamp(
                 level.middleRow - static_cast<int>(std::lround(divideOf(shape, k, x) / level.cell)),
                 3, level.height - 4);
-            cell.held = skyline.covers(a, b);
+            // Where a range ends over another's skyline, the outline steps from one to the
+            // other at the end: the column holds the range only if it reaches the column's
+            // middle, so that the step falls between the cells on either side of it.
+            cell.held = skyline.covers(a, b) && (covering == 1 || skyline.covers(x, x));
             // The finest level's columns peak at the curve's top over their width. A coarser
             // level's columns stand for several of the finest and are read between each
             // other: they take the curve's lowest over their neighbours' reach, so that

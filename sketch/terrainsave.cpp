@@ -105,10 +105,27 @@ bool nativeHeightmapSize(const SketchModel& model, int& width, int& height) {
     return true;
 }
 
-bool nativeNaturalSize(const SketchModel& model, int& width, int& height) {
+std::vector<NaturalRange> naturalRanges(const SketchModel& model, double scale) {
+    // The front layer's skyline is the silhouette; hidden layers count as well, hiding being
+    // a drawing switch.
+    std::vector<NaturalRange> ranges(1);
+    ranges[0].skyline = model.silhouette();
+    const double front = model.layerProperties(0).distance;
+    for (int layer = 1; layer < model.layerCount(); ++layer) {
+        if (model.layerSkyline(layer).empty())
+            continue;
+        NaturalRange range;
+        range.skyline = model.layerSkyline(layer);
+        range.depth = (model.layerProperties(layer).distance - front) / scale;
+        ranges.push_back(std::move(range));
+    }
+    return ranges;
+}
+
+bool nativeNaturalSize(const SketchModel& model, int& width, int& height, double scale) {
     std::string reason;
     return model.hasTerrainToSave(reason) &&
-           naturalNativeSize(model.grid(), model.rowSpacing(), model.silhouette(),
+           naturalNativeSize(model.grid(), model.rowSpacing(), naturalRanges(model, scale),
                              model.naturalSettings(), width, height, reason);
 }
 
@@ -129,9 +146,9 @@ bool buildNaturalRaster(const SketchModel& model, const HeightmapExport& setting
         return false;
     }
     return model.hasTerrainToSave(message) &&
-           buildNaturalTerrain(model.grid(), model.rowSpacing(), model.silhouette(), natural,
-                               settings.raster, raster, message, threads, settings.cancelled,
-                               progress);
+           buildNaturalTerrain(
+               model.grid(), model.rowSpacing(), naturalRanges(model, settings.raster.scale),
+               natural, settings.raster, raster, message, threads, settings.cancelled, progress);
 }
 
 bool saveNaturalTerrainAs(const SketchModel& model, const std::string& name,
@@ -143,8 +160,9 @@ bool saveNaturalTerrainAs(const SketchModel& model, const std::string& name,
     if (settings.tiled() && settings.raster.native()) {
         int width = 0, height = 0, side = 0;
         if (!model.hasTerrainToSave(message) ||
-            !naturalNativeSize(model.grid(), model.rowSpacing(), model.silhouette(), natural, width,
-                               height, message) ||
+            !naturalNativeSize(model.grid(), model.rowSpacing(),
+                               naturalRanges(model, settings.raster.scale), natural, width, height,
+                               message) ||
             !planTiles(settings.tilesAcross, settings.tilesDown, width, height, built.raster, side,
                        message))
             return false;
