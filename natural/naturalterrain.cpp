@@ -42,6 +42,9 @@ const double finerLevelShare = 0.12;
 // How far the divide wanders in plan either way, and the wavelength of its bends, as shares of
 // the flank depth.
 const double divideWander = 0.45;
+// With several ranges, each divide wanders at most this share of the gap to its neighbours'
+// either way: divides that crossed would put a farther range in front of a nearer one.
+const double rangeGapWander = 0.25;
 const double divideWavelength = 1.1;
 // The wavelength of the cost's noise that shapes spurs and hollows, as a share of the flank
 // depth.
@@ -108,6 +111,7 @@ struct Edges {
 // drawn for it or its own wander.
 struct RangePlan {
     double depth = 0.0;
+    double wander = 0.0;    // how far its divide wanders either way
     std::uint32_t seed = 1; // of its wander
     std::vector<gmVector2> course;
 };
@@ -143,7 +147,7 @@ double divideOf(const Shape& shape, std::size_t k, double x) {
     if (!range.course.empty())
         return range.depth + courseAt(range.course, x);
     const double wander =
-        divideNorthing(x, divideWander * shape.depth, divideWavelength * shape.depth, range.seed);
+        divideNorthing(x, range.wander, divideWavelength * shape.depth, range.seed);
     return k == 0 ? wander : range.depth + wander;
 }
 
@@ -583,8 +587,17 @@ bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<Natura
     shape.massif.divideWander = divideWander * shape.depth;
     shape.massif.divideWavelength = divideWavelength * shape.depth;
     double deepest = 0.0;
-    for (const RangePlan& range : shape.ranges)
+    for (std::size_t k = 0; k < shape.ranges.size(); ++k) {
+        RangePlan& range = shape.ranges[k];
         deepest = std::max(deepest, range.depth);
+        range.wander = divideWander * shape.depth;
+        for (const RangePlan& other : shape.ranges)
+            if (&other != &range)
+                range.wander =
+                    std::min(range.wander, rangeGapWander * std::abs(other.depth - range.depth));
+    }
+    // The flanks lean from the front range's divide.
+    shape.massif.divideWander = shape.ranges.front().wander;
     if (!std::isfinite(shape.depth) || !std::isfinite(span) ||
         !(shape.relief * scale <= FLT_MAX / 4) || !(deepest * scale <= FLT_MAX / 4)) {
         error = "the terrain is too large for a natural terrain";
