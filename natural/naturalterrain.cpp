@@ -44,7 +44,7 @@ const double finerLevelShare = 0.12;
 const double divideWander = 0.45;
 // With several ranges, each divide wanders at most this share of the gap to its neighbours'
 // either way: divides that crossed would put a farther range in front of a nearer one.
-const double rangeGapWander = 0.25;
+const double rangeGapWander = 0.4;
 const double divideWavelength = 1.1;
 // The wavelength of the cost's noise that shapes spurs and hollows, as a share of the flank
 // depth.
