@@ -310,14 +310,16 @@ void holdSkyline(const Shape& shape, const Crest& crest, const Level& level, boo
             const std::size_t i = static_cast<std::size_t>(r) * level.width + c;
             float& h = field.heights[i];
             const bool edge = r == 0 || c == 0 || r == level.height - 1 || c == level.width - 1;
-            // Every range's crest cell stands at its skyline's top over the column: the
-            // visible range's at the column's top, a hidden one's below it. Where two divides
-            // cross, the higher holds.
+            // The crest cell of the range seen over the column stands at the column's top. A
+            // range hidden behind a nearer one there is free: its summit raised the ground,
+            // but holding it at its own lower top would sink a pit into whatever nearer
+            // flank or neighbouring summit stands higher there.
+            const double ceiling = crest.ceiling[static_cast<std::size_t>(c)];
             bool held = false;
             double top = 0.0;
             for (const std::vector<CrestCell>& cells : crest.ranges) {
                 const CrestCell& cell = cells[static_cast<std::size_t>(c)];
-                if (cell.held && r == cell.row) {
+                if (cell.held && r == cell.row && cell.top >= ceiling) {
                     top = held ? std::max(top, cell.top) : cell.top;
                     held = true;
                 }
@@ -328,8 +330,7 @@ void holdSkyline(const Shape& shape, const Crest& crest, const Level& level, boo
                     field.roles[i] = CellRole::held;
                 continue;
             }
-            h = static_cast<float>(
-                std::max(0.0, smoothMin(h, crest.ceiling[static_cast<std::size_t>(c)], softness)));
+            h = static_cast<float>(std::max(0.0, smoothMin(h, ceiling, softness)));
             if (edge)
                 h = 0.0f;
             if (!roles)
