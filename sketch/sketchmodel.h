@@ -208,8 +208,8 @@ public:
     // Returns its new index (the same at either end).
     int moveLayer(int layer, bool nearer);
     // Every layer's skyline with points and its distance, front first, hidden layers
-    // included (hiding is a drawing switch): what the natural terrain is to stand on when it
-    // holds every layer. Today it is built from the front layer alone.
+    // included (hiding is a drawing switch): what the natural terrain stands on
+    // (naturalRanges in sketch/terrainsave.h).
     std::vector<DistantSkyline> distantSkylines() const;
 
     // ---- The whole state as a value (sketch/sketchstate.h)

@@ -111,12 +111,12 @@ std::vector<NaturalRange> naturalRanges(const SketchModel& model, double scale) 
     std::vector<NaturalRange> ranges(1);
     ranges[0].skyline = model.silhouette();
     const double front = model.layerProperties(0).distance;
-    for (int layer = 1; layer < model.layerCount(); ++layer) {
-        if (model.layerSkyline(layer).empty())
-            continue;
+    const std::vector<DistantSkyline> skylines = model.distantSkylines();
+    // The front layer's skyline, when it has one, comes first.
+    for (std::size_t k = model.silhouette().empty() ? 0 : 1; k < skylines.size(); ++k) {
         NaturalRange range;
-        range.skyline = model.layerSkyline(layer);
-        range.depth = (model.layerProperties(layer).distance - front) / scale;
+        range.skyline = skylines[k].skyline;
+        range.depth = (skylines[k].distance - front) / scale;
         ranges.push_back(std::move(range));
     }
     return ranges;

@@ -3,7 +3,10 @@
 // that what was traced is what the terrain shows.
 //
 // The raster is an ESRI ASCII grid as the exports write it; the skyline a curve file (.c2d)
-// or a project (.mondrel, its silhouette as drawn), in the view's pixels, y up. The view is
+// or a project (.mondrel, its silhouette as drawn), in the view's pixels, y up. A project with
+// several skyline layers is seen, straight on, as their outline: at every column the highest
+// of the layers' skylines (hidden layers too); besides the outline's line, one line per layer
+// gives the deviation over the columns where that layer is the outline. The view is
 // --view W,H pixels (800,600 by default). Two cameras (tools/analysis/silhouetterender.h):
 //
 //   orthographic (the default) straight on from the south, the sketch's own view: the raster
