@@ -4,7 +4,7 @@
 //
 // The raster is an ESRI ASCII grid as the exports write it; the skyline a curve file (.c2d)
 // or a project (.mondrel, its silhouette as drawn), in the view's pixels, y up. A project with
-// several skyline layers is seen, straight on, as their outline: at every column the highest
+// several skyline layers is seen as their outline in the view: at every column the highest
 // of the layers' skylines (hidden layers too); besides the outline's line, one line per layer
 // gives the deviation over the columns where that layer is the outline. The view is
 // --view W,H pixels (800,600 by default). Two cameras (tools/analysis/silhouetterender.h):
@@ -239,7 +239,7 @@ int main(int argc, char** argv) {
     if (!readSkyline(skylineFile, skyline, layers))
         return 2;
     // With several layers the view sees their outline: at every column the highest skyline.
-    const bool layered = layers.size() > 1 && !perspective;
+    const bool layered = layers.size() > 1;
     std::vector<Points> skylines;
     for (const LayerSkyline& layer : layers)
         skylines.push_back(layer.skyline);
