@@ -468,7 +468,9 @@ void MondrelMainWindow::showStatusLine() {
     const SketchModel& model = session_.model();
     // The natural view has its own guidance while it is on in the stage where it shows.
     const bool natural = model.naturalTerrain() && session_.stage() == Stage::rowRefinement;
-    const StatusText guidance = natural ? naturalViewGuidance() : stageGuidance(model.stage());
+    const StatusText guidance = natural && sketchView->topView() ? topViewGuidance()
+                                : natural                        ? naturalViewGuidance()
+                                                                 : stageGuidance(model.stage());
     const StatusText values = modelValues(model);
     statusLine_->setParts(
         QString::fromStdString(guidance.full), QString::fromStdString(guidance.compact),

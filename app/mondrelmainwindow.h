@@ -71,6 +71,12 @@ public:
     QAction* viewNatural_TerrainAction;
     // Shows the natural terrain's settings panel.
     QAction* viewNatural_SettingsAction;
+    // Checkable, with the natural view: the natural terrain from above, the front range's
+    // divide drawn and edited on it (GLSketch::setTopView). A way of looking, not part of the
+    // project.
+    QAction* viewTop_ViewAction;
+    // Lets the front range's divide wander again: an undo step; enabled while it has a course.
+    QAction* viewReset_Divide_CourseAction;
     // Checkable, off at start: each stroke drawn over the photograph is snapped to the
     // horizon edge near it, shown before Process Line, which then takes the snapped line.
     QAction* viewSnap_StrokesAction;
@@ -165,6 +171,10 @@ private:
     // being dragged).
     void showNaturalState(bool coarseOnly = false);
     void naturalViewToggled(bool on);
+    void topViewToggled(bool on);
+    // A finished drag on the divide in the top view: one undo step.
+    void divideCourseEdited(std::vector<gmVector2> course);
+    void resetDivideCourse();
     void naturalSettingsChanging(const NaturalSettings& settings);
     void naturalSettingsSettled(const NaturalSettings& settings);
     void naturalPreviewBuilt(std::vector<SketchModel::PointList> grid, double rowSpacing, int side);
@@ -276,8 +286,9 @@ private:
     // the view's full side.
     struct PreviewKey {
         std::vector<SketchModel::PointList> grid;
-        // Every layer's skyline and distance: the ranges behind the front one shape it too.
-        std::vector<DistantSkyline> layers;
+        // Every range's skyline, depth and divide course: the ranges behind the front one
+        // shape it too.
+        std::vector<NaturalRange> ranges;
         NaturalSettings settings;
         bool full = false;
         bool valid = false;

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QStatusBar>
 
@@ -52,16 +53,32 @@ void MondrelMainWindow::buildViewMenu() {
         makeNamedAction(this, "viewNatural_SettingsAction", tr("Natural Terrain &Settings..."));
     viewNatural_SettingsAction->setStatusTip(
         tr("Show the natural terrain's settings beside the view."));
+    viewTop_ViewAction = makeNamedAction(this, "viewTop_ViewAction", tr("&Top View"));
+    viewTop_ViewAction->setCheckable(true);
+    viewTop_ViewAction->setEnabled(false);
+    viewTop_ViewAction->setStatusTip(
+        tr("See the natural terrain from straight above and drag or draw where the front "
+           "range's divide runs."));
+    viewReset_Divide_CourseAction =
+        makeNamedAction(this, "viewReset_Divide_CourseAction", tr("Reset Divide Course"));
+    viewReset_Divide_CourseAction->setEnabled(false);
+    viewReset_Divide_CourseAction->setStatusTip(
+        tr("Forget the course drawn for the front range's divide: it wanders by itself again."));
     viewMenu = new QMenu(tr("&View"), this);
     viewMenu->setObjectName(QStringLiteral("viewMenu"));
     viewMenu->addAction(viewNatural_TerrainAction);
     viewMenu->addAction(viewNatural_SettingsAction);
+    viewMenu->addAction(viewTop_ViewAction);
+    viewMenu->addAction(viewReset_Divide_CourseAction);
     mainMenuBar->addMenu(viewMenu);
     // triggered, not toggled: only the user's click is a change of the session.
     connect(viewNatural_TerrainAction, &QAction::triggered, this,
             &MondrelMainWindow::naturalViewToggled);
     connect(viewNatural_SettingsAction, &QAction::triggered, this,
             &MondrelMainWindow::editNaturalSettings);
+    connect(viewTop_ViewAction, &QAction::triggered, this, &MondrelMainWindow::topViewToggled);
+    connect(viewReset_Divide_CourseAction, &QAction::triggered, this,
+            &MondrelMainWindow::resetDivideCourse);
 }
 
 void MondrelMainWindow::buildNaturalPanel() {
@@ -80,6 +97,35 @@ void MondrelMainWindow::buildNaturalPanel() {
             &MondrelMainWindow::naturalSettingsChanging);
     connect(naturalPanel, &NaturalPanel::settled, this, &MondrelMainWindow::naturalSettingsSettled);
     connect(naturalPanel, &NaturalPanel::lookChanged, sketchView, &GLSketch::setNaturalLook);
+    connect(naturalPanel, &NaturalPanel::topViewToggled, this, &MondrelMainWindow::topViewToggled);
+    connect(sketchView, &GLSketch::divideCourseEdited, this,
+            &MondrelMainWindow::divideCourseEdited);
+}
+
+void MondrelMainWindow::topViewToggled(bool on) {
+    sketchView->setTopView(on);
+    if (on)
+        sketchView->resetView();
+    showSessionChange();
+}
+
+void MondrelMainWindow::divideCourseEdited(std::vector<gmVector2> course) {
+    std::string reason;
+    bool set = true;
+    runModelStep(tr("Divide Course"),
+                 [&] { set = session_.setDivideCourse(0, std::move(course), reason); });
+    if (!set)
+        prompts_->inform(
+            tr("The divide keeps its course: %1.").arg(QString::fromStdString(reason)));
+}
+
+void MondrelMainWindow::resetDivideCourse() {
+    std::string reason;
+    bool set = true;
+    runModelStep(tr("Reset Divide Course"), [&] { set = session_.setDivideCourse(0, {}, reason); });
+    if (!set)
+        prompts_->inform(
+            tr("The divide keeps its course: %1.").arg(QString::fromStdString(reason)));
 }
 
 void MondrelMainWindow::editNaturalSettings() {
@@ -111,23 +157,38 @@ void MondrelMainWindow::showNaturalState(bool coarseOnly) {
     if (!naturalDragging_)
         naturalPanel->showSettings(model.naturalSettings());
     sketchView->setNaturalView(model.naturalTerrain());
+    {
+        // The top view is one of the natural view's ways of looking: off without it.
+        const bool topMeaningful = meaningful && model.naturalTerrain();
+        if (!topMeaningful && sketchView->topView())
+            sketchView->setTopView(false);
+        const QSignalBlocker quietAction(viewTop_ViewAction);
+        const QSignalBlocker quietButton(naturalPanel->topView);
+        viewTop_ViewAction->setEnabled(topMeaningful);
+        viewTop_ViewAction->setChecked(sketchView->topView());
+        naturalPanel->topView->setEnabled(topMeaningful);
+        naturalPanel->topView->setChecked(sketchView->topView());
+        viewReset_Divide_CourseAction->setEnabled(meaningful &&
+                                                  !model.layerProperties(0).divideCourse.empty());
+    }
     if (!model.naturalTerrain() || !meaningful) {
         previews_->cancel();
         pendingPreview_ = PreviewKey();
         return;
     }
-    const std::vector<DistantSkyline> layers = model.distantSkylines();
-    const auto sameLayers = [&](const std::vector<DistantSkyline>& other) {
-        if (other.size() != layers.size())
+    const std::vector<NaturalRange> ranges = model.naturalRanges();
+    const auto sameRanges = [&](const std::vector<NaturalRange>& other) {
+        if (other.size() != ranges.size())
             return false;
-        for (std::size_t i = 0; i < layers.size(); ++i)
-            if (other[i].distance != layers[i].distance || other[i].skyline != layers[i].skyline)
+        for (std::size_t i = 0; i < ranges.size(); ++i)
+            if (other[i].depth != ranges[i].depth || other[i].skyline != ranges[i].skyline ||
+                other[i].divideCourse != ranges[i].divideCourse)
                 return false;
         return true;
     };
     const auto same = [&](const PreviewKey& key) {
         return key.valid && key.settings == model.naturalSettings() && key.grid == model.grid() &&
-               sameLayers(key.layers);
+               sameRanges(key.ranges);
     };
     // Built or being built already.
     if ((same(shownPreview_) && (shownPreview_.full || coarseOnly)) ||
@@ -138,7 +199,7 @@ void MondrelMainWindow::showNaturalState(bool coarseOnly) {
         sides.push_back(coarsePreviewSide);
     if (!coarseOnly)
         sides.push_back(GLSketch::naturalPreviewSide);
-    pendingPreview_ = {model.grid(), layers, model.naturalSettings(), !coarseOnly, true};
+    pendingPreview_ = {model.grid(), ranges, model.naturalSettings(), !coarseOnly, true};
     previews_->request(model, sides);
 }
 

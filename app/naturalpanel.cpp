@@ -39,6 +39,13 @@ NaturalPanel::NaturalPanel(QWidget* parent) : QDockWidget(tr("Natural Terrain"),
         settle();
     });
 
+    topView = new QPushButton(tr("Top View"), body);
+    topView->setObjectName(QStringLiteral("topViewButton"));
+    topView->setCheckable(true);
+    topView->setToolTip(tr("See the natural terrain from above and draw where its divide runs."));
+    form_->addRow(QString(), topView);
+    connect(topView, &QPushButton::clicked, this, &NaturalPanel::topViewToggled);
+
     snowLine = addControl(tr("Snow line (%)"), "snowLine", 0, 100, 1, 0, true);
     water = new QCheckBox(tr("Water"), body);
     water->setObjectName(QStringLiteral("waterBox"));

@@ -39,11 +39,15 @@ public:
     Control slope, frontProfile, detail, erosion, erosionSteps, seed, snowLine, waterLevel;
     QCheckBox* water = nullptr;
     QPushButton* newSeed = nullptr;
+    // Checkable: the natural terrain seen from above, to draw the divide's course (the View
+    // menu's "Top View" does the same; topViewToggled tells the user's clicks).
+    QPushButton* topView = nullptr;
 
 signals:
     void changing(const NaturalSettings& settings);
     void settled(const NaturalSettings& settings);
     void lookChanged(const NaturalLook& look);
+    void topViewToggled(bool on);
 
 private:
     Control addControl(const QString& label, const char* name, double lowest, double highest,

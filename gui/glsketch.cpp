@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTimer>
@@ -14,8 +15,10 @@
 
 #include "fileio/datafiles.h"
 #include "gui/naturalrendering.h"
+#include "natural/dividecourse.h"
 #include "printing/printedlines.h"
 #include "sketch/failurereasons.h"
+#include "sketch/naturalpreview.h"
 #include "sketch/sketchsession.h"
 
 namespace {
@@ -68,6 +71,8 @@ GLSketch::GLSketch(const SketchSession& session, QWidget* parent, const char* na
     : QOpenGLWidget(parent), session_(session), viewRest_(new QTimer(this)) {
     if (name)
         setObjectName(QString::fromLatin1(name));
+    // A click gives the view the keyboard, so that Esc can drop a drag in the top view.
+    setFocusPolicy(Qt::ClickFocus);
     viewRest_->setSingleShot(true);
     connect(viewRest_, &QTimer::timeout, this, [this] {
         viewMoving_ = false;
@@ -111,6 +116,10 @@ Matrix4 GLSketch::projectionMatrix() const {
         return drawingViewMatrix(drawingView_, session_.model().viewWidth(),
                                  session_.model().viewHeight()) *
                sketchProjection();
+    if (showingTopView()) {
+        const TerrainBounds bounds = drawnBounds();
+        return planProjection(plan_, width(), height(), bounds.minY, bounds.maxY);
+    }
     return boxProjection(terrainBox());
 }
 
@@ -142,6 +151,8 @@ TerrainBounds GLSketch::drawnBounds() const {
 Matrix4 GLSketch::terrainModelViewMatrix() const {
     if (drawing())
         return viewMatrix() * terrainModelTransform();
+    if (showingTopView())
+        return planModelView(firstRowNorthing());
     // Turns swing the terrain about its own centre, which therefore stays where it is.
     return terrainModelView(zoomPan(), rotX_, rotY_, rotZ_, drawnBounds());
 }
@@ -150,6 +161,11 @@ void GLSketch::resetView() {
     if (drawing()) {
         // The drawing at its own scale; the terrain's angles wait for the terrain stages.
         drawingView_ = DrawingView();
+        updateGL();
+        return;
+    }
+    if (showingTopView()) {
+        framePlanView();
         updateGL();
         return;
     }
@@ -364,6 +380,8 @@ void GLSketch::setupLights() {
 // ---- Drawing
 
 void GLSketch::paintGL() {
+    if (showingTopView() && !planFramed_)
+        framePlanView();
     setViewTransform();
     if (drawing())
         drawSketch();
@@ -564,6 +582,8 @@ void GLSketch::drawTerrain() {
             drawSeaPlane(terrainBounds(meshGrid_, mesh_.rowSpacing),
                          waterHeight(mesh_, naturalLook_));
         glDisableClientState(GL_VERTEX_ARRAY);
+        if (showingTopView())
+            drawDivide();
         return;
     }
     drawTerrainSurface();
@@ -659,6 +679,8 @@ void GLSketch::mousePressEvent(QMouseEvent* event) {
     const QPoint p = eventPosition(event);
     mousePressed_ = true;
     mouseButton_ = static_cast<int>(event->button());
+    if (showingTopView() && mouseButton_ == leftButton)
+        topViewPress(p);
     if (drawing() && mouseButton_ == leftButton)
         emitStroke(true, p);
     if (pickingColumns() && mouseButton_ == rightButton)
@@ -679,6 +701,12 @@ void GLSketch::mouseMoveEvent(QMouseEvent* event) {
             drawingView_ = panDrawingBy(drawingView_, p.x() - lastX_, p.y() - lastY_);
     } else if (pickingColumns() && mouseButton_ == rightButton) {
         pickColumn(p.x(), p.y(), false);
+    } else if (showingTopView()) {
+        if (mouseButton_ == leftButton)
+            topViewMove(p);
+        else if (mouseButton_ == middleButton)
+            plan_ = panPlanBy(plan_, p.x() - lastX_, p.y() - lastY_);
+        viewMoved();
     } else if (mouseButton_ == middleButton) {
         panView(p.x(), p.y());
         viewMoved();
@@ -698,6 +726,8 @@ void GLSketch::mouseReleaseEvent(QMouseEvent* event) {
         emit strokeEnded();
         updateGL();
     }
+    if (mousePressed_ && mouseButton_ == leftButton && editingDivide_)
+        topViewRelease();
     mousePressed_ = false;
     lastX_ = p.x();
     lastY_ = p.y();
@@ -731,6 +761,14 @@ void GLSketch::wheelEvent(QWheelEvent* event) {
         return;
     }
     const QPointF at = event->position();
+    if (showingTopView()) {
+        plan_ = zoomPlanAbout(plan_, wheelZoomFactor(event->angleDelta().y()), at.x(), at.y(),
+                              width(), height());
+        event->accept();
+        viewMoved();
+        updateGL();
+        return;
+    }
     const ZoomPan zoomed =
         zoomAbout(zoomPan(), wheelZoomFactor(event->angleDelta().y()), at.x(), at.y(),
                   session_.model().viewWidth(), session_.model().viewHeight(), terrainBox());
@@ -740,4 +778,156 @@ void GLSketch::wheelEvent(QWheelEvent* event) {
     event->accept();
     viewMoved();
     updateGL();
+}
+
+// ---- The top view
+
+void GLSketch::setTopView(bool on) {
+    if (topView_ == on)
+        return;
+    topView_ = on;
+    planFramed_ = false;
+    editingDivide_ = false;
+    dragHandle_ = -1;
+    divideStroke_.clear();
+    updateGL();
+}
+
+double GLSketch::firstRowNorthing() const {
+    return naturalPreviewFirstNorthing(static_cast<int>(naturalGrid_.size()), naturalSpacing_);
+}
+
+void GLSketch::framePlanView() {
+    const TerrainBounds bounds = terrainBounds(naturalGrid_, naturalSpacing_);
+    if (bounds.empty)
+        return;
+    const double south = firstRowNorthing() + bounds.minZ;
+    plan_ = framePlan(bounds.minX, bounds.maxX, south, south + (bounds.maxZ - bounds.minZ), width(),
+                      height());
+    planFramed_ = true;
+}
+
+void GLSketch::refreshDivide() const {
+    if (editingDivide_)
+        return;
+    const std::vector<gmVector2>& course = session_.model().layerProperties(0).divideCourse;
+    if (divideVersion_ == naturalVersion_ && divideCourse_ == course)
+        return;
+    divideVersion_ = naturalVersion_;
+    divideCourse_ = course;
+    std::string message;
+    if (!naturalDivideLine(session_.model(), divide_, message))
+        divide_.clear();
+}
+
+void GLSketch::drawDivide() {
+    refreshDivide();
+    const TerrainBounds bounds = drawnBounds();
+    // In plan: eye space is (x, northing, height), the line above every height.
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glEnable(GL_BLEND);
+    glEnable(GL_LINE_SMOOTH);
+    const double z = bounds.maxY;
+    const LayerColour colour = session_.model().layerProperties(0).colour;
+    const auto strip = [&](const std::vector<gmVector2>& line, float lineWidth) {
+        glLineWidth(lineWidth);
+        glBegin(GL_LINE_STRIP);
+        for (const gmVector2& p : line)
+            glVertex3d(p[0], p[1], z);
+        glEnd();
+    };
+    // A dark edge keeps the line readable over snow and over rock alike.
+    glColor4f(0.1f, 0.1f, 0.1f, 0.8f);
+    strip(divide_, 5.0f);
+    glColor4ub(colour.red, colour.green, colour.blue, 255);
+    strip(divide_, 3.0f);
+    glPointSize(9.0f);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glBegin(GL_POINTS);
+    for (const gmVector2& p : divide_)
+        glVertex3d(p[0], p[1], z);
+    glEnd();
+    glPointSize(6.0f);
+    glColor4ub(colour.red, colour.green, colour.blue, 255);
+    glBegin(GL_POINTS);
+    for (const gmVector2& p : divide_)
+        glVertex3d(p[0], p[1], z);
+    glEnd();
+    if (!divideStroke_.empty()) {
+        glColor4f(1.0f, 1.0f, 1.0f, 0.9f);
+        strip(divideStroke_, 2.0f);
+    }
+    glPointSize(4.0f);
+    glLineWidth(1.0f);
+    glDisable(GL_LINE_SMOOTH);
+    glDisable(GL_BLEND);
+}
+
+void GLSketch::topViewPress(const QPoint& p) {
+    refreshDivide();
+    editingDivide_ = true;
+    dragHandle_ = -1;
+    divideStroke_.clear();
+    // The nearest handle within a few pixels takes the drag.
+    const double reach = 8.0;
+    double nearest = reach * reach;
+    for (std::size_t i = 0; i < divide_.size(); ++i) {
+        double px = 0.0, py = 0.0;
+        planToWindow(plan_, width(), height(), divide_[i][0], divide_[i][1], px, py);
+        const double d = (px - p.x()) * (px - p.x()) + (py - p.y()) * (py - p.y());
+        if (d <= nearest) {
+            nearest = d;
+            dragHandle_ = static_cast<int>(i);
+        }
+    }
+    if (dragHandle_ < 0) {
+        double x = 0.0, northing = 0.0;
+        windowToPlan(plan_, width(), height(), p.x(), p.y(), x, northing);
+        divideStroke_.emplace_back(x, northing);
+    }
+}
+
+void GLSketch::topViewMove(const QPoint& p) {
+    if (!editingDivide_)
+        return;
+    double x = 0.0, northing = 0.0;
+    windowToPlan(plan_, width(), height(), p.x(), p.y(), x, northing);
+    if (dragHandle_ >= 0)
+        divide_[static_cast<std::size_t>(dragHandle_)][1] = northing;
+    else
+        divideStroke_.emplace_back(x, northing);
+}
+
+void GLSketch::topViewRelease() {
+    std::vector<gmVector2> course = divide_;
+    if (dragHandle_ < 0) {
+        const SketchModel::PointList& skyline = session_.model().silhouette();
+        const double span = skyline.size() < 2 ? 0.0 : skyline.back()[0] - skyline.front()[0];
+        course = courseWithStroke(divide_, divideStroke_, span / (divideLinePoints - 1));
+    }
+    const bool changed = dragHandle_ >= 0 || course != divide_;
+    editingDivide_ = false;
+    dragHandle_ = -1;
+    divideStroke_.clear();
+    // Shown again from the model, whatever the window makes of the edit.
+    divideVersion_ = ~0u;
+    if (changed)
+        emit divideCourseEdited(std::move(course));
+    updateGL();
+}
+
+void GLSketch::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && editingDivide_) {
+        editingDivide_ = false;
+        dragHandle_ = -1;
+        divideStroke_.clear();
+        divideVersion_ = ~0u;
+        mousePressed_ = false;
+        updateGL();
+        event->accept();
+        return;
+    }
+    QOpenGLWidget::keyPressEvent(event);
 }

@@ -9,9 +9,11 @@
 #include "libgm/gmvec2.h"
 #include "sketch/sketchmodel.h"
 #include "view/naturalcolours.h"
+#include "view/planview.h"
 #include "view/viewgeometry.h"
 #include "view/viewnavigation.h"
 
+class QKeyEvent;
 class QMouseEvent;
 class QTimer;
 class QWheelEvent;
@@ -77,6 +79,23 @@ public:
     void setNaturalLook(const NaturalLook& look);
     const NaturalLook& naturalLook() const { return naturalLook_; }
 
+    // The top view: while the natural terrain shows, it is seen from straight above (north
+    // up, shaded and tinted as in the natural view) with the front range's divide drawn as a
+    // line in the front layer's colour, a handle at each of its points (naturalDivideLine).
+    // A left drag on a handle moves that point north or south; a left drag elsewhere draws
+    // the course over the x it covers (courseWithStroke). Either is told once, when the
+    // button is released (divideCourseEdited); Esc drops a drag. The wheel zooms, a middle
+    // drag pans, Home frames the terrain.
+    void setTopView(bool on);
+    bool topView() const { return topView_; }
+    bool showingTopView() const { return topView_ && showingNaturalTerrain(); }
+    const PlanView& planView() const { return plan_; }
+    // The divide as drawn now (with a drag in progress, as dragged), (x, northing).
+    const std::vector<gmVector2>& shownDivide() const {
+        refreshDivide();
+        return divide_;
+    }
+
     // The matrices the terrain pass draws with and picking unprojects with.
     Matrix4 projectionMatrix() const;
     Matrix4 terrainModelViewMatrix() const;
@@ -104,6 +123,8 @@ signals:
     void viewTurned();
     // A right press (press true) or drag in stage 1 over the terrain's model x.
     void columnPointedAt(double modelX, bool press);
+    // A finished edit of the front range's divide course in the top view.
+    void divideCourseEdited(std::vector<gmVector2> course);
     // The background image just loaded from file was larger than the screen shows and is
     // shown reduced: its size in the file and as shown, in pixels.
     void imageReduced(const QString& file, int fileWidth, int fileHeight, int shownWidth,
@@ -114,6 +135,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void initializeGL() override;
     void resizeGL(int width, int height) override;
     void paintGL() override;
@@ -157,6 +179,14 @@ private:
     void refreshTerrainMesh();
 
     void emitStroke(bool begin, const QPoint& p);
+    // The top view's divide, its drawing and its mouse.
+    void refreshDivide() const;
+    void drawDivide();
+    void framePlanView();
+    void topViewPress(const QPoint& p);
+    void topViewMove(const QPoint& p);
+    void topViewRelease();
+    double firstRowNorthing() const;
     void zoomDrawing(QWheelEvent* event);
 
     const SketchSession& session_;
@@ -205,4 +235,17 @@ private:
     TerrainMesh mesh_;
     bool meshValid_ = false;
     bool gridTooSmallReported_ = false;
+
+    bool topView_ = false;
+    PlanView plan_;
+    bool planFramed_ = false;
+    // The divide shown, and what it was made from: the model's front course and the natural
+    // grid shown (its version).
+    mutable std::vector<gmVector2> divide_;
+    mutable std::vector<gmVector2> divideCourse_;
+    mutable unsigned divideVersion_ = ~0u;
+    // A drag on the divide: the handle moved (-1 for a course drawn), or the stroke so far.
+    bool editingDivide_ = false;
+    int dragHandle_ = -1;
+    std::vector<gmVector2> divideStroke_;
 };

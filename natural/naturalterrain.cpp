@@ -8,6 +8,7 @@
 #include <new>
 
 #include "natural/detailnoise.h"
+#include "natural/dividecourse.h"
 #include "natural/erosion.h"
 #include "natural/foreland.h"
 #include "natural/hillslope.h"
@@ -128,27 +129,13 @@ struct Shape {
     std::vector<RangePlan> ranges; // front first
 };
 
-// The northing of a drawn course at x, linear between its points and level beyond its ends.
-double courseAt(const std::vector<gmVector2>& course, double x) {
-    if (x <= course.front()[0])
-        return course.front()[1];
-    if (x >= course.back()[0])
-        return course.back()[1];
-    const auto k = std::upper_bound(course.begin(), course.end(), x,
-                                    [](double at, const gmVector2& p) { return at < p[0]; });
-    const gmVector2& a = *(k - 1);
-    const gmVector2& b = *k;
-    return a[1] + (x - a[0]) / (b[0] - a[0]) * (b[1] - a[1]);
-}
-
-// Where range k's divide runs at x, northing from the front range's line of sight.
+// Where range k's divide runs at x, northing from the front range's line of sight: along its
+// course where it has one, else wandering by itself.
 double divideOf(const Shape& shape, std::size_t k, double x) {
     const RangePlan& range = shape.ranges[k];
-    if (!range.course.empty())
-        return range.depth + courseAt(range.course, x);
-    const double wander =
-        divideNorthing(x, range.wander, divideWavelength * shape.depth, range.seed);
-    return k == 0 ? wander : range.depth + wander;
+    const double northing =
+        divideAt(range.course, x, range.wander, divideWavelength * shape.depth, range.seed);
+    return k == 0 ? northing : range.depth + northing;
 }
 
 ForelandShape forelandShape(const Shape& shape, const Level& coarsest) {
@@ -544,6 +531,8 @@ bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<Natura
                     number(range.depth);
             return false;
         }
+        if (!checkDivideCourse(range.divideCourse, error))
+            return false;
         std::vector<gmVector2> curve = keptCurve(range.skyline);
         if (curve.empty() && k > 0)
             continue;
@@ -554,7 +543,7 @@ bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<Natura
         RangePlan kept;
         kept.depth = k == 0 ? 0.0 : range.depth;
         kept.seed = rangeSeed(settings.seed, k);
-        kept.course = keptCurve(range.divideCourse);
+        kept.course = range.divideCourse;
         plan.curves.push_back(std::move(curve));
         plan.shape.ranges.push_back(std::move(kept));
     }
@@ -599,6 +588,7 @@ bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<Natura
     }
     // The flanks lean from the front range's divide.
     shape.massif.divideWander = shape.ranges.front().wander;
+    shape.massif.divideCourse = shape.ranges.front().course;
     if (!std::isfinite(shape.depth) || !std::isfinite(span) ||
         !(shape.relief * scale <= FLT_MAX / 4) || !(deepest * scale <= FLT_MAX / 4)) {
         error = "the terrain is too large for a natural terrain";
@@ -629,10 +619,13 @@ bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<Natura
             plan.south = std::min(plan.south, range.depth - off - reach * stretch);
         }
     }
+    // The rows lie symmetrically about the front range's line (naturalMiddleRow), as far
+    // south as north, so that a view of the raster's rows knows where that line lies.
+    plan.north = std::max(plan.north, -plan.south);
     plan.west -= pad;
     plan.east += pad;
     plan.north += pad;
-    plan.south -= pad;
+    plan.south = -plan.north;
     return true;
 }
 
@@ -687,6 +680,27 @@ bool naturalNativeSize(const Grid& grid, double rowSpacing, const std::vector<Na
 }
 
 const char* const naturalBuildCancelled = "the natural terrain's construction was cancelled";
+
+int naturalMiddleRow(int height) {
+    return static_cast<int>(std::lround(0.5 * (height - 1)));
+}
+
+bool naturalDivide(const Grid& grid, double rowSpacing, const std::vector<NaturalRange>& ranges,
+                   const NaturalSettings& settings, int samples, std::vector<gmVector2>& divide,
+                   std::string& error) {
+    Plan plan;
+    if (!planLandscape(grid, rowSpacing, ranges, settings, 1.0, plan, error))
+        return false;
+    const std::vector<gmVector2>& front = plan.curves.front();
+    const double west = front.front()[0], east = front.back()[0];
+    samples = std::max(samples, 2);
+    divide.clear();
+    for (int k = 0; k < samples; ++k) {
+        const double x = west + (east - west) * k / (samples - 1);
+        divide.emplace_back(x, divideOf(plan.shape, 0, x));
+    }
+    return true;
+}
 
 bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSettings& settings,
                          const RasterOptions& options, HeightRaster& raster, std::string& error,
@@ -744,9 +758,7 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing,
             std::max((east - west) / (layout.width - 1), (north - south) / (layout.height - 1));
     }
     layout.west = 0.5 * (west + east) - 0.5 * (layout.width - 1) * layout.cell;
-    // Northing 0, the front range's line, on a whole row; the extent in the middle.
-    layout.middleRow = static_cast<int>(
-        std::lround(0.5 * (layout.height - 1) + 0.5 * (north + south) / layout.cell));
+    layout.middleRow = naturalMiddleRow(layout.height);
     try {
         // The levels, coarsest first: halving until a side fits
         // coarsestSide.

@@ -80,15 +80,17 @@ bool buildNaturalTerrain(const std::vector<std::vector<gmVector2>>& grid, double
 // The same on the ranges of several skyline layers, front first (at least one; the front
 // range's depth counts as 0, and its empty skyline is grid row 0). Every range raises a divide
 // of its own at its depth behind the front range's (on its course where one is drawn, else
-// wandering by itself), one crest cell per column its skyline covers; the body is the upper
-// envelope of all their summits, carved as one, so the ranges merge with valleys between them
-// and no seam. The landscape covers every range with its flanks and the falls beyond its ends.
-// Seen from the south, a column's highest cell stands at the highest of the skylines over it:
-// each range holds its skyline where it stands above every nearer one, and where it is hidden
+// wandering by itself; natural/dividecourse.h), one crest cell per column its skyline covers; the
+// body is the upper envelope of all their summits, carved as one, so the ranges merge with valleys
+// between them and no seam. The landscape covers every range with its flanks and the falls beyond
+// its ends. Seen from the south, a column's highest cell stands at the highest of the skylines over
+// it: each range holds its skyline where it stands above every nearer one, and where it is hidden
 // it stays at its own skyline, below the nearer one. Beyond a range's ends its ground stays
 // below any other skyline that covers the column. A range behind the front with no usable
-// skyline adds nothing; a negative or non-finite depth is refused. One range builds exactly
-// what the single-skyline overload builds.
+// skyline adds nothing; a negative or non-finite depth is refused, and a course
+// checkDivideCourse refuses with its reason. The raster reaches as far south of the front
+// range's line as north of it (naturalMiddleRow). One range builds exactly what the
+// single-skyline overload builds.
 bool buildNaturalTerrain(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
                          const std::vector<NaturalRange>& ranges, const NaturalSettings& settings,
                          const RasterOptions& options, HeightRaster& raster, std::string& error,
@@ -109,3 +111,14 @@ bool naturalNativeSize(const std::vector<std::vector<gmVector2>>& grid, double r
 bool naturalNativeSize(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
                        const std::vector<NaturalRange>& ranges, const NaturalSettings& settings,
                        int& width, int& height, std::string& error);
+
+// The raster row (counted from the north) at northing 0, the front range's line, in a natural
+// terrain `height` cells high: the rows lie symmetrically about it.
+int naturalMiddleRow(int height);
+
+// Where the construction puts the front range's divide: `samples` points (at least 2) of
+// (x, northing) in the grid's units, evenly over the skyline's x, along its course where it has
+// one. False with the reason buildNaturalTerrain would give for the grid, ranges or settings.
+bool naturalDivide(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
+                   const std::vector<NaturalRange>& ranges, const NaturalSettings& settings,
+                   int samples, std::vector<gmVector2>& divide, std::string& error);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "natural/detailnoise.h"
+#include "natural/dividecourse.h"
 #include "natural/rowthreads.h"
 #include "natural/skyline.h"
 
@@ -127,7 +128,7 @@ double Massif::cost(double x, double y) const {
     // It grows with the distance off the divide (not off the landscape's middle, which would
     // lean both flanks alike where the divide wanders off it) and saturates a quarter of a
     // flank depth away, so that low summits' short flanks lean as much as high ones'.
-    const double off = y - divideNorthing(x, divideWander, divideWavelength, seed);
+    const double off = y - divideAt(divideCourse, x, divideWander, divideWavelength, seed);
     const double lean = tilt *
                         gradientNoise(x / (tiltWavelength * depth), 0.5, seed ^ 0x510e527fu) *
                         std::tanh(off / (0.25 * depth));

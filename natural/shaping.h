@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "libgm/gmvec2.h"
+
 // The shaping: the mountain's body raised in two dimensions round the divide's crest cells.
 // Each crest cell is a summit of its own whose ground falls in every direction along the
 // profile h = top (1 - d / reach)^p (steep under the top, gentle at the foot); the body is the
@@ -24,8 +26,10 @@ struct Massif {
     double steepest = 1.5;       // the steepest a summit's ground falls, height over distance
     double tilt = 0.0;           // the cost's lean, e^(+-tilt) a quarter depth off the divide
     double tiltWavelength = 1.0; // of the tilt's change along the range, in depths
-    double divideWander = 0.0;   // the divide's plan (divideNorthing), which the tilt leans from
+    double divideWander = 0.0;   // the divide's plan (divideAt), which the tilt leans from
     double divideWavelength = 1.0;
+    // The divide's course drawn from above (natural/dividecourse.h); empty: it wanders.
+    std::vector<gmVector2> divideCourse;
     std::uint32_t seed = 1;
 
     // The cost of crossing ground at (x, y): the distance there counts that many times.

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "fileio/atomicfile.h"
+#include "natural/dividecourse.h"
 #include "sketch/failurereasons.h"
 
 const char* const projectFormatName = "Mondrel project";
@@ -160,7 +161,8 @@ enum Key {
     distanceKey,
     visibleKey,
     lockedKey,
-    skylineKey, // optional
+    skylineKey,      // optional
+    divideCourseKey, // optional
     keyCount,
     unknownKey = keyCount,
 };
@@ -198,7 +200,8 @@ const char* const keyNames[keyCount] = {"format",
                                         "distance",
                                         "visible",
                                         "locked",
-                                        "skyline"};
+                                        "skyline",
+                                        "divideCourse"};
 
 // A natural terrain setting, a number from low to high.
 double naturalNumber(const Scalar& value, Key key, double low, double high) {
@@ -235,7 +238,8 @@ const Key viewKeys[] = {rotXKey, rotYKey};
 const Key entryKeys[] = {columnKey, profileKey};
 const Key naturalKeys[] = {onKey,      slopeKey,        frontProfileKey, detailKey,
                            erosionKey, erosionStepsKey, seedKey};
-const Key layerKeys[] = {nameKey, colourKey, distanceKey, visibleKey, lockedKey, skylineKey};
+const Key layerKeys[] = {nameKey,   colourKey,  distanceKey,    visibleKey,
+                         lockedKey, skylineKey, divideCourseKey};
 
 template <std::size_t n> Key keyOf(const std::string& name, const Key (&keys)[n]) {
     for (Key key : keys)
@@ -557,6 +561,8 @@ void ProjectReader::setting(Key key, const Scalar& value) {
         break;
     case skylineKey:
         throw Refusal(currentLayerName() + "'s skyline must be a list of [x, y] points");
+    case divideCourseKey:
+        throw Refusal(currentLayerName() + "'s divide course must be a list of [x, y] points");
     case keyCount:
         break;
     }
@@ -638,6 +644,9 @@ bool ProjectReader::container(bool isObject) {
         } else if (!isObject && key == skylineKey) {
             read_.layers.back().hasSkyline = true;
             startPoints(read_.layers.back().skyline, currentLayerName() + "'s skyline");
+        } else if (!isObject && key == divideCourseKey) {
+            startPoints(read_.layers.back().properties.divideCourse,
+                        currentLayerName() + "'s divide course");
         } else if (!isObject && key == profileKey) {
             const std::size_t index = stack_[stack_.size() - 2].count;
             startPoints(read_.entries.back().profile, entryName(index) + "'s profile");
@@ -783,6 +792,9 @@ std::vector<SketchState::Layer> layersOf(ReadProject& read) {
                                  "has no \"skyline\" of its own");
         if (i > 0 && !entry.hasSkyline)
             throw Refusal(name + "'s \"skyline\" is missing");
+        std::string reason;
+        if (!checkDivideCourse(entry.properties.divideCourse, reason))
+            throw Refusal(name + "'s divide course is refused: " + reason);
         if (i > 0 && entry.properties.distance < read.layers[i - 1].properties.distance)
             throw Refusal(name + " lies nearer than the entry before it: layers go from the "
                                  "front to the back");
@@ -906,6 +918,9 @@ std::string projectText(const Project& project) {
                               {"locked", p.locked}};
             if (i > 0)
                 layer["skyline"] = pointsJson(*sketch.layers[i].skyline);
+            // Only where the divide was drawn, so that other layers read as before.
+            if (!p.divideCourse.empty())
+                layer["divideCourse"] = pointsJson(p.divideCourse);
             layers.push_back(std::move(layer));
         }
         document["layers"] = std::move(layers);

@@ -23,7 +23,7 @@
 //      "natural":{"on":true,"slope":0.5,"frontProfile":1.6,"detail":0.5,"erosion":0.5,
 //                 "erosionSteps":24,"seed":1},
 //      "layers":[{"name":"Near ridge","colour":"#be2878","distance":1000.0,"visible":true,
-//                 "locked":false},
+//                 "locked":false,"divideCourse":[[0.0,-20.0],[300.0,45.5],...]},
 //                {"name":"Far range","colour":"#3366cc","distance":3000.0,"visible":true,
 //                 "locked":true,"skyline":[[40.0,402.0],[41.0,405.5],...]}],
 //      "currentLayer":1}
@@ -38,9 +38,12 @@
 // with its first settings: a project without it has the natural terrain off with those.
 // "layers" are the skyline layers front to back (sketch/skylinelayer.h), distances never
 // falling; the front layer's skyline is "silhouette", so only the layers behind it carry a
-// "skyline" (as drawn). "currentLayer" is the layer strokes go to. Both are optional and
-// left out together for the one first layer ("Layer 1" at 1000 in "#be2878", visible,
-// unlocked, current): a project without them has that layer alone, as every curve file opens.
+// "skyline" (as drawn). A layer whose range's divide was drawn from above carries its
+// "divideCourse" (natural/dividecourse.h: 2 to 4096 (x, northing) points in sketch pixels, x
+// rising, within 1e7 either way); the others have none. "currentLayer" is the layer strokes go to.
+// Both are optional and left out together for the one first layer ("Layer 1" at 1000 in "#be2878",
+// visible, unlocked, current): a project without them has that layer alone, as every curve file
+// opens.
 //
 // Reading accepts only this: every field present with its type, finite numbers, a stage from
 // 0 to 3, randomness and drop-off from 0 to 1, every natural setting

@@ -29,3 +29,21 @@ bool naturalPreviewGrid(const SketchModel& model, int side,
     rowSpacing = raster.cellSize;
     return true;
 }
+
+double naturalPreviewFirstNorthing(int rows, double rowSpacing) {
+    // Preview row 0 is the raster's last (southernmost) row.
+    return (naturalMiddleRow(rows) - (rows - 1)) * rowSpacing;
+}
+
+bool naturalDivideLine(const SketchModel& model, std::vector<gmVector2>& line,
+                       std::string& message) {
+    if (!model.hasTerrainToSave(message))
+        return false;
+    const std::vector<NaturalRange> ranges = model.naturalRanges();
+    if (!ranges.front().divideCourse.empty()) {
+        line = ranges.front().divideCourse;
+        return true;
+    }
+    return naturalDivide(model.grid(), model.rowSpacing(), ranges, model.naturalSettings(),
+                         divideLinePoints, line, message);
+}

@@ -18,3 +18,19 @@
 bool naturalPreviewGrid(const SketchModel& model, int side,
                         std::vector<std::vector<gmVector2>>& grid, double& rowSpacing,
                         std::string& message, const std::function<bool()>& cancelled = {});
+
+// The northing (sketch pixels, growing away from the viewer) of row 0 of a natural preview of
+// `rows` rows rowSpacing apart: the construction lays its rows symmetrically about the front
+// range's line (naturalMiddleRow).
+double naturalPreviewFirstNorthing(int rows, double rowSpacing);
+
+// How many points the front range's divide is drawn and edited with from above, over the
+// skyline's width: strokes drawn over it are resampled this densely.
+constexpr int divideLinePoints = 48;
+
+// The front range's divide as the top view draws and edits it: the front layer's course
+// where it has one, else where the construction puts the divide (naturalDivide), at
+// divideLinePoints points. False with a one-line reason when the model has no terrain or the
+// natural terrain cannot be built from it.
+bool naturalDivideLine(const SketchModel& model, std::vector<gmVector2>& line,
+                       std::string& message);

@@ -14,6 +14,7 @@
 #include "curve/subdivision.h"
 #include "fileio/curvefile.h"
 #include "fileio/gridexport.h"
+#include "natural/dividecourse.h"
 #include "printing/printedlines.h"
 #include "sketch/failurereasons.h"
 #include "terrain/terrainconstruction.h"
@@ -259,6 +260,7 @@ bool SketchModel::clearCurve() {
     stroke_.clear();
     if (currentLayerLocked())
         return false;
+    layers_[index(currentLayer_)].properties.divideCourse.clear();
     if (currentLayer_ == 0)
         replaceCurve(PointList());
     else
@@ -290,8 +292,10 @@ void SketchModel::closeCurve() {
     currentProfile_ = -1;
     profileIndices_.clear();
     profiles_.clear();
-    for (Layer& layer : layers_)
+    for (Layer& layer : layers_) {
         layer.skyline.clear();
+        layer.properties.divideCourse.clear();
+    }
 }
 
 // Keeps the curve as the silhouette drawn and splits it into its coarse points (the terrain's
@@ -651,6 +655,33 @@ int SketchModel::moveLayer(int layer, bool nearer) {
     else if (currentLayer_ == other)
         currentLayer_ = layer;
     return other;
+}
+
+bool SketchModel::setDivideCourse(int layer, PointList course, std::string& reason) {
+    if (!hasLayer(layer))
+        return false;
+    if (layers_[index(layer)].properties.locked) {
+        reason = "the layer is locked";
+        return false;
+    }
+    if (!checkDivideCourse(course, reason))
+        return false;
+    layers_[index(layer)].properties.divideCourse = std::move(course);
+    return true;
+}
+
+std::vector<NaturalRange> SketchModel::naturalRanges(double scale) const {
+    std::vector<NaturalRange> ranges{
+        NaturalRange{silhouette(), 0.0, layers_.front().properties.divideCourse}};
+    const double front = layers_.front().properties.distance;
+    for (int layer = 1; layer < layerCount(); ++layer) {
+        const LayerProperties& properties = layerProperties(layer);
+        if (!layerSkyline(layer).empty())
+            ranges.push_back(NaturalRange{layerSkyline(layer),
+                                          (properties.distance - front) / scale,
+                                          properties.divideCourse});
+    }
+    return ranges;
 }
 
 std::vector<DistantSkyline> SketchModel::distantSkylines() const {

@@ -90,13 +90,13 @@ public:
     // point within minimumExtent pixels of the first) is no line: it is discarded and the
     // curve stays as it was.
     StrokeResult processLine(double minimumExtent = minimumStrokeExtent);
-    // Empties the stroke and the current layer's skyline. On the front layer that is the
-    // curve: from stage 1 on the silhouette goes with it and the terrain is rebuilt at once
-    // (see replaceCurve). A locked layer keeps its skyline (false).
+    // Empties the stroke, the current layer's skyline and its divide course. On the front
+    // layer the skyline is the curve: from stage 1 on the silhouette goes with it and the
+    // terrain is rebuilt at once (see replaceCurve). A locked layer keeps both (false).
     bool clearCurve();
-    // Back to curve drawing with no curve: stage 0, no stroke, no skyline on any layer,
-    // terrain, detail levels, profiles or selection. The randomness, drop-off and natural
-    // terrain settings and the layers themselves stay, as the user's choices for the next
+    // Back to curve drawing with no curve: stage 0, no stroke, no skyline or divide course on
+    // any layer, terrain, detail levels, profiles or selection. The randomness, drop-off and
+    // natural terrain settings and the layers themselves stay, as the user's choices for the next
     // mountain.
     void closeCurve();
     // One point per pixel column. A stroke drawn as a function of x (its x never turns back)
@@ -207,9 +207,18 @@ public:
     // passes, which takes its own, so that the order of distances stays front to back.
     // Returns its new index (the same at either end).
     int moveLayer(int layer, bool nearer);
+    // Gives the layer's range a divide course (an empty one: the divide wanders again). False,
+    // changing nothing, for a locked layer or a course checkDivideCourse refuses (reason says
+    // why).
+    bool setDivideCourse(int layer, PointList course, std::string& reason);
+    // The ranges the natural terrain stands on at an export's scale (world units per sketch
+    // pixel): the silhouette with the front layer's divide course, then every other layer with
+    // a skyline (hidden ones too, hiding being a drawing switch) with its course, its depth
+    // behind the front layer in sketch pixels: the difference of their distances over scale.
+    std::vector<NaturalRange> naturalRanges(double scale = 1.0) const;
     // Every layer's skyline with points and its distance, front first, hidden layers
     // included (hiding is a drawing switch): what the natural terrain stands on
-    // (naturalRanges in sketch/terrainsave.h).
+    // (naturalRanges).
     std::vector<DistantSkyline> distantSkylines() const;
 
     // ---- The whole state as a value (sketch/sketchstate.h)

@@ -157,6 +157,9 @@ public:
         return model_.setLayerDistance(layer, distance);
     }
     int moveLayer(int layer, bool nearer) { return model_.moveLayer(layer, nearer); }
+    bool setDivideCourse(int layer, PointList course, std::string& reason) {
+        return model_.setDivideCourse(layer, std::move(course), reason);
+    }
 
     // ---- Files: each returns true on success, false with the message to show the user
     // (failureText: what failed, the file, and the system's reason).

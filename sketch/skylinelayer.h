@@ -33,10 +33,15 @@ struct LayerProperties {
     bool visible = true;
     // A locked layer takes no strokes.
     bool locked = false;
+    // Where its range's divide runs, drawn from above (natural/dividecourse.h): (x, northing)
+    // in sketch pixels, x rising; empty: the divide wanders by itself. It is the layer's plan,
+    // not its skyline's shape, so strokes and curve files leave it; "Clear Curve" starts the
+    // layer over and takes it too.
+    std::vector<gmVector2> divideCourse;
 
     bool operator==(const LayerProperties& o) const {
         return name == o.name && colour == o.colour && distance == o.distance &&
-               visible == o.visible && locked == o.locked;
+               visible == o.visible && locked == o.locked && divideCourse == o.divideCourse;
     }
     bool operator!=(const LayerProperties& o) const { return !(*this == o); }
 };

@@ -47,6 +47,13 @@ StatusText naturalViewGuidance() {
             "Natural terrain: the panel changes it; left-drag turns, Home frames it."};
 }
 
+StatusText topViewGuidance() {
+    return {"Top view: the line is the front range's divide. Drag a handle north or south, or "
+            "drag across the ground to draw its course there; View > Reset Divide Course lets it "
+            "wander again. The wheel zooms, a middle drag pans, Home frames it, Esc drops a drag.",
+            "Top view: drag the divide's handles or draw its course; Home frames it."};
+}
+
 StatusText modelValues(const SketchModel& model) {
     const std::string profile = twoDecimals(model.profileRandomness());
     const std::string detail = twoDecimals(model.detailRandomness());

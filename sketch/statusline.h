@@ -20,6 +20,8 @@ StatusText stageGuidance(int stage);
 // What to do while the natural view is on (in the row refinement stage): the panel's
 // settings, turning and zooming the view, Home, and the export that writes what is shown.
 StatusText naturalViewGuidance();
+// What the top view of the natural terrain does with the mouse.
+StatusText topViewGuidance();
 
 // The values the terrain is built from: profile randomness, detail randomness, drop-off,
 // the selected column and the grid's size (columns x rows), for example

@@ -105,27 +105,10 @@ bool nativeHeightmapSize(const SketchModel& model, int& width, int& height) {
     return true;
 }
 
-std::vector<NaturalRange> naturalRanges(const SketchModel& model, double scale) {
-    // The front layer's skyline is the silhouette; hidden layers count as well, hiding being
-    // a drawing switch.
-    std::vector<NaturalRange> ranges(1);
-    ranges[0].skyline = model.silhouette();
-    const double front = model.layerProperties(0).distance;
-    const std::vector<DistantSkyline> skylines = model.distantSkylines();
-    // The front layer's skyline, when it has one, comes first.
-    for (std::size_t k = model.silhouette().empty() ? 0 : 1; k < skylines.size(); ++k) {
-        NaturalRange range;
-        range.skyline = skylines[k].skyline;
-        range.depth = (skylines[k].distance - front) / scale;
-        ranges.push_back(std::move(range));
-    }
-    return ranges;
-}
-
 bool nativeNaturalSize(const SketchModel& model, int& width, int& height, double scale) {
     std::string reason;
     return model.hasTerrainToSave(reason) &&
-           naturalNativeSize(model.grid(), model.rowSpacing(), naturalRanges(model, scale),
+           naturalNativeSize(model.grid(), model.rowSpacing(), model.naturalRanges(scale),
                              model.naturalSettings(), width, height, reason);
 }
 
@@ -146,9 +129,9 @@ bool buildNaturalRaster(const SketchModel& model, const HeightmapExport& setting
         return false;
     }
     return model.hasTerrainToSave(message) &&
-           buildNaturalTerrain(
-               model.grid(), model.rowSpacing(), naturalRanges(model, settings.raster.scale),
-               natural, settings.raster, raster, message, threads, settings.cancelled, progress);
+           buildNaturalTerrain(model.grid(), model.rowSpacing(),
+                               model.naturalRanges(settings.raster.scale), natural, settings.raster,
+                               raster, message, threads, settings.cancelled, progress);
 }
 
 bool saveNaturalTerrainAs(const SketchModel& model, const std::string& name,
@@ -161,7 +144,7 @@ bool saveNaturalTerrainAs(const SketchModel& model, const std::string& name,
         int width = 0, height = 0, side = 0;
         if (!model.hasTerrainToSave(message) ||
             !naturalNativeSize(model.grid(), model.rowSpacing(),
-                               naturalRanges(model, settings.raster.scale), natural, width, height,
+                               model.naturalRanges(settings.raster.scale), natural, width, height,
                                message) ||
             !planTiles(settings.tilesAcross, settings.tilesDown, width, height, built.raster, side,
                        message))

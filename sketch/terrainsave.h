@@ -53,11 +53,6 @@ bool nativeHeightmapSize(const SketchModel& model, int& width, int& height);
 // taken at the export's scale (world units per sketch pixel).
 bool nativeNaturalSize(const SketchModel& model, int& width, int& height, double scale = 1.0);
 
-// The ranges the model's natural terrain stands on at the export's scale: the silhouette in
-// front, then every other layer with a skyline (hidden ones too), its depth behind the front
-// layer in sketch pixels.
-std::vector<NaturalRange> naturalRanges(const SketchModel& model, double scale);
-
 // The natural terrain's settings as the metadata names them:
 //
 //     { "slope": 0.5, "frontProfile": 1.6, "detail": 0.5, "erosion": 0.5,

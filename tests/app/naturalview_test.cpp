@@ -7,14 +7,17 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
+#include <cmath>
 #include <cstdio>
 
 #include "app/backgroundwork.h"
 #include "app/naturalpanel.h"
 #include "gui/glsketch.h"
+#include "sketch/naturalpreview.h"
 #include "sketch/statusline.h"
 #include "sketch/terrainsave.h"
 #include "tests/app/windowfixture.h"
@@ -214,4 +217,72 @@ TEST_F(NaturalViewTest, AMovingViewDrawsLighterAndTheFullSurfaceOnceItRests) {
     const QImage moving = view->grabFramebuffer();
     EXPECT_FALSE(moving == resting);
     EXPECT_TRUE(QTest::qWaitFor([&] { return view->grabFramebuffer() == resting; }, 2000));
+}
+
+// The top view: a handle dragged north moves that point of the front range's divide course in
+// the model, as one undo step; a course drawn across the ground replaces the points it covers;
+// Reset Divide Course lets the divide wander again.
+TEST_F(NaturalViewTest, TheTopViewEditsTheFrontRangesDivideCourse) {
+    goToStage(3);
+    window_->viewNatural_TerrainAction->trigger();
+    ASSERT_TRUE(waitForNaturalView());
+    GLSketch* view = window_->sketchView;
+    ASSERT_TRUE(window_->viewTop_ViewAction->isEnabled());
+    window_->viewTop_ViewAction->trigger();
+    ASSERT_TRUE(view->showingTopView());
+    EXPECT_TRUE(window_->naturalPanel->topView->isChecked());
+    EXPECT_TRUE(
+        window_->statusText().startsWith(QString::fromStdString(topViewGuidance().full)) ||
+        window_->statusText().startsWith(QString::fromStdString(topViewGuidance().compact)));
+    const std::vector<gmVector2> before = view->shownDivide();
+    ASSERT_EQ(before.size(), static_cast<std::size_t>(divideLinePoints));
+    EXPECT_FALSE(window_->viewReset_Divide_CourseAction->isEnabled());
+
+    const std::size_t k = before.size() / 2;
+    double px = 0.0, py = 0.0;
+    planToWindow(view->planView(), view->width(), view->height(), before[k][0], before[k][1], px,
+                 py);
+    const QPoint handle(static_cast<int>(std::lround(px)), static_cast<int>(std::lround(py)));
+    drag(view, {handle, handle - QPoint(0, 20), handle - QPoint(0, 40)});
+    const std::vector<gmVector2>& course = model().layerProperties(0).divideCourse;
+    ASSERT_EQ(course.size(), before.size());
+    EXPECT_NEAR(course[k][1] - before[k][1], 40.0 / view->planView().pixelsPerUnit,
+                2.0 / view->planView().pixelsPerUnit);
+    EXPECT_EQ(course[k + 1], before[k + 1]);
+    EXPECT_EQ(window_->editUndoAction->text(), "&Undo Divide Course");
+    EXPECT_TRUE(window_->viewReset_Divide_CourseAction->isEnabled());
+    ASSERT_TRUE(waitForNaturalView());
+
+    // A course drawn over the western two thirds of the range, bending north and south.
+    const double west = before.front()[0], east = before.back()[0];
+    const double x1 = west + 2.0 * (east - west) / 3.0;
+    const double bend = 0.15 * view->height() / view->planView().pixelsPerUnit;
+    std::vector<QPoint> stroke;
+    for (int i = 0; i <= 60; ++i) {
+        const double x = west + (x1 - west) * i / 60.0;
+        planToWindow(view->planView(), view->width(), view->height(), x,
+                     before[k][1] + bend * std::sin(3.0 * i / 60.0), px, py);
+        stroke.emplace_back(static_cast<int>(std::lround(px)), static_cast<int>(std::lround(py)));
+    }
+    drag(view, stroke);
+    const std::vector<gmVector2> drawn = model().layerProperties(0).divideCourse;
+    int inStroke = 0;
+    for (const gmVector2& p : drawn)
+        if (p[0] >= west + 1.0 && p[0] <= x1 - 1.0) {
+            ++inStroke;
+            const double t = (p[0] - west) / (x1 - west);
+            EXPECT_NEAR(p[1], before[k][1] + bend * std::sin(3.0 * t),
+                        0.05 * bend + 2.0 / view->planView().pixelsPerUnit);
+        }
+    EXPECT_GE(inStroke, divideLinePoints / 2);
+    EXPECT_EQ(drawn.back(), course.back());
+    ASSERT_TRUE(waitForNaturalView());
+    saveShot(window_.get(), "topview.png");
+
+    window_->editUndoAction->trigger();
+    EXPECT_EQ(model().layerProperties(0).divideCourse.size(), before.size());
+    window_->viewReset_Divide_CourseAction->trigger();
+    EXPECT_TRUE(model().layerProperties(0).divideCourse.empty());
+    window_->viewTop_ViewAction->trigger();
+    EXPECT_FALSE(view->showingTopView());
 }

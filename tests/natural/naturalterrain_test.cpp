@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "natural/dividecourse.h"
 #include "natural/naturalterrain.h"
 
 namespace {
@@ -414,4 +415,78 @@ TEST(NaturalTerrain, TellsProgressThroughItsLevels) {
     EXPECT_EQ(shares.back(), 1.0);
     // The finest level holds most of the cells, and most of the work.
     EXPECT_LT(shares[shares.size() - 2], 0.4);
+}
+
+// A divide course drawn from above: the columns' highest cells follow it in plan (the raster
+// growing to hold it), every column still peaks at the drawn skyline, and a course that is no
+// function of x is refused with its reason.
+TEST(NaturalTerrain, TheSummitsFollowADivideCourseAndTheSkylineHolds) {
+    const Grid grid = mountain();
+    const std::vector<gmVector2> drawn = grid[0];
+    // Straight and tilted, far north of the middle at its eastern end.
+    const std::vector<gmVector2> course = {{100.0, -150.0}, {500.0, 450.0}};
+    const auto courseAt = [&](double x) {
+        return -150.0 + 600.0 * std::clamp((x - 100.0) / 400.0, 0.0, 1.0);
+    };
+    RasterOptions options;
+    options.width = options.height = 193;
+    HeightRaster raster, free;
+    std::string error;
+    ASSERT_TRUE(buildNaturalTerrain(grid, rowSpacing, {NaturalRange{drawn, 0.0, course}},
+                                    NaturalSettings(), options, raster, error))
+        << error;
+    ASSERT_TRUE(buildNaturalTerrain(grid, rowSpacing, {NaturalRange{drawn, 0.0, {}}},
+                                    NaturalSettings(), options, free, error))
+        << error;
+    EXPECT_GT(raster.height * raster.cellSize, free.height * free.cellSize);
+    const double relief = 330.0, depth = relief / NaturalSettings().slope;
+    int checked = 0;
+    for (int c = 0; c < raster.width; ++c) {
+        const double x = columnX(raster, c);
+        if (x < drawn.front()[0] || x > drawn.back()[0])
+            continue;
+        int topRow = 0;
+        for (int r = 1; r < raster.height; ++r)
+            if (raster.row(r)[c] > raster.row(topRow)[c])
+                topRow = r;
+        // Only the divide's finest bends lie on top of the course.
+        EXPECT_NEAR(rowNorthing(raster, topRow), courseAt(x), 0.12 * depth + 2 * raster.cellSize)
+            << "column " << c;
+        const auto [lo, hi] =
+            curveRange(drawn, x - 1.5 * raster.cellSize, x + 1.5 * raster.cellSize);
+        EXPECT_GE(raster.row(topRow)[c], lo - 0.005 * relief) << "column " << c;
+        EXPECT_LE(raster.row(topRow)[c], hi + 0.005 * relief) << "column " << c;
+        ++checked;
+    }
+    // The deeper raster is wider too: the skyline covers fewer of its columns.
+    EXPECT_GT(checked, 25);
+
+    // The top view's line is the construction's own divide.
+    std::vector<gmVector2> line;
+    ASSERT_TRUE(naturalDivide(grid, rowSpacing, {NaturalRange{drawn, 0.0, course}},
+                              NaturalSettings(), 9, line, error));
+    ASSERT_EQ(line.size(), 9u);
+    EXPECT_NEAR(line[4][1], courseAt(line[4][0]), 0.12 * depth);
+
+    EXPECT_FALSE(buildNaturalTerrain(grid, rowSpacing,
+                                     {NaturalRange{drawn, 0.0, {{300.0, 0.0}, {200.0, 5.0}}}},
+                                     NaturalSettings(), options, raster, error));
+    EXPECT_NE(error.find("x rising"), std::string::npos) << error;
+}
+
+// A stroke drawn over a course replaces the points it covers, resampled; a click is no stroke.
+TEST(DivideCourse, AStrokeReplacesThePointsItCovers) {
+    const std::vector<gmVector2> course = {{0, 0}, {10, 0}, {20, 0}, {30, 0}, {40, 0}};
+    // Drawn east to west and turning back once: a function of x all the same.
+    const std::vector<gmVector2> stroke = {{26, 5}, {18, 5}, {19, 5}, {12, 5}};
+    const std::vector<gmVector2> edited = courseWithStroke(course, stroke, 5.0);
+    std::string reason;
+    EXPECT_TRUE(checkDivideCourse(edited, reason)) << reason;
+    EXPECT_EQ(edited.front(), course[0]);
+    EXPECT_EQ(edited[1], gmVector2(12, 5));
+    EXPECT_EQ(edited[edited.size() - 3], gmVector2(26, 5));
+    // 12, 16.7, 21.3 and 26 replace 10 and 20; 30 lies more than half a spacing beyond.
+    EXPECT_EQ(edited.size(), 7u);
+    EXPECT_EQ(edited[edited.size() - 2], course[3]);
+    EXPECT_EQ(courseWithStroke(course, {{3, 9}, {4, 9}}, 5.0), course);
 }

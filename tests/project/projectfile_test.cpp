@@ -222,6 +222,31 @@ INSTANTIATE_TEST_SUITE_P(
                     d["layers"][0]["colour"] = "orange";
                 },
                 "\"layers\" entry 0's colour must be a string \"#rrggbb\""},
+        BadFile{"divide_course_not_rising",
+                [](Json& d) {
+                    d["layers"] = {layerJson(1000.0)};
+                    d["layers"][0]["divideCourse"] = {{0.0, 1.0}, {5.0, 2.0}, {5.0, 3.0}};
+                },
+                "\"layers\" entry 0's divide course is refused: the divide's course point 2 "
+                "must lie east of the point before it"},
+        BadFile{"divide_course_beyond_any_terrain",
+                [](Json& d) {
+                    d["layers"] = {layerJson(1000.0)};
+                    d["layers"][0]["divideCourse"] = {{0.0, 1.0}, {5.0, 2e8}};
+                },
+                "the divide's course point 1 must be finite and within 1e7 either way"},
+        BadFile{"divide_course_of_one_point",
+                [](Json& d) {
+                    d["layers"] = {layerJson(1000.0)};
+                    d["layers"][0]["divideCourse"] = {{0.0, 1.0}};
+                },
+                "a divide's course holds 2 to 4096 points, not 1"},
+        BadFile{"divide_course_not_numbers",
+                [](Json& d) {
+                    d["layers"] = {layerJson(1000.0)};
+                    d["layers"][0]["divideCourse"] = {{0.0, 1.0}, {"east", 2.0}};
+                },
+                "\"layers\" entry 0's divide course point 1 must be a number"},
         BadFile{"current_layer_missing", [](Json& d) { d["currentLayer"] = 1; },
                 "\"currentLayer\" 1 is not one of the layers 0 to 0"},
         BadFile{"too_many_unknown_keys",
@@ -494,4 +519,26 @@ TEST(ProjectFile, LayersRoundTripByteForByteAndOldFilesOpenAsOneFrontLayer) {
     EXPECT_EQ(withoutLayers.dump() + "\n", single);
     EXPECT_FALSE(layered["layers"][0].contains("skyline"));
     EXPECT_EQ(layered["layers"][1]["skyline"].size(), model.layerSkyline(1).size());
+}
+
+// A divide course drawn from above is kept with its layer, read back exactly and written the
+// same bytes again; layers without one carry no key.
+TEST(ProjectFile, ADivideCourseRoundTripsByteForByte) {
+    SketchModel model = refinedModel();
+    model.addLayer();
+    std::string reason;
+    ASSERT_TRUE(model.setDivideCourse(0, {{40.0, -12.5}, {200.1, 0.1}, {439.0, 1e-3}}, reason))
+        << reason;
+    const std::string first = temporaryPath("course.mondrel");
+    std::string message;
+    ASSERT_TRUE(writeProjectFile(first, projectOf(model), message)) << message;
+    Project read;
+    ASSERT_TRUE(readProjectFile(first, read, message)) << message;
+    EXPECT_TRUE(read.sketch.sameTerrainInputs(model.state()));
+    EXPECT_EQ(read.sketch.layers[0].properties.divideCourse, model.layerProperties(0).divideCourse);
+    const std::string second = temporaryPath("course-again.mondrel");
+    ASSERT_TRUE(writeProjectFile(second, read, message)) << message;
+    EXPECT_EQ(readFile(second), readFile(first));
+    const Json written = Json::parse(readFile(first));
+    EXPECT_FALSE(written["layers"][1].contains("divideCourse"));
 }

@@ -91,3 +91,31 @@ TEST(SketchState, NaturalSettingsAreUndoneWithTheState) {
     EXPECT_EQ(model.naturalSettings(), natural);
     EXPECT_TRUE(model.naturalTerrain());
 }
+
+// A divide course is part of its layer's state: restoring the state before a course brings the
+// wandering divide back. A locked layer and a course that is no function of x are refused;
+// "Clear Curve" starts the layer over, course and all, while a new stroke keeps it.
+TEST(SketchState, ADivideCourseIsUndoneWithTheStateAndGoesWithClearCurve) {
+    SketchModel model = mountain(300);
+    model.next();
+    const SketchState before = model.state();
+    std::string reason;
+    const SketchModel::PointList course = {{0.0, 10.0}, {300.0, -40.0}};
+    ASSERT_TRUE(model.setDivideCourse(0, course, reason)) << reason;
+    const SketchState after = model.state();
+    EXPECT_FALSE(after.sameTerrainInputs(before));
+    model.restore(before);
+    EXPECT_TRUE(model.layerProperties(0).divideCourse.empty());
+    model.restore(after);
+    EXPECT_EQ(model.layerProperties(0).divideCourse, course);
+
+    EXPECT_FALSE(model.setDivideCourse(0, {{5.0, 1.0}, {5.0, 2.0}}, reason));
+    EXPECT_NE(reason.find("x rising"), std::string::npos) << reason;
+    model.setLayerLocked(0, true);
+    EXPECT_FALSE(model.setDivideCourse(0, {}, reason));
+    EXPECT_EQ(model.layerProperties(0).divideCourse, course);
+    EXPECT_EQ(model.naturalRanges().front().divideCourse, course);
+    model.setLayerLocked(0, false);
+    ASSERT_TRUE(model.clearCurve());
+    EXPECT_TRUE(model.layerProperties(0).divideCourse.empty());
+}

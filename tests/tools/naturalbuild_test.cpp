@@ -178,7 +178,7 @@ TEST(NaturalBuild, LayeredProjectsBuildTheSameFromTheBuilderAndTheWindow) {
     EXPECT_TRUE(slurp(built) == slurp(window));
 
     // The layer behind, 150 pixels deep at this scale, is in it: without it the bytes differ.
-    const std::vector<NaturalRange> ranges = naturalRanges(session.model(), 2.0);
+    const std::vector<NaturalRange> ranges = session.model().naturalRanges(2.0);
     ASSERT_EQ(ranges.size(), 2u);
     EXPECT_EQ(ranges[1].depth, 150.0);
     ASSERT_TRUE(session.removeLayer(1));

@@ -56,6 +56,38 @@ TEST(SilhouetteCheck, TheNaturalTerrainHoldsItsDrawnSkylineStraightOn) {
     EXPECT_NE(other.out.find(" FAIL\n"), std::string::npos) << other.out;
 }
 
+// A project whose front range's divide runs north of the middle (about 15% of the raster's
+// depth): the builder builds on the course, and the terrain still shows the drawn skyline.
+TEST(SilhouetteCheck, ADivideCourseMovesTheSummitsAndTheSkylineHolds) {
+    std::vector<gmVector2> points;
+    int declared = 0;
+    ASSERT_EQ(readCurveFile(MONDREL_SOURCE_DIR "/bench/natural/skylines/long_ridge.c2d", points,
+                            declared),
+              CurveReadResult::ok);
+    Project project;
+    project.sketch.curve = project.sketch.silhouette =
+        std::make_shared<const std::vector<gmVector2>>(points);
+    std::string message;
+    std::string built[2];
+    for (int k = 0; k < 2; ++k) {
+        if (k == 1)
+            project.sketch.layers[0].properties.divideCourse = {{points.front()[0], 470.0},
+                                                                {points.back()[0], 470.0}};
+        const std::string saved = scratchPath("course" + std::to_string(k) + ".mondrel");
+        ASSERT_TRUE(writeProjectFile(saved, project, message)) << message;
+        const std::string asc = scratchPath("course" + std::to_string(k) + ".asc");
+        const BuildRun run =
+            runBuild("--quiet --natural --stage 3 --size 257 " + quoted(saved) + " " + quoted(asc));
+        ASSERT_EQ(run.status, 0) << run.err;
+        const BuildRun held = silhouetteCheck("--skyline " + quoted(saved) + " " + quoted(asc));
+        EXPECT_EQ(held.status, 0) << held.out << held.err;
+        EXPECT_NE(held.out.find("100.00% of the columns within 3.00 pixels"), std::string::npos)
+            << held.out;
+        built[k] = slurp(asc);
+    }
+    EXPECT_NE(built[0], built[1]);
+}
+
 // A project's layers: the natural terrain shows their outline, each layer where it is the
 // outline; the front layer's skyline alone is not what it shows.
 TEST(SilhouetteCheck, TheLayersOfAProjectShowAsTheirOutline) {
