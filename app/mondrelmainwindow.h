@@ -286,8 +286,10 @@ private:
     // the view's full side.
     struct PreviewKey {
         std::vector<SketchModel::PointList> grid;
+        // Every range's skyline, depth and divide course: the ranges behind the front one
+        // shape it too.
+        std::vector<NaturalRange> ranges;
         NaturalSettings settings;
-        std::vector<gmVector2> course;
         bool full = false;
         bool valid = false;
     };

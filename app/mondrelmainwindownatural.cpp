@@ -176,9 +176,19 @@ void MondrelMainWindow::showNaturalState(bool coarseOnly) {
         pendingPreview_ = PreviewKey();
         return;
     }
+    const std::vector<NaturalRange> ranges = model.naturalRanges();
+    const auto sameRanges = [&](const std::vector<NaturalRange>& other) {
+        if (other.size() != ranges.size())
+            return false;
+        for (std::size_t i = 0; i < ranges.size(); ++i)
+            if (other[i].depth != ranges[i].depth || other[i].skyline != ranges[i].skyline ||
+                other[i].divideCourse != ranges[i].divideCourse)
+                return false;
+        return true;
+    };
     const auto same = [&](const PreviewKey& key) {
-        return key.valid && key.settings == model.naturalSettings() &&
-               key.course == model.layerProperties(0).divideCourse && key.grid == model.grid();
+        return key.valid && key.settings == model.naturalSettings() && key.grid == model.grid() &&
+               sameRanges(key.ranges);
     };
     // Built or being built already.
     if ((same(shownPreview_) && (shownPreview_.full || coarseOnly)) ||
@@ -189,8 +199,7 @@ void MondrelMainWindow::showNaturalState(bool coarseOnly) {
         sides.push_back(coarsePreviewSide);
     if (!coarseOnly)
         sides.push_back(GLSketch::naturalPreviewSide);
-    pendingPreview_ = {model.grid(), model.naturalSettings(), model.layerProperties(0).divideCourse,
-                       !coarseOnly, true};
+    pendingPreview_ = {model.grid(), ranges, model.naturalSettings(), !coarseOnly, true};
     previews_->request(model, sides);
 }
 
@@ -280,7 +289,7 @@ void MondrelMainWindow::exportHeightmap() {
     }
     UserPrompts::NativeSizes native;
     nativeHeightmapSize(model, native.width, native.height);
-    nativeNaturalSize(model, native.naturalWidth, native.naturalHeight);
+    nativeNaturalSize(model, native.naturalWidth, native.naturalHeight, settings.raster.scale);
     // What the view shows is what is offered: the natural terrain while it is on.
     bool natural = model.naturalTerrain();
     if (!prompts_->heightmapSettings(settings.format, name, native, settings, natural))

@@ -43,6 +43,9 @@ const double finerLevelShare = 0.12;
 // How far the divide wanders in plan either way, and the wavelength of its bends, as shares of
 // the flank depth.
 const double divideWander = 0.45;
+// With several ranges, each divide wanders at most this share of the gap to its neighbours'
+// either way: divides that crossed would put a farther range in front of a nearer one.
+const double rangeGapWander = 0.4;
 const double divideWavelength = 1.1;
 // The wavelength of the cost's noise that shapes spurs and hollows, as a share of the flank
 // depth.
@@ -113,8 +116,17 @@ struct Edges {
     double west = 0, east = 0, south = 0, north = 0, cell = 1;
 };
 
+// A range's divide in plan: its depth behind the front range's divide and either the course
+// drawn for it or its own wander.
+struct RangePlan {
+    double depth = 0.0;
+    double wander = 0.0;    // how far its divide wanders either way
+    std::uint32_t seed = 1; // of its wander
+    std::vector<gmVector2> course;
+};
+
 struct Shape {
-    double relief = 0.0; // the skyline's highest point above the base
+    double relief = 0.0; // the skylines' highest point above the base
     double depth = 0.0;  // how far the flanks of the highest point reach
     double slope = 0.5;
     double detail = 0.5;
@@ -122,7 +134,17 @@ struct Shape {
     Octaves octaves;
     std::uint32_t seed = 1;
     Edges edges;
+    std::vector<RangePlan> ranges; // front first
 };
+
+// Where range k's divide runs at x, northing from the front range's line of sight: along its
+// course where it has one, else wandering by itself.
+double divideOf(const Shape& shape, std::size_t k, double x) {
+    const RangePlan& range = shape.ranges[k];
+    const double northing =
+        divideAt(range.course, x, range.wander, divideWavelength * shape.depth, range.seed);
+    return k == 0 ? northing : range.depth + northing;
+}
 
 ForelandShape forelandShape(const Shape& shape, const Level& coarsest) {
     ForelandShape foreland;
@@ -154,7 +176,9 @@ double forelandHeight(const Shape& shape, const Foreland& foreland, double x, do
 // a column, its top over the column's width; beyond, the skyline's fall from its ends, but no
 // lower than the foreland.
 struct Crest {
-    std::vector<CrestCell> cells;
+    // Each range's crest cells, one per column, front range first.
+    std::vector<std::vector<CrestCell>> ranges;
+    // The visible top of each column: the highest of the skylines that cover it.
     std::vector<double> ceiling;
     // The crest's tops smoothed along it: what the detail fades towards, so that its amplitude
     // does not jump where the skyline does.
@@ -183,39 +207,70 @@ std::vector<double> smoothAlong(const std::vector<double>& values, double sigma)
     return out;
 }
 
-Crest crestOf(const Shape& shape, const Skyline& skyline, const Level& level) {
+Crest crestOf(const Shape& shape, const std::vector<Skyline>& skylines, const Level& level) {
     Crest crest;
-    crest.cells.resize(static_cast<std::size_t>(level.width));
-    crest.ceiling.resize(static_cast<std::size_t>(level.width));
+    const std::size_t width = static_cast<std::size_t>(level.width);
+    crest.ranges.assign(skylines.size(), std::vector<CrestCell>(width));
+    crest.ceiling.resize(width);
     for (int c = 0; c < level.width; ++c) {
         const double x = level.x(c);
         const double a = x - 0.5 * level.cell, b = x + 0.5 * level.cell;
-        CrestCell& cell = crest.cells[static_cast<std::size_t>(c)];
-        const double northing = divideAt(shape.massif.divideCourse, x, shape.massif.divideWander,
-                                         shape.massif.divideWavelength, shape.seed);
-        cell.row =
-            std::clamp(level.middleRow - static_cast<int>(std::lround(northing / level.cell)), 3,
-                       level.height - 4);
-        cell.held = skyline.covers(a, b);
-        // The finest level's columns peak at the curve's top over their width. A coarser
-        // level's columns stand for several of the finest and are read between each other:
-        // they take the curve's lowest over their neighbours' reach, so that nothing they pass
-        // on stands above a finest column's top; the finest level sharpens the crest up to it.
-        cell.top = !cell.held          ? skyline.beyond(x, 0.5)
-                   : level.factor == 1 ? skyline.topOver(a, b)
-                                       : skyline.bottomOver(x - level.cell, x + level.cell);
-        // Beyond the skyline's ends the summits' drops make the ground fall on from its end
-        // heights, but nothing cuts it off there below the end height: spurs that run on
-        // further than the drops foresaw would stand cut off flat along the columns.
-        crest.ceiling[static_cast<std::size_t>(c)] =
-            cell.held
-                ? cell.top
-                : std::max(skyline.beyond(x, 0.0), 1.5 * naturalForelandHeight * shape.relief);
+        const std::size_t i = static_cast<std::size_t>(c);
+        // The column's visible top: the highest of the tops of the ranges that cover it. Where
+        // none does, the highest of their falls beyond their ends.
+        bool covered = false;
+        double ceiling = 0.0;
+        int covering = 0;
+        for (const Skyline& skyline : skylines)
+            covering += skyline.covers(a, b);
+        for (std::size_t k = 0; k < skylines.size(); ++k) {
+            const Skyline& skyline = skylines[k];
+            CrestCell& cell = crest.ranges[k][i];
+            cell.row = std::clamp(
+                level.middleRow - static_cast<int>(std::lround(divideOf(shape, k, x) / level.cell)),
+                3, level.height - 4);
+            // Where a range ends over another's skyline, the outline steps from one to the
+            // other at the end: the column holds the range only if it reaches the column's
+            // middle, so that the step falls between the cells on either side of it.
+            cell.held = skyline.covers(a, b) && (covering == 1 || skyline.covers(x, x));
+            // The finest level's columns peak at the curve's top over their width. A coarser
+            // level's columns stand for several of the finest and are read between each
+            // other: they take the curve's lowest over their neighbours' reach, so that
+            // nothing they pass on stands above a finest column's top; the finest level
+            // sharpens the crest up to it.
+            cell.top = !cell.held          ? skyline.beyond(x, 0.5)
+                       : level.factor == 1 ? skyline.topOver(a, b)
+                                           : skyline.bottomOver(x - level.cell, x + level.cell);
+            if (cell.held) {
+                ceiling = covered ? std::max(ceiling, cell.top) : cell.top;
+                covered = true;
+            } else if (!covered) {
+                // Beyond the skyline's ends the summits' drops make the ground fall on from
+                // its end heights, but nothing cuts it off there below the end height: spurs
+                // that run on further than the drops foresaw would stand cut off flat along
+                // the columns.
+                const double beyond =
+                    std::max(skyline.beyond(x, 0.0), 1.5 * naturalForelandHeight * shape.relief);
+                ceiling = k == 0 ? beyond : std::max(ceiling, beyond);
+            }
+        }
+        crest.ceiling[i] = ceiling;
+        // A range that ends where another's skyline goes on falls beyond its end no higher
+        // than that skyline: its ends would show above the drawing there. A range hidden
+        // behind a nearer one keeps its own skyline, which lies below the nearer one's.
+        for (std::vector<CrestCell>& cells : crest.ranges)
+            if (!cells[i].held)
+                cells[i].top = std::min(cells[i].top, ceiling);
     }
-    steepenCrest(shape.massif, level.grid(), crest.cells);
-    crest.smoothTop.resize(crest.ceiling.size());
-    for (std::size_t c = 0; c < crest.ceiling.size(); ++c)
-        crest.smoothTop[c] = std::min(crest.cells[c].top, shape.relief);
+    for (std::vector<CrestCell>& cells : crest.ranges)
+        steepenCrest(shape.massif, level.grid(), cells);
+    crest.smoothTop.resize(width);
+    for (std::size_t c = 0; c < width; ++c) {
+        double top = crest.ranges[0][c].top;
+        for (const std::vector<CrestCell>& cells : crest.ranges)
+            top = std::max(top, cells[c].top);
+        crest.smoothTop[c] = std::min(top, shape.relief);
+    }
     crest.smoothTop = smoothAlong(crest.smoothTop, 0.05 * shape.depth / level.cell);
     return crest;
 }
@@ -259,18 +314,36 @@ void holdSkyline(const Shape& shape, const Crest& crest, const Level& level, boo
             return;
         for (int c = 0; c < level.width; ++c) {
             const std::size_t i = static_cast<std::size_t>(r) * level.width + c;
-            const CrestCell& cell = crest.cells[static_cast<std::size_t>(c)];
             float& h = field.heights[i];
             const bool edge = r == 0 || c == 0 || r == level.height - 1 || c == level.width - 1;
-            if (cell.held && r == cell.row) {
-                h = static_cast<float>(cell.top);
+            // The crest cell of the range seen over the column stands at the column's top. A
+            // range hidden behind a nearer one there is free: its summit raised the ground,
+            // but holding it at its own lower top would sink a pit into whatever nearer
+            // flank or neighbouring summit stands higher there.
+            const double ceiling = crest.ceiling[static_cast<std::size_t>(c)];
+            bool held = false;
+            double top = 0.0;
+            for (const std::vector<CrestCell>& cells : crest.ranges) {
+                const CrestCell& cell = cells[static_cast<std::size_t>(c)];
+                if (cell.held && r == cell.row && cell.top >= ceiling) {
+                    top = held ? std::max(top, cell.top) : cell.top;
+                    held = true;
+                }
+            }
+            if (held) {
+                h = static_cast<float>(top);
                 if (roles)
                     field.roles[i] = CellRole::held;
                 continue;
             }
-            const double cap = cell.held && std::abs(r - cell.row) <= fin
-                                   ? crest.ceiling[static_cast<std::size_t>(c)]
-                                   : flankCap[static_cast<std::size_t>(c)];
+            // The finest level's fins: a few rows either side of the seen range's crest cell
+            // may rise to the column's top; elsewhere the neighbours' ceilings cap the flanks.
+            bool onFin = false;
+            for (const std::vector<CrestCell>& cells : crest.ranges) {
+                const CrestCell& cell = cells[static_cast<std::size_t>(c)];
+                onFin = onFin || (cell.held && cell.top >= ceiling && std::abs(r - cell.row) <= fin);
+            }
+            const double cap = onFin ? ceiling : flankCap[static_cast<std::size_t>(c)];
             h = static_cast<float>(std::max(0.0, smoothMin(h, cap, softness)));
             if (edge)
                 h = 0.0f;
@@ -317,7 +390,7 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
     field.heights.assign(field.size(), 0.0f);
     field.roles.assign(field.size(), CellRole::free);
     if (!coarser) {
-        raiseMassif(shape.massif, level.grid(), crest.cells, threads, field.heights);
+        raiseMassif(shape.massif, level.grid(), crest.ranges, threads, field.heights);
         // The body tapers out towards the raster's edge.
         const Edges& e = shape.edges;
         const double band = edgeTaper * shape.depth;
@@ -370,8 +443,9 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
     // the level is then dropped whole.
     if (rowBandsStopped())
         return;
-    sharpenCrest(shape.massif, level.grid(), crest.cells, sharpenRadius, capSoftness * shape.relief,
-                 field.heights);
+    for (const std::vector<CrestCell>& cells : crest.ranges)
+        sharpenCrest(shape.massif, level.grid(), cells, sharpenRadius, capSoftness * shape.relief,
+                     field.heights);
     holdSkyline(shape, crest, level, true, field);
     if (rowBandsStopped())
         return;
@@ -398,8 +472,9 @@ void erodeLevel(const Shape& shape, const Crest& crest, const Level& level, cons
         return;
     // The held crest cells gave nothing to the carving and the talus round them: the ground
     // beside them comes back up to their cones, or each would stand as a one-cell wire.
-    sharpenCrest(shape.massif, level.grid(), crest.cells, sharpenRadius, capSoftness * shape.relief,
-                 field.heights);
+    for (const std::vector<CrestCell>& cells : crest.ranges)
+        sharpenCrest(shape.massif, level.grid(), cells, sharpenRadius, capSoftness * shape.relief,
+                     field.heights);
     std::vector<float> steepest(field.size());
     rockAngles(shape, level, threads, steepest);
     if (rowBandsStopped())
@@ -454,37 +529,78 @@ bool usableCurve(const std::vector<gmVector2>& curve) {
     return true;
 }
 
-// What a natural terrain is built from: the skyline above the base, the mountain's shape and
-// the landscape's extent (the skyline, the falls beyond its ends, both flanks with the
-// divide's wander, the margin), in sketch pixels.
+// What a natural terrain is built from: the skylines above the base (front first), the
+// mountains' shape and the landscape's extent (the skylines, the falls beyond their ends, both
+// flanks of every range with its divide's wander, the margin), in sketch pixels.
 struct Plan {
     double base = 0.0;
-    std::vector<gmVector2> curve;
+    std::vector<std::vector<gmVector2>> curves;
     Shape shape;
     double west = 0, east = 0, south = 0, north = 0;
 };
 
-bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<gmVector2>& drawn,
-                   const std::vector<gmVector2>& course, const NaturalSettings& settings,
-                   double scale, Plan& plan, std::string& error) {
-    if (!checkTerrainGrid(grid, rowSpacing, error) || !checkNaturalSettings(settings, error) ||
-        !checkDivideCourse(course, error))
-        return false;
-    plan.curve = usableCurve(drawn) ? drawn : grid[0];
-    // In single precision, as projects keep the drawn curve: the window's export and the
-    // builder's from the saved project see the same skyline.
-    for (gmVector2& p : plan.curve)
+// A drawn curve as projects keep it, in single precision: the window's export and the
+// builder's from the saved project see the same skyline. Empty when it cannot stand for one.
+std::vector<gmVector2> keptCurve(const std::vector<gmVector2>& drawn) {
+    if (!usableCurve(drawn))
+        return {};
+    std::vector<gmVector2> curve = drawn;
+    for (gmVector2& p : curve)
         p = gmVector2(static_cast<float>(p[0]), static_cast<float>(p[1]));
-    if (!usableCurve(plan.curve))
-        plan.curve = grid[0];
-    const std::vector<gmVector2>& curve = plan.curve;
-    double base = 0.0, top = -DBL_MAX;
-    for (const gmVector2& p : curve) {
-        base = std::min(base, p[1]);
-        top = std::max(top, p[1]);
+    return usableCurve(curve) ? curve : std::vector<gmVector2>{};
+}
+
+// The wander of a range behind the front one: a walk of its own.
+std::uint32_t rangeSeed(std::uint32_t seed, std::size_t k) {
+    return k == 0 ? seed : seed ^ (0x9e3779b9u * static_cast<std::uint32_t>(k));
+}
+
+bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<NaturalRange>& ranges,
+                   const NaturalSettings& settings, double scale, Plan& plan, std::string& error) {
+    if (!checkTerrainGrid(grid, rowSpacing, error) || !checkNaturalSettings(settings, error))
+        return false;
+    if (ranges.empty()) {
+        error = "the natural terrain needs at least one range";
+        return false;
+    }
+    // The front range stands on grid row 0 where its skyline is missing; a range behind it
+    // with no usable skyline adds nothing.
+    plan.curves.clear();
+    plan.shape.ranges.clear();
+    for (std::size_t k = 0; k < ranges.size(); ++k) {
+        const NaturalRange& range = ranges[k];
+        if (k > 0 && !(std::isfinite(range.depth) && range.depth >= 0)) {
+            error = "a range's depth behind the front range must be 0 or more, not " +
+                    number(range.depth);
+            return false;
+        }
+        if (!checkDivideCourse(range.divideCourse, error))
+            return false;
+        std::vector<gmVector2> curve = keptCurve(range.skyline);
+        if (curve.empty() && k > 0)
+            continue;
+        if (curve.empty())
+            curve = keptCurve(grid[0]);
+        if (curve.empty())
+            curve = grid[0];
+        RangePlan kept;
+        kept.depth = k == 0 ? 0.0 : range.depth;
+        kept.seed = rangeSeed(settings.seed, k);
+        kept.course = range.divideCourse;
+        plan.curves.push_back(std::move(curve));
+        plan.shape.ranges.push_back(std::move(kept));
+    }
+    double base = 0.0, top = -DBL_MAX, west = DBL_MAX, east = -DBL_MAX;
+    for (const std::vector<gmVector2>& curve : plan.curves) {
+        for (const gmVector2& p : curve) {
+            base = std::min(base, p[1]);
+            top = std::max(top, p[1]);
+        }
+        west = std::min(west, curve.front()[0]);
+        east = std::max(east, curve.back()[0]);
     }
     plan.base = base;
-    const double span = curve.back()[0] - curve.front()[0];
+    const double span = east - west;
     Shape& shape = plan.shape;
     shape.slope = settings.slope;
     shape.detail = settings.detail;
@@ -503,31 +619,52 @@ bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<gmVect
     shape.massif.tiltWavelength = flankTiltWavelength;
     shape.massif.divideWander = divideWander * shape.depth;
     shape.massif.divideWavelength = divideWavelength * shape.depth;
-    shape.massif.divideCourse = course;
+    double deepest = 0.0;
+    for (std::size_t k = 0; k < shape.ranges.size(); ++k) {
+        RangePlan& range = shape.ranges[k];
+        deepest = std::max(deepest, range.depth);
+        range.wander = divideWander * shape.depth;
+        for (const RangePlan& other : shape.ranges)
+            if (&other != &range)
+                range.wander =
+                    std::min(range.wander, rangeGapWander * std::abs(other.depth - range.depth));
+    }
+    // The flanks lean from the front range's divide.
+    shape.massif.divideWander = shape.ranges.front().wander;
+    shape.massif.divideCourse = shape.ranges.front().course;
     if (!std::isfinite(shape.depth) || !std::isfinite(span) ||
-        !(shape.relief * scale <= FLT_MAX / 4)) {
+        !(shape.relief * scale <= FLT_MAX / 4) || !(deepest * scale <= FLT_MAX / 4)) {
         error = "the terrain is too large for a natural terrain";
         return false;
     }
     // The landscape reaches as far as each skyline point's ground, which falls from its top
-    // over depth (top / relief)^(1 / profile) round the divide's wander there, and a margin
+    // over depth (top / relief)^(1 / profile) round its divide's wander there, and a margin
     // beyond. Where noise lets a spur run further, the taper at the edge takes it down.
     const double pad = margin * shape.depth;
-    plan.west = curve.front()[0];
-    plan.east = curve.back()[0];
+    plan.west = west;
+    plan.east = east;
     plan.north = 0.0;
+    plan.south = 0.0;
     // The tilt's cheaper flank and the cost's cheap ground run out further than the even
     // reach, in every direction.
     const double stretch = std::exp(0.5 * flankTilt);
-    for (const gmVector2& p : curve) {
-        const double reach = reachShare * shape.depth *
-                             std::pow((p[1] - base) / shape.relief, 1.0 / settings.frontProfile);
-        const double northing = divideAt(course, p[0], shape.massif.divideWander,
-                                         shape.massif.divideWavelength, settings.seed);
-        plan.west = std::min(plan.west, p[0] - reach * stretch);
-        plan.east = std::max(plan.east, p[0] + reach * stretch);
-        plan.north = std::max(plan.north, std::abs(northing) + reach * stretch);
+    for (std::size_t k = 0; k < plan.curves.size(); ++k) {
+        const RangePlan& range = shape.ranges[k];
+        for (const gmVector2& p : plan.curves[k]) {
+            const double reach =
+                reachShare * shape.depth *
+                std::pow((p[1] - base) / shape.relief, 1.0 / settings.frontProfile);
+            // Off the range's own line, either way.
+            const double off = std::abs(divideOf(shape, k, p[0]) - range.depth);
+            plan.west = std::min(plan.west, p[0] - reach * stretch);
+            plan.east = std::max(plan.east, p[0] + reach * stretch);
+            plan.north = std::max(plan.north, range.depth + off + reach * stretch);
+            plan.south = std::min(plan.south, range.depth - off - reach * stretch);
+        }
     }
+    // The rows lie symmetrically about the front range's line (naturalMiddleRow), as far
+    // south as north, so that a view of the raster's rows knows where that line lies.
+    plan.north = std::max(plan.north, -plan.south);
     plan.west -= pad;
     plan.east += pad;
     plan.north += pad;
@@ -575,14 +712,9 @@ bool naturalNativeSize(const Grid& grid, double rowSpacing, const std::vector<gm
 bool naturalNativeSize(const Grid& grid, double rowSpacing, const std::vector<NaturalRange>& ranges,
                        const NaturalSettings& settings, int& width, int& height,
                        std::string& error) {
-    if (ranges.empty()) {
-        error = "the natural terrain needs at least one range";
-        return false;
-    }
     Plan plan;
     Layout layout;
-    if (!planLandscape(grid, rowSpacing, ranges.front().skyline, ranges.front().divideCourse,
-                       settings, 1.0, plan, error) ||
+    if (!planLandscape(grid, rowSpacing, ranges, settings, 1.0, plan, error) ||
         !nativeLayout(grid[0], plan, layout, error))
         return false;
     width = layout.width;
@@ -592,16 +724,26 @@ bool naturalNativeSize(const Grid& grid, double rowSpacing, const std::vector<Na
 
 const char* const naturalBuildCancelled = "the natural terrain's construction was cancelled";
 
-namespace {
+int naturalMiddleRow(int height) {
+    return static_cast<int>(std::lround(0.5 * (height - 1)));
+}
 
-// The construction on the front range's skyline and divide course.
-bool buildOnFrontRange(const Grid& grid, double rowSpacing, const std::vector<gmVector2>& skyline,
-                       const std::vector<gmVector2>& course, const NaturalSettings& settings,
-                       const RasterOptions& options, HeightRaster& raster, std::string& error,
-                       int threads, const std::function<bool()>& cancelled,
-                       const std::function<void(double)>& progress);
-
-} // namespace
+bool naturalDivide(const Grid& grid, double rowSpacing, const std::vector<NaturalRange>& ranges,
+                   const NaturalSettings& settings, int samples, std::vector<gmVector2>& divide,
+                   std::string& error) {
+    Plan plan;
+    if (!planLandscape(grid, rowSpacing, ranges, settings, 1.0, plan, error))
+        return false;
+    const std::vector<gmVector2>& front = plan.curves.front();
+    const double west = front.front()[0], east = front.back()[0];
+    samples = std::max(samples, 2);
+    divide.clear();
+    for (int k = 0; k < samples; ++k) {
+        const double x = west + (east - west) * k / (samples - 1);
+        divide.emplace_back(x, divideOf(plan.shape, 0, x));
+    }
+    return true;
+}
 
 bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSettings& settings,
                          const RasterOptions& options, HeightRaster& raster, std::string& error,
@@ -610,62 +752,20 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSetti
                                raster, error, threads, cancelled);
 }
 
-bool buildNaturalTerrain(const Grid& grid, double rowSpacing,
-                         const std::vector<NaturalRange>& ranges, const NaturalSettings& settings,
-                         const RasterOptions& options, HeightRaster& raster, std::string& error,
-                         int threads, const std::function<bool()>& cancelled,
-                         const std::function<void(double)>& progress) {
-    if (ranges.empty()) {
-        error = "the natural terrain needs at least one range";
-        return false;
-    }
-    return buildOnFrontRange(grid, rowSpacing, ranges.front().skyline, ranges.front().divideCourse,
-                             settings, options, raster, error, threads, cancelled, progress);
-}
-
 bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const std::vector<gmVector2>& skyline,
                          const NaturalSettings& settings, const RasterOptions& options,
                          HeightRaster& raster, std::string& error, int threads,
                          const std::function<bool()>& cancelled,
                          const std::function<void(double)>& progress) {
-    return buildOnFrontRange(grid, rowSpacing, skyline, {}, settings, options, raster, error,
-                             threads, cancelled, progress);
+    return buildNaturalTerrain(grid, rowSpacing, std::vector<NaturalRange>{{skyline, 0.0, {}}},
+                               settings, options, raster, error, threads, cancelled, progress);
 }
 
-int naturalMiddleRow(int height) {
-    return static_cast<int>(std::lround(0.5 * (height - 1)));
-}
-
-bool naturalDivide(const Grid& grid, double rowSpacing, const std::vector<NaturalRange>& ranges,
-                   const NaturalSettings& settings, int samples, std::vector<gmVector2>& divide,
-                   std::string& error) {
-    if (ranges.empty()) {
-        error = "the natural terrain needs at least one range";
-        return false;
-    }
-    Plan plan;
-    if (!planLandscape(grid, rowSpacing, ranges.front().skyline, ranges.front().divideCourse,
-                       settings, 1.0, plan, error))
-        return false;
-    const Massif& massif = plan.shape.massif;
-    const double west = plan.curve.front()[0], east = plan.curve.back()[0];
-    samples = std::max(samples, 2);
-    divide.clear();
-    for (int k = 0; k < samples; ++k) {
-        const double x = west + (east - west) * k / (samples - 1);
-        divide.emplace_back(x, divideAt(massif.divideCourse, x, massif.divideWander,
-                                        massif.divideWavelength, massif.seed));
-    }
-    return true;
-}
-
-namespace {
-
-bool buildOnFrontRange(const Grid& grid, double rowSpacing, const std::vector<gmVector2>& skyline,
-                       const std::vector<gmVector2>& course, const NaturalSettings& settings,
-                       const RasterOptions& options, HeightRaster& raster, std::string& error,
-                       int threads, const std::function<bool()>& cancelled,
-                       const std::function<void(double)>& progress) {
+bool buildNaturalTerrain(const Grid& grid, double rowSpacing,
+                         const std::vector<NaturalRange>& ranges, const NaturalSettings& settings,
+                         const RasterOptions& options, HeightRaster& raster, std::string& error,
+                         int threads, const std::function<bool()>& cancelled,
+                         const std::function<void(double)>& progress) {
     // Once asked to stop, stopped for good: the row bands of the levels'
     // heights ask too.
     std::atomic<bool> stopped{false};
@@ -682,11 +782,13 @@ bool buildOnFrontRange(const Grid& grid, double rowSpacing, const std::vector<gm
     };
     Plan plan;
     if (!checkRasterOptions(options, error) ||
-        !planLandscape(grid, rowSpacing, skyline, course, settings, options.scale, plan, error))
+        !planLandscape(grid, rowSpacing, ranges, settings, options.scale, plan, error))
         return false;
     const double base = plan.base;
     Shape& shape = plan.shape;
-    const Skyline sky(plan.curve, base, settings.slope);
+    std::vector<Skyline> skylines;
+    for (const std::vector<gmVector2>& curve : plan.curves)
+        skylines.emplace_back(curve, base, settings.slope);
     const double west = plan.west, east = plan.east, north = plan.north, south = plan.south;
     Layout layout;
     if (options.native()) {
@@ -726,7 +828,7 @@ bool buildOnFrontRange(const Grid& grid, double rowSpacing, const std::vector<gm
             if (stop())
                 return false;
             const Level level = levelOf(layout, factor);
-            const Crest crest = crestOf(shape, sky, level);
+            const Crest crest = crestOf(shape, skylines, level);
             const int firstOctave = first ? 0 : octavesAbove(shape.octaves, 2.0 * previous.cell);
             // A level's steps stop within their passes once cancelled, each dropping what its
             // stopped pass left half done; the checks after them end the construction before
@@ -789,5 +891,3 @@ bool buildOnFrontRange(const Grid& grid, double rowSpacing, const std::vector<gm
     }
     return true;
 }
-
-} // namespace

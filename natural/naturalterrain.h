@@ -77,10 +77,20 @@ bool buildNaturalTerrain(const std::vector<std::vector<gmVector2>>& grid, double
                          HeightRaster& raster, std::string& error, int threads = 0,
                          const std::function<bool()>& cancelled = {});
 
-// The same on the ranges of several skyline layers, front first (at least one). Today the
-// terrain stands on the front range alone: its divide follows the range's course where it has
-// one (natural/dividecourse.h), the raster reaching far enough north and south to hold it; a
-// course checkDivideCourse refuses is refused with its reason.
+// The same on the ranges of several skyline layers, front first (at least one; the front
+// range's depth counts as 0, and its empty skyline is grid row 0). Every range raises a divide
+// of its own at its depth behind the front range's (on its course where one is drawn, else
+// wandering by itself; natural/dividecourse.h), one crest cell per column its skyline covers; the
+// body is the upper envelope of all their summits, carved as one, so the ranges merge with valleys
+// between them and no seam. The landscape covers every range with its flanks and the falls beyond
+// its ends. Seen from the south, a column's highest cell stands at the highest of the skylines over
+// it: each range holds its skyline where it stands above every nearer one, and where it is hidden
+// it stays at its own skyline, below the nearer one. Beyond a range's ends its ground stays
+// below any other skyline that covers the column. A range behind the front with no usable
+// skyline adds nothing; a negative or non-finite depth is refused, and a course
+// checkDivideCourse refuses with its reason. The raster reaches as far south of the front
+// range's line as north of it (naturalMiddleRow). One range builds exactly what the
+// single-skyline overload builds.
 bool buildNaturalTerrain(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
                          const std::vector<NaturalRange>& ranges, const NaturalSettings& settings,
                          const RasterOptions& options, HeightRaster& raster, std::string& error,

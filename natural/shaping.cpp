@@ -240,12 +240,24 @@ void steepenCrest(const Massif& massif, const LevelGrid& grid, std::vector<Crest
 
 void raiseMassif(const Massif& massif, const LevelGrid& grid, const std::vector<CrestCell>& crest,
                  int threads, std::vector<float>& heights) {
+    raiseMassif(massif, grid, std::vector<std::vector<CrestCell>>{crest}, threads, heights);
+}
+
+void raiseMassif(const Massif& massif, const LevelGrid& grid,
+                 const std::vector<std::vector<CrestCell>>& ranges, int threads,
+                 std::vector<float>& heights) {
     const int w = grid.width, h = grid.height;
-    const std::vector<Summit> summits = summitsOf(massif, grid, crest);
+    // Every range's summits in one envelope: where two ranges' cones meet, the ground runs
+    // from one to the other without a seam.
+    std::vector<Summit> summits;
+    for (const std::vector<CrestCell>& crest : ranges) {
+        const std::vector<Summit> range = summitsOf(massif, grid, crest);
+        summits.insert(summits.end(), range.begin(), range.end());
+    }
     std::vector<std::size_t> held;
-    for (std::size_t c = 0; c < crest.size(); ++c)
-        if (summits[c].top > 0)
-            held.push_back(c);
+    for (std::size_t k = 0; k < summits.size(); ++k)
+        if (summits[k].top > 0)
+            held.push_back(k);
     heights.assign(static_cast<std::size_t>(w) * h, 0.0f);
     forRowBands(h, 8, threadsFor(heights.size() * held.size() / 16, threads),
                 [&](int first, int end) {

@@ -74,6 +74,11 @@ void steepenCrest(const Massif& massif, const LevelGrid& grid, std::vector<Crest
 // `threads` threads, the same bytes with any number.
 void raiseMassif(const Massif& massif, const LevelGrid& grid, const std::vector<CrestCell>& crest,
                  int threads, std::vector<float>& heights);
+// The same over several ranges' crests (each one cell per column): the body is the upper
+// envelope of all their summits.
+void raiseMassif(const Massif& massif, const LevelGrid& grid,
+                 const std::vector<std::vector<CrestCell>>& ranges, int threads,
+                 std::vector<float>& heights);
 
 // Sharpens a finer level's body near the crest: within `radius` cells of every crest cell the
 // ground rises, by a smooth maximum, to the summits' cones at this level's resolution, so that

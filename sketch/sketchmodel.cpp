@@ -670,8 +670,18 @@ bool SketchModel::setDivideCourse(int layer, PointList course, std::string& reas
     return true;
 }
 
-std::vector<NaturalRange> SketchModel::naturalRanges() const {
-    return {NaturalRange{silhouette(), 0.0, layers_.front().properties.divideCourse}};
+std::vector<NaturalRange> SketchModel::naturalRanges(double scale) const {
+    std::vector<NaturalRange> ranges{
+        NaturalRange{silhouette(), 0.0, layers_.front().properties.divideCourse}};
+    const double front = layers_.front().properties.distance;
+    for (int layer = 1; layer < layerCount(); ++layer) {
+        const LayerProperties& properties = layerProperties(layer);
+        if (!layerSkyline(layer).empty())
+            ranges.push_back(NaturalRange{layerSkyline(layer),
+                                          (properties.distance - front) / scale,
+                                          properties.divideCourse});
+    }
+    return ranges;
 }
 
 std::vector<DistantSkyline> SketchModel::distantSkylines() const {

@@ -211,12 +211,14 @@ public:
     // changing nothing, for a locked layer or a course checkDivideCourse refuses (reason says
     // why).
     bool setDivideCourse(int layer, PointList course, std::string& reason);
-    // The front range as the natural terrain stands on it: the silhouette and the front
-    // layer's divide course.
-    std::vector<NaturalRange> naturalRanges() const;
+    // The ranges the natural terrain stands on at an export's scale (world units per sketch
+    // pixel): the silhouette with the front layer's divide course, then every other layer with
+    // a skyline (hidden ones too, hiding being a drawing switch) with its course, its depth
+    // behind the front layer in sketch pixels: the difference of their distances over scale.
+    std::vector<NaturalRange> naturalRanges(double scale = 1.0) const;
     // Every layer's skyline with points and its distance, front first, hidden layers
-    // included (hiding is a drawing switch): what the natural terrain is to stand on when it
-    // holds every layer. Today it is built from the front layer alone.
+    // included (hiding is a drawing switch): what the natural terrain stands on
+    // (naturalRanges).
     std::vector<DistantSkyline> distantSkylines() const;
 
     // ---- The whole state as a value (sketch/sketchstate.h)

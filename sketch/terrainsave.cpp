@@ -105,10 +105,10 @@ bool nativeHeightmapSize(const SketchModel& model, int& width, int& height) {
     return true;
 }
 
-bool nativeNaturalSize(const SketchModel& model, int& width, int& height) {
+bool nativeNaturalSize(const SketchModel& model, int& width, int& height, double scale) {
     std::string reason;
     return model.hasTerrainToSave(reason) &&
-           naturalNativeSize(model.grid(), model.rowSpacing(), model.naturalRanges(),
+           naturalNativeSize(model.grid(), model.rowSpacing(), model.naturalRanges(scale),
                              model.naturalSettings(), width, height, reason);
 }
 
@@ -129,9 +129,9 @@ bool buildNaturalRaster(const SketchModel& model, const HeightmapExport& setting
         return false;
     }
     return model.hasTerrainToSave(message) &&
-           buildNaturalTerrain(model.grid(), model.rowSpacing(), model.naturalRanges(), natural,
-                               settings.raster, raster, message, threads, settings.cancelled,
-                               progress);
+           buildNaturalTerrain(model.grid(), model.rowSpacing(),
+                               model.naturalRanges(settings.raster.scale), natural, settings.raster,
+                               raster, message, threads, settings.cancelled, progress);
 }
 
 bool saveNaturalTerrainAs(const SketchModel& model, const std::string& name,
@@ -143,8 +143,9 @@ bool saveNaturalTerrainAs(const SketchModel& model, const std::string& name,
     if (settings.tiled() && settings.raster.native()) {
         int width = 0, height = 0, side = 0;
         if (!model.hasTerrainToSave(message) ||
-            !naturalNativeSize(model.grid(), model.rowSpacing(), model.naturalRanges(), natural,
-                               width, height, message) ||
+            !naturalNativeSize(model.grid(), model.rowSpacing(),
+                               model.naturalRanges(settings.raster.scale), natural, width, height,
+                               message) ||
             !planTiles(settings.tilesAcross, settings.tilesDown, width, height, built.raster, side,
                        message))
             return false;

@@ -49,8 +49,9 @@ bool writeTerrainTo(std::FILE* out, const SketchModel& model, const HeightmapExp
 // The size in cells of the terrain's native heightmap raster. False when there is no terrain
 // that could be resampled (the size would not fit either).
 bool nativeHeightmapSize(const SketchModel& model, int& width, int& height);
-// The same for the model's natural terrain with its natural settings.
-bool nativeNaturalSize(const SketchModel& model, int& width, int& height);
+// The same for the model's natural terrain with its natural settings, its layers' depths
+// taken at the export's scale (world units per sketch pixel).
+bool nativeNaturalSize(const SketchModel& model, int& width, int& height, double scale = 1.0);
 
 // The natural terrain's settings as the metadata names them:
 //

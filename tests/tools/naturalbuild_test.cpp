@@ -144,3 +144,45 @@ TEST(NaturalBuild, TilesWithoutASizeTakeTheSmallestSetHoldingTheTerrain) {
     EXPECT_EQ(meta["height"], side);
     EXPECT_TRUE(exists(tileFileName(png, 1, 0)));
 }
+
+// A layered project: every layer, a hidden one too, shapes the natural terrain, and the
+// window's export and the builder's still write the same bytes.
+TEST(NaturalBuild, LayeredProjectsBuildTheSameFromTheBuilderAndTheWindow) {
+    SketchSession session;
+    session.setPrinting(false);
+    std::string message;
+    const std::string data = MONDREL_TEST_DATA_DIR;
+    ASSERT_TRUE(session.openCurve(data + "/single_peak.c2d", message)) << message;
+    ASSERT_EQ(session.addLayer(), 1);
+    ASSERT_TRUE(session.openCurve(data + "/jagged_range.c2d", message)) << message;
+    ASSERT_EQ(session.setLayerDistance(1, 1300.0), 1);
+    session.setLayerVisible(1, false);
+    session.selectLayer(0);
+    for (int press = 0; press < 3; ++press)
+        ASSERT_TRUE(session.next(message)) << message;
+    session.setNaturalTerrain(true);
+    const std::string project = scratchPath("layered.mondrel");
+    ASSERT_TRUE(writeProjectFile(project, session.project(), message)) << message;
+
+    HeightmapExport settings;
+    settings.format = HeightmapFormat::asc;
+    settings.raster.width = 120;
+    settings.raster.height = 100;
+    settings.raster.scale = 2.0;
+    const std::string window = scratchPath("layered_window.asc");
+    ASSERT_TRUE(session.exportHeightmap(window, settings, "mondrel", message)) << message;
+    const std::string built = scratchPath("layered_built.asc");
+    const BuildRun run =
+        runBuild("--quiet --size 120x100 --scale 2 " + quoted(project) + " " + quoted(built));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(slurp(built) == slurp(window));
+
+    // The layer behind, 150 pixels deep at this scale, is in it: without it the bytes differ.
+    const std::vector<NaturalRange> ranges = session.model().naturalRanges(2.0);
+    ASSERT_EQ(ranges.size(), 2u);
+    EXPECT_EQ(ranges[1].depth, 150.0);
+    ASSERT_TRUE(session.removeLayer(1));
+    const std::string single = scratchPath("single_window.asc");
+    ASSERT_TRUE(session.exportHeightmap(single, settings, "mondrel", message)) << message;
+    EXPECT_FALSE(slurp(single) == slurp(built));
+}

@@ -149,8 +149,9 @@ TEST(ProjectBuild, HeightsTheGridCannotHoldAreRefused) {
     EXPECT_FALSE(exists(out));
 }
 
-// Layers behind the front one do not shape today's terrains: a layered project builds the
-// bytes of the same project with its front layer alone, in every format and naturally too.
+// Layers behind the front one do not shape the staged terrain: a layered project builds the
+// bytes of the same project with its front layer alone, in every format. The natural terrain
+// stands on every layer, so there the layers behind change the bytes.
 TEST(ProjectBuild, ALayeredProjectBuildsFromItsFrontLayerInEveryFormat) {
     SketchModel model = ridgeAtStageTwo();
     const std::string single = savedProject(model, "single.mondrel");
@@ -187,5 +188,5 @@ TEST(ProjectBuild, ALayeredProjectBuildsFromItsFrontLayerInEveryFormat) {
         ASSERT_EQ(run.status, 0) << run.err;
         natural[k] = slurp(out);
     }
-    EXPECT_TRUE(natural[0] == natural[1]);
+    EXPECT_FALSE(natural[0] == natural[1]);
 }

@@ -88,4 +88,49 @@ TEST(SilhouetteCheck, ADivideCourseMovesTheSummitsAndTheSkylineHolds) {
     EXPECT_NE(built[0], built[1]);
 }
 
+// A project's layers: the natural terrain shows their outline, each layer where it is the
+// outline; the front layer's skyline alone is not what it shows.
+TEST(SilhouetteCheck, TheLayersOfAProjectShowAsTheirOutline) {
+    std::vector<gmVector2> front, far;
+    int declared = 0;
+    ASSERT_EQ(
+        readCurveFile(MONDREL_SOURCE_DIR "/bench/natural/skylines/long_ridge.c2d", front, declared),
+        CurveReadResult::ok);
+    ASSERT_EQ(
+        readCurveFile(MONDREL_SOURCE_DIR "/bench/natural/skylines/single_peak.c2d", far, declared),
+        CurveReadResult::ok);
+    // The peak raised behind the ridge's middle: its top shows above the ridge, its foot not.
+    for (gmVector2& p : far)
+        p = gmVector2(p[0] + 400.0, p[1] + 60.0);
+    Project project;
+    project.sketch.curve = project.sketch.silhouette =
+        std::make_shared<const std::vector<gmVector2>>(front);
+    LayerProperties behind = addedLayerProperties({project.sketch.layers.front().properties});
+    behind.distance = 1500.0;
+    behind.visible = false;
+    project.sketch.layers.push_back({behind, std::make_shared<const std::vector<gmVector2>>(far)});
+    const std::string layered = scratchPath("layered.mondrel");
+    std::string message;
+    ASSERT_TRUE(writeProjectFile(layered, project, message)) << message;
+    const std::string asc = scratchPath("layered.asc");
+    const BuildRun built =
+        runBuild("--quiet --natural --stage 3 --size 257 " + quoted(layered) + " " + quoted(asc));
+    ASSERT_EQ(built.status, 0) << built.err;
+
+    const BuildRun seen =
+        silhouetteCheck("--view 1601,600 --skyline " + quoted(layered) + " " + quoted(asc));
+    EXPECT_EQ(seen.status, 0) << seen.out << seen.err;
+    EXPECT_NE(seen.out.find("silhouette: 1601 columns compared"), std::string::npos) << seen.out;
+    for (const char* layer : {"layer \"Layer 1\" where it is the outline: ",
+                              "layer \"Layer 2\" where it is the outline: "})
+        EXPECT_NE(seen.out.find(layer), std::string::npos) << seen.out;
+
+    project.sketch.layers.pop_back();
+    const std::string single = scratchPath("front.mondrel");
+    ASSERT_TRUE(writeProjectFile(single, project, message)) << message;
+    const BuildRun frontOnly =
+        silhouetteCheck("--view 1601,600 --skyline " + quoted(single) + " " + quoted(asc));
+    EXPECT_EQ(frontOnly.status, 1) << frontOnly.out << frontOnly.err;
+}
+
 } // namespace

@@ -3,7 +3,10 @@
 // that what was traced is what the terrain shows.
 //
 // The raster is an ESRI ASCII grid as the exports write it; the skyline a curve file (.c2d)
-// or a project (.mondrel, its silhouette as drawn), in the view's pixels, y up. The view is
+// or a project (.mondrel, its silhouette as drawn), in the view's pixels, y up. A project with
+// several skyline layers is seen as their outline in the view: at every column the highest
+// of the layers' skylines (hidden layers too); besides the outline's line, one line per layer
+// gives the deviation over the columns where that layer is the outline. The view is
 // --view W,H pixels (800,600 by default). Two cameras (tools/analysis/silhouetterender.h):
 //
 //   orthographic (the default) straight on from the south, the sketch's own view: the raster
@@ -25,6 +28,7 @@
 //        [--perspective --eye X,N,Z [--fov DEG] [--horizon Y]] [--png FILE] TERRAIN.asc
 //
 // Exit status: 0 when the check passes, 1 when it fails, 2 for a usage or file error.
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -65,7 +69,15 @@ bool parseNumbers(const char* text, std::vector<double>& values, std::size_t cou
     return *p == '\0';
 }
 
-bool readSkyline(const std::string& name, std::vector<std::pair<double, double>>& skyline) {
+using Points = std::vector<std::pair<double, double>>;
+
+// A project's skyline layers behind the front one, named, with points.
+struct LayerSkyline {
+    std::string name;
+    Points skyline;
+};
+
+bool readSkyline(const std::string& name, Points& skyline, std::vector<LayerSkyline>& layers) {
     std::vector<gmVector2> points;
     std::string reason;
     if (fileKindOf(name) == FileKind::project) {
@@ -75,6 +87,16 @@ bool readSkyline(const std::string& name, std::vector<std::pair<double, double>>
             return false;
         }
         points = *project.sketch.silhouette;
+        layers.push_back({project.sketch.layers.front().properties.name, {}});
+        for (std::size_t i = 1; i < project.sketch.layers.size(); ++i) {
+            const SketchState::Layer& layer = project.sketch.layers[i];
+            if (layer.skyline->size() < 2)
+                continue;
+            LayerSkyline kept{layer.properties.name, {}};
+            for (const gmVector2& p : *layer.skyline)
+                kept.skyline.emplace_back(p[0], p[1]);
+            layers.push_back(std::move(kept));
+        }
     } else {
         int declared = 0;
         if (readCurveFile(name, points, declared, &reason) != CurveReadResult::ok) {
@@ -90,7 +112,19 @@ bool readSkyline(const std::string& name, std::vector<std::pair<double, double>>
     }
     for (const gmVector2& p : points)
         skyline.emplace_back(p[0], p[1]);
+    if (!layers.empty())
+        layers.front().skyline = skyline;
     return true;
+}
+
+void printDeviation(const char* what, const SilhouetteDeviation& d, double tolerance, int height) {
+    std::printf("%s: %d columns compared, %d with no terrain in view; largest deviation "
+                "%.3f pixels (%.4f%% of the view's height) at x %.0f, rendered %s the skyline; "
+                "mean %.3f pixels; %.2f%% of the columns within %.2f pixels (0.5%%); mean "
+                "distance at the columns themselves %.3f pixels\n",
+                what, d.columns, d.missing, d.worst, 100.0 * d.worst / height, d.worstX,
+                d.worstSigned > 0 ? "above" : "below", d.mean, 100.0 * d.within, tolerance,
+                d.pointMean);
 }
 
 // The picture of both: terrain under the rendered tops, the tops dark, the skyline red.
@@ -200,9 +234,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "silhouette-check: cannot read %s as an ASCII grid\n", input.c_str());
         return 2;
     }
-    std::vector<std::pair<double, double>> skyline;
-    if (!readSkyline(skylineFile, skyline))
+    Points skyline;
+    std::vector<LayerSkyline> layers;
+    if (!readSkyline(skylineFile, skyline, layers))
         return 2;
+    // With several layers the view sees their outline: at every column the highest skyline.
+    const bool layered = layers.size() > 1;
+    std::vector<Points> skylines;
+    for (const LayerSkyline& layer : layers)
+        skylines.push_back(layer.skyline);
+    if (layered)
+        skyline = visibleOutline(skylines, 0.1);
 
     const RenderedSilhouette rendered = renderSilhouette(grid, camera, width);
     const double tolerance = 0.005 * height;
@@ -215,13 +257,36 @@ int main(int argc, char** argv) {
     else
         std::printf("view: orthographic, %d x %d pixels, scale %g, origin x %g\n", width, height,
                     camera.scale, camera.originX);
-    std::printf("silhouette: %d columns compared, %d with no terrain in view; largest deviation "
-                "%.3f pixels (%.4f%% of the view's height) at x %.0f, rendered %s the skyline; "
-                "mean %.3f pixels; %.2f%% of the columns within %.2f pixels (0.5%%); mean "
-                "distance at the columns themselves %.3f pixels\n",
-                d.columns, d.missing, d.worst, 100.0 * d.worst / height, d.worstX,
-                d.worstSigned > 0 ? "above" : "below", d.mean, 100.0 * d.within, tolerance,
-                d.pointMean);
+    printDeviation("silhouette", d, tolerance, height);
+    // Each layer where it is the outline: where no nearer layer hides it and no farther one
+    // stands above it.
+    for (std::size_t k = 0; layered && k < layers.size(); ++k) {
+        const auto seen = [&](double x) {
+            std::size_t top = skylines.size();
+            double best = -INFINITY;
+            for (std::size_t j = 0; j < skylines.size(); ++j) {
+                const Points& s = skylines[j];
+                if (x < s.front().first || x > s.back().first)
+                    continue;
+                const auto at = std::upper_bound(
+                    s.begin(), s.end(), x, [](double v, const auto& q) { return v < q.first; });
+                const auto& b = at == s.end() ? s.back() : *at;
+                const auto& a = at == s.begin() ? s.front() : *(at - 1);
+                const double h =
+                    b.first > a.first
+                        ? a.second + (x - a.first) / (b.first - a.first) * (b.second - a.second)
+                        : a.second;
+                if (h > best) {
+                    best = h;
+                    top = j;
+                }
+            }
+            return top == k;
+        };
+        const SilhouetteDeviation own = compareSilhouette(rendered, skyline, tolerance, seen);
+        const std::string what = "layer \"" + layers[k].name + "\" where it is the outline";
+        printDeviation(what.c_str(), own, tolerance, height);
+    }
     const bool pass = d.columns > 0 && d.missing == 0 && d.worst <= tolerance;
     std::printf("check silhouette: %.4f (%% of the view's height, largest deviation; limit <= "
                 "0.5) %s\n",

@@ -111,7 +111,8 @@ std::pair<double, double> rangeOver(const Skyline& skyline, double from, double 
 
 SilhouetteDeviation compareSilhouette(const RenderedSilhouette& rendered,
                                       std::vector<std::pair<double, double>> skyline,
-                                      double tolerance) {
+                                      double tolerance,
+                                      const std::function<bool(double)>& counted) {
     SilhouetteDeviation result;
     if (skyline.size() < 2)
         return result;
@@ -123,6 +124,8 @@ SilhouetteDeviation compareSilhouette(const RenderedSilhouette& rendered,
     double sum = 0, pointSum = 0;
     int within = 0;
     for (double x = first; x <= last; ++x) {
+        if (counted && !counted(x))
+            continue;
         const double top = rendered.top[static_cast<std::size_t>(x)];
         const double reach = rendered.reach[static_cast<std::size_t>(x)];
         ++result.columns;
@@ -147,4 +150,64 @@ SilhouetteDeviation compareSilhouette(const RenderedSilhouette& rendered,
     result.pointMean = measured > 0 ? pointSum / measured : 0.0;
     result.within = result.columns > 0 ? static_cast<double>(within) / result.columns : 0.0;
     return result;
+}
+
+std::vector<std::pair<double, double>>
+visibleOutline(const std::vector<std::vector<std::pair<double, double>>>& skylines, double step) {
+    std::vector<double> xs;
+    double west = INFINITY, east = -INFINITY;
+    for (const Skyline& skyline : skylines) {
+        if (skyline.size() < 2)
+            continue;
+        for (const auto& p : skyline)
+            xs.push_back(p.first);
+        west = std::min(west, skyline.front().first);
+        east = std::max(east, skyline.back().first);
+    }
+    if (xs.empty())
+        return {};
+    for (double x = west; x < east; x += step)
+        xs.push_back(x);
+    std::sort(xs.begin(), xs.end());
+    xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
+    // The highest skyline at x, and which; -infinity where none spans it.
+    const auto highest = [&](double x, std::size_t& which) {
+        double top = -INFINITY;
+        for (std::size_t k = 0; k < skylines.size(); ++k) {
+            const Skyline& skyline = skylines[k];
+            if (skyline.size() < 2 || x < skyline.front().first || x > skyline.back().first)
+                continue;
+            const double h = heightAt(skyline, x);
+            if (h > top) {
+                top = h;
+                which = k;
+            }
+        }
+        return top;
+    };
+    std::vector<std::pair<double, double>> outline;
+    std::size_t before = 0;
+    for (std::size_t i = 0; i < xs.size(); ++i) {
+        std::size_t which = 0;
+        const double top = highest(xs[i], which);
+        if (!std::isfinite(top))
+            continue;
+        // Where another skyline takes over between two samples, the crossing is a corner.
+        if (i > 0 && which != before && !outline.empty()) {
+            const double a = xs[i - 1], b = xs[i];
+            const Skyline& p = skylines[before];
+            const Skyline& q = skylines[which];
+            if (a >= q.front().first && b <= p.back().first) {
+                const double da = heightAt(q, a) - heightAt(p, a);
+                const double db = heightAt(q, b) - heightAt(p, b);
+                if (da < 0 && db > 0) {
+                    const double x = a + (b - a) * (-da / (db - da));
+                    outline.emplace_back(x, heightAt(p, x));
+                }
+            }
+        }
+        outline.emplace_back(xs[i], top);
+        before = which;
+    }
+    return outline;
 }

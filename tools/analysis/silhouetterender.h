@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -63,6 +64,14 @@ struct SilhouetteDeviation {
     double pointMean = 0.0;
     double within = 0.0;
 };
+// With `counted`, only the image columns it accepts are compared.
 SilhouetteDeviation compareSilhouette(const RenderedSilhouette& rendered,
                                       std::vector<std::pair<double, double>> skyline,
-                                      double tolerance);
+                                      double tolerance,
+                                      const std::function<bool(double)>& counted = {});
+
+// The outline several skylines make seen from the front: at every x the highest of the
+// skylines that span it (each linear between its points), sampled at their points, where two
+// cross, and at most `step` apart; x rising.
+std::vector<std::pair<double, double>>
+visibleOutline(const std::vector<std::vector<std::pair<double, double>>>& skylines, double step);

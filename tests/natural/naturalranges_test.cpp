@@ -1,0 +1,149 @@
+// The natural terrain on several ranges: seen from the south each column's top is the highest
+// skyline over it, each range's summits stand at its own depth, and one range builds as the
+// single skyline does.
+#include <algorithm>
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+#include "natural/naturalterrain.h"
+
+namespace {
+
+using Grid = std::vector<std::vector<gmVector2>>;
+using Curve = std::vector<gmVector2>;
+
+// A front ridge with a peak of 300 over a base of 60, rows falling linearly behind it.
+Grid frontGrid() {
+    Grid grid(30);
+    for (int r = 0; r < 30; ++r)
+        for (int c = 0; c < 200; ++c) {
+            const double x = 100.0 + 2.0 * c;
+            const double t = (x - 300.0) / 70.0;
+            grid[r].emplace_back(x, (60.0 + 240.0 * std::exp(-t * t)) * (1.0 - r / 29.0));
+        }
+    return grid;
+}
+
+// A range behind it that stands above the front's flanks and below its peak.
+Curve farRange() {
+    Curve curve;
+    for (double x = 150.0; x <= 460.0; x += 1.0)
+        curve.emplace_back(x, 190.0 + 50.0 * std::cos((x - 150.0) / 35.0));
+    return curve;
+}
+
+double heightAt(const Curve& curve, double x) {
+    for (std::size_t k = 0; k + 1 < curve.size(); ++k)
+        if (x <= curve[k + 1][0])
+            return curve[k][1] + (x - curve[k][0]) / (curve[k + 1][0] - curve[k][0]) *
+                                     (curve[k + 1][1] - curve[k][1]);
+    return curve.back()[1];
+}
+
+bool spans(const Curve& curve, double x) {
+    return x >= curve.front()[0] && x <= curve.back()[0];
+}
+
+// The outline both make seen from the south at x: the higher where both span it.
+double outlineAt(const Curve& front, const Curve& far, double x) {
+    double top = -1e9;
+    for (const Curve* curve : {&front, &far})
+        if (spans(*curve, x))
+            top = std::max(top, heightAt(*curve, x));
+    return top;
+}
+
+const double rowSpacing = 8.0;
+
+bool build(const std::vector<NaturalRange>& ranges, int side, HeightRaster& raster,
+           std::string& error) {
+    RasterOptions options;
+    options.width = options.height = side;
+    return buildNaturalTerrain(frontGrid(), rowSpacing, ranges, NaturalSettings{}, options, raster,
+                               error);
+}
+
+} // namespace
+
+TEST(NaturalRanges, EachRangeHoldsItsSkylineWhereSeenAndStandsAtItsDepth) {
+    const Grid grid = frontGrid();
+    const Curve front = grid[0], far = farRange();
+    const double depth = 140.0;
+    HeightRaster raster;
+    std::string error;
+    // The far range's divide runs where its course says, 40 behind its depth.
+    const Curve course = {gmVector2(0.0, 40.0), gmVector2(600.0, 40.0)};
+    ASSERT_TRUE(build({{front, 0.0, {}}, {far, depth, course}}, 257, raster, error)) << error;
+    const double relief = 300.0, cell = raster.cellSize;
+    int seenFront = 0, seenFar = 0;
+    for (int c = 0; c < raster.width; ++c) {
+        const double x = raster.westEdge + (c + 0.5) * cell;
+        if (!spans(front, x) && !spans(far, x))
+            continue;
+        float top = -1e30f;
+        int topRow = 0;
+        for (int r = 0; r < raster.height; ++r)
+            if (raster.row(r)[c] > top) {
+                top = raster.row(r)[c];
+                topRow = r;
+            }
+        // The outline's range over the column and a cell either side.
+        double lo = 1e9, hi = -1e9;
+        for (double at = x - 1.5 * cell; at <= x + 1.5 * cell; at += 0.25) {
+            const double h = outlineAt(front, far, at);
+            if (h > -1e9) {
+                lo = std::min(lo, h);
+                hi = std::max(hi, h);
+            }
+        }
+        EXPECT_LE(top, hi + 0.005 * relief) << "x " << x;
+        EXPECT_GE(top, lo - 0.005 * relief) << "x " << x;
+        // Where both span the column and one clearly stands above the other, the column's top
+        // is on its divide. (Beyond the far range's ends its falls are cut off below the
+        // front's skyline, so the top may lie anywhere there.)
+        if (!spans(front, x) || !spans(far, x))
+            continue;
+        const double northing = raster.southEdge + (raster.height - topRow - 0.5) * cell;
+        const double frontTop = heightAt(front, x), farTop = heightAt(far, x);
+        if (frontTop > farTop + 20) {
+            EXPECT_LT(northing, 0.5 * depth) << "x " << x;
+            ++seenFront;
+        } else if (farTop > frontTop + 20) {
+            EXPECT_NEAR(northing, depth + 40.0, 1.01 * cell) << "x " << x;
+            ++seenFar;
+        }
+    }
+    EXPECT_GT(seenFront, 10);
+    EXPECT_GT(seenFar, 10);
+}
+
+TEST(NaturalRanges, OneRangeBuildsAsTheSingleSkylineAndBadDepthsAreRefused) {
+    const Grid grid = frontGrid();
+    RasterOptions options;
+    options.width = 97;
+    options.height = 81;
+    HeightRaster single, ranged, withEmpty;
+    std::string error;
+    ASSERT_TRUE(
+        buildNaturalTerrain(grid, rowSpacing, grid[0], NaturalSettings{}, options, single, error))
+        << error;
+    ASSERT_TRUE(buildNaturalTerrain(grid, rowSpacing, {{grid[0], 0.0, {}}}, NaturalSettings{},
+                                    options, ranged, error))
+        << error;
+    // A range behind with nothing drawn adds nothing.
+    ASSERT_TRUE(buildNaturalTerrain(grid, rowSpacing, {{grid[0], 0.0, {}}, {{}, 80.0, {}}},
+                                    NaturalSettings{}, options, withEmpty, error))
+        << error;
+    EXPECT_TRUE(ranged.heights == single.heights);
+    EXPECT_TRUE(withEmpty.heights == single.heights);
+    EXPECT_EQ(ranged.southEdge, single.southEdge);
+
+    HeightRaster untouched;
+    EXPECT_FALSE(buildNaturalTerrain(grid, rowSpacing, {{grid[0], 0.0, {}}, {farRange(), -5.0, {}}},
+                                     NaturalSettings{}, options, untouched, error));
+    EXPECT_NE(error.find("depth"), std::string::npos) << error;
+    EXPECT_TRUE(untouched.heights.empty());
+    EXPECT_FALSE(buildNaturalTerrain(grid, rowSpacing, std::vector<NaturalRange>{},
+                                     NaturalSettings{}, options, untouched, error));
+}
