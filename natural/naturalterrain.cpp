@@ -141,6 +141,8 @@ double forelandHeight(const Shape& shape, const Foreland& foreland, double x, do
     return edge > 0 ? edge * foreland.at(x, y) : 0.0;
 }
 
+struct SkylineView;
+
 // A level's crest cells and the highest each of its columns may be: where the skyline covers
 // a column, its top over the column's width; beyond, the skyline's fall from its ends, but no
 // lower than the foreland.
@@ -150,6 +152,8 @@ struct Crest {
     // The crest's tops smoothed along it: what the detail fades towards, so that its amplitude
     // does not jump where the skyline does.
     std::vector<double> smoothTop;
+    // In perspective each cell's ceiling depends on its distance: holdSkyline asks the view.
+    const SkylineView* view = nullptr;
 };
 
 // Gaussian smoothing of a sampled line, sigma in samples; the ends are repeated.
@@ -174,35 +178,82 @@ std::vector<double> smoothAlong(const std::vector<double>& values, double sigma)
     return out;
 }
 
-Crest crestOf(const Shape& shape, const Skyline& skyline, const Level& level) {
+// How a cell sees the skyline: where its ray from the viewer crosses the range's line, and how
+// far it stands from the viewer against the line (1 straight on).
+struct Sight {
+    double along = 1.0;
+    double eyeX = 0.0;
+
+    // The point on the range's line seen in the same direction as x at the cell.
+    double onLine(double x) const { return eyeX + (x - eyeX) / along; }
+};
+
+// What the drawing allows a cell of a level at column x, `northing` from the range's line:
+// whether the skyline covers its direction, the top it holds there (above base) and the
+// highest the ground may stand. Straight on that is the skyline above the column; in
+// perspective the skyline seen in the cell's direction, its height above the eye scaled by
+// the cell's distance over the line's, so that the cell shows the drawn elevation angle.
+struct SkylineView {
+    const Skyline* skyline = nullptr;
+    NaturalViewer viewer;
+    double base = 0.0;
+    double lowestCeiling = 0.0;
+
+    Sight sight(double northing) const {
+        Sight s;
+        if (viewer.perspective) {
+            // Nothing is seen from behind the eye: a cell that close keeps a tenth of the
+            // line's distance.
+            s.along = std::max(0.1, (viewer.distance + northing) / viewer.distance);
+            s.eyeX = viewer.x;
+        }
+        return s;
+    }
+    // The same elevation angle at the cell's distance, never below the base.
+    double keptAngle(const Sight& s, double drawn) const {
+        if (!viewer.perspective)
+            return drawn;
+        return std::max(0.0, viewer.height - base + (drawn + base - viewer.height) * s.along);
+    }
+    void at(const Level& level, double x, double northing, bool& held, double& top,
+            double& ceiling) const {
+        const Sight s = sight(northing);
+        const double a = x - 0.5 * level.cell, b = x + 0.5 * level.cell;
+        held = skyline->covers(s.onLine(a), s.onLine(b));
+        // The finest level's columns peak at the curve's top over their width. A coarser
+        // level's columns stand for several of the finest and are read between each other:
+        // they take the curve's lowest over their neighbours' reach, so that nothing they pass
+        // on stands above a finest column's top; the finest level sharpens the crest up to it.
+        const double drawn = !held               ? skyline->beyond(s.onLine(x), 0.5)
+                             : level.factor == 1 ? skyline->topOver(s.onLine(a), s.onLine(b))
+                                                 : skyline->bottomOver(s.onLine(x - level.cell),
+                                                                       s.onLine(x + level.cell));
+        top = keptAngle(s, drawn);
+        // Beyond the skyline's ends the summits' drops make the ground fall on from its end
+        // heights, but nothing cuts it off there below the end height: spurs that run on
+        // further than the drops foresaw would stand cut off flat along the columns.
+        ceiling =
+            held ? top : std::max(keptAngle(s, skyline->beyond(s.onLine(x), 0.0)), lowestCeiling);
+    }
+};
+
+Crest crestOf(const Shape& shape, const SkylineView& view, const Level& level) {
     Crest crest;
     crest.cells.resize(static_cast<std::size_t>(level.width));
     crest.ceiling.resize(static_cast<std::size_t>(level.width));
     for (int c = 0; c < level.width; ++c) {
         const double x = level.x(c);
-        const double a = x - 0.5 * level.cell, b = x + 0.5 * level.cell;
         CrestCell& cell = crest.cells[static_cast<std::size_t>(c)];
         const double northing = divideNorthing(x, divideWander * shape.depth,
                                                divideWavelength * shape.depth, shape.seed);
         cell.row =
             std::clamp(level.middleRow - static_cast<int>(std::lround(northing / level.cell)), 3,
                        level.height - 4);
-        cell.held = skyline.covers(a, b);
-        // The finest level's columns peak at the curve's top over their width. A coarser
-        // level's columns stand for several of the finest and are read between each other:
-        // they take the curve's lowest over their neighbours' reach, so that nothing they pass
-        // on stands above a finest column's top; the finest level sharpens the crest up to it.
-        cell.top = !cell.held          ? skyline.beyond(x, 0.5)
-                   : level.factor == 1 ? skyline.topOver(a, b)
-                                       : skyline.bottomOver(x - level.cell, x + level.cell);
-        // Beyond the skyline's ends the summits' drops make the ground fall on from its end
-        // heights, but nothing cuts it off there below the end height: spurs that run on
-        // further than the drops foresaw would stand cut off flat along the columns.
-        crest.ceiling[static_cast<std::size_t>(c)] =
-            cell.held
-                ? cell.top
-                : std::max(skyline.beyond(x, 0.0), 1.5 * naturalForelandHeight * shape.relief);
+        view.at(level, x, (level.middleRow - cell.row) * level.cell, cell.held, cell.top,
+                crest.ceiling[static_cast<std::size_t>(c)]);
     }
+    if (view.viewer.perspective)
+        crest.view = &view;
     steepenCrest(shape.massif, level.grid(), crest.cells);
     crest.smoothTop.resize(crest.ceiling.size());
     for (std::size_t c = 0; c < crest.ceiling.size(); ++c)
@@ -248,8 +299,17 @@ void holdSkyline(const Shape& shape, const Crest& crest, const Level& level, boo
                     field.roles[i] = CellRole::held;
                 continue;
             }
-            h = static_cast<float>(
-                std::max(0.0, smoothMin(h, crest.ceiling[static_cast<std::size_t>(c)], softness)));
+            double ceiling = crest.ceiling[static_cast<std::size_t>(c)];
+            if (crest.view) {
+                // Seen in perspective, ground nearer than the crest shows higher for its height
+                // and farther ground lower: each cell stays below the line of sight to the
+                // skyline in its own direction.
+                bool held = false;
+                double top = 0.0;
+                crest.view->at(level, level.x(c), (level.middleRow - r) * level.cell, held, top,
+                               ceiling);
+            }
+            h = static_cast<float>(std::max(0.0, smoothMin(h, ceiling, softness)));
             if (edge)
                 h = 0.0f;
             if (!roles)
@@ -538,6 +598,17 @@ bool naturalNativeSize(const Grid& grid, double rowSpacing, const std::vector<gm
 
 const char* const naturalBuildCancelled = "the natural terrain's construction was cancelled";
 
+namespace {
+
+// The construction on one skyline as the viewer sees it.
+bool buildOnSkyline(const Grid& grid, double rowSpacing, const std::vector<gmVector2>& skyline,
+                    const NaturalViewer& viewer, const NaturalSettings& settings,
+                    const RasterOptions& options, HeightRaster& raster, std::string& error,
+                    int threads, const std::function<bool()>& cancelled,
+                    const std::function<void(double)>& progress);
+
+} // namespace
+
 bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const NaturalSettings& settings,
                          const RasterOptions& options, HeightRaster& raster, std::string& error,
                          int threads, const std::function<bool()>& cancelled) {
@@ -554,8 +625,15 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing,
         error = "the natural terrain needs at least one range";
         return false;
     }
-    return buildNaturalTerrain(grid, rowSpacing, ranges.front().skyline, settings, options, raster,
-                               error, threads, cancelled, progress);
+    for (const NaturalRange& range : ranges)
+        if (range.viewer.perspective &&
+            !(std::isfinite(range.viewer.x) && std::isfinite(range.viewer.height) &&
+              range.viewer.distance > 0 && std::isfinite(range.viewer.distance))) {
+            error = "the viewer must stand at a finite place south of every range";
+            return false;
+        }
+    return buildOnSkyline(grid, rowSpacing, ranges.front().skyline, ranges.front().viewer, settings,
+                          options, raster, error, threads, cancelled, progress);
 }
 
 bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const std::vector<gmVector2>& skyline,
@@ -563,6 +641,17 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const std::vector<
                          HeightRaster& raster, std::string& error, int threads,
                          const std::function<bool()>& cancelled,
                          const std::function<void(double)>& progress) {
+    return buildOnSkyline(grid, rowSpacing, skyline, NaturalViewer{}, settings, options, raster,
+                          error, threads, cancelled, progress);
+}
+
+namespace {
+
+bool buildOnSkyline(const Grid& grid, double rowSpacing, const std::vector<gmVector2>& skyline,
+                    const NaturalViewer& viewer, const NaturalSettings& settings,
+                    const RasterOptions& options, HeightRaster& raster, std::string& error,
+                    int threads, const std::function<bool()>& cancelled,
+                    const std::function<void(double)>& progress) {
     // Once asked to stop, stopped for good: the row bands of the levels'
     // heights ask too.
     std::atomic<bool> stopped{false};
@@ -584,6 +673,11 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const std::vector<
     const double base = plan.base;
     Shape& shape = plan.shape;
     const Skyline sky(plan.curve, base, settings.slope);
+    SkylineView view;
+    view.skyline = &sky;
+    view.viewer = viewer;
+    view.base = base;
+    view.lowestCeiling = 1.5 * naturalForelandHeight * shape.relief;
     const double west = plan.west, east = plan.east, north = plan.north, south = plan.south;
     Layout layout;
     if (options.native()) {
@@ -623,7 +717,7 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const std::vector<
             if (stop())
                 return false;
             const Level level = levelOf(layout, factor);
-            const Crest crest = crestOf(shape, sky, level);
+            const Crest crest = crestOf(shape, view, level);
             const int firstOctave = first ? 0 : octavesAbove(shape.octaves, 2.0 * previous.cell);
             {
                 // Only the level's heights may stop within the level: each
@@ -688,3 +782,5 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const std::vector<
     }
     return true;
 }
+
+} // namespace

@@ -680,6 +680,7 @@ SketchState SketchModel::state() const {
     state.selectedColumn = currentProfile_;
     state.naturalTerrain = naturalTerrain_;
     state.natural = natural_;
+    state.camera = camera_;
     state.layers.clear();
     for (const Layer& layer : layers_)
         state.layers.push_back(
@@ -701,6 +702,7 @@ void SketchModel::restore(const SketchState& state) {
     bottomDropOff_ = state.bottomDropOff;
     naturalTerrain_ = state.naturalTerrain;
     natural_ = state.natural;
+    camera_ = state.camera;
     layers_.clear();
     for (const SketchState::Layer& layer : state.layers)
         layers_.push_back({layer.properties, *layer.skyline});
@@ -721,6 +723,13 @@ bool SketchModel::setNaturalSettings(const NaturalSettings& settings, std::strin
     if (!checkNaturalSettings(settings, error))
         return false;
     natural_ = settings;
+    return true;
+}
+
+bool SketchModel::setCamera(const SketchCamera& camera, std::string& error) {
+    if (!checkSketchCamera(camera, error))
+        return false;
+    camera_ = camera;
     return true;
 }
 

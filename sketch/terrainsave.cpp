@@ -24,6 +24,53 @@ bool streamWritten(std::FILE* out, bool written, std::string& message) {
     return false;
 }
 
+// What the natural construction stands on: the grid and every layer's range, placed in the
+// world by the model's camera and divided by the export's scale into the grid's units.
+// Straight on that is the grid and the skylines as drawn; in perspective the front layer's
+// view pixels become the world its distance shows (the grid with them, so that the native
+// raster's cells are those of the drawing there), and every layer's skyline lies at its own
+// distance, the farther the larger.
+struct NaturalGround {
+    const std::vector<std::vector<gmVector2>>* grid = nullptr;
+    std::vector<std::vector<gmVector2>> placedGrid;
+    double rowSpacing = 0.0;
+    std::vector<NaturalRange> ranges;
+};
+
+NaturalGround naturalGround(const SketchModel& model, double scale) {
+    NaturalGround ground;
+    const SketchCamera& camera = model.camera();
+    const double front = model.layerProperties(0).distance;
+    ground.grid = &model.grid();
+    ground.rowSpacing = model.rowSpacing();
+    if (camera.perspective()) {
+        ground.placedGrid.reserve(model.grid().size());
+        for (const std::vector<gmVector2>& row : model.grid())
+            ground.placedGrid.push_back(skylineInGrid(camera, row, front, scale));
+        ground.grid = &ground.placedGrid;
+        ground.rowSpacing *= front / (camera.focalLength() * scale);
+    }
+    for (int layer = 0; layer < model.layerCount(); ++layer) {
+        const std::vector<gmVector2>& drawn = model.layerSkyline(layer);
+        if (layer > 0 && drawn.empty())
+            continue;
+        const double distance = model.layerProperties(layer).distance;
+        NaturalRange range;
+        range.depth = (distance - front) / scale;
+        if (camera.perspective()) {
+            range.skyline = skylineInGrid(camera, drawn, distance, scale);
+            range.viewer.perspective = true;
+            range.viewer.x = camera.eyeX(scale) / scale;
+            range.viewer.height = camera.eyeHeight / scale;
+            range.viewer.distance = distance / scale;
+        } else {
+            range.skyline = drawn;
+        }
+        ground.ranges.push_back(std::move(range));
+    }
+    return ground;
+}
+
 } // namespace
 
 nlohmann::ordered_json terrainSource(const SketchModel& model, const std::string& program,
@@ -107,8 +154,10 @@ bool nativeHeightmapSize(const SketchModel& model, int& width, int& height) {
 
 bool nativeNaturalSize(const SketchModel& model, int& width, int& height) {
     std::string reason;
-    return model.hasTerrainToSave(reason) &&
-           naturalNativeSize(model.grid(), model.rowSpacing(), model.silhouette(),
+    if (!model.hasTerrainToSave(reason))
+        return false;
+    const NaturalGround ground = naturalGround(model, 1.0);
+    return naturalNativeSize(*ground.grid, ground.rowSpacing, ground.ranges.front().skyline,
                              model.naturalSettings(), width, height, reason);
 }
 
@@ -128,8 +177,10 @@ bool buildNaturalRaster(const SketchModel& model, const HeightmapExport& setting
         message = "the grid format has no natural terrain: it is the model's own grid";
         return false;
     }
-    return model.hasTerrainToSave(message) &&
-           buildNaturalTerrain(model.grid(), model.rowSpacing(), model.silhouette(), natural,
+    if (!model.hasTerrainToSave(message))
+        return false;
+    const NaturalGround ground = naturalGround(model, settings.raster.scale);
+    return buildNaturalTerrain(*ground.grid, ground.rowSpacing, ground.ranges, natural,
                                settings.raster, raster, message, threads, settings.cancelled,
                                progress);
 }
@@ -142,9 +193,11 @@ bool saveNaturalTerrainAs(const SketchModel& model, const std::string& name,
     HeightmapExport built = settings;
     if (settings.tiled() && settings.raster.native()) {
         int width = 0, height = 0, side = 0;
-        if (!model.hasTerrainToSave(message) ||
-            !naturalNativeSize(model.grid(), model.rowSpacing(), model.silhouette(), natural, width,
-                               height, message) ||
+        if (!model.hasTerrainToSave(message))
+            return false;
+        const NaturalGround ground = naturalGround(model, settings.raster.scale);
+        if (!naturalNativeSize(*ground.grid, ground.rowSpacing, ground.ranges.front().skyline,
+                               natural, width, height, message) ||
             !planTiles(settings.tilesAcross, settings.tilesDown, width, height, built.raster, side,
                        message))
             return false;
