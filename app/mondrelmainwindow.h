@@ -182,6 +182,8 @@ private:
     void moveLayer(bool nearer);
     void renameLayer(const QString& name);
     void setLayerDistance(double distance);
+    void setCamera(bool perspective, double fieldOfView, double eyeHeight, double horizon);
+    void cameraFromPhotograph();
     // A press in stage 0: the stroke begins, or the status bar says the layer is locked.
     void beginStroke(double x, double y);
     // Says in the status bar that the current layer is locked and takes no change.
