@@ -279,6 +279,9 @@ private:
     struct PreviewKey {
         std::vector<SketchModel::PointList> grid;
         NaturalSettings settings;
+        // In perspective the camera and the front layer's distance place the skyline.
+        SketchCamera camera;
+        double frontDistance = 0.0;
         bool full = false;
         bool valid = false;
     };

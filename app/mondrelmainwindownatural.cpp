@@ -117,7 +117,9 @@ void MondrelMainWindow::showNaturalState(bool coarseOnly) {
         return;
     }
     const auto same = [&](const PreviewKey& key) {
-        return key.valid && key.settings == model.naturalSettings() && key.grid == model.grid();
+        return key.valid && key.settings == model.naturalSettings() && key.grid == model.grid() &&
+               key.camera == model.camera() &&
+               key.frontDistance == model.layerProperties(0).distance;
     };
     // Built or being built already.
     if ((same(shownPreview_) && (shownPreview_.full || coarseOnly)) ||
@@ -128,7 +130,9 @@ void MondrelMainWindow::showNaturalState(bool coarseOnly) {
         sides.push_back(coarsePreviewSide);
     if (!coarseOnly)
         sides.push_back(GLSketch::naturalPreviewSide);
-    pendingPreview_ = {model.grid(), model.naturalSettings(), !coarseOnly, true};
+    pendingPreview_ = {model.grid(),   model.naturalSettings(),
+                       model.camera(), model.layerProperties(0).distance,
+                       !coarseOnly,    true};
     previews_->request(model, sides);
 }
 
