@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <algorithm>
+#include <cmath>
 
 #include "app/layerpanel.h"
 #include "app/mondrelmainwindow.h"
@@ -204,9 +205,14 @@ void MondrelMainWindow::setCamera(bool perspective, double fieldOfView, double e
     if (perspective && !model.camera().perspective() && model.camera() == SketchCamera())
         horizon = 0.5 * camera.frameHeight;
     camera.kind = perspective ? SketchCamera::Kind::perspective : SketchCamera::Kind::straightOn;
-    camera.fieldOfView = fieldOfView;
-    camera.eyeHeight = eyeHeight;
-    camera.horizon = horizon;
+    // The fields show a tenth: a value the user left alone keeps its own digits (a field of view
+    // from the photograph's lens, say) when another one changes.
+    const auto kept = [](double shown, double held) {
+        return std::abs(shown - held) < 0.05 ? held : shown;
+    };
+    camera.fieldOfView = kept(fieldOfView, camera.fieldOfView);
+    camera.eyeHeight = kept(eyeHeight, camera.eyeHeight);
+    camera.horizon = kept(horizon, camera.horizon);
     if (camera == model.camera())
         return;
     std::string error;
@@ -237,7 +243,7 @@ void MondrelMainWindow::cameraFromPhotograph() {
     }
     const SketchModel& model = session_.model();
     SketchCamera camera = framedCamera(model);
-    if (camera == framedCamera(SketchModel()) || !camera.perspective())
+    if (!camera.perspective())
         camera.horizon = 0.5 * camera.frameHeight;
     camera.kind = SketchCamera::Kind::perspective;
     const PngImage& image = sketchView->backgroundImage();

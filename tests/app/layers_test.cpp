@@ -186,6 +186,7 @@ TEST_F(LayersTest, TheCameraIsAnUndoStepAndComesFromThePhotographsMetadata) {
 
     panel.eyeHeight->setValue(200.0);
     EXPECT_EQ(model.camera().eyeHeight, 200.0);
+    EXPECT_EQ(model.camera().fieldOfView, taken.fieldOfView); // not the field's 53.1
     EXPECT_EQ(w.editUndoAction->text(), "&Undo Camera");
     w.statusBar()->clearMessage();
     saveShot(&panel, "camera.png");
