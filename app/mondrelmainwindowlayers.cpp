@@ -258,11 +258,21 @@ void MondrelMainWindow::cameraFromPhotograph() {
     std::string error;
     runModelStep(tr("Camera From Photograph"), [&] { session_.setCamera(camera, error); });
     showLayerState();
+    // The background fills the view, stretched: in other proportions than the photograph's,
+    // heights drawn over it are not the ones the lens saw.
+    const double stretch = (camera.frameHeight / height) / (camera.frameWidth / width);
+    const QString stretched =
+        width > 0 && height > 0 && std::abs(stretch - 1.0) > 0.01
+            ? tr(" The view stretches the photograph's heights by %1%: give the window the "
+                 "photograph's proportions to draw heights as the camera saw them.")
+                  .arg((stretch - 1.0) * 100.0, 0, 'f', 0)
+            : QString();
     statusBar()->showMessage(
-        tr("Camera from the photograph: %1%2.")
+        tr("Camera from the photograph: %1%2.%3")
             .arg(fov > 0 ? tr("field of view %1 degrees").arg(camera.fieldOfView, 0, 'f', 1)
                          : tr("no focal length"))
             .arg(metadata.hasAltitude ? tr(", eye height %1").arg(camera.eyeHeight, 0, 'f', 1)
-                                      : tr(", no altitude")),
+                                      : tr(", no altitude"))
+            .arg(stretched),
         lockedNoticeMs);
 }
