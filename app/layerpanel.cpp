@@ -2,9 +2,11 @@
 
 #include <QCheckBox>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPixmap>
@@ -85,6 +87,51 @@ LayerPanel::LayerPanel(QWidget* parent) : QDockWidget(tr("Layers"), parent) {
     switches->addWidget(locked);
     form->addRow(QString(), switches);
     column->addLayout(form);
+
+    cameraGroup = new QGroupBox(tr("Camera"), body);
+    cameraGroup->setObjectName(QStringLiteral("cameraGroup"));
+    auto* cameraForm = new QFormLayout(cameraGroup);
+    cameraForm->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    cameraKind = new QComboBox(cameraGroup);
+    cameraKind->setObjectName(QStringLiteral("cameraKindBox"));
+    cameraKind->addItem(tr("Straight on"));
+    cameraKind->addItem(tr("Perspective"));
+    cameraKind->setToolTip(tr("Straight on, every layer is drawn at the same size whatever its "
+                              "distance; in perspective, as a photograph sees them: farther "
+                              "layers stand for a larger world."));
+    cameraForm->addRow(tr("View"), cameraKind);
+    fieldOfView = new QDoubleSpinBox(cameraGroup);
+    fieldOfView->setObjectName(QStringLiteral("fieldOfViewBox"));
+    fieldOfView->setRange(smallestFieldOfView, largestFieldOfView);
+    fieldOfView->setDecimals(1);
+    fieldOfView->setSuffix(tr(" degrees"));
+    fieldOfView->setKeyboardTracking(false);
+    fieldOfView->setToolTip(tr("The angle the drawing's width spans, left edge to right edge."));
+    cameraForm->addRow(tr("Field of view"), fieldOfView);
+    eyeHeight = new QDoubleSpinBox(cameraGroup);
+    eyeHeight->setObjectName(QStringLiteral("eyeHeightBox"));
+    eyeHeight->setRange(-largestCameraValue, largestCameraValue);
+    eyeHeight->setDecimals(1);
+    eyeHeight->setSingleStep(10.0);
+    eyeHeight->setKeyboardTracking(false);
+    eyeHeight->setToolTip(tr("How high the eye stands above the terrain's height 0, in world "
+                             "units."));
+    cameraForm->addRow(tr("Eye height"), eyeHeight);
+    horizon = new QDoubleSpinBox(cameraGroup);
+    horizon->setObjectName(QStringLiteral("horizonBox"));
+    horizon->setRange(-largestCameraValue, largestCameraValue);
+    horizon->setDecimals(1);
+    horizon->setSingleStep(10.0);
+    horizon->setKeyboardTracking(false);
+    horizon->setToolTip(tr("The drawing's row, in pixels from its bottom edge, where a level "
+                           "line at eye height lies."));
+    cameraForm->addRow(tr("Horizon row"), horizon);
+    fromPhotograph = namedButton(tr("From Photograph"), "cameraFromPhotographButton", cameraGroup);
+    fromPhotograph->setToolTip(tr("Take the field of view and the eye height from the "
+                                  "background photograph's metadata (focal length and GPS "
+                                  "altitude)."));
+    cameraForm->addRow(QString(), fromPhotograph);
+    column->addWidget(cameraGroup);
     setWidget(body);
 
     connect(list, &QListWidget::currentRowChanged, this, [this](int row) {
@@ -112,6 +159,16 @@ LayerPanel::LayerPanel(QWidget* parent) : QDockWidget(tr("Layers"), parent) {
         if (!showing_)
             emit lockedToggled(on);
     });
+    connect(cameraKind, &QComboBox::currentIndexChanged, this, &LayerPanel::tellCamera);
+    for (QDoubleSpinBox* box : {fieldOfView, eyeHeight, horizon})
+        connect(box, &QDoubleSpinBox::valueChanged, this, &LayerPanel::tellCamera);
+    connect(fromPhotograph, &QPushButton::clicked, this, &LayerPanel::photographCameraRequested);
+}
+
+void LayerPanel::tellCamera() {
+    if (!showing_)
+        emit cameraEdited(cameraKind->currentIndex() == 1, fieldOfView->value(), eyeHeight->value(),
+                          horizon->value());
 }
 
 void LayerPanel::chooseColour() {
@@ -152,5 +209,13 @@ void LayerPanel::showLayers(const SketchModel& model) {
     remove->setEnabled(count > 1);
     nearer->setEnabled(current > 0);
     farther->setEnabled(current < count - 1);
+    const SketchCamera& camera = model.camera();
+    cameraKind->setCurrentIndex(camera.perspective() ? 1 : 0);
+    fieldOfView->setValue(camera.fieldOfView);
+    eyeHeight->setValue(camera.eyeHeight);
+    horizon->setValue(camera.horizon);
+    for (QWidget* field : {static_cast<QWidget*>(fieldOfView), static_cast<QWidget*>(eyeHeight),
+                           static_cast<QWidget*>(horizon)})
+        field->setEnabled(camera.perspective());
     showing_ = false;
 }

@@ -4,6 +4,8 @@
 #include <QDockWidget>
 
 class QCheckBox;
+class QComboBox;
+class QGroupBox;
 class QDoubleSpinBox;
 class QLineEdit;
 class QListWidget;
@@ -13,7 +15,9 @@ class SketchModel;
 // The skyline layers beside the view, as a dock: the list front (nearest) to back, where
 // selecting a row makes that layer the current one, and below it the current layer's name,
 // colour, distance and its visible and locked switches, with buttons to add, remove and move
-// layers. It shows what the session holds and tells every change the user makes as a signal;
+// layers; below them the camera the layers were drawn from (straight on or in perspective,
+// its field of view, eye height and horizon row, or read from the photograph). It shows what
+// the session holds and tells every change the user makes as a signal;
 // the window makes each one an undo step.
 class LayerPanel : public QDockWidget {
     Q_OBJECT
@@ -34,6 +38,12 @@ public:
     QPushButton* remove = nullptr;
     QPushButton* nearer = nullptr;
     QPushButton* farther = nullptr;
+    QGroupBox* cameraGroup = nullptr;
+    QComboBox* cameraKind = nullptr;
+    QDoubleSpinBox* fieldOfView = nullptr;
+    QDoubleSpinBox* eyeHeight = nullptr;
+    QDoubleSpinBox* horizon = nullptr;
+    QPushButton* fromPhotograph = nullptr;
 
 signals:
     void layerChosen(int layer);
@@ -46,9 +56,13 @@ signals:
     void distanceChanged(double distance);
     void visibleToggled(bool visible);
     void lockedToggled(bool locked);
+    // The camera as the fields now give it.
+    void cameraEdited(bool perspective, double fieldOfView, double eyeHeight, double horizon);
+    void photographCameraRequested();
 
 private:
     void chooseColour();
+    void tellCamera();
 
     QColor shownColour_;
     bool showing_ = false;

@@ -192,6 +192,8 @@ private:
     void moveLayer(bool nearer);
     void renameLayer(const QString& name);
     void setLayerDistance(double distance);
+    void setCamera(bool perspective, double fieldOfView, double eyeHeight, double horizon);
+    void cameraFromPhotograph();
     // A press in stage 0: the stroke begins, or the status bar says the layer is locked.
     void beginStroke(double x, double y);
     // Says in the status bar that the current layer is locked and takes no change.
@@ -290,6 +292,9 @@ private:
         // shape it too.
         std::vector<NaturalRange> ranges;
         NaturalSettings settings;
+        // In perspective the camera and the front layer's distance place the skyline.
+        SketchCamera camera;
+        double frontDistance = 0.0;
         bool full = false;
         bool valid = false;
     };

@@ -6,10 +6,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <algorithm>
+#include <cmath>
 
 #include "app/layerpanel.h"
 #include "app/mondrelmainwindow.h"
 #include "gui/glsketch.h"
+#include "tracing/photometadata.h"
 
 namespace {
 
@@ -87,6 +90,9 @@ void MondrelMainWindow::buildLayerPanel() {
         runLayerStep(on ? tr("Lock Layer") : tr("Unlock Layer"),
                      [&](int layer) { session_.setLayerLocked(layer, on); });
     });
+    connect(layerPanel, &LayerPanel::cameraEdited, this, &MondrelMainWindow::setCamera);
+    connect(layerPanel, &LayerPanel::photographCameraRequested, this,
+            &MondrelMainWindow::cameraFromPhotograph);
     showLayerState();
 }
 
@@ -173,4 +179,100 @@ void MondrelMainWindow::noteLockedLayer() {
                                 "on it.")
                                  .arg(name),
                              lockedNoticeMs);
+}
+
+// ---- The camera
+
+namespace {
+
+// The camera with its frame the drawing as it is now: the field of view spans the view's width.
+SketchCamera framedCamera(const SketchModel& model) {
+    SketchCamera camera = model.camera();
+    if (model.viewWidth() > 0 && model.viewHeight() > 0) {
+        camera.frameWidth = model.viewWidth();
+        camera.frameHeight = model.viewHeight();
+    }
+    return camera;
+}
+
+} // namespace
+
+void MondrelMainWindow::setCamera(bool perspective, double fieldOfView, double eyeHeight,
+                                  double horizon) {
+    const SketchModel& model = session_.model();
+    SketchCamera camera = framedCamera(model);
+    // A first perspective looks level at the middle of the drawing.
+    if (perspective && !model.camera().perspective() && model.camera() == SketchCamera())
+        horizon = 0.5 * camera.frameHeight;
+    camera.kind = perspective ? SketchCamera::Kind::perspective : SketchCamera::Kind::straightOn;
+    // The fields show a tenth: a value the user left alone keeps its own digits (a field of view
+    // from the photograph's lens, say) when another one changes.
+    const auto kept = [](double shown, double held) {
+        return std::abs(shown - held) < 0.05 ? held : shown;
+    };
+    camera.fieldOfView = kept(fieldOfView, camera.fieldOfView);
+    camera.eyeHeight = kept(eyeHeight, camera.eyeHeight);
+    camera.horizon = kept(horizon, camera.horizon);
+    if (camera == model.camera())
+        return;
+    std::string error;
+    runModelStep(tr("Camera"), [&] {
+        if (!session_.setCamera(camera, error))
+            statusBar()->showMessage(QString::fromStdString(error), lockedNoticeMs);
+    });
+    showLayerState();
+}
+
+void MondrelMainWindow::cameraFromPhotograph() {
+    const std::string file = imageLink_.imageFile();
+    if (file.empty()) {
+        statusBar()->showMessage(tr("The background is the start-up picture: open the photograph "
+                                    "you trace (File > Open Image) to take its camera."),
+                                 lockedNoticeMs);
+        return;
+    }
+    PhotoMetadata metadata;
+    std::string reason;
+    if (!readPhotoMetadata(file, metadata, reason) || !metadata.any()) {
+        statusBar()->showMessage(
+            tr("The photograph's metadata gives no focal length or altitude%1: set the camera "
+               "by hand.")
+                .arg(reason.empty() ? QString() : tr(" (%1)").arg(QString::fromStdString(reason))),
+            lockedNoticeMs);
+        return;
+    }
+    const SketchModel& model = session_.model();
+    SketchCamera camera = framedCamera(model);
+    if (!camera.perspective())
+        camera.horizon = 0.5 * camera.frameHeight;
+    camera.kind = SketchCamera::Kind::perspective;
+    const PngImage& image = sketchView->backgroundImage();
+    const double width = metadata.width > 0 ? metadata.width : static_cast<double>(image.width);
+    const double height = metadata.height > 0 ? metadata.height : static_cast<double>(image.height);
+    // The photograph fills the drawing: its whole width is what the field of view spans.
+    const double fov = fieldOfViewFor35mm(metadata.focal35, width, height);
+    if (fov > 0)
+        camera.fieldOfView = std::clamp(fov, smallestFieldOfView, largestFieldOfView);
+    if (metadata.hasAltitude)
+        camera.eyeHeight = std::clamp(metadata.altitude, -largestCameraValue, largestCameraValue);
+    std::string error;
+    runModelStep(tr("Camera From Photograph"), [&] { session_.setCamera(camera, error); });
+    showLayerState();
+    // The background fills the view, stretched: in other proportions than the photograph's,
+    // heights drawn over it are not the ones the lens saw.
+    const double stretch = (camera.frameHeight / height) / (camera.frameWidth / width);
+    const QString stretched =
+        width > 0 && height > 0 && std::abs(stretch - 1.0) > 0.01
+            ? tr(" The view stretches the photograph's heights by %1%: give the window the "
+                 "photograph's proportions to draw heights as the camera saw them.")
+                  .arg((stretch - 1.0) * 100.0, 0, 'f', 0)
+            : QString();
+    statusBar()->showMessage(
+        tr("Camera from the photograph: %1%2.%3")
+            .arg(fov > 0 ? tr("field of view %1 degrees").arg(camera.fieldOfView, 0, 'f', 1)
+                         : tr("no focal length"))
+            .arg(metadata.hasAltitude ? tr(", eye height %1").arg(camera.eyeHeight, 0, 'f', 1)
+                                      : tr(", no altitude"))
+            .arg(stretched),
+        lockedNoticeMs);
 }

@@ -188,7 +188,8 @@ void MondrelMainWindow::showNaturalState(bool coarseOnly) {
     };
     const auto same = [&](const PreviewKey& key) {
         return key.valid && key.settings == model.naturalSettings() && key.grid == model.grid() &&
-               sameRanges(key.ranges);
+               sameRanges(key.ranges) && key.camera == model.camera() &&
+               key.frontDistance == model.layerProperties(0).distance;
     };
     // Built or being built already.
     if ((same(shownPreview_) && (shownPreview_.full || coarseOnly)) ||
@@ -199,7 +200,13 @@ void MondrelMainWindow::showNaturalState(bool coarseOnly) {
         sides.push_back(coarsePreviewSide);
     if (!coarseOnly)
         sides.push_back(GLSketch::naturalPreviewSide);
-    pendingPreview_ = {model.grid(), ranges, model.naturalSettings(), !coarseOnly, true};
+    pendingPreview_ = {model.grid(),
+                       ranges,
+                       model.naturalSettings(),
+                       model.camera(),
+                       model.layerProperties(0).distance,
+                       !coarseOnly,
+                       true};
     previews_->request(model, sides);
 }
 

@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSlider>
+#include <QStatusBar>
 #include <QUndoStack>
 
 #include "app/backgroundwork.h"
@@ -18,6 +19,7 @@
 #include "gui/glsketch.h"
 #include "gui/profileeditor.h"
 #include "project/projectfile.h"
+#include "tracing/photometadata.h"
 
 namespace {
 
@@ -294,6 +296,17 @@ void MondrelMainWindow::noteBackgroundImage(const QString& image) {
     imageLink_.show(fileNameOf(image));
     backgroundChanged_ = true;
     showTitle();
+    // A photograph that says how it was taken can set the camera its skylines are seen from.
+    PhotoMetadata metadata;
+    std::string reason;
+    if (readPhotoMetadata(imageLink_.imageFile(), metadata, reason) && metadata.any())
+        statusBar()->showMessage(
+            tr("The photograph's metadata gives its %1: \"From Photograph\" in the Layers "
+               "panel's camera (View > Layers) sets the perspective camera from it.")
+                .arg(metadata.hasFocalLength() && metadata.hasAltitude ? tr("lens and altitude")
+                     : metadata.hasFocalLength()                       ? tr("lens")
+                                                                       : tr("altitude")),
+            10000);
 }
 
 void MondrelMainWindow::closeEvent(QCloseEvent* event) {

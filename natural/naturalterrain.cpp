@@ -123,6 +123,7 @@ struct RangePlan {
     double wander = 0.0;    // how far its divide wanders either way
     std::uint32_t seed = 1; // of its wander
     std::vector<gmVector2> course;
+    NaturalViewer viewer; // whom its skyline was drawn for
 };
 
 struct Shape {
@@ -172,9 +173,108 @@ double forelandHeight(const Shape& shape, const Foreland& foreland, double x, do
     return edge > 0 ? edge * foreland.at(x, y) : 0.0;
 }
 
-// A level's crest cells and the highest each of its columns may be: where the skyline covers
-// a column, its top over the column's width; beyond, the skyline's fall from its ends, but no
-// lower than the foreland.
+// How a cell sees a range's skyline: where its ray from the viewer crosses the range's line,
+// and how far it stands from the viewer against the line (1 straight on).
+struct Sight {
+    double along = 1.0;
+    double eyeX = 0.0;
+
+    // The point on the range's line seen in the same direction as x at the cell.
+    double onLine(double x) const { return eyeX + (x - eyeX) / along; }
+};
+
+// A range's skyline as its viewer sees it. Straight on a cell holds the skyline above its
+// column; in perspective the skyline seen in the cell's direction, its height above the eye
+// scaled by the cell's distance over the line's, so that the cell shows the drawn elevation
+// angle.
+struct SkylineView {
+    const Skyline* skyline = nullptr;
+    NaturalViewer viewer;
+    double base = 0.0;
+    double depth = 0.0; // the range's line, north of the front range's
+
+    // The sight of a cell `northing` north of the front range's line.
+    Sight sight(double northing) const {
+        Sight s;
+        if (viewer.perspective) {
+            // Nothing is seen from behind the eye: a cell that close keeps a tenth of the
+            // line's distance.
+            s.along = std::max(0.1, (viewer.distance + northing - depth) / viewer.distance);
+            s.eyeX = viewer.x;
+        }
+        return s;
+    }
+    bool covers(const Sight& s, double a, double b) const {
+        return skyline->covers(s.onLine(a), s.onLine(b));
+    }
+    // The same elevation angle at the cell's distance, never below the base.
+    double keptAngle(const Sight& s, double drawn) const {
+        if (!viewer.perspective)
+            return drawn;
+        return std::max(0.0, viewer.height - base + (drawn + base - viewer.height) * s.along);
+    }
+    // The top a cell at column x holds: over its width where the skyline covers it, beyond the
+    // ends its fall. The finest level's columns peak at the curve's top over their width. A
+    // coarser level's columns stand for several of the finest and are read between each other:
+    // they take the curve's lowest over their neighbours' reach, so that nothing they pass on
+    // stands above a finest column's top; the finest level sharpens the crest up to it.
+    double top(const Sight& s, const Level& level, double x, bool held) const {
+        const double a = x - 0.5 * level.cell, b = x + 0.5 * level.cell;
+        return keptAngle(s, !held               ? skyline->beyond(s.onLine(x), 0.5)
+                            : level.factor == 1 ? skyline->topOver(s.onLine(a), s.onLine(b))
+                                                : skyline->bottomOver(s.onLine(x - level.cell),
+                                                                      s.onLine(x + level.cell)));
+    }
+    // The fall beyond the skyline's ends, not cut off there below the end height: spurs that
+    // run on further than the drops foresaw would stand cut off flat along the columns.
+    double beyond(const Sight& s, double x, double lowest) const {
+        return std::max(keptAngle(s, skyline->beyond(s.onLine(x), 0.0)), lowest);
+    }
+};
+
+// What the ranges allow in column x, each range k seen from northingOf(k): whether it holds
+// its crest there and at what top (into cells, when given, one per range), and the column's
+// visible top, the highest of the tops of the ranges that cover it; where none does, the
+// highest of their falls beyond their ends, but no lower than `lowest`.
+template <typename NorthingOf>
+double seeColumn(const std::vector<SkylineView>& views, const Level& level, double x, double lowest,
+                 const NorthingOf& northingOf, CrestCell* cells) {
+    const double a = x - 0.5 * level.cell, b = x + 0.5 * level.cell;
+    constexpr std::size_t few = 8;
+    Sight fewSights[few];
+    std::vector<Sight> moreSights(views.size() > few ? views.size() : 0);
+    Sight* sights = views.size() > few ? moreSights.data() : fewSights;
+    int covering = 0;
+    for (std::size_t k = 0; k < views.size(); ++k) {
+        sights[k] = views[k].sight(northingOf(k));
+        covering += views[k].covers(sights[k], a, b);
+    }
+    bool covered = false;
+    double ceiling = 0.0;
+    for (std::size_t k = 0; k < views.size(); ++k) {
+        const SkylineView& view = views[k];
+        // Where a range ends over another's skyline, the outline steps from one to the other
+        // at the end: the column holds the range only if it reaches the column's middle, so
+        // that the step falls between the cells on either side of it.
+        const bool held =
+            view.covers(sights[k], a, b) && (covering == 1 || view.covers(sights[k], x, x));
+        if (cells) {
+            cells[k].held = held;
+            cells[k].top = view.top(sights[k], level, x, held);
+        }
+        if (held) {
+            const double top = cells ? cells[k].top : view.top(sights[k], level, x, true);
+            ceiling = covered ? std::max(ceiling, top) : top;
+            covered = true;
+        } else if (!covered) {
+            const double fall = view.beyond(sights[k], x, lowest);
+            ceiling = k == 0 ? fall : std::max(ceiling, fall);
+        }
+    }
+    return ceiling;
+}
+
+// A level's crest cells and the highest each of its columns may be (seeColumn).
 struct Crest {
     // Each range's crest cells, one per column, front range first.
     std::vector<std::vector<CrestCell>> ranges;
@@ -183,6 +283,9 @@ struct Crest {
     // The crest's tops smoothed along it: what the detail fades towards, so that its amplitude
     // does not jump where the skyline does.
     std::vector<double> smoothTop;
+    // In perspective each cell's ceiling depends on its distance: holdSkyline asks the views.
+    const std::vector<SkylineView>* views = nullptr;
+    double lowestCeiling = 0.0;
 };
 
 // Gaussian smoothing of a sampled line, sigma in samples; the ends are repeated.
@@ -207,61 +310,38 @@ std::vector<double> smoothAlong(const std::vector<double>& values, double sigma)
     return out;
 }
 
-Crest crestOf(const Shape& shape, const std::vector<Skyline>& skylines, const Level& level) {
+Crest crestOf(const Shape& shape, const std::vector<SkylineView>& views, const Level& level) {
     Crest crest;
     const std::size_t width = static_cast<std::size_t>(level.width);
-    crest.ranges.assign(skylines.size(), std::vector<CrestCell>(width));
+    crest.ranges.assign(views.size(), std::vector<CrestCell>(width));
     crest.ceiling.resize(width);
+    crest.lowestCeiling = 1.5 * naturalForelandHeight * shape.relief;
+    std::vector<CrestCell> column(views.size());
     for (int c = 0; c < level.width; ++c) {
         const double x = level.x(c);
-        const double a = x - 0.5 * level.cell, b = x + 0.5 * level.cell;
         const std::size_t i = static_cast<std::size_t>(c);
-        // The column's visible top: the highest of the tops of the ranges that cover it. Where
-        // none does, the highest of their falls beyond their ends.
-        bool covered = false;
-        double ceiling = 0.0;
-        int covering = 0;
-        for (const Skyline& skyline : skylines)
-            covering += skyline.covers(a, b);
-        for (std::size_t k = 0; k < skylines.size(); ++k) {
-            const Skyline& skyline = skylines[k];
-            CrestCell& cell = crest.ranges[k][i];
-            cell.row = std::clamp(
+        for (std::size_t k = 0; k < views.size(); ++k)
+            column[k].row = std::clamp(
                 level.middleRow - static_cast<int>(std::lround(divideOf(shape, k, x) / level.cell)),
                 3, level.height - 4);
-            // Where a range ends over another's skyline, the outline steps from one to the
-            // other at the end: the column holds the range only if it reaches the column's
-            // middle, so that the step falls between the cells on either side of it.
-            cell.held = skyline.covers(a, b) && (covering == 1 || skyline.covers(x, x));
-            // The finest level's columns peak at the curve's top over their width. A coarser
-            // level's columns stand for several of the finest and are read between each
-            // other: they take the curve's lowest over their neighbours' reach, so that
-            // nothing they pass on stands above a finest column's top; the finest level
-            // sharpens the crest up to it.
-            cell.top = !cell.held          ? skyline.beyond(x, 0.5)
-                       : level.factor == 1 ? skyline.topOver(a, b)
-                                           : skyline.bottomOver(x - level.cell, x + level.cell);
-            if (cell.held) {
-                ceiling = covered ? std::max(ceiling, cell.top) : cell.top;
-                covered = true;
-            } else if (!covered) {
-                // Beyond the skyline's ends the summits' drops make the ground fall on from
-                // its end heights, but nothing cuts it off there below the end height: spurs
-                // that run on further than the drops foresaw would stand cut off flat along
-                // the columns.
-                const double beyond =
-                    std::max(skyline.beyond(x, 0.0), 1.5 * naturalForelandHeight * shape.relief);
-                ceiling = k == 0 ? beyond : std::max(ceiling, beyond);
-            }
-        }
+        const double ceiling = seeColumn(
+            views, level, x, crest.lowestCeiling,
+            [&](std::size_t k) { return (level.middleRow - column[k].row) * level.cell; },
+            column.data());
         crest.ceiling[i] = ceiling;
         // A range that ends where another's skyline goes on falls beyond its end no higher
         // than that skyline: its ends would show above the drawing there. A range hidden
         // behind a nearer one keeps its own skyline, which lies below the nearer one's.
-        for (std::vector<CrestCell>& cells : crest.ranges)
-            if (!cells[i].held)
-                cells[i].top = std::min(cells[i].top, ceiling);
+        for (std::size_t k = 0; k < views.size(); ++k) {
+            CrestCell& cell = crest.ranges[k][i];
+            cell.row = column[k].row;
+            cell.held = column[k].held;
+            cell.top = cell.held ? column[k].top : std::min(column[k].top, ceiling);
+        }
     }
+    for (const SkylineView& view : views)
+        if (view.viewer.perspective)
+            crest.views = &views;
     for (std::vector<CrestCell>& cells : crest.ranges)
         steepenCrest(shape.massif, level.grid(), cells);
     crest.smoothTop.resize(width);
@@ -341,9 +421,20 @@ void holdSkyline(const Shape& shape, const Crest& crest, const Level& level, boo
             bool onFin = false;
             for (const std::vector<CrestCell>& cells : crest.ranges) {
                 const CrestCell& cell = cells[static_cast<std::size_t>(c)];
-                onFin = onFin || (cell.held && cell.top >= ceiling && std::abs(r - cell.row) <= fin);
+                onFin =
+                    onFin || (cell.held && cell.top >= ceiling && std::abs(r - cell.row) <= fin);
             }
-            const double cap = onFin ? ceiling : flankCap[static_cast<std::size_t>(c)];
+            double cap = onFin ? ceiling : flankCap[static_cast<std::size_t>(c)];
+            if (crest.views) {
+                // Seen in perspective, ground nearer than the crest shows higher for its height
+                // and farther ground lower: each cell stays below the line of sight to the
+                // skylines in its own direction.
+                const double northing = (level.middleRow - r) * level.cell;
+                const double sight = seeColumn(
+                    *crest.views, level, level.x(c), crest.lowestCeiling,
+                    [northing](std::size_t) { return northing; }, nullptr);
+                cap = onFin ? sight : std::min(cap, sight);
+            }
             h = static_cast<float>(std::max(0.0, smoothMin(h, cap, softness)));
             if (edge)
                 h = 0.0f;
@@ -576,6 +667,12 @@ bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<Natura
         }
         if (!checkDivideCourse(range.divideCourse, error))
             return false;
+        const NaturalViewer& viewer = range.viewer;
+        if (viewer.perspective && !(std::isfinite(viewer.x) && std::isfinite(viewer.height) &&
+                                    viewer.distance > 0 && std::isfinite(viewer.distance))) {
+            error = "the viewer must stand at a finite place south of every range";
+            return false;
+        }
         std::vector<gmVector2> curve = keptCurve(range.skyline);
         if (curve.empty() && k > 0)
             continue;
@@ -587,6 +684,7 @@ bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<Natura
         kept.depth = k == 0 ? 0.0 : range.depth;
         kept.seed = rangeSeed(settings.seed, k);
         kept.course = range.divideCourse;
+        kept.viewer = viewer;
         plan.curves.push_back(std::move(curve));
         plan.shape.ranges.push_back(std::move(kept));
     }
@@ -705,7 +803,7 @@ bool naturalNativeSize(const Grid& grid, double rowSpacing, const NaturalSetting
 bool naturalNativeSize(const Grid& grid, double rowSpacing, const std::vector<gmVector2>& skyline,
                        const NaturalSettings& settings, int& width, int& height,
                        std::string& error) {
-    return naturalNativeSize(grid, rowSpacing, std::vector<NaturalRange>{{skyline, 0.0, {}}},
+    return naturalNativeSize(grid, rowSpacing, std::vector<NaturalRange>{{skyline, 0.0, {}, {}}},
                              settings, width, height, error);
 }
 
@@ -757,7 +855,7 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing, const std::vector<
                          HeightRaster& raster, std::string& error, int threads,
                          const std::function<bool()>& cancelled,
                          const std::function<void(double)>& progress) {
-    return buildNaturalTerrain(grid, rowSpacing, std::vector<NaturalRange>{{skyline, 0.0, {}}},
+    return buildNaturalTerrain(grid, rowSpacing, std::vector<NaturalRange>{{skyline, 0.0, {}, {}}},
                                settings, options, raster, error, threads, cancelled, progress);
 }
 
@@ -789,6 +887,13 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing,
     std::vector<Skyline> skylines;
     for (const std::vector<gmVector2>& curve : plan.curves)
         skylines.emplace_back(curve, base, settings.slope);
+    std::vector<SkylineView> views(skylines.size());
+    for (std::size_t k = 0; k < views.size(); ++k) {
+        views[k].skyline = &skylines[k];
+        views[k].viewer = shape.ranges[k].viewer;
+        views[k].base = base;
+        views[k].depth = shape.ranges[k].depth;
+    }
     const double west = plan.west, east = plan.east, north = plan.north, south = plan.south;
     Layout layout;
     if (options.native()) {
@@ -828,7 +933,7 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing,
             if (stop())
                 return false;
             const Level level = levelOf(layout, factor);
-            const Crest crest = crestOf(shape, skylines, level);
+            const Crest crest = crestOf(shape, views, level);
             const int firstOctave = first ? 0 : octavesAbove(shape.octaves, 2.0 * previous.cell);
             // A level's steps stop within their passes once cancelled, each dropping what its
             // stopped pass left half done; the checks after them end the construction before

@@ -145,6 +145,7 @@ enum Key {
     naturalKey,      // optional
     layersKey,       // optional
     currentLayerKey, // optional
+    cameraKey,       // optional
     rotXKey,         // in "view"
     rotYKey,         //
     columnKey,       // in a "columnProfiles" entry
@@ -163,6 +164,12 @@ enum Key {
     lockedKey,
     skylineKey,      // optional
     divideCourseKey, // optional
+    kindKey,         // in "camera"
+    fieldOfViewKey,
+    eyeHeightKey,
+    horizonKey,
+    frameWidthKey,
+    frameHeightKey,
     keyCount,
     unknownKey = keyCount,
 };
@@ -184,6 +191,7 @@ const char* const keyNames[keyCount] = {"format",
                                         "natural",
                                         "layers",
                                         "currentLayer",
+                                        "camera",
                                         "rotX",
                                         "rotY",
                                         "column",
@@ -201,7 +209,13 @@ const char* const keyNames[keyCount] = {"format",
                                         "visible",
                                         "locked",
                                         "skyline",
-                                        "divideCourse"};
+                                        "divideCourse",
+                                        "kind",
+                                        "fieldOfView",
+                                        "eyeHeight",
+                                        "horizon",
+                                        "frameWidth",
+                                        "frameHeight"};
 
 // A natural terrain setting, a number from low to high.
 double naturalNumber(const Scalar& value, Key key, double low, double high) {
@@ -233,13 +247,33 @@ const Key documentKeys[] = {formatKey,
                             backgroundImageKey,
                             naturalKey,
                             layersKey,
-                            currentLayerKey};
+                            currentLayerKey,
+                            cameraKey};
 const Key viewKeys[] = {rotXKey, rotYKey};
 const Key entryKeys[] = {columnKey, profileKey};
 const Key naturalKeys[] = {onKey,      slopeKey,        frontProfileKey, detailKey,
                            erosionKey, erosionStepsKey, seedKey};
 const Key layerKeys[] = {nameKey,   colourKey,  distanceKey,    visibleKey,
                          lockedKey, skylineKey, divideCourseKey};
+const Key cameraKeys[] = {kindKey,    fieldOfViewKey, eyeHeightKey,
+                          horizonKey, frameWidthKey,  frameHeightKey};
+
+// The camera's kinds as stored.
+const char* const straightOnName = "straightOn";
+const char* const perspectiveName = "perspective";
+
+// A camera value, a number from low to high.
+double cameraNumber(const Scalar& value, Key key, double low, double high) {
+    const std::string what = std::string("\"camera\"'s ") + quotedName(keyNames[key]);
+    const double number = finiteNumber(value, what);
+    if (number < low || number > high) {
+        std::ostringstream range;
+        range.imbue(std::locale::classic());
+        range << what << " must lie between " << low << " and " << high;
+        throw Refusal(range.str());
+    }
+    return number;
+}
 
 template <std::size_t n> Key keyOf(const std::string& name, const Key (&keys)[n]) {
     for (Key key : keys)
@@ -282,6 +316,7 @@ struct ReadProject {
     bool hasLayers = false;
     std::vector<LayerEntry> layers;
     long currentLayer = 0;
+    SketchCamera camera;
 };
 
 class ProjectReader {
@@ -337,6 +372,7 @@ private:
         entry,
         natural,
         layer,
+        camera,
         points,
         levels,
         entries,
@@ -563,6 +599,31 @@ void ProjectReader::setting(Key key, const Scalar& value) {
         throw Refusal(currentLayerName() + "'s skyline must be a list of [x, y] points");
     case divideCourseKey:
         throw Refusal(currentLayerName() + "'s divide course must be a list of [x, y] points");
+    case cameraKey:
+        throw Refusal("\"camera\" must be an object with \"kind\", \"fieldOfView\", "
+                      "\"eyeHeight\", \"horizon\", \"frameWidth\" and \"frameHeight\"");
+    case kindKey:
+        if (value.kind != Scalar::text ||
+            (*value.string != straightOnName && *value.string != perspectiveName))
+            throw Refusal(std::string("\"camera\"'s \"kind\" must be \"") + straightOnName +
+                          "\" or \"" + perspectiveName + "\"");
+        read_.camera.kind = *value.string == perspectiveName ? SketchCamera::Kind::perspective
+                                                             : SketchCamera::Kind::straightOn;
+        break;
+    case fieldOfViewKey:
+        read_.camera.fieldOfView =
+            cameraNumber(value, key, smallestFieldOfView, largestFieldOfView);
+        break;
+    case eyeHeightKey:
+    case horizonKey:
+        (key == eyeHeightKey ? read_.camera.eyeHeight : read_.camera.horizon) =
+            cameraNumber(value, key, -largestCameraValue, largestCameraValue);
+        break;
+    case frameWidthKey:
+    case frameHeightKey:
+        (key == frameWidthKey ? read_.camera.frameWidth : read_.camera.frameHeight) =
+            cameraNumber(value, key, 1.0, largestCameraValue);
+        break;
     case keyCount:
         break;
     }
@@ -578,6 +639,7 @@ bool ProjectReader::scalar(const Scalar& value) {
     case Kind::entry:
     case Kind::natural:
     case Kind::layer:
+    case Kind::camera:
         if (frame.key != unknownKey)
             setting(frame.key, value);
         else
@@ -626,8 +688,11 @@ bool ProjectReader::container(bool isObject) {
     case Kind::entry:
     case Kind::natural:
     case Kind::layer:
+    case Kind::camera:
         if (key == unknownKey) {
             push(Frame(Kind::skipped));
+        } else if (isObject && key == cameraKey) {
+            push(Frame(Kind::camera));
         } else if (isObject && key == viewKey) {
             push(Frame(Kind::view));
         } else if (isObject && key == naturalKey) {
@@ -714,6 +779,7 @@ bool ProjectReader::key(std::string& name) {
                 : frame.kind == Kind::view    ? keyOf(name, viewKeys)
                 : frame.kind == Kind::natural ? keyOf(name, naturalKeys)
                 : frame.kind == Kind::layer   ? keyOf(name, layerKeys)
+                : frame.kind == Kind::camera  ? keyOf(name, cameraKeys)
                                               : keyOf(name, entryKeys);
     // A key given twice would leave it to chance which value counts.
     bool twice = false;
@@ -760,6 +826,8 @@ bool ProjectReader::end_object() {
         requireKeys(frame, onKey, seedKey);
     else if (frame.kind == Kind::layer)
         requireKeys(frame, nameKey, lockedKey);
+    else if (frame.kind == Kind::camera)
+        requireKeys(frame, kindKey, frameHeightKey);
     if (!stack_.empty())
         ++stack_.back().count;
     return true;
@@ -852,6 +920,7 @@ Project projectOf(ReadProject&& read) {
         throw Refusal("\"currentLayer\" " + std::to_string(read.currentLayer) +
                       " is not one of the layers 0 to " + std::to_string(sketch.layers.size() - 1));
     sketch.currentLayer = static_cast<int>(read.currentLayer);
+    sketch.camera = read.camera;
 
     sketch.curve = std::make_shared<const PointList>(std::move(read.curve));
     sketch.silhouette = sketch.stage == 0
@@ -925,6 +994,17 @@ std::string projectText(const Project& project) {
         }
         document["layers"] = std::move(layers);
         document["currentLayer"] = sketch.currentLayer;
+    }
+    // Left out for the straight-on camera of a new sketch, so that such a project reads the
+    // same in a Mondrel that has no camera.
+    if (sketch.camera != SketchCamera()) {
+        const SketchCamera& camera = sketch.camera;
+        document["camera"] = Json{{"kind", camera.perspective() ? perspectiveName : straightOnName},
+                                  {"fieldOfView", camera.fieldOfView},
+                                  {"eyeHeight", camera.eyeHeight},
+                                  {"horizon", camera.horizon},
+                                  {"frameWidth", camera.frameWidth},
+                                  {"frameHeight", camera.frameHeight}};
     }
     // A path that is not UTF-8 cannot be written as JSON; it is refused by dump's exception,
     // which writeProjectFile turns into a message.

@@ -26,7 +26,9 @@
 //                 "locked":false,"divideCourse":[[0.0,-20.0],[300.0,45.5],...]},
 //                {"name":"Far range","colour":"#3366cc","distance":3000.0,"visible":true,
 //                 "locked":true,"skyline":[[40.0,402.0],[41.0,405.5],...]}],
-//      "currentLayer":1}
+//      "currentLayer":1,
+//      "camera":{"kind":"perspective","fieldOfView":50.0,"eyeHeight":200.0,"horizon":300.0,
+//                "frameWidth":800.0,"frameHeight":600.0}}
 //
 // "silhouette" is the curve as drawn (in stage 0 it equals "curve"); "curve" and
 // "detailLevels" are the model's curve and its decomposition (no levels in stage 0).
@@ -44,6 +46,11 @@
 // Both are optional and left out together for the one first layer ("Layer 1" at 1000 in "#be2878",
 // visible, unlocked, current): a project without them has that layer alone, as every curve file
 // opens.
+// "camera" is the camera the layers were drawn from (sketch/sketchcamera.h): "kind"
+// "straightOn" or "perspective", the field of view in degrees (1 to 170), the eye height in
+// world units and the horizon row in sketch pixels (within 1e9 either way), and the frame the
+// field of view spans (1 to 1e9 pixels). It is optional and left out for a new sketch's
+// straight-on camera: a project without it is drawn straight on.
 //
 // Reading accepts only this: every field present with its type, finite numbers, a stage from
 // 0 to 3, randomness and drop-off from 0 to 1, every natural setting

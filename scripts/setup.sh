@@ -8,7 +8,7 @@ shift || true
 
 packages=(g++ make cmake pkg-config qt6-base-dev libqt6opengl6-dev libglu1-mesa-dev libpng-dev
           libgtest-dev libgmock-dev libcli11-dev libbenchmark-dev xvfb xauth clang-format
-          libopenexr-dev nlohmann-json3-dev libproj-dev
+          libopenexr-dev nlohmann-json3-dev libproj-dev libexif-dev
           gdal-bin openexr assimp-utils) # the programs the export tests open their files with
 "$top/scripts/install-packages.sh" "${packages[@]}"
 

@@ -39,11 +39,12 @@ bool naturalDivideLine(const SketchModel& model, std::vector<gmVector2>& line,
                        std::string& message) {
     if (!model.hasTerrainToSave(message))
         return false;
-    const std::vector<NaturalRange> ranges = model.naturalRanges();
-    if (!ranges.front().divideCourse.empty()) {
-        line = ranges.front().divideCourse;
+    // The top view shows the natural terrain at a scale of 1: in perspective its world.
+    const NaturalGround ground = naturalGround(model, 1.0);
+    if (!ground.ranges.front().divideCourse.empty()) {
+        line = ground.ranges.front().divideCourse;
         return true;
     }
-    return naturalDivide(model.grid(), model.rowSpacing(), ranges, model.naturalSettings(),
+    return naturalDivide(ground.grid(), ground.rowSpacing, ground.ranges, model.naturalSettings(),
                          divideLinePoints, line, message);
 }

@@ -672,14 +672,15 @@ bool SketchModel::setDivideCourse(int layer, PointList course, std::string& reas
 
 std::vector<NaturalRange> SketchModel::naturalRanges(double scale) const {
     std::vector<NaturalRange> ranges{
-        NaturalRange{silhouette(), 0.0, layers_.front().properties.divideCourse}};
+        NaturalRange{silhouette(), 0.0, layers_.front().properties.divideCourse, {}}};
     const double front = layers_.front().properties.distance;
     for (int layer = 1; layer < layerCount(); ++layer) {
         const LayerProperties& properties = layerProperties(layer);
         if (!layerSkyline(layer).empty())
             ranges.push_back(NaturalRange{layerSkyline(layer),
                                           (properties.distance - front) / scale,
-                                          properties.divideCourse});
+                                          properties.divideCourse,
+                                          {}});
     }
     return ranges;
 }
@@ -711,6 +712,7 @@ SketchState SketchModel::state() const {
     state.selectedColumn = currentProfile_;
     state.naturalTerrain = naturalTerrain_;
     state.natural = natural_;
+    state.camera = camera_;
     state.layers.clear();
     for (const Layer& layer : layers_)
         state.layers.push_back(
@@ -732,6 +734,7 @@ void SketchModel::restore(const SketchState& state) {
     bottomDropOff_ = state.bottomDropOff;
     naturalTerrain_ = state.naturalTerrain;
     natural_ = state.natural;
+    camera_ = state.camera;
     layers_.clear();
     for (const SketchState::Layer& layer : state.layers)
         layers_.push_back({layer.properties, *layer.skyline});
@@ -752,6 +755,13 @@ bool SketchModel::setNaturalSettings(const NaturalSettings& settings, std::strin
     if (!checkNaturalSettings(settings, error))
         return false;
     natural_ = settings;
+    return true;
+}
+
+bool SketchModel::setCamera(const SketchCamera& camera, std::string& error) {
+    if (!checkSketchCamera(camera, error))
+        return false;
+    camera_ = camera;
     return true;
 }
 

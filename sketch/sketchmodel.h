@@ -261,6 +261,12 @@ public:
     // False with a one-line reason, settings unchanged, for a setting outside its range.
     bool setNaturalSettings(const NaturalSettings& settings, std::string& error);
 
+    // ---- The camera the layers were drawn from (sketch/sketchcamera.h). It places the
+    // layers' skylines in the world for the natural terrain and leaves the grid as it is.
+    const SketchCamera& camera() const { return camera_; }
+    // False with a one-line reason, camera unchanged, for a value outside its range.
+    bool setCamera(const SketchCamera& camera, std::string& error);
+
 private:
     struct Layer {
         LayerProperties properties;
@@ -305,6 +311,7 @@ private:
     float bottomDropOff_ = 0.3f;
     bool naturalTerrain_ = false;
     NaturalSettings natural_;
+    SketchCamera camera_;
     std::vector<Layer> layers_{Layer{firstLayerProperties(), PointList()}};
     int currentLayer_ = 0;
     bool strokeRefused_ = false;

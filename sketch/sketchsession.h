@@ -142,6 +142,11 @@ public:
         return model_.setNaturalSettings(settings, error);
     }
 
+    // ---- The camera the layers were drawn from, part of the state (so undo covers it).
+    bool setCamera(const SketchCamera& camera, std::string& error) {
+        return model_.setCamera(camera, error);
+    }
+
     // ---- Skyline layers (see SketchModel): the current one takes the strokes, the front one
     // shapes the terrain.
     void selectLayer(int layer) { model_.selectLayer(layer); }

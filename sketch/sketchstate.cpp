@@ -64,7 +64,8 @@ bool SketchState::sameTerrainInputs(const SketchState& other) const {
            sameShared(detailLevels, other.detailLevels) &&
            sameShared(globalProfile, other.globalProfile) &&
            sameShared(profileColumns, other.profileColumns) &&
-           sameShared(columnProfiles, other.columnProfiles) && sameLayers(layers, other.layers);
+           sameShared(columnProfiles, other.columnProfiles) && sameLayers(layers, other.layers) &&
+           camera == other.camera;
 }
 
 void SketchState::shareUnchanged(const SketchState& earlier) {

@@ -6,6 +6,7 @@
 
 #include "libgm/gmvec2.h"
 #include "natural/naturalterrain.h"
+#include "sketch/sketchcamera.h"
 #include "sketch/skylinelayer.h"
 
 // Everything the terrain is built from, as one value: what a project file holds and what an
@@ -52,10 +53,12 @@ struct SketchState {
     };
     std::vector<Layer> layers;
     int currentLayer = 0;
+    // The camera the layers were drawn from: where each layer's skyline lies in the world.
+    SketchCamera camera;
 
     // Whether both build the same terrain: every input above except the selection and the
-    // current layer is equal (the natural terrain's switch and settings, and every layer's
-    // properties and skyline, included).
+    // current layer is equal (the natural terrain's switch and settings, every layer's
+    // properties and skyline, and the camera included).
     bool sameTerrainInputs(const SketchState& other) const;
     // Points each list that equals the same list of earlier at earlier's copy, so that the
     // two share it.

@@ -26,6 +26,39 @@ bool streamWritten(std::FILE* out, bool written, std::string& message) {
 
 } // namespace
 
+const std::vector<std::vector<gmVector2>>& NaturalGround::grid() const {
+    return placed ? placedGrid : *modelGrid;
+}
+
+NaturalGround naturalGround(const SketchModel& model, double scale) {
+    NaturalGround ground;
+    const SketchCamera& camera = model.camera();
+    ground.modelGrid = &model.grid();
+    ground.rowSpacing = model.rowSpacing();
+    ground.ranges = model.naturalRanges(scale);
+    if (!camera.perspective())
+        return ground;
+    const double front = model.layerProperties(0).distance;
+    ground.placed = true;
+    ground.placedGrid.reserve(model.grid().size());
+    for (const std::vector<gmVector2>& row : model.grid())
+        ground.placedGrid.push_back(skylineInGrid(camera, row, front, scale));
+    ground.rowSpacing *= front / (camera.focalLength() * scale);
+    for (NaturalRange& range : ground.ranges) {
+        const double distance = front + range.depth * scale;
+        range.skyline = skylineInGrid(camera, range.skyline, distance, scale);
+        range.viewer.perspective = true;
+        range.viewer.x = camera.eyeX(scale) / scale;
+        range.viewer.height = camera.eyeHeight / scale;
+        range.viewer.distance = distance / scale;
+        // A course drawn from above lies in the world the top view shows (the natural terrain
+        // at a scale of 1).
+        for (gmVector2& p : range.divideCourse)
+            p /= scale;
+    }
+    return ground;
+}
+
 nlohmann::ordered_json terrainSource(const SketchModel& model, const std::string& program,
                                      const std::string& input) {
     nlohmann::ordered_json columns = nlohmann::ordered_json::array();
@@ -107,8 +140,10 @@ bool nativeHeightmapSize(const SketchModel& model, int& width, int& height) {
 
 bool nativeNaturalSize(const SketchModel& model, int& width, int& height, double scale) {
     std::string reason;
-    return model.hasTerrainToSave(reason) &&
-           naturalNativeSize(model.grid(), model.rowSpacing(), model.naturalRanges(scale),
+    if (!model.hasTerrainToSave(reason))
+        return false;
+    const NaturalGround ground = naturalGround(model, scale);
+    return naturalNativeSize(ground.grid(), ground.rowSpacing, ground.ranges,
                              model.naturalSettings(), width, height, reason);
 }
 
@@ -128,10 +163,12 @@ bool buildNaturalRaster(const SketchModel& model, const HeightmapExport& setting
         message = "the grid format has no natural terrain: it is the model's own grid";
         return false;
     }
-    return model.hasTerrainToSave(message) &&
-           buildNaturalTerrain(model.grid(), model.rowSpacing(),
-                               model.naturalRanges(settings.raster.scale), natural, settings.raster,
-                               raster, message, threads, settings.cancelled, progress);
+    if (!model.hasTerrainToSave(message))
+        return false;
+    const NaturalGround ground = naturalGround(model, settings.raster.scale);
+    return buildNaturalTerrain(ground.grid(), ground.rowSpacing, ground.ranges, natural,
+                               settings.raster, raster, message, threads, settings.cancelled,
+                               progress);
 }
 
 bool saveNaturalTerrainAs(const SketchModel& model, const std::string& name,
@@ -142,10 +179,11 @@ bool saveNaturalTerrainAs(const SketchModel& model, const std::string& name,
     HeightmapExport built = settings;
     if (settings.tiled() && settings.raster.native()) {
         int width = 0, height = 0, side = 0;
-        if (!model.hasTerrainToSave(message) ||
-            !naturalNativeSize(model.grid(), model.rowSpacing(),
-                               model.naturalRanges(settings.raster.scale), natural, width, height,
-                               message) ||
+        if (!model.hasTerrainToSave(message))
+            return false;
+        const NaturalGround ground = naturalGround(model, settings.raster.scale);
+        if (!naturalNativeSize(ground.grid(), ground.rowSpacing, ground.ranges, natural, width,
+                               height, message) ||
             !planTiles(settings.tilesAcross, settings.tilesDown, width, height, built.raster, side,
                        message))
             return false;

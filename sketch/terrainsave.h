@@ -46,6 +46,23 @@ bool saveTerrainAs(const SketchModel& model, const std::string& name,
 bool writeTerrainTo(std::FILE* out, const SketchModel& model, const HeightmapExport& settings,
                     std::string& message);
 
+// What the natural construction stands on: the grid and every layer's range, placed in the
+// world by the model's camera and divided by the export's scale into the grid's units.
+// Straight on that is the grid and the skylines as drawn; in perspective the front layer's
+// view pixels become the world its distance shows (the grid with them, so that the native
+// raster's cells are those of the drawing there), and every layer's skyline lies at its own
+// distance, the farther the larger, seen by a viewer at the camera.
+struct NaturalGround {
+    const std::vector<std::vector<gmVector2>>& grid() const;
+    double rowSpacing = 0.0;
+    std::vector<NaturalRange> ranges;
+
+    const std::vector<std::vector<gmVector2>>* modelGrid = nullptr;
+    std::vector<std::vector<gmVector2>> placedGrid;
+    bool placed = false;
+};
+NaturalGround naturalGround(const SketchModel& model, double scale);
+
 // The size in cells of the terrain's native heightmap raster. False when there is no terrain
 // that could be resampled (the size would not fit either).
 bool nativeHeightmapSize(const SketchModel& model, int& width, int& height);

@@ -2,6 +2,7 @@
 // current layer, a locked one says why it takes none, and the other layers show in the view.
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -10,10 +11,13 @@
 #include <QTest>
 #include <QUndoStack>
 #include <cmath>
+#include <cstdio>
+#include <png.h>
 
 #include "app/layerpanel.h"
 #include "gui/glsketch.h"
 #include "tests/app/windowfixture.h"
+#include "tests/tracing/exiftesting.h"
 
 namespace {
 
@@ -35,6 +39,30 @@ int differingPixels(const QImage& a, const QImage& b) {
         for (int x = 0; x < a.width(); ++x)
             differing += a.pixel(x, y) != b.pixel(x, y);
     return differing;
+}
+
+// A grey 3:2 photograph whose eXIf chunk gives its lens (36 mm as on 35 mm film) and its
+// altitude (1234.5 m).
+bool writeExifPhoto(const std::string& path) {
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (!out || !png || !info || setjmp(png_jmpbuf(png)))
+        return false;
+    png_init_io(png, out);
+    const int width = 60, height = 40;
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    std::vector<unsigned char> exif = exifBytes(36);
+    exif.erase(exif.begin(), exif.begin() + 6); // a PNG holds the TIFF stream alone
+    png_set_eXIf_1(png, info, static_cast<png_uint_32>(exif.size()), exif.data());
+    png_write_info(png, info);
+    std::vector<unsigned char> row(width, 128);
+    for (int y = 0; y < height; ++y)
+        png_write_row(png, row.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(out) == 0;
 }
 
 } // namespace
@@ -128,4 +156,45 @@ TEST_F(LayersTest, LayersAreUndoStepsStrokesGoToTheCurrentOneAndTheOthersShowFai
     w.layerPanel->locked->click();
     w.statusBar()->clearMessage();
     saveShot(&w, "layers.png");
+}
+
+TEST_F(LayersTest, TheCameraIsAnUndoStepAndComesFromThePhotographsMetadata) {
+    MondrelMainWindow& w = *window_;
+    const SketchModel& model = w.session().model();
+    LayerPanel& panel = *w.layerPanel;
+    w.viewLayersAction->trigger();
+    QTest::qWait(50);
+    panel.fromPhotograph->click();
+    EXPECT_FALSE(model.camera().perspective());
+    EXPECT_TRUE(w.statusBar()->currentMessage().contains("start-up picture"));
+
+    const QString photo = scratch("exif.png");
+    ASSERT_TRUE(writeExifPhoto(photo.toStdString()));
+    answerAndTrigger(photo, w.fileOpen_ImageAction);
+    EXPECT_TRUE(w.statusBar()->currentMessage().contains("gives its lens and altitude"))
+        << w.statusBar()->currentMessage().toStdString();
+    panel.fromPhotograph->click();
+    const SketchCamera taken = model.camera();
+    EXPECT_TRUE(taken.perspective());
+    EXPECT_NEAR(taken.fieldOfView, 53.130, 0.001);
+    EXPECT_EQ(taken.eyeHeight, 1234.5);
+    EXPECT_EQ(taken.frameWidth, model.viewWidth());
+    EXPECT_EQ(taken.horizon, 0.5 * model.viewHeight());
+    EXPECT_EQ(w.editUndoAction->text(), "&Undo Camera From Photograph");
+    EXPECT_EQ(panel.cameraKind->currentIndex(), 1);
+    EXPECT_TRUE(panel.eyeHeight->isEnabled());
+
+    panel.eyeHeight->setValue(200.0);
+    EXPECT_EQ(model.camera().eyeHeight, 200.0);
+    EXPECT_EQ(model.camera().fieldOfView, taken.fieldOfView); // not the field's 53.1
+    EXPECT_EQ(w.editUndoAction->text(), "&Undo Camera");
+    w.statusBar()->clearMessage();
+    saveShot(&panel, "camera.png");
+    w.editUndoAction->trigger();
+    EXPECT_EQ(model.camera(), taken);
+    EXPECT_EQ(panel.eyeHeight->value(), 1234.5);
+    w.editUndoAction->trigger();
+    EXPECT_FALSE(model.camera().perspective());
+    EXPECT_EQ(panel.cameraKind->currentIndex(), 0);
+    EXPECT_FALSE(panel.fieldOfView->isEnabled());
 }

@@ -2,6 +2,7 @@
 // makes from the project saved with it; opening a project gives back the work as it was; bad
 // files and missing images are reported; unsaved work is not closed without asking.
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -15,6 +16,7 @@
 #include <QUndoStack>
 #include <cstdio>
 
+#include "app/layerpanel.h"
 #include "gui/glsketch.h"
 #include "gui/profileeditor.h"
 #include "tests/app/windowfixture.h"
@@ -270,7 +272,10 @@ TEST_F(ProjectTest, TheNaturalExportIsTheBuildersAndIsUndone) {
     EXPECT_TRUE(saved == contentsOf(built));
 
     // Once the project is saved, the metadata names it as the builder's does; nothing but the
-    // file and the program tell the two apart.
+    // file and the program tell the two apart. Seen through a perspective camera too.
+    window_->layerPanel->cameraKind->setCurrentIndex(1);
+    ASSERT_TRUE(model().camera().perspective());
+    window_->fileSave_ProjectAction->trigger();
     prompts_->settingsAnswers.push_back({RasterOptions{129, 97, 1.0}, std::nullopt, true});
     answerAndTrigger(scratch("natural.r16"), window_->fileExport_HeightmapAction);
     builder.start(QStringLiteral(MONDREL_BIN_DIR "/mondrel-build"),
@@ -289,6 +294,8 @@ TEST_F(ProjectTest, TheNaturalExportIsTheBuildersAndIsUndone) {
     EXPECT_EQ(windows, builders);
     EXPECT_TRUE(contentsOf(scratch("natural.r16")) == contentsOf(scratch("natural-built.r16")));
 
+    EXPECT_EQ(window_->editUndoAction->text(), "&Undo Camera");
+    window_->editUndoAction->trigger();
     EXPECT_EQ(window_->editUndoAction->text(), "&Undo Natural Terrain On");
     window_->editUndoAction->trigger();
     EXPECT_FALSE(model().naturalTerrain());

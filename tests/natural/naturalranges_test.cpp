@@ -74,7 +74,8 @@ TEST(NaturalRanges, EachRangeHoldsItsSkylineWhereSeenAndStandsAtItsDepth) {
     std::string error;
     // The far range's divide runs where its course says, 40 behind its depth.
     const Curve course = {gmVector2(0.0, 40.0), gmVector2(600.0, 40.0)};
-    ASSERT_TRUE(build({{front, 0.0, {}}, {far, depth, course}}, 257, raster, error)) << error;
+    ASSERT_TRUE(build({{front, 0.0, {}, {}}, {far, depth, course, {}}}, 257, raster, error))
+        << error;
     const double relief = 300.0, cell = raster.cellSize;
     int seenFront = 0, seenFar = 0;
     for (int c = 0; c < raster.width; ++c) {
@@ -128,11 +129,11 @@ TEST(NaturalRanges, OneRangeBuildsAsTheSingleSkylineAndBadDepthsAreRefused) {
     ASSERT_TRUE(
         buildNaturalTerrain(grid, rowSpacing, grid[0], NaturalSettings{}, options, single, error))
         << error;
-    ASSERT_TRUE(buildNaturalTerrain(grid, rowSpacing, {{grid[0], 0.0, {}}}, NaturalSettings{},
+    ASSERT_TRUE(buildNaturalTerrain(grid, rowSpacing, {{grid[0], 0.0, {}, {}}}, NaturalSettings{},
                                     options, ranged, error))
         << error;
     // A range behind with nothing drawn adds nothing.
-    ASSERT_TRUE(buildNaturalTerrain(grid, rowSpacing, {{grid[0], 0.0, {}}, {{}, 80.0, {}}},
+    ASSERT_TRUE(buildNaturalTerrain(grid, rowSpacing, {{grid[0], 0.0, {}, {}}, {{}, 80.0, {}, {}}},
                                     NaturalSettings{}, options, withEmpty, error))
         << error;
     EXPECT_TRUE(ranged.heights == single.heights);
@@ -140,7 +141,8 @@ TEST(NaturalRanges, OneRangeBuildsAsTheSingleSkylineAndBadDepthsAreRefused) {
     EXPECT_EQ(ranged.southEdge, single.southEdge);
 
     HeightRaster untouched;
-    EXPECT_FALSE(buildNaturalTerrain(grid, rowSpacing, {{grid[0], 0.0, {}}, {farRange(), -5.0, {}}},
+    EXPECT_FALSE(buildNaturalTerrain(grid, rowSpacing,
+                                     {{grid[0], 0.0, {}, {}}, {farRange(), -5.0, {}, {}}},
                                      NaturalSettings{}, options, untouched, error));
     EXPECT_NE(error.find("depth"), std::string::npos) << error;
     EXPECT_TRUE(untouched.heights.empty());

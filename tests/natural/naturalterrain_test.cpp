@@ -476,10 +476,10 @@ TEST(NaturalTerrain, TheSummitsFollowADivideCourseAndTheSkylineHolds) {
     options.width = options.height = 193;
     HeightRaster raster, free;
     std::string error;
-    ASSERT_TRUE(buildNaturalTerrain(grid, rowSpacing, {NaturalRange{drawn, 0.0, course}},
+    ASSERT_TRUE(buildNaturalTerrain(grid, rowSpacing, {NaturalRange{drawn, 0.0, course, {}}},
                                     NaturalSettings(), options, raster, error))
         << error;
-    ASSERT_TRUE(buildNaturalTerrain(grid, rowSpacing, {NaturalRange{drawn, 0.0, {}}},
+    ASSERT_TRUE(buildNaturalTerrain(grid, rowSpacing, {NaturalRange{drawn, 0.0, {}, {}}},
                                     NaturalSettings(), options, free, error))
         << error;
     EXPECT_GT(raster.height * raster.cellSize, free.height * free.cellSize);
@@ -507,13 +507,13 @@ TEST(NaturalTerrain, TheSummitsFollowADivideCourseAndTheSkylineHolds) {
 
     // The top view's line is the construction's own divide.
     std::vector<gmVector2> line;
-    ASSERT_TRUE(naturalDivide(grid, rowSpacing, {NaturalRange{drawn, 0.0, course}},
+    ASSERT_TRUE(naturalDivide(grid, rowSpacing, {NaturalRange{drawn, 0.0, course, {}}},
                               NaturalSettings(), 9, line, error));
     ASSERT_EQ(line.size(), 9u);
     EXPECT_NEAR(line[4][1], courseAt(line[4][0]), 0.12 * depth);
 
     EXPECT_FALSE(buildNaturalTerrain(grid, rowSpacing,
-                                     {NaturalRange{drawn, 0.0, {{300.0, 0.0}, {200.0, 5.0}}}},
+                                     {NaturalRange{drawn, 0.0, {{300.0, 0.0}, {200.0, 5.0}}, {}}},
                                      NaturalSettings(), options, raster, error));
     EXPECT_NE(error.find("x rising"), std::string::npos) << error;
 }

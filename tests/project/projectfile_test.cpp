@@ -542,3 +542,44 @@ TEST(ProjectFile, ADivideCourseRoundTripsByteForByte) {
     const Json written = Json::parse(readFile(first));
     EXPECT_FALSE(written["layers"][1].contains("divideCourse"));
 }
+
+TEST(ProjectFile, TheCameraRoundTripsAndOldProjectsAreDrawnStraightOn) {
+    SketchModel model = refinedModel();
+    Project project = projectOf(model);
+    EXPECT_EQ(projectText(project).find("\"camera\""), std::string::npos);
+    EXPECT_FALSE(reread(project).sketch.camera.perspective());
+
+    project.sketch.camera.kind = SketchCamera::Kind::perspective;
+    project.sketch.camera.fieldOfView = 47.3 + 1e-12;
+    project.sketch.camera.eyeHeight = -12.5;
+    project.sketch.camera.horizon = 123.25;
+    project.sketch.camera.frameWidth = 1600.0;
+    project.sketch.camera.frameHeight = 900.0;
+    const Project read = reread(project);
+    EXPECT_EQ(read.sketch.camera, project.sketch.camera);
+    EXPECT_EQ(projectText(read), projectText(project));
+    // A change of the camera alone is a change of the terrain's inputs (an undo step).
+    EXPECT_FALSE(read.sketch.sameTerrainInputs(model.state()));
+
+    const Json good = Json::parse(projectText(project))["camera"];
+    const std::pair<std::function<void(Json&)>, std::string> cases[] = {
+        {[](Json& c) { c["kind"] = "fisheye"; },
+         "\"camera\"'s \"kind\" must be \"straightOn\" or \"perspective\""},
+        {[](Json& c) { c["fieldOfView"] = 175; },
+         "\"camera\"'s \"fieldOfView\" must lie between 1 and 170"},
+        {[](Json& c) { c["frameWidth"] = 0; }, "\"frameWidth\" must lie between 1 and"},
+        {[](Json& c) { c["eyeHeight"] = "high"; }, "\"eyeHeight\""},
+        {[](Json& c) { c.erase("horizon"); }, "\"horizon\" is missing"},
+        {[](Json& c) { c = 3; }, "\"camera\" must be an object"},
+    };
+    for (const auto& [spoil, reason] : cases) {
+        Json document = validDocument();
+        Json camera = good;
+        spoil(camera);
+        document["camera"] = camera;
+        Project refused;
+        std::string why;
+        EXPECT_FALSE(parseProjectText(document.dump(), refused, why)) << camera;
+        EXPECT_NE(why.find(reason), std::string::npos) << why;
+    }
+}

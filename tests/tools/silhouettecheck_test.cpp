@@ -134,3 +134,41 @@ TEST(SilhouetteCheck, TheLayersOfAProjectShowAsTheirOutline) {
 }
 
 } // namespace
+
+// A skyline traced from a photograph, at 3 km before a camera of 50 degrees 200 units up:
+// the terrain, seen from that camera, shows the skyline; straight on it does not.
+TEST(SilhouetteCheck, APerspectiveProjectHoldsItsSkylineSeenFromItsCamera) {
+    std::vector<gmVector2> points;
+    int declared = 0;
+    ASSERT_EQ(readCurveFile(MONDREL_SOURCE_DIR "/bench/natural/skylines/long_ridge.c2d", points,
+                            declared),
+              CurveReadResult::ok);
+    Project project;
+    project.sketch.curve = project.sketch.silhouette =
+        std::make_shared<const std::vector<gmVector2>>(points);
+    project.sketch.layers[0].properties.distance = 3000.0;
+    SketchCamera& camera = project.sketch.camera;
+    camera.kind = SketchCamera::Kind::perspective;
+    camera.fieldOfView = 50.0;
+    camera.eyeHeight = 200.0;
+    camera.frameWidth = 1600.0;
+    camera.frameHeight = 600.0;
+    camera.horizon = 100.0;
+    const std::string saved = scratchPath("photo.mondrel");
+    std::string message;
+    ASSERT_TRUE(writeProjectFile(saved, project, message)) << message;
+    const std::string asc = scratchPath("photo.asc");
+    const BuildRun built = runBuild("--quiet --stage 3 --natural --size 1025 --scale 2 " +
+                                    quoted(saved) + " " + quoted(asc));
+    ASSERT_EQ(built.status, 0) << built.err;
+
+    const BuildRun seen =
+        silhouetteCheck("--project " + quoted(saved) + " --scale 2 " + quoted(asc));
+    EXPECT_EQ(seen.status, 0) << seen.out << seen.err;
+    EXPECT_NE(seen.out.find("view: perspective, 1600 x 600 pixels, eye at 1600, -3000, 200"),
+              std::string::npos)
+        << seen.out;
+    const BuildRun straight =
+        silhouetteCheck("--skyline " + quoted(saved) + " --view 1600,600 --scale 2 " + quoted(asc));
+    EXPECT_EQ(straight.status, 1) << straight.out << straight.err;
+}

@@ -16,6 +16,14 @@
 //       --fov DEG (the horizontal field of view, 60 by default) and --horizon Y (the image
 //       row of eye level, y up; the view's middle by default), looking north.
 //
+// --project P.mondrel takes the skyline and the camera from a project: its front layer's
+// skyline as drawn, and its camera (sketch/sketchcamera.h). Straight on that is the
+// orthographic view; in perspective the view is the camera's frame (unless --view says
+// otherwise), the field of view and horizon row are the camera's, and the eye stands
+// frameWidth / 2 * M east of the origin, the front layer's distance south of it and at the
+// camera's eye height, for the export's --scale M and --origin X,Y: where Mondrel's own
+// construction places it.
+//
 // It prints the rendered silhouette's deviation from the skyline over the columns the
 // skyline spans, each column against the skyline's range over the raster cell seen there
 // (the raster holds no finer detail): the largest in pixels and in % of the view's height,
@@ -24,8 +32,9 @@
 // 0.5%. With --png FILE it also draws both: the terrain in view grey-green under the
 // rendered silhouette (dark), and the drawn skyline in red.
 //
-// Usage: silhouette-check --skyline FILE [--view W,H] [--scale M] [--origin X,Y]
-//        [--perspective --eye X,N,Z [--fov DEG] [--horizon Y]] [--png FILE] TERRAIN.asc
+// Usage: silhouette-check (--skyline FILE | --project FILE) [--view W,H] [--scale M]
+//        [--origin X,Y] [--perspective --eye X,N,Z [--fov DEG] [--horizon Y]] [--png FILE]
+//        TERRAIN.asc
 //
 // Exit status: 0 when the check passes, 1 when it fails, 2 for a usage or file error.
 #include <algorithm>
@@ -45,8 +54,9 @@
 namespace {
 
 const char* usage =
-    "Usage: silhouette-check --skyline FILE [--view W,H] [--scale M] [--origin X,Y]\n"
-    "       [--perspective --eye X,N,Z [--fov DEG] [--horizon Y]] [--png FILE] TERRAIN.asc\n";
+    "Usage: silhouette-check (--skyline FILE | --project FILE) [--view W,H] [--scale M]\n"
+    "       [--origin X,Y] [--perspective --eye X,N,Z [--fov DEG] [--horizon Y]] [--png FILE]\n"
+    "       TERRAIN.asc\n";
 
 // Two or three numbers separated by commas.
 bool parseNumbers(const char* text, std::vector<double>& values, std::size_t count) {
@@ -180,27 +190,32 @@ bool writePicture(const std::string& name, const std::vector<double>& tops,
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string skylineFile, pngFile, input;
+    std::string skylineFile, projectFile, pngFile, input;
     int width = 800, height = 600;
     ViewCamera camera;
-    bool eyeGiven = false, horizonGiven = false;
+    double originY = 0.0;
+    bool eyeGiven = false, horizonGiven = false, viewGiven = false;
     std::vector<double> values;
     for (int a = 1; a < argc; ++a) {
         const std::string arg = argv[a];
         const bool hasValue = a + 1 < argc;
         if (arg == "--skyline" && hasValue) {
             skylineFile = argv[++a];
+        } else if (arg == "--project" && hasValue) {
+            projectFile = argv[++a];
         } else if (arg == "--png" && hasValue) {
             pngFile = argv[++a];
         } else if (arg == "--view" && hasValue && parseNumbers(argv[++a], values, 2) &&
                    values[0] >= 2 && values[1] >= 2 && values[0] <= 65536 && values[1] <= 65536) {
             width = static_cast<int>(values[0]);
             height = static_cast<int>(values[1]);
+            viewGiven = true;
         } else if (arg == "--scale" && hasValue && parseNumbers(argv[++a], values, 1) &&
                    values[0] > 0) {
             camera.scale = values[0];
         } else if (arg == "--origin" && hasValue && parseNumbers(argv[++a], values, 2)) {
-            camera.originX = values[0]; // the eastings are all a column needs
+            camera.originX = values[0];
+            originY = values[1];
         } else if (arg == "--perspective") {
             camera.kind = ViewCamera::Kind::perspective;
         } else if (arg == "--eye" && hasValue && parseNumbers(argv[++a], values, 3)) {
@@ -221,11 +236,36 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    const bool perspective = camera.kind == ViewCamera::Kind::perspective;
-    if (input.empty() || skylineFile.empty() || perspective != eyeGiven) {
+    if (input.empty() || skylineFile.empty() == projectFile.empty() ||
+        (!projectFile.empty() && (eyeGiven || camera.kind == ViewCamera::Kind::perspective)) ||
+        (camera.kind == ViewCamera::Kind::perspective) != eyeGiven) {
         std::fputs(usage, stderr);
         return 2;
     }
+    if (!projectFile.empty()) {
+        Project project;
+        std::string reason;
+        if (!readProjectFile(projectFile, project, reason)) {
+            std::fprintf(stderr, "silhouette-check: %s\n", reason.c_str());
+            return 2;
+        }
+        const SketchCamera& drawn = project.sketch.camera;
+        if (drawn.perspective()) {
+            camera.kind = ViewCamera::Kind::perspective;
+            if (!viewGiven) {
+                width = static_cast<int>(std::lround(drawn.frameWidth));
+                height = static_cast<int>(std::lround(drawn.frameHeight));
+            }
+            camera.eyeX = camera.originX + 0.5 * drawn.frameWidth * camera.scale;
+            camera.eyeNorth = originY - project.sketch.layers.front().properties.distance;
+            camera.eyeHeight = drawn.eyeHeight;
+            camera.fovDegrees = drawn.fieldOfView;
+            camera.horizonY = drawn.horizon;
+            horizonGiven = true;
+        }
+        skylineFile = projectFile;
+    }
+    const bool perspective = camera.kind == ViewCamera::Kind::perspective;
     if (!horizonGiven)
         camera.horizonY = 0.5 * height;
 
