@@ -197,9 +197,11 @@ struct SkylineView {
     Sight sight(double northing) const {
         Sight s;
         if (viewer.perspective) {
-            // Nothing is seen from behind the eye: a cell that close keeps a tenth of the
-            // line's distance.
-            s.along = std::max(0.1, (viewer.distance + northing - depth) / viewer.distance);
+            // Nothing is seen from behind the eye: a cell that close keeps a tenth of the front
+            // range's distance. Every range takes the cell as just as far from the eye, or the
+            // farther ranges would allow it more than the lines of sight to them do.
+            const double front = viewer.distance - depth;
+            s.along = std::max(0.1 * front, front + northing) / viewer.distance;
             s.eyeX = viewer.x;
         }
         return s;
@@ -226,9 +228,11 @@ struct SkylineView {
                                                                       s.onLine(x + level.cell)));
     }
     // The fall beyond the skyline's ends, not cut off there below the end height: spurs that
-    // run on further than the drops foresaw would stand cut off flat along the columns.
+    // run on further than the drops foresaw would stand cut off flat along the columns. The
+    // floor under it is seen like the skyline: in perspective a floor of one height nearer
+    // than the line would show above the skylines beside the frame's edges.
     double beyond(const Sight& s, double x, double lowest) const {
-        return std::max(keptAngle(s, skyline->beyond(s.onLine(x), 0.0)), lowest);
+        return keptAngle(s, std::max(skyline->beyond(s.onLine(x), 0.0), lowest));
     }
 };
 
@@ -283,6 +287,11 @@ struct Crest {
     // The crest's tops smoothed along it: what the detail fades towards, so that its amplitude
     // does not jump where the skyline does.
     std::vector<double> smoothTop;
+    // Each range's crest cells that stand at the outline: held, and no lower than what any
+    // range shows at the cell's distance. Straight on that is the column's ceiling; in
+    // perspective a farther range's crest stands higher for the same elevation angle, so tops at
+    // different distances compare only at one distance.
+    std::vector<std::vector<char>> seen;
     // In perspective each cell's ceiling depends on its distance: holdSkyline asks the views.
     const std::vector<SkylineView>* views = nullptr;
     double lowestCeiling = 0.0;
@@ -314,7 +323,11 @@ Crest crestOf(const Shape& shape, const std::vector<SkylineView>& views, const L
     Crest crest;
     const std::size_t width = static_cast<std::size_t>(level.width);
     crest.ranges.assign(views.size(), std::vector<CrestCell>(width));
+    crest.seen.assign(views.size(), std::vector<char>(width, 0));
     crest.ceiling.resize(width);
+    bool perspective = false;
+    for (const SkylineView& view : views)
+        perspective = perspective || view.viewer.perspective;
     crest.lowestCeiling = 1.5 * naturalForelandHeight * shape.relief;
     std::vector<CrestCell> column(views.size());
     for (int c = 0; c < level.width; ++c) {
@@ -336,12 +349,21 @@ Crest crestOf(const Shape& shape, const std::vector<SkylineView>& views, const L
             CrestCell& cell = crest.ranges[k][i];
             cell.row = column[k].row;
             cell.held = column[k].held;
-            cell.top = cell.held ? column[k].top : std::min(column[k].top, ceiling);
+            // In perspective the ceiling that counts is the one at this crest cell's own
+            // distance: every range's skyline seen in its direction from there.
+            double own = ceiling;
+            if (perspective) {
+                const double northing = (level.middleRow - cell.row) * level.cell;
+                own = seeColumn(
+                    views, level, x, crest.lowestCeiling,
+                    [northing](std::size_t) { return northing; }, nullptr);
+            }
+            cell.top = cell.held ? column[k].top : std::min(column[k].top, own);
+            crest.seen[k][i] = cell.held && cell.top >= own;
         }
     }
-    for (const SkylineView& view : views)
-        if (view.viewer.perspective)
-            crest.views = &views;
+    if (perspective)
+        crest.views = &views;
     for (std::vector<CrestCell>& cells : crest.ranges)
         steepenCrest(shape.massif, level.grid(), cells);
     crest.smoothTop.resize(width);
@@ -403,9 +425,9 @@ void holdSkyline(const Shape& shape, const Crest& crest, const Level& level, boo
             const double ceiling = crest.ceiling[static_cast<std::size_t>(c)];
             bool held = false;
             double top = 0.0;
-            for (const std::vector<CrestCell>& cells : crest.ranges) {
-                const CrestCell& cell = cells[static_cast<std::size_t>(c)];
-                if (cell.held && r == cell.row && cell.top >= ceiling) {
+            for (std::size_t k = 0; k < crest.ranges.size(); ++k) {
+                const CrestCell& cell = crest.ranges[k][static_cast<std::size_t>(c)];
+                if (crest.seen[k][static_cast<std::size_t>(c)] && r == cell.row) {
                     top = held ? std::max(top, cell.top) : cell.top;
                     held = true;
                 }
@@ -419,10 +441,10 @@ void holdSkyline(const Shape& shape, const Crest& crest, const Level& level, boo
             // The finest level's fins: a few rows either side of the seen range's crest cell
             // may rise to the column's top; elsewhere the neighbours' ceilings cap the flanks.
             bool onFin = false;
-            for (const std::vector<CrestCell>& cells : crest.ranges) {
-                const CrestCell& cell = cells[static_cast<std::size_t>(c)];
-                onFin =
-                    onFin || (cell.held && cell.top >= ceiling && std::abs(r - cell.row) <= fin);
+            for (std::size_t k = 0; k < crest.ranges.size(); ++k) {
+                const CrestCell& cell = crest.ranges[k][static_cast<std::size_t>(c)];
+                onFin = onFin || (crest.seen[k][static_cast<std::size_t>(c)] &&
+                                  std::abs(r - cell.row) <= fin);
             }
             double cap = onFin ? ceiling : flankCap[static_cast<std::size_t>(c)];
             if (crest.views) {

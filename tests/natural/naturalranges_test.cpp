@@ -3,6 +3,8 @@
 // single skyline does.
 #include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -148,4 +150,67 @@ TEST(NaturalRanges, OneRangeBuildsAsTheSingleSkylineAndBadDepthsAreRefused) {
     EXPECT_TRUE(untouched.heights.empty());
     EXPECT_FALSE(buildNaturalTerrain(grid, rowSpacing, std::vector<NaturalRange>{},
                                      NaturalSettings{}, options, untouched, error));
+}
+
+// Seen in perspective a farther range stands higher for the same elevation angle: here the
+// range behind is higher than the front ridge everywhere but shows above it only beside its
+// peak. Each range holds its own part of the outline, and no cell, near the eye either, rises
+// above the lines of sight to the outline in its direction.
+TEST(NaturalRanges, InPerspectiveEachRangeHoldsItsPartOfTheOutline) {
+    const Grid grid = frontGrid();
+    const double eyeX = 300.0, front = 150.0, depth = 600.0, behind = front + depth;
+    // Elevation angles (height over distance; the eye at height 0): the front 0.4 on its
+    // flanks to 2 at its peak, the range behind 0.5 to 0.7, drawn across the same view.
+    Curve far;
+    for (double u = -1.4; u <= 1.4; u += 0.002)
+        far.emplace_back(eyeX + u * behind, behind * (0.6 + 0.1 * std::cos(u * 12.0)));
+    std::vector<NaturalRange> ranges = {{grid[0], 0.0, {}, {}}, {far, depth, {}, {}}};
+    for (NaturalRange& range : ranges)
+        range.viewer = {true, eyeX, 0.0, front + range.depth};
+    HeightRaster raster;
+    std::string error;
+    ASSERT_TRUE(build(ranges, 257, raster, error)) << error;
+
+    // The outline's angle by direction (u: x offset over distance), sampled finely, and its
+    // highest over a span of directions.
+    const double step = 0.0005, first = -1.5;
+    std::vector<double> sampled;
+    for (double u = first; u <= 1.5; u += step) {
+        double top = -1e9;
+        for (const auto& [curve, distance] : {std::pair{&grid[0], front}, {&far, behind}}) {
+            const double x = eyeX + u * distance;
+            if (spans(*curve, x))
+                top = std::max(top, heightAt(*curve, x) / distance);
+        }
+        sampled.push_back(top);
+    }
+    const auto outline = [&](double u0, double u1) {
+        const long last = static_cast<long>(sampled.size()) - 1;
+        const long a = std::clamp(std::lround((u0 - first) / step), 0L, last);
+        const long b = std::clamp(std::lround((u1 - first) / step), 0L, last);
+        return *std::max_element(sampled.begin() + a, sampled.begin() + b + 1);
+    };
+    const double cell = raster.cellSize;
+    double peakSeen = 0.0, flankSeen = 0.0;
+    for (int r = 0; r < raster.height; ++r)
+        for (int c = 0; c < raster.width; ++c) {
+            const double x = raster.westEdge + (c + 0.5) * cell;
+            const double distance = front + raster.southEdge + (raster.height - r - 0.5) * cell;
+            if (distance < 2.0 * cell)
+                continue;
+            const double u = (x - eyeX) / distance, half = 0.5 * cell / distance;
+            const double angle = raster.row(r)[c] / distance;
+            const double allowed = outline(u - half, u + half);
+            if (allowed > -1e9) {
+                EXPECT_LE(angle, allowed + 0.01) << "x " << x << " at " << distance;
+            }
+            if (std::abs(u) < half)
+                peakSeen = std::max(peakSeen, angle);
+            if (std::abs(u - 1.0) < half)
+                flankSeen = std::max(flankSeen, angle);
+        }
+    // The front peak (2) and the range behind beside it (0.68 at u 1, where the front's
+    // flank shows 0.42) both stand in the view.
+    EXPECT_NEAR(peakSeen, 2.0, 0.05);
+    EXPECT_NEAR(flankSeen, outline(1.0, 1.0), 0.02);
 }

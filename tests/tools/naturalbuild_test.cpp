@@ -177,6 +177,24 @@ TEST(NaturalBuild, LayeredProjectsBuildTheSameFromTheBuilderAndTheWindow) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(slurp(built) == slurp(window));
 
+    // Drawn in perspective, each layer placed at its own distance: still the same bytes.
+    SketchCamera camera;
+    camera.kind = SketchCamera::Kind::perspective;
+    camera.eyeHeight = 20.0;
+    camera.horizon = 100.0;
+    ASSERT_TRUE(session.setCamera(camera, message)) << message;
+    const std::string project3d = scratchPath("layered_perspective.mondrel");
+    ASSERT_TRUE(writeProjectFile(project3d, session.project(), message)) << message;
+    const std::string window3d = scratchPath("layered_perspective_window.asc");
+    ASSERT_TRUE(session.exportHeightmap(window3d, settings, "mondrel", message)) << message;
+    const std::string built3d = scratchPath("layered_perspective_built.asc");
+    const BuildRun run3d =
+        runBuild("--quiet --size 120x100 --scale 2 " + quoted(project3d) + " " + quoted(built3d));
+    ASSERT_EQ(run3d.status, 0) << run3d.err;
+    EXPECT_TRUE(slurp(built3d) == slurp(window3d));
+    EXPECT_FALSE(slurp(built3d) == slurp(built));
+    ASSERT_TRUE(session.setCamera(SketchCamera{}, message)) << message;
+
     // The layer behind, 150 pixels deep at this scale, is in it: without it the bytes differ.
     const std::vector<NaturalRange> ranges = session.model().naturalRanges(2.0);
     ASSERT_EQ(ranges.size(), 2u);

@@ -76,4 +76,26 @@ TEST(SilhouetteRender, InPerspectiveFartherRangesShowAboveNearerOnesAsTheirDista
     EXPECT_NEAR(seen.top[180], nearTop, 1e-6);
 }
 
+TEST(SilhouetteRender, InPerspectiveAColumnsReachIsAtLeastACellSeenThere) {
+    // A one-cell ridge of 30 along column 60 from north 79.5 to 99.5, seen from x 50.5: the
+    // segments along it converge towards the horizon and span a tenth of a pixel each, but
+    // the raster cannot say what lies within a cell's width (100 / 90 pixels at north 90).
+    Grid grid = flat(100, 101);
+    for (int r = 0; r <= 20; ++r)
+        grid.z[static_cast<std::size_t>(r * 101 + 60)] = 30.0;
+    ViewCamera camera;
+    camera.kind = ViewCamera::Kind::perspective;
+    camera.eyeX = 50.5;
+    camera.eyeNorth = 0.5;
+    camera.eyeHeight = 5.0;
+    camera.fovDegrees = 90.0;
+    camera.horizonY = 40.0;
+    const RenderedSilhouette seen = renderSilhouette(grid, camera, 200);
+    for (int x = 111; x <= 112; ++x) {
+        const double depth = 100.0 * 10.0 / (x - 100.0);
+        EXPECT_NEAR(seen.top[static_cast<std::size_t>(x)], 40.0 + 100.0 * 25.0 / depth, 0.2);
+        EXPECT_GE(seen.reach[static_cast<std::size_t>(x)], 100.0 / (depth + 1.0)) << x;
+    }
+}
+
 } // namespace

@@ -11,6 +11,8 @@ const double pi = 3.14159265358979323846;
 struct Projected {
     double x = 0, y = 0;
     bool seen = false;
+    // In perspective, the image columns a cell's width spans at the point's distance.
+    double spacing = 0;
 };
 
 // Raises the tops of the image columns a projected segment spans to its height there.
@@ -18,6 +20,9 @@ void raise(RenderedSilhouette& view, const Projected& a, const Projected& b) {
     if (!a.seen || !b.seen)
         return;
     const double left = std::min(a.x, b.x), right = std::max(a.x, b.x);
+    // A segment along a column converges towards the horizon and spans less than a cell
+    // seen there: its reach is still the cell's spacing (at the farther end).
+    const double span = std::max(right - left, std::min(a.spacing, b.spacing));
     const int width = static_cast<int>(view.top.size());
     const double first = std::max(0.0, std::ceil(left));
     const double last = std::min(width - 1.0, std::floor(right));
@@ -28,9 +33,9 @@ void raise(RenderedSilhouette& view, const Projected& a, const Projected& b) {
         double& reach = view.reach[static_cast<std::size_t>(x)];
         if (y > top) {
             top = y;
-            reach = right - left;
+            reach = span;
         } else if (y == top) {
-            reach = std::max(reach, right - left);
+            reach = std::max(reach, span);
         }
     }
 }
@@ -56,7 +61,8 @@ RenderedSilhouette renderSilhouette(const Grid& grid, const ViewCamera& camera, 
             const double depth = north - camera.eyeNorth;
             if (depth >= grid.cell)
                 p = {0.5 * width + focal * (x - camera.eyeX) / depth,
-                     camera.horizonY + focal * (z - camera.eyeHeight) / depth, true};
+                     camera.horizonY + focal * (z - camera.eyeHeight) / depth, true,
+                     focal * grid.cell / depth};
         }
         return p;
     };

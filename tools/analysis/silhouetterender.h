@@ -21,7 +21,8 @@
 // column it spans. A column's top is the highest such height; where nothing is in view it is
 // -infinity. A raster cannot hold a skyline's detail finer than its cells, so each column also
 // keeps the reach of the segment that gave its top: how many image columns the segment spans
-// (the cell spacing as seen there).
+// (the cell spacing as seen there; in perspective at least a cell's width seen at the
+// segment's farther end, as a segment along a column spans less).
 
 struct ViewCamera {
     enum class Kind { orthographic, perspective } kind = Kind::orthographic;
