@@ -144,6 +144,7 @@ struct NaturalPreviewBuilder::Result {
     bool built = false;
     std::vector<SketchModel::PointList> grid;
     double rowSpacing = 0.0;
+    double firstNorthing = 0.0;
     std::string message;
 };
 
@@ -195,7 +196,7 @@ void NaturalPreviewBuilder::buildNext() {
             return; // superseded: a newer request's build is under way
         Result result = watcher->result();
         if (result.built)
-            emit built(std::move(result.grid), result.rowSpacing, side);
+            emit built(std::move(result.grid), result.rowSpacing, result.firstNorthing, side);
         else
             emit failed(QString::fromStdString(result.message));
         buildNext();
@@ -203,9 +204,9 @@ void NaturalPreviewBuilder::buildNext() {
     watcher->setFuture(QtConcurrent::run(&pool_, [model = model_, side, cancelled = cancelled_] {
         lowerThisThread(previewNiceness);
         Result result;
-        result.built =
-            naturalPreviewGrid(*model, side, result.grid, result.rowSpacing, result.message,
-                               [cancelled] { return cancelled->load(); });
+        result.built = naturalPreviewGrid(
+            *model, side, result.grid, result.rowSpacing, result.message,
+            [cancelled] { return cancelled->load(); }, &result.firstNorthing);
         return result;
     }));
 }

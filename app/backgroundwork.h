@@ -86,7 +86,8 @@ public:
     void waitForWorkers();
 
 signals:
-    void built(std::vector<SketchModel::PointList> grid, double rowSpacing, int side);
+    void built(std::vector<SketchModel::PointList> grid, double rowSpacing, double firstNorthing,
+               int side);
     void failed(const QString& reason);
 
 private:

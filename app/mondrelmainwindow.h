@@ -177,7 +177,8 @@ private:
     void resetDivideCourse();
     void naturalSettingsChanging(const NaturalSettings& settings);
     void naturalSettingsSettled(const NaturalSettings& settings);
-    void naturalPreviewBuilt(std::vector<SketchModel::PointList> grid, double rowSpacing, int side);
+    void naturalPreviewBuilt(std::vector<SketchModel::PointList> grid, double rowSpacing,
+                             double firstNorthing, int side);
     // Runs the export on a worker with a progress box; the result box when it is over.
     void runExport(const QString& chosen, const HeightmapExport& settings);
     // ---- Skyline layers

@@ -211,12 +211,12 @@ void MondrelMainWindow::showNaturalState(bool coarseOnly) {
 }
 
 void MondrelMainWindow::naturalPreviewBuilt(std::vector<SketchModel::PointList> grid,
-                                            double rowSpacing, int side) {
+                                            double rowSpacing, double firstNorthing, int side) {
     shownPreview_ = pendingPreview_;
     shownPreview_.full = side == GLSketch::naturalPreviewSide;
     if (shownPreview_.full)
         pendingPreview_ = PreviewKey();
-    sketchView->setNaturalGrid(std::move(grid), rowSpacing);
+    sketchView->setNaturalGrid(std::move(grid), rowSpacing, firstNorthing);
     if (frameNaturalOnArrival_) {
         frameNaturalOnArrival_ = false;
         sketchView->resetView();

@@ -494,9 +494,11 @@ void GLSketch::setNaturalView(bool on) {
     updateGL();
 }
 
-void GLSketch::setNaturalGrid(std::vector<SketchModel::PointList> grid, double rowSpacing) {
+void GLSketch::setNaturalGrid(std::vector<SketchModel::PointList> grid, double rowSpacing,
+                              double firstNorthing) {
     naturalGrid_ = std::move(grid);
     naturalSpacing_ = rowSpacing;
+    naturalFirstNorthing_ = firstNorthing;
     ++naturalVersion_;
     updateGL();
 }
@@ -796,7 +798,7 @@ void GLSketch::setTopView(bool on) {
 }
 
 double GLSketch::firstRowNorthing() const {
-    return naturalPreviewFirstNorthing(static_cast<int>(naturalGrid_.size()), naturalSpacing_);
+    return naturalFirstNorthing_;
 }
 
 void GLSketch::framePlanView() {

@@ -70,7 +70,8 @@ public:
     bool naturalView() const { return naturalView_; }
     static constexpr int naturalPreviewSide = 257;
     // The natural terrain to show, as naturalPreviewGrid builds it; shown at the next paint.
-    void setNaturalGrid(std::vector<SketchModel::PointList> grid, double rowSpacing);
+    void setNaturalGrid(std::vector<SketchModel::PointList> grid, double rowSpacing,
+                        double firstNorthing);
     // Forgets the natural terrain shown (the grid shows until a new one is given).
     void clearNaturalGrid();
     bool hasNaturalGrid() const { return !naturalGrid_.empty(); }
@@ -224,6 +225,8 @@ private:
     bool meshIsNatural_ = false;
     std::vector<SketchModel::PointList> naturalGrid_;
     double naturalSpacing_ = 0.0;
+    // Row 0's northing from the front range's line (naturalPreviewGrid).
+    double naturalFirstNorthing_ = 0.0;
     unsigned naturalVersion_ = 0;
     unsigned meshNaturalVersion_ = 0;
     NaturalLook naturalLook_;

@@ -782,13 +782,10 @@ bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<Natura
             plan.south = std::min(plan.south, range.depth - off - reach * stretch);
         }
     }
-    // The rows lie symmetrically about the front range's line (naturalMiddleRow), as far
-    // south as north, so that a view of the raster's rows knows where that line lies.
-    plan.north = std::max(plan.north, -plan.south);
     plan.west -= pad;
     plan.east += pad;
     plan.north += pad;
-    plan.south = -plan.north;
+    plan.south -= pad;
     return true;
 }
 
@@ -843,10 +840,6 @@ bool naturalNativeSize(const Grid& grid, double rowSpacing, const std::vector<Na
 }
 
 const char* const naturalBuildCancelled = "the natural terrain's construction was cancelled";
-
-int naturalMiddleRow(int height) {
-    return static_cast<int>(std::lround(0.5 * (height - 1)));
-}
 
 bool naturalDivide(const Grid& grid, double rowSpacing, const std::vector<NaturalRange>& ranges,
                    const NaturalSettings& settings, int samples, std::vector<gmVector2>& divide,
@@ -928,7 +921,10 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing,
             std::max((east - west) / (layout.width - 1), (north - south) / (layout.height - 1));
     }
     layout.west = 0.5 * (west + east) - 0.5 * (layout.width - 1) * layout.cell;
-    layout.middleRow = naturalMiddleRow(layout.height);
+    // Northing 0, the front range's line, on a whole row; the extent in the middle (ranges
+    // behind the front one reach further north than it reaches south).
+    layout.middleRow = static_cast<int>(
+        std::lround(0.5 * (layout.height - 1) + 0.5 * (north + south) / layout.cell));
     try {
         // The levels, coarsest first: halving until a side fits
         // coarsestSide.

@@ -88,9 +88,9 @@ bool buildNaturalTerrain(const std::vector<std::vector<gmVector2>>& grid, double
 // it stays at its own skyline, below the nearer one. Beyond a range's ends its ground stays
 // below any other skyline that covers the column. A range behind the front with no usable
 // skyline adds nothing; a negative or non-finite depth is refused, and a course
-// checkDivideCourse refuses with its reason. The raster reaches as far south of the front
-// range's line as north of it (naturalMiddleRow). One range builds exactly what the
-// single-skyline overload builds.
+// checkDivideCourse refuses with its reason. One range builds exactly what the
+// single-skyline overload builds (its rows lie symmetrically about the front range's line;
+// with ranges behind it the raster reaches further north than south: its southEdge tells).
 bool buildNaturalTerrain(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
                          const std::vector<NaturalRange>& ranges, const NaturalSettings& settings,
                          const RasterOptions& options, HeightRaster& raster, std::string& error,
@@ -111,10 +111,6 @@ bool naturalNativeSize(const std::vector<std::vector<gmVector2>>& grid, double r
 bool naturalNativeSize(const std::vector<std::vector<gmVector2>>& grid, double rowSpacing,
                        const std::vector<NaturalRange>& ranges, const NaturalSettings& settings,
                        int& width, int& height, std::string& error);
-
-// The raster row (counted from the north) at northing 0, the front range's line, in a natural
-// terrain `height` cells high: the rows lie symmetrically about it.
-int naturalMiddleRow(int height);
 
 // Where the construction puts the front range's divide: `samples` points (at least 2) of
 // (x, northing) in the grid's units, evenly over the skyline's x, along its course where it has

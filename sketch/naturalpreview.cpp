@@ -5,7 +5,8 @@
 
 bool naturalPreviewGrid(const SketchModel& model, int side,
                         std::vector<std::vector<gmVector2>>& grid, double& rowSpacing,
-                        std::string& message, const std::function<bool()>& cancelled) {
+                        std::string& message, const std::function<bool()>& cancelled,
+                        double* firstNorthing) {
     HeightmapExport settings;
     settings.format = HeightmapFormat::asc;
     settings.raster.width = side;
@@ -27,12 +28,10 @@ bool naturalPreviewGrid(const SketchModel& model, int side,
     }
     grid = std::move(rows);
     rowSpacing = raster.cellSize;
+    // Row 0 is the raster's southernmost row, at one world unit per pixel.
+    if (firstNorthing)
+        *firstNorthing = raster.southEdge + 0.5 * raster.cellSize;
     return true;
-}
-
-double naturalPreviewFirstNorthing(int rows, double rowSpacing) {
-    // Preview row 0 is the raster's last (southernmost) row.
-    return (naturalMiddleRow(rows) - (rows - 1)) * rowSpacing;
 }
 
 bool naturalDivideLine(const SketchModel& model, std::vector<gmVector2>& line,
