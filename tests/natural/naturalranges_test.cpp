@@ -119,6 +119,9 @@ TEST(NaturalRanges, EachRangeHoldsItsSkylineWhereSeenAndStandsAtItsDepth) {
     }
     EXPECT_GT(seenFront, 10);
     EXPECT_GT(seenFar, 10);
+    // The range behind takes the raster further north than the landscape reaches south.
+    const double northEdge = raster.southEdge + raster.height * cell;
+    EXPECT_GT(northEdge + raster.southEdge, 2.0 * cell);
 }
 
 TEST(NaturalRanges, OneRangeBuildsAsTheSingleSkylineAndBadDepthsAreRefused) {
