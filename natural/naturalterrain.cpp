@@ -100,6 +100,14 @@ const double bladeAfterCarving = 1.0;
 // On the finest level a held cell that stands above the blade stands on a fin this many rows
 // either side of it along its column (raiseBlade).
 const int finRows = 2;
+// The roof over the blade (BladeRoof): this many cells from the crest the blade stands at the
+// ceilings chained at the step (about 39 degrees), and it falls this much per cell further
+// from the crest (about 54 degrees), a step from column to column counting this share of
+// one from row to row. Under the drop of a steep drawing the cones of the summit above
+// would otherwise be cut off flat along each lower column; under the roof the faces there
+// fall away from the crest, and whichever way they face stand no steeper than about 59
+// degrees.
+const BladeRoof bladeRoof{0.8, 1.4, 4.0, 0.3};
 // Away from the fins, no cell stands higher than its neighbouring columns' tops allow at this
 // fall from one column to the next (height over distance, just under 60 degrees): under a
 // narrow notch of the drawing the flanks fall into a valley rather than standing as walls
@@ -565,7 +573,8 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
     {
         std::vector<float> steepest(field.size());
         rockAngles(shape, level, threads, steepest);
-        raiseBlade(field, steepest, crest.ceiling, steepestStep, capSoftness * shape.relief);
+        raiseBlade(field, steepest, crest.ceiling, steepestStep, capSoftness * shape.relief, 1.0, 0,
+                   bladeRoof);
     }
 }
 
@@ -601,7 +610,7 @@ void erodeLevel(const Shape& shape, const Crest& crest, const Level& level, cons
     // Where the drawing is steeper than the rock, the faces cut back leave each column's held
     // cell standing alone above them: the crest stands as a blade instead.
     raiseBlade(field, steepest, crest.ceiling, steepestStep, capSoftness * shape.relief,
-               bladeAfterCarving, level.factor == 1 ? finRows : 0);
+               bladeAfterCarving, level.factor == 1 ? finRows : 0, bladeRoof);
     holdSkyline(shape, crest, level, false, field);
 }
 

@@ -77,6 +77,46 @@ std::vector<Step> stepsOf(int reach, double cell) {
     return steps;
 }
 
+// Each column's ceiling, but no higher than any other column's plus `step` (height over
+// distance) times the distance between them.
+std::vector<double> chainCeilings(const std::vector<double>& ceiling, int w, double step) {
+    std::vector<double> chained(ceiling.begin(), ceiling.begin() + w);
+    for (std::size_t c = 1; c < chained.size(); ++c)
+        chained[c] = std::min(chained[c], chained[c - 1] + step);
+    for (std::size_t c = chained.size() - 1; c-- > 0;)
+        chained[c] = std::min(chained[c], chained[c + 1] + step);
+    return chained;
+}
+
+// Each cell's distance in cells to the nearest held cell over the eight neighbours, a step
+// from column to column counting `across` times one from row to row (and a diagonal step the
+// hypotenuse); beyond the raster's span where none is held.
+std::vector<float> distanceToCrest(const HeightField& field, double across) {
+    const int w = field.width, h = field.height;
+    const std::vector<Step> steps = stepsOf(1, 1.0);
+    std::vector<float> length;
+    for (const Step& s : steps)
+        length.push_back(static_cast<float>(std::hypot(s.dr, across * s.dc)));
+    std::vector<float> d(field.size(), static_cast<float>(w + h));
+    for (std::size_t i = 0; i < field.size(); ++i)
+        if (field.roles[i] == CellRole::held)
+            d[i] = 0.0f;
+    // Nothing stands in the way and every step costs the same everywhere: one forward and one
+    // backward pass find every shortest path.
+    for (const int sign : {1, -1})
+        for (int k = 0; k < w * h; ++k) {
+            const int r = sign > 0 ? k / w : h - 1 - k / w;
+            const int c = sign > 0 ? k % w : w - 1 - k % w;
+            float& v = d[static_cast<std::size_t>(r) * w + c];
+            for (std::size_t s = 0; s < steps.size(); ++s) {
+                const int nr = r + sign * steps[s].dr, nc = c + sign * steps[s].dc;
+                if (nr >= 0 && nr < h && nc >= 0 && nc < w)
+                    v = std::min(v, d[static_cast<std::size_t>(nr) * w + nc] + length[s]);
+            }
+        }
+    return d;
+}
+
 } // namespace
 
 void limitSlope(HeightField& field, const std::vector<float>& steepest, int passes, int reach) {
@@ -131,7 +171,7 @@ void limitSlope(HeightField& field, const std::vector<float>& steepest, int pass
 
 void raiseBlade(HeightField& field, const std::vector<float>& steepest,
                 const std::vector<double>& ceiling, double steepestFace, double softness,
-                double steeper, int finRows) {
+                double steeper, int finRows, const BladeRoof& roof) {
     const int w = field.width, h = field.height;
     if (w < 2 || h < 2 || rowBandsStopped())
         return;
@@ -139,14 +179,22 @@ void raiseBlade(HeightField& field, const std::vector<float>& steepest,
     // other column's ceiling plus the steepest face over the distance between them, so that
     // from one column to the next the blade never falls faster than a face stands. Where the
     // drawing itself falls faster, the held cell stands above it as a pinnacle.
-    std::vector<double> upper(ceiling.begin(), ceiling.begin() + w);
-    const double face = steepestFace * field.cell;
-    for (int c = 1; c < w; ++c)
-        upper[static_cast<std::size_t>(c)] = std::min(
-            upper[static_cast<std::size_t>(c)], upper[static_cast<std::size_t>(c - 1)] + face);
-    for (int c = w - 2; c >= 0; --c)
-        upper[static_cast<std::size_t>(c)] = std::min(
-            upper[static_cast<std::size_t>(c)], upper[static_cast<std::size_t>(c + 1)] + face);
+    const std::vector<double> upper = chainCeilings(ceiling, w, steepestFace * field.cell);
+    // The roof's eaves: a face under them falls from column to column at the roof's gentler
+    // step, which leaves room for it to fall away from the crest as well without standing
+    // steeper than 60 degrees.
+    const bool roofed = roof.fall > 0;
+    const std::vector<double> eaves =
+        roofed ? chainCeilings(ceiling, w, roof.step * field.cell) : upper;
+    const std::vector<float> fromCrest =
+        roofed ? distanceToCrest(field, roof.across) : std::vector<float>();
+    const auto capOf = [&](std::size_t i, int c) {
+        const double cut = upper[static_cast<std::size_t>(c)];
+        if (!roofed)
+            return cut;
+        return std::min(cut, eaves[static_cast<std::size_t>(c)] +
+                                 roof.fall * field.cell * (roof.rows - fromCrest[i]));
+    };
     // The cones' envelope, from the held cells outwards; below zero where none reaches.
     std::vector<float> blade(field.size(), -1.0f);
     for (std::size_t i = 0; i < field.size(); ++i)
@@ -199,8 +247,8 @@ void raiseBlade(HeightField& field, const std::vector<float>& steepest,
         }
         const int held = heldRow[static_cast<std::size_t>(c)];
         const bool fin = held >= 0 && std::abs(r - held) <= finRows;
-        blade[i] = std::min(v, static_cast<float>(fin ? ceiling[static_cast<std::size_t>(c)]
-                                                      : upper[static_cast<std::size_t>(c)]));
+        blade[i] = std::min(
+            v, static_cast<float>(fin ? ceiling[static_cast<std::size_t>(c)] : capOf(i, c)));
     };
     // Two pairs of passes: the cones are nearly even, and what a third would add lies below
     // the rounding.

@@ -39,6 +39,21 @@ void limitSlope(HeightField& field, const std::vector<float>& steepest, int pass
 // stands on a short fin across the crest rather than as a one-cell needle, whose point would
 // show in the ground's finest scales. Weak rock notches the faces. Only ever raises free
 // ground (outlets stay base and lowland), never above a column's ceiling.
+//
+// Cut off by each column alone, a cone that overtops a lower column's cap along that column
+// would stand flat along it: a face whose edges run straight along the columns. With a `roof`
+// (fall > 0) the blade also stays under a roof over the crest: `rows` cells from the crest
+// no higher than the ceilings chained from column to column at the roof's `step`, gentler
+// than `steepestFace`, and `fall` lower for every cell further (higher nearer, up to the
+// cut-off above). The distance to the crest (its held cells) counts a step from column to
+// column `across` times a step from row to row: the roof falls mostly across the crest,
+// however the crest steps from row to row, and its faces stay near the roof's own slopes.
+struct BladeRoof {
+    double step = 0.0;
+    double fall = 0.0;
+    double rows = 0.0;
+    double across = 1.0;
+};
 void raiseBlade(HeightField& field, const std::vector<float>& steepest,
                 const std::vector<double>& ceiling, double steepestFace, double softness,
-                double steeper = 1.0, int finRows = 0);
+                double steeper = 1.0, int finRows = 0, const BladeRoof& roof = {});

@@ -224,6 +224,49 @@ TEST(RaiseBlade, CrestStandsAsBladeWithinCeilingsAndSteepDrawingLeavesPinnacle) 
     EXPECT_LE(at(18, 29), 25.5f + 0.01f);
 }
 
+TEST(RaiseBlade, UnderARoofTheFacesBelowASteepDropFallAwayFromTheCrest) {
+    // A crest along row 30 drawn at 40 up to column 20, then falling just less steeply than
+    // the blade's step to 10 at column 39; weak rock, whose cones fall more slowly still.
+    const int side = 60;
+    HeightField field;
+    field.width = field.height = side;
+    field.heights.assign(field.size(), 0.0f);
+    field.roles.assign(field.size(), CellRole::free);
+    std::vector<double> ceiling(side);
+    const std::vector<float> steepest(field.size(), 1.0f);
+    for (int c = 0; c < side; ++c) {
+        ceiling[static_cast<std::size_t>(c)] = std::clamp(40.0 - 1.58 * (c - 20), 10.0, 40.0);
+        const std::size_t i = static_cast<std::size_t>(30) * side + c;
+        field.heights[i] = static_cast<float>(ceiling[static_cast<std::size_t>(c)]);
+        field.roles[i] = CellRole::held;
+    }
+    const std::vector<float> before = field.heights;
+    const auto at = [&](int r, int c) {
+        return field.heights[static_cast<std::size_t>(r) * side + c];
+    };
+    // Cut off by each column alone, the summit's cones overtop the drop's columns far along
+    // them: flat from row to row, edged by straight lines along the columns.
+    raiseBlade(field, steepest, ceiling, 1.6, 0.01);
+    for (int r = 22; r <= 38; ++r)
+        EXPECT_NEAR(at(r, 30), ceiling[30], 0.02) << r;
+    field.heights = before;
+    const BladeRoof roof{0.8, 1.2, 3.0, 0.3};
+    raiseBlade(field, steepest, ceiling, 1.6, 0.01, 1.0, 0, roof);
+    for (int c = 24; c < 36; ++c)
+        for (int d = 3; d < 8; ++d) {
+            // Beyond the roof's rows every cell falls away from the crest, both ways, and from
+            // column to column no faster than the roof's step.
+            EXPECT_LT(at(30 + d + 1, c), at(30 + d, c) - 0.5f) << d << "," << c;
+            EXPECT_LT(at(30 - d - 1, c), at(30 - d, c) - 0.5f) << d << "," << c;
+            EXPECT_LE(at(30 + d, c) - at(30 + d, c + 1), 0.8f + 0.02f) << d << "," << c;
+        }
+    for (int r = 0; r < side; ++r)
+        for (int c = 0; c < side; ++c) {
+            EXPECT_GE(at(r, c), before[static_cast<std::size_t>(r) * side + c]);
+            EXPECT_LE(at(r, c), ceiling[static_cast<std::size_t>(c)] + 0.01);
+        }
+}
+
 TEST(Foreland, CarriesTheMountainsStreamOnWhereItLeavesTheBody) {
     ForelandShape shape;
     shape.west = shape.south = 0;
