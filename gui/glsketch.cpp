@@ -907,8 +907,9 @@ void GLSketch::topViewMove(const QPoint& p) {
 void GLSketch::topViewRelease() {
     std::vector<gmVector2> course = divide_;
     if (dragHandle_ < 0) {
-        const SketchModel::PointList& skyline = session_.model().silhouette();
-        const double span = skyline.size() < 2 ? 0.0 : skyline.back()[0] - skyline.front()[0];
+        // The line shown spans the skyline in the top view's own units (in perspective the
+        // world's, not the drawing's).
+        const double span = divide_.size() < 2 ? 0.0 : divide_.back()[0] - divide_.front()[0];
         course = courseWithStroke(divide_, divideStroke_, span / (divideLinePoints - 1));
     }
     const bool changed = dragHandle_ >= 0 || course != divide_;

@@ -699,8 +699,10 @@ bool planLandscape(const Grid& grid, double rowSpacing, const std::vector<Natura
         if (!checkDivideCourse(range.divideCourse, error))
             return false;
         const NaturalViewer& viewer = range.viewer;
-        if (viewer.perspective && !(std::isfinite(viewer.x) && std::isfinite(viewer.height) &&
-                                    viewer.distance > 0 && std::isfinite(viewer.distance))) {
+        // The eye stands south of the range's line (its depth behind the front one).
+        if (viewer.perspective &&
+            !(std::isfinite(viewer.x) && std::isfinite(viewer.height) &&
+              viewer.distance > (k == 0 ? 0.0 : range.depth) && std::isfinite(viewer.distance))) {
             error = "the viewer must stand at a finite place south of every range";
             return false;
         }

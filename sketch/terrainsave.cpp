@@ -52,9 +52,9 @@ NaturalGround naturalGround(const SketchModel& model, double scale) {
         range.viewer.height = camera.eyeHeight / scale;
         range.viewer.distance = distance / scale;
         // A course drawn from above lies in the world the top view shows (the natural terrain
-        // at a scale of 1).
+        // at a scale of 1): its offsets from the eye shrink with the scale, the eye stays.
         for (gmVector2& p : range.divideCourse)
-            p /= scale;
+            p = gmVector2(range.viewer.x + (p[0] - camera.eyeX(1.0)) / scale, p[1] / scale);
     }
     return ground;
 }

@@ -3,8 +3,10 @@
 
 #include <cmath>
 
+#include "modeltesting.h"
 #include "sketch/sketchcamera.h"
 #include "sketch/sketchmodel.h"
+#include "sketch/terrainsave.h"
 
 namespace {
 
@@ -77,4 +79,29 @@ TEST(SketchCamera, ValuesOutsideTheirRangesAreRefusedAndTheModelKeepsItsCamera) 
     bad.eyeHeight = NAN;
     EXPECT_FALSE(model.setCamera(bad, reason));
     EXPECT_EQ(model.camera(), SketchCamera());
+}
+
+// A divide course drawn from above lies in the top view's world (scale 1): at another scale
+// its offsets from the eye shrink with the terrain's, so a course straight ahead of the eye
+// stays straight ahead of it, where the skyline drawn in the frame's middle lies.
+TEST(SketchCamera, APerspectiveDivideCourseKeepsItsPlaceAtEveryScale) {
+    SketchModel model = modeltesting::quietModel();
+    modeltesting::drawCurve(model, 600, 1000, [](int x) { return 300.0 + 0.1 * x; });
+    std::string reason;
+    ASSERT_TRUE(model.setCamera(perspectiveCamera(), reason)) << reason;
+    const double ahead = perspectiveCamera().eyeX(1.0);
+    ASSERT_TRUE(model.setDivideCourse(0, {{ahead - 300.0, 40.0}, {ahead, 40.0}}, reason)) << reason;
+    for (const double scale : {1.0, 2.0, 0.5}) {
+        const NaturalGround ground = naturalGround(model, scale);
+        const NaturalRange& front = ground.ranges.front();
+        // The skyline's point drawn in the frame's middle, and the course's end.
+        double middle = 0.0;
+        for (const gmVector2& p : front.skyline)
+            if (std::abs(p[0] - front.viewer.x) < std::abs(middle - front.viewer.x))
+                middle = p[0];
+        EXPECT_NEAR(front.divideCourse.back()[0], front.viewer.x, 1e-9) << scale;
+        EXPECT_NEAR(middle, front.viewer.x, 2.0 / scale) << scale;
+        EXPECT_NEAR(front.divideCourse.front()[0] - front.viewer.x, -300.0 / scale, 1e-9) << scale;
+        EXPECT_NEAR(front.divideCourse.back()[1], 40.0 / scale, 1e-9) << scale;
+    }
 }
