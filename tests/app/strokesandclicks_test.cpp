@@ -84,8 +84,7 @@ TEST_F(WindowTest, StrokesDrawnZoomedLandWhereTheyWereDrawn) {
     for (const gmVector2& p : curve)
         ASSERT_DOUBLE_EQ(p[1], h - (300 - zoomed.panY) / zoomed.zoom);
     // Home shows the drawing at its own scale again.
-    window_->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    ASSERT_TRUE(activate());
     QTest::keyClick(window_.get(), Qt::Key_Home);
     EXPECT_TRUE(view->drawingView() == DrawingView());
 }

@@ -180,8 +180,7 @@ TEST_F(ViewTest, TheWholeTerrainIsInViewAtEveryWindowSize) {
 TEST_F(ViewTest, WheelAndMiddleDragMoveThePicturePicksFollowAndHomeFramesIt) {
     goToStage(1);
     QTest::mouseClick(view(), Qt::RightButton, Qt::NoModifier, columnOnScreen(5));
-    window_->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    ASSERT_TRUE(activate());
     QTest::keyClick(window_.get(), Qt::Key_Home);
     const QImage first = frame();
     saveShot(window_.get(), "home.png");
@@ -203,8 +202,7 @@ TEST_F(ViewTest, WheelAndMiddleDragMoveThePicturePicksFollowAndHomeFramesIt) {
 
     QTest::mouseClick(view(), Qt::RightButton, Qt::NoModifier, columnOnScreen(5));
     drag(view(), {QPoint(300, 300), QPoint(350, 320)}); // turn the view
-    window_->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    ASSERT_TRUE(activate());
     QTest::keyClick(window_.get(), Qt::Key_Home);
     EXPECT_EQ(view()->rotY(), 0.0f);
     EXPECT_EQ(frame(), first) << "Home frames the terrain the same way from any view";
@@ -239,8 +237,7 @@ TEST_F(ViewTest, StrokesPicksAndProfileStrokesLandUnderThePointerAtAnyScale) {
                      [](QColor c) { return c.red() > 150 && c.green() < 110; }));
 
     // Home centres the terrain in device pixels as well (it was off-centre at scale 2).
-    window_->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    ASSERT_TRUE(activate());
     QTest::keyClick(window_.get(), Qt::Key_Home);
     const QImage framed = frame();
     const QRect drawn = drawnBounds(framed);

@@ -76,6 +76,16 @@ void WindowTest::click(QWidget* widget) {
     QTest::mouseClick(widget, Qt::LeftButton);
 }
 
+bool WindowTest::activate() {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        window_->raise();
+        window_->activateWindow();
+        if (QTest::qWaitForWindowActive(window_.get(), 3000))
+            return true;
+    }
+    return false;
+}
+
 void WindowTest::goToStage(int stage) {
     drawMountain();
     click(window_->firstOptionButton);

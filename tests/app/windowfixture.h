@@ -103,6 +103,9 @@ protected:
     // A mountain silhouette across most of the sketch view's width.
     void drawMountain();
     void click(QWidget* widget);
+    // Makes the window the active one, for its shortcuts; a few tries, as the X server without
+    // a window manager now and then lets a request go by under load.
+    bool activate();
     // Draws and processes a mountain, then presses "&Next" until the window is at stage.
     void goToStage(int stage);
     // Right drags along the sketch view's middle until a terrain column is selected.
