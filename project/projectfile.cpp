@@ -217,9 +217,9 @@ const char* const keyNames[keyCount] = {"format",
                                         "frameWidth",
                                         "frameHeight"};
 
-// A natural terrain setting, a number from low to high.
-double naturalNumber(const Scalar& value, Key key, double low, double high) {
-    const std::string what = std::string("\"natural\"'s ") + quotedName(keyNames[key]);
+// A value of an object's key, a number from low to high ("natural"'s and "camera"'s settings).
+double numberIn(const char* object, const Scalar& value, Key key, double low, double high) {
+    const std::string what = std::string("\"") + object + "\"'s " + quotedName(keyNames[key]);
     const double number = finiteNumber(value, what);
     if (number < low || number > high) {
         std::ostringstream range;
@@ -228,6 +228,10 @@ double naturalNumber(const Scalar& value, Key key, double low, double high) {
         throw Refusal(range.str());
     }
     return number;
+}
+
+double naturalNumber(const Scalar& value, Key key, double low, double high) {
+    return numberIn("natural", value, key, low, high);
 }
 
 // The keys each object of the format holds.
@@ -262,17 +266,8 @@ const Key cameraKeys[] = {kindKey,    fieldOfViewKey, eyeHeightKey,
 const char* const straightOnName = "straightOn";
 const char* const perspectiveName = "perspective";
 
-// A camera value, a number from low to high.
 double cameraNumber(const Scalar& value, Key key, double low, double high) {
-    const std::string what = std::string("\"camera\"'s ") + quotedName(keyNames[key]);
-    const double number = finiteNumber(value, what);
-    if (number < low || number > high) {
-        std::ostringstream range;
-        range.imbue(std::locale::classic());
-        range << what << " must lie between " << low << " and " << high;
-        throw Refusal(range.str());
-    }
-    return number;
+    return numberIn("camera", value, key, low, high);
 }
 
 template <std::size_t n> Key keyOf(const std::string& name, const Key (&keys)[n]) {
