@@ -20,6 +20,8 @@ import struct
 import sys
 import zlib
 
+from make_project import layer  # the layer entries the straight-on project writes too
+
 WIDTH, HEIGHT = 1600, 1200
 FIELD_OF_VIEW = 50.0
 EYE_HEIGHT = 200.0
@@ -113,14 +115,6 @@ def write_png(name, rows):
         out.write(chunk(b"IHDR", struct.pack(">IIBBBBB", WIDTH, HEIGHT, 8, 2, 0, 0, 0)))
         out.write(chunk(b"IDAT", zlib.compress(raw, 9)))
         out.write(chunk(b"IEND", b""))
-
-
-def layer(name, colour, distance, skyline=None):
-    entry = {"name": name, "colour": colour, "distance": distance, "visible": True,
-             "locked": False}
-    if skyline is not None:
-        entry["skyline"] = skyline
-    return entry
 
 
 def main():
