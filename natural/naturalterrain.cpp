@@ -7,6 +7,7 @@
 #include <cmath>
 #include <new>
 
+#include "natural/capexcess.h"
 #include "natural/detailnoise.h"
 #include "natural/dividecourse.h"
 #include "natural/erosion.h"
@@ -26,7 +27,6 @@
 // other cell below its column's skyline by a smooth minimum.
 
 namespace {
-
 using Grid = std::vector<std::vector<gmVector2>>;
 
 // The coarsest level has at most this many cells a side; stream-power erosion runs on levels
@@ -113,6 +113,13 @@ const BladeRoof bladeRoof{0.8, 1.4, 4.0, 0.3};
 // narrow notch of the drawing the flanks fall into a valley rather than standing as walls
 // either side of a trench cut straight through the body along the notch's column.
 const double flankCapStep = 1.7;
+// Where the body stands above those caps the coarsest level takes it down by a smooth field
+// reaching this share of the flank depth round the excess, rather than cutting it off flat
+// along the columns; the crest and the cells up to the gap from it (in cells) keep to the caps
+// alone, the lowering coming in over the ramp beyond.
+const double excessReach = 0.03;
+const double excessCrestGap = 2.0;
+const double excessCrestRamp = 6.0;
 
 std::string number(double value) {
     char text[32];
@@ -419,6 +426,70 @@ void holdSkyline(const Shape& shape, const Crest& crest, const Level& level, boo
         flankCap[c] = std::min(flankCap[c], flankCap[c - 1] + step);
     for (std::size_t c = flankCap.size() - 1; c-- > 0;)
         flankCap[c] = std::min(flankCap[c], flankCap[c + 1] + step);
+    // The crest cell of the range seen over the column stands at the column's top. A range
+    // hidden behind a nearer one there is free: its summit raised the ground, but holding it
+    // at its own lower top would sink a pit into whatever nearer flank or neighbouring summit
+    // stands higher there.
+    const auto heldTop = [&](int r, int c, double& top) {
+        bool held = false;
+        for (std::size_t k = 0; k < crest.ranges.size(); ++k) {
+            const CrestCell& cell = crest.ranges[k][static_cast<std::size_t>(c)];
+            if (crest.seen[k][static_cast<std::size_t>(c)] && r == cell.row) {
+                top = held ? std::max(top, cell.top) : cell.top;
+                held = true;
+            }
+        }
+        return held;
+    };
+    // How high a free cell may stand. The finest level's fins: a few rows either side of the
+    // seen range's crest cell may rise to the column's top; elsewhere the neighbours' ceilings
+    // cap the flanks.
+    const auto capAt = [&](int r, int c) {
+        bool onFin = false;
+        for (std::size_t k = 0; k < crest.ranges.size(); ++k) {
+            const CrestCell& cell = crest.ranges[k][static_cast<std::size_t>(c)];
+            onFin = onFin ||
+                    (crest.seen[k][static_cast<std::size_t>(c)] && std::abs(r - cell.row) <= fin);
+        }
+        double cap = onFin ? crest.ceiling[static_cast<std::size_t>(c)]
+                           : flankCap[static_cast<std::size_t>(c)];
+        if (crest.views) {
+            // Seen in perspective, ground nearer than the crest shows higher for its height
+            // and farther ground lower: each cell stays below the line of sight to the
+            // skylines in its own direction.
+            const double northing = (level.middleRow - r) * level.cell;
+            const double sight = seeColumn(
+                *crest.views, level, level.x(c), crest.lowestCeiling,
+                [northing](std::size_t) { return northing; }, nullptr);
+            cap = onFin ? sight : std::min(cap, sight);
+        }
+        return cap;
+    };
+    // On the coarsest level, where the caps would cut the broadest flats, the ground above
+    // them is taken down smoothly first; the crest and the ground just round it keep to the
+    // caps alone, or the crest would stand up out of a moat. (Where the coarsest level is the
+    // raster itself its fins need the caps' own cut: lowered round them, the ground beside a
+    // notch would step down into it as a wall.)
+    if (std::max(level.width, level.height) <= coarsestSide && level.factor > 1) {
+        std::vector<char> crestCells(field.size(), 0);
+        std::vector<float> caps(field.size(), FLT_MAX), share(field.size());
+        for (int r = 0; r < level.height; ++r)
+            for (int c = 0; c < level.width; ++c) {
+                double top = 0.0;
+                const std::size_t i = static_cast<std::size_t>(r) * level.width + c;
+                crestCells[i] = heldTop(r, c, top);
+                if (!crestCells[i])
+                    caps[i] = static_cast<float>(capAt(r, c));
+            }
+        const std::vector<float> fromCrest =
+            distanceToCells(crestCells, level.width, level.height);
+        for (std::size_t i = 0; i < field.size(); ++i) {
+            const double t =
+                std::clamp((fromCrest[i] - excessCrestGap) / excessCrestRamp, 0.0, 1.0);
+            share[i] = static_cast<float>(t * t * (3 - 2 * t));
+        }
+        lowerAboveCaps(field, caps, share, excessReach * shape.depth / level.cell);
+    }
     for (int r = 0; r < level.height; ++r) {
         if (r % 64 == 0 && rowBandsStopped())
             return;
@@ -426,46 +497,14 @@ void holdSkyline(const Shape& shape, const Crest& crest, const Level& level, boo
             const std::size_t i = static_cast<std::size_t>(r) * level.width + c;
             float& h = field.heights[i];
             const bool edge = r == 0 || c == 0 || r == level.height - 1 || c == level.width - 1;
-            // The crest cell of the range seen over the column stands at the column's top. A
-            // range hidden behind a nearer one there is free: its summit raised the ground,
-            // but holding it at its own lower top would sink a pit into whatever nearer
-            // flank or neighbouring summit stands higher there.
-            const double ceiling = crest.ceiling[static_cast<std::size_t>(c)];
-            bool held = false;
             double top = 0.0;
-            for (std::size_t k = 0; k < crest.ranges.size(); ++k) {
-                const CrestCell& cell = crest.ranges[k][static_cast<std::size_t>(c)];
-                if (crest.seen[k][static_cast<std::size_t>(c)] && r == cell.row) {
-                    top = held ? std::max(top, cell.top) : cell.top;
-                    held = true;
-                }
-            }
-            if (held) {
+            if (heldTop(r, c, top)) {
                 h = static_cast<float>(top);
                 if (roles)
                     field.roles[i] = CellRole::held;
                 continue;
             }
-            // The finest level's fins: a few rows either side of the seen range's crest cell
-            // may rise to the column's top; elsewhere the neighbours' ceilings cap the flanks.
-            bool onFin = false;
-            for (std::size_t k = 0; k < crest.ranges.size(); ++k) {
-                const CrestCell& cell = crest.ranges[k][static_cast<std::size_t>(c)];
-                onFin = onFin || (crest.seen[k][static_cast<std::size_t>(c)] &&
-                                  std::abs(r - cell.row) <= fin);
-            }
-            double cap = onFin ? ceiling : flankCap[static_cast<std::size_t>(c)];
-            if (crest.views) {
-                // Seen in perspective, ground nearer than the crest shows higher for its height
-                // and farther ground lower: each cell stays below the line of sight to the
-                // skylines in its own direction.
-                const double northing = (level.middleRow - r) * level.cell;
-                const double sight = seeColumn(
-                    *crest.views, level, level.x(c), crest.lowestCeiling,
-                    [northing](std::size_t) { return northing; }, nullptr);
-                cap = onFin ? sight : std::min(cap, sight);
-            }
-            h = static_cast<float>(std::max(0.0, smoothMin(h, cap, softness)));
+            h = static_cast<float>(std::max(0.0, smoothMin(h, capAt(r, c), softness)));
             if (edge)
                 h = 0.0f;
             if (!roles)

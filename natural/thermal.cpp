@@ -88,18 +88,23 @@ std::vector<double> chainCeilings(const std::vector<double>& ceiling, int w, dou
     return chained;
 }
 
-// Each cell's distance in cells to the nearest held cell over the eight neighbours, a step
-// from column to column counting `across` times one from row to row (and a diagonal step the
-// hypotenuse); beyond the raster's span where none is held.
-std::vector<float> distanceToCrest(const HeightField& field, double across) {
-    const int w = field.width, h = field.height;
+std::vector<char> heldCells(const HeightField& field) {
+    std::vector<char> held(field.size(), 0);
+    for (std::size_t i = 0; i < field.size(); ++i)
+        held[i] = field.roles[i] == CellRole::held;
+    return held;
+}
+
+} // namespace
+
+std::vector<float> distanceToCells(const std::vector<char>& seeds, int w, int h, double across) {
     const std::vector<Step> steps = stepsOf(1, 1.0);
     std::vector<float> length;
     for (const Step& s : steps)
         length.push_back(static_cast<float>(std::hypot(s.dr, across * s.dc)));
-    std::vector<float> d(field.size(), static_cast<float>(w + h));
-    for (std::size_t i = 0; i < field.size(); ++i)
-        if (field.roles[i] == CellRole::held)
+    std::vector<float> d(seeds.size(), static_cast<float>(w + h));
+    for (std::size_t i = 0; i < seeds.size(); ++i)
+        if (seeds[i])
             d[i] = 0.0f;
     // Nothing stands in the way and every step costs the same everywhere: one forward and one
     // backward pass find every shortest path.
@@ -116,8 +121,6 @@ std::vector<float> distanceToCrest(const HeightField& field, double across) {
         }
     return d;
 }
-
-} // namespace
 
 void limitSlope(HeightField& field, const std::vector<float>& steepest, int passes, int reach) {
     const int w = field.width, h = field.height;
@@ -187,7 +190,7 @@ void raiseBlade(HeightField& field, const std::vector<float>& steepest,
     const std::vector<double> eaves =
         roofed ? chainCeilings(ceiling, w, roof.step * field.cell) : upper;
     const std::vector<float> fromCrest =
-        roofed ? distanceToCrest(field, roof.across) : std::vector<float>();
+        roofed ? distanceToCells(heldCells(field), w, h, roof.across) : std::vector<float>();
     const auto capOf = [&](std::size_t i, int c) {
         const double cut = upper[static_cast<std::size_t>(c)];
         if (!roofed)

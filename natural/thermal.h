@@ -4,6 +4,11 @@
 
 #include "natural/flowrouting.h"
 
+// Each cell's distance in cells to the nearest of the `seeds` (a w x h mask) over the eight
+// neighbours, a step from column to column counting `across` times one from row to row (and
+// a diagonal step the hypotenuse); beyond the raster's span where there is none.
+std::vector<float> distanceToCells(const std::vector<char>& seeds, int w, int h, double across = 1.0);
+
 // Thermal erosion (talus): wherever the slope between two neighbouring cells exceeds `talus`
 // (height per unit of distance), part of the excess slides from the higher cell to the lower,
 // `sweeps` times. Every pair of neighbours exchanges material symmetrically and each sweep

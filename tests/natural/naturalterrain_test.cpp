@@ -2,11 +2,13 @@
 // ground reaches the base at the raster's edge, the depth follows the slope, and the bytes do not
 // depend on the number of threads.
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 
 #include <gtest/gtest.h>
 
+#include "natural/capexcess.h"
 #include "natural/dividecourse.h"
 #include "natural/naturalterrain.h"
 
@@ -276,6 +278,59 @@ TEST(NaturalTerrain, FewWallsAndUnmirroredFlanksUnderASteepSkyline) {
         ns += (north[k] - mn) * (south[k] - ms);
     }
     EXPECT_LT(ns / std::sqrt(nn * ss), 0.6);
+}
+
+TEST(NaturalTerrain, NoFlatsAlongTheColumnsUnderASteepSkyline) {
+    // Where the drawing stands lower than the summits' ground beside it, the ground is taken
+    // down round it rather than cut off flat at the columns' tops: few cells of the body lie
+    // on runs of nine rows down a column within a thousandth of the top of each other.
+    const HeightRaster raster = natural(mountain(), NaturalSettings{}, 513);
+    const float top = *std::max_element(raster.heights.begin(), raster.heights.end());
+    int body = 0, flat = 0;
+    for (int r = 0; r + 8 < raster.height; ++r)
+        for (int c = 0; c < raster.width; ++c) {
+            const float h = raster.row(r)[c];
+            if (h < 0.05f * top)
+                continue;
+            ++body;
+            bool run = true;
+            for (int k = 1; k <= 8 && run; ++k)
+                run = std::abs(raster.row(r + k)[c] - h) < 1e-3f * top;
+            flat += run;
+        }
+    EXPECT_GT(body, 10000);
+    EXPECT_LT(flat, body / 100) << flat << " of " << body;
+}
+
+TEST(CapExcess, TakesTheExcessOffSmoothlyAndLeavesTheRestAlone) {
+    // A cone whose columns east of the middle are capped at a third of its top.
+    HeightField field;
+    field.width = field.height = 41;
+    field.heights.resize(field.size());
+    field.roles.assign(field.size(), CellRole::free);
+    std::vector<float> cap(field.size(), FLT_MAX), share(field.size(), 1.0f);
+    for (int r = 0; r < 41; ++r)
+        for (int c = 0; c < 41; ++c) {
+            const std::size_t i = static_cast<std::size_t>(r) * 41 + c;
+            field.heights[i] = static_cast<float>(30.0 - std::hypot(r - 20, c - 12));
+            if (c > 20)
+                cap[i] = 10.0f;
+        }
+    const std::vector<float> before = field.heights;
+    lowerAboveCaps(field, cap, share, 4.0);
+    int lowered = 0;
+    for (int r = 0; r < 41; ++r)
+        for (int c = 0; c < 41; ++c) {
+            const std::size_t i = static_cast<std::size_t>(r) * 41 + c;
+            EXPECT_LE(field.heights[i], cap[i] + 1e-4f) << r << "," << c;
+            lowered += field.heights[i] < before[i];
+            if (c < 12) {
+                EXPECT_EQ(field.heights[i], before[i]) << "beyond the reach";
+            }
+        }
+    EXPECT_GT(lowered, 200);
+    // Down the capped column the ground still falls from the cone's middle, not flat.
+    EXPECT_GT(field.heights[20 * 41 + 22] - field.heights[28 * 41 + 22], 1.0f);
 }
 
 TEST(NaturalTerrain, DepthFollowsTheCrestHeightThroughTheSlope) {
