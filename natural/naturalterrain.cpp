@@ -113,13 +113,15 @@ const BladeRoof bladeRoof{0.8, 1.4, 4.0, 0.3};
 // narrow notch of the drawing the flanks fall into a valley rather than standing as walls
 // either side of a trench cut straight through the body along the notch's column.
 const double flankCapStep = 1.7;
-// Where the body stands above those caps the coarsest level takes it down by a smooth field
-// reaching this share of the flank depth round the excess, rather than cutting it off flat
-// along the columns; the crest and the cells up to the gap from it (in cells) keep to the caps
-// alone, the lowering coming in over the ramp beyond.
+// Where the body stands above those caps a level takes it down by a smooth field reaching
+// this share of the flank depth round the excess (but no more than so many cells, which keeps
+// the fine levels' work in bounds), rather than cutting it off flat along the columns; the
+// crest and the cells up to the gap from it (in cells) keep to the caps alone, the lowering
+// coming in over the ramp beyond.
 const double excessReach = 0.03;
-const double excessCrestGap = 2.0;
-const double excessCrestRamp = 6.0;
+const double excessReachCells = 3.0;
+const double excessCrestGap = 1.0;
+const double excessCrestRamp = 14.0;
 
 std::string number(double value) {
     char text[32];
@@ -465,12 +467,12 @@ void holdSkyline(const Shape& shape, const Crest& crest, const Level& level, boo
         }
         return cap;
     };
-    // On the coarsest level, where the caps would cut the broadest flats, the ground above
-    // them is taken down smoothly first; the crest and the ground just round it keep to the
-    // caps alone, or the crest would stand up out of a moat. (Where the coarsest level is the
-    // raster itself its fins need the caps' own cut: lowered round them, the ground beside a
-    // notch would step down into it as a wall.)
-    if (std::max(level.width, level.height) <= coarsestSide && level.factor > 1) {
+    // On every level but the raster's own the ground above the caps is taken down smoothly
+    // first; the crest keeps to the caps alone and the lowering comes in gradually away from
+    // it, or the crest would stand up out of a moat. (On the raster's own level the fins need
+    // the caps' own cut: lowered round them, the ground beside a notch would step down into it
+    // as a wall. What the coarser levels lowered it inherits.)
+    if (level.factor > 1) {
         std::vector<char> crestCells(field.size(), 0);
         std::vector<float> caps(field.size(), FLT_MAX), share(field.size());
         for (int r = 0; r < level.height; ++r)
@@ -488,7 +490,8 @@ void holdSkyline(const Shape& shape, const Crest& crest, const Level& level, boo
                 std::clamp((fromCrest[i] - excessCrestGap) / excessCrestRamp, 0.0, 1.0);
             share[i] = static_cast<float>(t * t * (3 - 2 * t));
         }
-        lowerAboveCaps(field, caps, share, excessReach * shape.depth / level.cell);
+        lowerAboveCaps(field, caps, share,
+                       std::min(excessReachCells, excessReach * shape.depth / level.cell));
     }
     for (int r = 0; r < level.height; ++r) {
         if (r % 64 == 0 && rowBandsStopped())
