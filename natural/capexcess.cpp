@@ -63,8 +63,8 @@ void lowerAboveCaps(HeightField& field, const std::vector<float>& cap,
         return;
     const std::vector<Offset> disc = discOf(std::max(1.0, reach));
     const std::vector<float> lowering =
-        overDisc(overDisc(excess, field.width, field.height, disc, true), field.width,
-                 field.height, disc, false);
+        overDisc(overDisc(excess, field.width, field.height, disc, true), field.width, field.height,
+                 disc, false);
     for (std::size_t i = 0; i < field.size(); ++i)
         field.heights[i] -= lowering[i] * share[i];
 }

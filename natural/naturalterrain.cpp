@@ -483,8 +483,7 @@ void holdSkyline(const Shape& shape, const Crest& crest, const Level& level, boo
                 if (!crestCells[i])
                     caps[i] = static_cast<float>(capAt(r, c));
             }
-        const std::vector<float> fromCrest =
-            distanceToCells(crestCells, level.width, level.height);
+        const std::vector<float> fromCrest = distanceToCells(crestCells, level.width, level.height);
         for (std::size_t i = 0; i < field.size(); ++i) {
             const double t =
                 std::clamp((fromCrest[i] - excessCrestGap) / excessCrestRamp, 0.0, 1.0);

@@ -7,7 +7,8 @@
 // Each cell's distance in cells to the nearest of the `seeds` (a w x h mask) over the eight
 // neighbours, a step from column to column counting `across` times one from row to row (and
 // a diagonal step the hypotenuse); beyond the raster's span where there is none.
-std::vector<float> distanceToCells(const std::vector<char>& seeds, int w, int h, double across = 1.0);
+std::vector<float> distanceToCells(const std::vector<char>& seeds, int w, int h,
+                                   double across = 1.0);
 
 // Thermal erosion (talus): wherever the slope between two neighbouring cells exceeds `talus`
 // (height per unit of distance), part of the excess slides from the higher cell to the lower,
