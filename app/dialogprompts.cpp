@@ -147,10 +147,12 @@ bool DialogPrompts::heightmapSettings(HeightmapFormat format, const std::string&
     auto* size = new QComboBox(&dialog);
     size->setObjectName(QStringLiteral("sizeBox"));
     size->setEditable(true);
-    // "Native" names the size of what will be written: the grid's or the natural terrain's.
-    auto nativeText = [&](bool natural) {
-        const int w = natural ? native.naturalWidth : native.width;
-        const int h = natural ? native.naturalHeight : native.height;
+    // "Native" names the size of what will be written: the grid's or the natural terrain's,
+    // the latter at the scale the dialog shows.
+    NativeSizes current = native;
+    auto nativeText = [&current](bool natural) {
+        const int w = natural ? current.naturalWidth : current.width;
+        const int h = natural ? current.naturalHeight : current.height;
         return w > 0 ? QStringLiteral("Native (%1x%2)").arg(w).arg(h) : QStringLiteral("Native");
     };
     size->addItem(nativeText(naturalTerrain));
@@ -185,6 +187,20 @@ bool DialogPrompts::heightmapSettings(HeightmapFormat format, const std::string&
 
     auto* scale = numberBox(&dialog, "scaleBox", 0.0001, 1e6, settings.raster.scale);
     form->addRow(QStringLiteral("World units per pixel:"), scale);
+    if (native.naturalAt)
+        QObject::connect(scale, &QDoubleSpinBox::valueChanged, size, [&, nativeText](double at) {
+            int w = 0, h = 0;
+            if (!native.naturalAt(at, w, h))
+                w = h = 0;
+            current.naturalWidth = w;
+            current.naturalHeight = h;
+            if (!natural->isChecked())
+                return;
+            const QString typed = size->currentText();
+            size->setItemText(0, nativeText(true));
+            if (!typed.startsWith(QStringLiteral("Native")))
+                size->setCurrentText(typed);
+        });
 
     // 16-bit files only: the heights their lowest and highest step stand for.
     const bool sixteenBit = isSixteenBit(format);
@@ -270,8 +286,8 @@ bool DialogPrompts::heightmapSettings(HeightmapFormat format, const std::string&
         const bool naturalChosen = natural->isChecked();
         const QString refusal = exportDialogRefusal(
             fieldsRead(), placeable ? crs->text().trimmed().toStdString() : std::string(), output,
-            naturalChosen ? native.naturalWidth : native.width,
-            naturalChosen ? native.naturalHeight : native.height, readCrsText);
+            naturalChosen ? current.naturalWidth : current.width,
+            naturalChosen ? current.naturalHeight : current.height, readCrsText);
         if (refusal.isEmpty())
             dialog.accept();
         else

@@ -297,6 +297,10 @@ void MondrelMainWindow::exportHeightmap() {
     UserPrompts::NativeSizes native;
     nativeHeightmapSize(model, native.width, native.height);
     nativeNaturalSize(model, native.naturalWidth, native.naturalHeight, settings.raster.scale);
+    // The dialog asks again when its scale changes; the model stays as it is while it is open.
+    native.naturalAt = [&model](double scale, int& width, int& height) {
+        return nativeNaturalSize(model, width, height, scale);
+    };
     // What the view shows is what is offered: the natural terrain while it is on.
     bool natural = model.naturalTerrain();
     if (!prompts_->heightmapSettings(settings.format, name, native, settings, natural))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QString>
 
 #include "heightmap/heightmapexport.h"
@@ -34,6 +36,9 @@ public:
     struct NativeSizes {
         int width = 0, height = 0;               // the resampled grid's
         int naturalWidth = 0, naturalHeight = 0; // the natural terrain's
+        // The natural terrain's size at another scale (with layers it depends on the scale),
+        // false when unknown; empty: the same at every scale.
+        std::function<bool(double scale, int& width, int& height)> naturalAt = {};
     };
     // The settings of a heightmap export in format to the file output: settings.raster's size (0 x
     // 0 for the native size, offered as the grid's or the natural terrain's as the choice between

@@ -126,11 +126,21 @@ TEST(DialogPrompts, HeightmapSettingsReadSizeScaleAndRange) {
         EXPECT_FALSE(natural->isChecked());
         natural->setChecked(true);
         EXPECT_EQ(size->itemText(0), "Native (900x700)") << "the natural terrain's own";
+        // The natural terrain's size follows the scale; a size typed in stays.
+        dialog->findChild<QDoubleSpinBox*>("scaleBox")->setValue(2.0);
+        EXPECT_EQ(size->itemText(0), "Native (720x560)");
+        EXPECT_EQ(size->currentText(), "1025x513");
+        dialog->findChild<QDoubleSpinBox*>("scaleBox")->setValue(2.5);
         dialog->accept();
     });
     bool natural = false;
-    ASSERT_TRUE(prompts.heightmapSettings(HeightmapFormat::r16, "/tmp/m.r16", {300, 120, 900, 700},
-                                          settings, natural));
+    UserPrompts::NativeSizes native{300, 120, 900, 700, [](double scale, int& w, int& h) {
+                                        w = static_cast<int>(360 * scale);
+                                        h = static_cast<int>(280 * scale);
+                                        return true;
+                                    }};
+    ASSERT_TRUE(
+        prompts.heightmapSettings(HeightmapFormat::r16, "/tmp/m.r16", native, settings, natural));
     EXPECT_TRUE(natural);
     EXPECT_EQ(settings.raster.width, 1025);
     EXPECT_EQ(settings.raster.height, 513);
