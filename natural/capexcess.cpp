@@ -50,13 +50,13 @@ std::vector<float> overDisc(const std::vector<float>& from, int w, int h,
 
 } // namespace
 
-void lowerAboveCaps(HeightField& field, const std::vector<float>& cap,
+void lowerAboveCaps(HeightField& field, const std::vector<double>& cap,
                     const std::vector<float>& share, double reach) {
     std::vector<float> excess(field.size(), 0.0f);
     bool any = false;
     for (std::size_t i = 0; i < field.size(); ++i)
         if (field.heights[i] > cap[i]) {
-            excess[i] = field.heights[i] - cap[i];
+            excess[i] = static_cast<float>(field.heights[i] - cap[i]);
             any = true;
         }
     if (!any)

@@ -27,6 +27,7 @@
 // other cell below its column's skyline by a smooth minimum.
 
 namespace {
+
 using Grid = std::vector<std::vector<gmVector2>>;
 
 // The coarsest level has at most this many cells a side; stream-power erosion runs on levels
@@ -472,16 +473,20 @@ void holdSkyline(const Shape& shape, const Crest& crest, const Level& level, boo
     // it, or the crest would stand up out of a moat. (On the raster's own level the fins need
     // the caps' own cut: lowered round them, the ground beside a notch would step down into it
     // as a wall. What the coarser levels lowered it inherits.)
+    // Where the lowering needs every cell's cap, the smooth minimum below reads it from there
+    // rather than asking the views again.
+    std::vector<double> caps;
     if (level.factor > 1) {
         std::vector<char> crestCells(field.size(), 0);
-        std::vector<float> caps(field.size(), FLT_MAX), share(field.size());
+        std::vector<float> share(field.size());
+        caps.assign(field.size(), DBL_MAX);
         for (int r = 0; r < level.height; ++r)
             for (int c = 0; c < level.width; ++c) {
                 double top = 0.0;
                 const std::size_t i = static_cast<std::size_t>(r) * level.width + c;
                 crestCells[i] = heldTop(r, c, top);
                 if (!crestCells[i])
-                    caps[i] = static_cast<float>(capAt(r, c));
+                    caps[i] = capAt(r, c);
             }
         const std::vector<float> fromCrest = distanceToCells(crestCells, level.width, level.height);
         for (std::size_t i = 0; i < field.size(); ++i) {
@@ -506,7 +511,8 @@ void holdSkyline(const Shape& shape, const Crest& crest, const Level& level, boo
                     field.roles[i] = CellRole::held;
                 continue;
             }
-            h = static_cast<float>(std::max(0.0, smoothMin(h, capAt(r, c), softness)));
+            const double cap = caps.empty() ? capAt(r, c) : caps[i];
+            h = static_cast<float>(std::max(0.0, smoothMin(h, cap, softness)));
             if (edge)
                 h = 0.0f;
             if (!roles)

@@ -308,13 +308,14 @@ TEST(CapExcess, TakesTheExcessOffSmoothlyAndLeavesTheRestAlone) {
     field.width = field.height = 41;
     field.heights.resize(field.size());
     field.roles.assign(field.size(), CellRole::free);
-    std::vector<float> cap(field.size(), FLT_MAX), share(field.size(), 1.0f);
+    std::vector<double> cap(field.size(), DBL_MAX);
+    std::vector<float> share(field.size(), 1.0f);
     for (int r = 0; r < 41; ++r)
         for (int c = 0; c < 41; ++c) {
             const std::size_t i = static_cast<std::size_t>(r) * 41 + c;
             field.heights[i] = static_cast<float>(30.0 - std::hypot(r - 20, c - 12));
             if (c > 20)
-                cap[i] = 10.0f;
+                cap[i] = 10.0;
         }
     const std::vector<float> before = field.heights;
     lowerAboveCaps(field, cap, share, 4.0);
@@ -322,7 +323,7 @@ TEST(CapExcess, TakesTheExcessOffSmoothlyAndLeavesTheRestAlone) {
     for (int r = 0; r < 41; ++r)
         for (int c = 0; c < 41; ++c) {
             const std::size_t i = static_cast<std::size_t>(r) * 41 + c;
-            EXPECT_LE(field.heights[i], cap[i] + 1e-4f) << r << "," << c;
+            EXPECT_LE(field.heights[i], cap[i] + 1e-4) << r << "," << c;
             lowered += field.heights[i] < before[i];
             if (c < 12) {
                 EXPECT_EQ(field.heights[i], before[i]) << "beyond the reach";
