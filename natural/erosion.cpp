@@ -26,6 +26,8 @@ void carveLevel(const Carving& carving, int threads, HeightField& field) {
                       (carving.seed + static_cast<std::uint32_t>(step) * 131u) | 1u);
             if (rowBandsStopped())
                 return;
+            if (carving.spread > 0)
+                spreadArea(field, carving.spread, network);
             streamPowerStep(field, network, law);
             thermalErosion(field, carving.talus, carving.talusBetween, threads);
         }

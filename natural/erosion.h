@@ -17,6 +17,9 @@ struct Carving {
     double talus = 1.0;   // the steepest slope that stands, height over distance
     double depth = 1.0;   // the flank depth, the unit of length
     std::uint32_t seed = 1;
+    // Above 0, the water the stream power counts spreads over every lower neighbour with this
+    // exponent on the slope (spreadArea); 0, it follows the receivers alone.
+    double spread = 0.0;
 };
 
 // Same bytes with any number of threads.

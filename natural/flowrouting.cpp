@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <deque>
 #include <utility>
 
@@ -225,5 +226,75 @@ void routeFlow(const HeightField& field, int threads, FlowNetwork& network, std:
         network.area[static_cast<std::size_t>(r)] += network.area[static_cast<std::size_t>(i)];
         if (--waiting[static_cast<std::size_t>(r)] == 0)
             *(last - placed++) = r;
+    }
+}
+
+namespace {
+
+// The cells from the highest down, equal heights in the order of the cells: a stable radix
+// sort on the heights' bits, turned so that their order as unsigned numbers is the heights'
+// reversed.
+std::vector<std::int32_t> highestFirst(const std::vector<float>& z) {
+    const std::size_t n = z.size();
+    std::vector<std::uint32_t> keys(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        std::uint32_t bits = 0;
+        std::memcpy(&bits, &z[i], sizeof bits);
+        // Ascending as unsigned: negative heights flipped whole, positive ones their sign set.
+        bits = (bits & 0x80000000u) ? ~bits : bits | 0x80000000u;
+        keys[i] = ~bits;
+    }
+    std::vector<std::int32_t> order(n), sorted(n);
+    for (std::size_t i = 0; i < n; ++i)
+        order[i] = static_cast<std::int32_t>(i);
+    for (int shift = 0; shift < 32; shift += 16) {
+        std::vector<std::size_t> start(65537, 0);
+        for (const std::int32_t i : order)
+            ++start[((keys[static_cast<std::size_t>(i)] >> shift) & 0xffffu) + 1];
+        for (std::size_t b = 1; b < start.size(); ++b)
+            start[b] += start[b - 1];
+        for (const std::int32_t i : order)
+            sorted[start[(keys[static_cast<std::size_t>(i)] >> shift) & 0xffffu]++] = i;
+        order.swap(sorted);
+    }
+    return order;
+}
+
+} // namespace
+
+void spreadArea(const HeightField& field, double exponent, FlowNetwork& network) {
+    const int w = field.width, h = field.height;
+    const std::vector<float>& z = field.heights;
+    network.area.assign(field.size(), 1.0f);
+    for (const std::int32_t i : highestFirst(z)) {
+        const std::size_t at = static_cast<std::size_t>(i);
+        if (field.roles[at] == CellRole::outlet)
+            continue;
+        const int r = i / w, c = i % w;
+        float weights[8];
+        float total = 0.0f;
+        for (int k = 0; k < 8; ++k) {
+            const int nr = r + offsetRow[k], nc = c + offsetColumn[k];
+            weights[k] = 0.0f;
+            if (nr < 0 || nr >= h || nc < 0 || nc >= w)
+                continue;
+            const float drop = z[at] - z[static_cast<std::size_t>(nr) * w + nc];
+            if (drop > 0.0f) {
+                const float slope = drop / offsetLength[k];
+                const float steep = exponent == 1.5 ? slope * std::sqrt(slope)
+                                                    : static_cast<float>(std::pow(slope, exponent));
+                // The contour the water crosses: a side, or a corner's shorter share.
+                weights[k] = steep * (offsetLength[k] == 1.0f ? 1.0f : 0.70710678f);
+                total += weights[k];
+            }
+        }
+        if (!(total > 0.0f))
+            continue;
+        const float share = network.area[at] / total;
+        for (int k = 0; k < 8; ++k)
+            if (weights[k] > 0.0f)
+                network
+                    .area[static_cast<std::size_t>(r + offsetRow[k]) * w + c + offsetColumn[k]] +=
+                    share * weights[k];
     }
 }

@@ -79,3 +79,12 @@ struct FlowNetwork {
 // threads; the result does not depend on how many.
 void routeFlow(const HeightField& field, int threads, FlowNetwork& network,
                std::uint32_t scatter = 0);
+
+// Replaces the network's drainage area by one that every cell shares among all its lower
+// neighbours in proportion to slope^exponent times the contour towards each (a side 1, a
+// corner 0.707): multiple flow directions (Freeman 1991; Quinn et al. 1991). On an even slope
+// the water spreads instead of gathering in lines along the grid's eight directions, and
+// valleys gather it where the ground itself converges, so they come out broad rather than
+// one cell wide; the larger the exponent, the more the water keeps to the steepest way. The
+// receivers and the stack stay, for the stream-power step's descent.
+void spreadArea(const HeightField& field, double exponent, FlowNetwork& network);

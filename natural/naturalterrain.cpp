@@ -41,6 +41,10 @@ const int forelandErodedSide = 513;
 // level adds (in units where the flank depth is 1).
 const double erosionTime = 1.5;
 const double finerLevelShare = 0.12;
+// On the coarsest level the water the stream power counts spreads over every lower neighbour
+// with this exponent on the slope (spreadArea): its valleys, the ones the finer levels carry
+// on, gather where the ground converges and come out broad, not as lines along the grid.
+const double coarsestSpread = 1.5;
 // How far the divide wanders in plan either way, and the wavelength of its bends, as shares of
 // the flank depth.
 const double divideWander = 0.45;
@@ -1031,6 +1035,7 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing,
             carving.talusAfter = factor == 1 ? 2 : 4;
             carving.talus = talus * shape.slope;
             carving.depth = shape.depth;
+            carving.spread = first ? coarsestSpread : 0.0;
             carving.seed = (shape.seed * 7919u + static_cast<std::uint32_t>(level.factor)) | 1u;
             erodeLevel(shape, crest, level, carving, threads, field);
             if (stop())

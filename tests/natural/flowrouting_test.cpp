@@ -71,6 +71,42 @@ TEST(FlowRouting, FilledFieldDrainsEveryCellToAnOutlet) {
     EXPECT_DOUBLE_EQ(outletArea, static_cast<double>(field.size()));
 }
 
+TEST(FlowRouting, SpreadAreaKeepsEveryCellsWaterAndGathersItInValleys) {
+    // A filled dome: every cell's share reaches an outlet, none lost on the way down.
+    HeightField dome = pittedDome(64);
+    fillDepressions(dome, 1e-3f);
+    FlowNetwork network;
+    routeFlow(dome, 1, network);
+    spreadArea(dome, 1.5, network);
+    double outletArea = 0;
+    for (std::size_t i = 0; i < dome.size(); ++i)
+        if (dome.roles[i] == CellRole::outlet)
+            outletArea += network.area[i];
+    const double cells = static_cast<double>(dome.size());
+    EXPECT_NEAR(outletArea, cells, 1e-3 * cells);
+
+    // A valley running south between two even flanks, its mouth the outlet: the floor gathers
+    // what the flanks shed.
+    HeightField valley;
+    valley.width = 41;
+    valley.height = 60;
+    valley.heights.resize(valley.size());
+    valley.roles.assign(valley.size(), CellRole::free);
+    for (int r = 0; r < valley.height; ++r)
+        for (int c = 0; c < valley.width; ++c) {
+            const std::size_t i = static_cast<std::size_t>(r) * valley.width + c;
+            valley.heights[i] = static_cast<float>(valley.height - r + 0.5 * std::abs(c - 20));
+            if (r == valley.height - 1)
+                valley.roles[i] = CellRole::outlet;
+        }
+    routeFlow(valley, 1, network);
+    spreadArea(valley, 1.5, network);
+    const auto area = [&](int r, int c) {
+        return network.area[static_cast<std::size_t>(r) * valley.width + c];
+    };
+    EXPECT_GT(area(50, 20), 20 * area(50, 10));
+}
+
 TEST(FlowRouting, StreamPowerLowersChannelsMostAndNeverBelowTheirReceivers) {
     HeightField field = pittedDome(64);
     fillDepressions(field, 1e-3f);
