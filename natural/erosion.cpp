@@ -27,7 +27,7 @@ void carveLevel(const Carving& carving, int threads, HeightField& field) {
             if (rowBandsStopped())
                 return;
             if (carving.spread > 0)
-                spreadArea(field, carving.spread, network);
+                spreadArea(field, carving.spread, static_cast<float>(carving.spreadAbove), network);
             streamPowerStep(field, network, law);
             thermalErosion(field, carving.talus, carving.talusBetween, threads);
         }

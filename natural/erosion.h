@@ -18,8 +18,10 @@ struct Carving {
     double depth = 1.0;   // the flank depth, the unit of length
     std::uint32_t seed = 1;
     // Above 0, the water the stream power counts spreads over every lower neighbour with this
-    // exponent on the slope (spreadArea); 0, it follows the receivers alone.
+    // exponent on the slope (spreadArea) from the cells above `spreadAbove`; 0, it follows the
+    // receivers alone.
     double spread = 0.0;
+    double spreadAbove = 0.0;
 };
 
 // Same bytes with any number of threads.

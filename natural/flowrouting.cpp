@@ -262,7 +262,7 @@ std::vector<std::int32_t> highestFirst(const std::vector<float>& z) {
 
 } // namespace
 
-void spreadArea(const HeightField& field, double exponent, FlowNetwork& network) {
+void spreadArea(const HeightField& field, double exponent, float above, FlowNetwork& network) {
     const int w = field.width, h = field.height;
     const std::vector<float>& z = field.heights;
     network.area.assign(field.size(), 1.0f);
@@ -270,6 +270,11 @@ void spreadArea(const HeightField& field, double exponent, FlowNetwork& network)
         const std::size_t at = static_cast<std::size_t>(i);
         if (field.roles[at] == CellRole::outlet)
             continue;
+        // Lowland rivers keep to one course.
+        if (z[at] <= above) {
+            network.area[static_cast<std::size_t>(network.receiver[at])] += network.area[at];
+            continue;
+        }
         const int r = i / w, c = i % w;
         float weights[8];
         float total = 0.0f;
@@ -281,8 +286,7 @@ void spreadArea(const HeightField& field, double exponent, FlowNetwork& network)
             const float drop = z[at] - z[static_cast<std::size_t>(nr) * w + nc];
             if (drop > 0.0f) {
                 const float slope = drop / offsetLength[k];
-                const float steep = exponent == 1.5 ? slope * std::sqrt(slope)
-                                                    : static_cast<float>(std::pow(slope, exponent));
+                const float steep = static_cast<float>(std::pow(slope, exponent));
                 // The contour the water crosses: a side, or a corner's shorter share.
                 weights[k] = steep * (offsetLength[k] == 1.0f ? 1.0f : 0.70710678f);
                 total += weights[k];

@@ -85,6 +85,7 @@ void routeFlow(const HeightField& field, int threads, FlowNetwork& network,
 // corner 0.707): multiple flow directions (Freeman 1991; Quinn et al. 1991). On an even slope
 // the water spreads instead of gathering in lines along the grid's eight directions, and
 // valleys gather it where the ground itself converges, so they come out broad rather than
-// one cell wide; the larger the exponent, the more the water keeps to the steepest way. The
-// receivers and the stack stay, for the stream-power step's descent.
-void spreadArea(const HeightField& field, double exponent, FlowNetwork& network);
+// one cell wide; the larger the exponent, the more the water keeps to the steepest way. Cells
+// at or below `above` pass all their water to their receiver. The receivers and the stack
+// stay, for the stream-power step's descent.
+void spreadArea(const HeightField& field, double exponent, float above, FlowNetwork& network);

@@ -42,9 +42,11 @@ const int forelandErodedSide = 513;
 const double erosionTime = 1.5;
 const double finerLevelShare = 0.12;
 // On the coarsest level the water the stream power counts spreads over every lower neighbour
-// with this exponent on the slope (spreadArea): its valleys, the ones the finer levels carry
-// on, gather where the ground converges and come out broad, not as lines along the grid.
-const double coarsestSpread = 1.5;
+// with this exponent on the slope (spreadArea) above the foreland: the mountain's valleys, the
+// ones the finer levels carry on, gather where the ground converges and come out broad, not
+// as lines along the grid. The foreland's rivers keep to one course each; spread over its
+// gentle ground they would cut no valleys, and its hollows would stand filled flat.
+const double coarsestSpread = 1.8;
 // How far the divide wanders in plan either way, and the wavelength of its bends, as shares of
 // the flank depth.
 const double divideWander = 0.45;
@@ -1036,6 +1038,7 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing,
             carving.talus = talus * shape.slope;
             carving.depth = shape.depth;
             carving.spread = first ? coarsestSpread : 0.0;
+            carving.spreadAbove = naturalForelandHeight * shape.relief;
             carving.seed = (shape.seed * 7919u + static_cast<std::uint32_t>(level.factor)) | 1u;
             erodeLevel(shape, crest, level, carving, threads, field);
             if (stop())

@@ -77,7 +77,7 @@ TEST(FlowRouting, SpreadAreaKeepsEveryCellsWaterAndGathersItInValleys) {
     fillDepressions(dome, 1e-3f);
     FlowNetwork network;
     routeFlow(dome, 1, network);
-    spreadArea(dome, 1.5, network);
+    spreadArea(dome, 1.5, 0.0f, network);
     double outletArea = 0;
     for (std::size_t i = 0; i < dome.size(); ++i)
         if (dome.roles[i] == CellRole::outlet)
@@ -100,7 +100,7 @@ TEST(FlowRouting, SpreadAreaKeepsEveryCellsWaterAndGathersItInValleys) {
                 valley.roles[i] = CellRole::outlet;
         }
     routeFlow(valley, 1, network);
-    spreadArea(valley, 1.5, network);
+    spreadArea(valley, 1.5, 0.0f, network);
     const auto area = [&](int r, int c) {
         return network.area[static_cast<std::size_t>(r) * valley.width + c];
     };
