@@ -236,27 +236,28 @@ namespace {
 // reversed.
 std::vector<std::int32_t> highestFirst(const std::vector<float>& z) {
     const std::size_t n = z.size();
-    std::vector<std::uint32_t> keys(n);
+    // Each cell's key above its number, sorted on the keys' bytes from the lowest up.
+    std::vector<std::uint64_t> items(n), sorted(n);
     for (std::size_t i = 0; i < n; ++i) {
         std::uint32_t bits = 0;
         std::memcpy(&bits, &z[i], sizeof bits);
         // Ascending as unsigned: negative heights flipped whole, positive ones their sign set.
         bits = (bits & 0x80000000u) ? ~bits : bits | 0x80000000u;
-        keys[i] = ~bits;
+        items[i] = static_cast<std::uint64_t>(~bits) << 32 | i;
     }
-    std::vector<std::int32_t> order(n), sorted(n);
-    for (std::size_t i = 0; i < n; ++i)
-        order[i] = static_cast<std::int32_t>(i);
-    for (int shift = 0; shift < 32; shift += 16) {
-        std::vector<std::size_t> start(65537, 0);
-        for (const std::int32_t i : order)
-            ++start[((keys[static_cast<std::size_t>(i)] >> shift) & 0xffffu) + 1];
-        for (std::size_t b = 1; b < start.size(); ++b)
+    for (int shift = 32; shift < 64; shift += 8) {
+        std::size_t start[257] = {};
+        for (const std::uint64_t item : items)
+            ++start[((item >> shift) & 0xffu) + 1];
+        for (std::size_t b = 1; b < 257; ++b)
             start[b] += start[b - 1];
-        for (const std::int32_t i : order)
-            sorted[start[(keys[static_cast<std::size_t>(i)] >> shift) & 0xffffu]++] = i;
-        order.swap(sorted);
+        for (const std::uint64_t item : items)
+            sorted[start[(item >> shift) & 0xffu]++] = item;
+        items.swap(sorted);
     }
+    std::vector<std::int32_t> order(n);
+    for (std::size_t i = 0; i < n; ++i)
+        order[i] = static_cast<std::int32_t>(items[i] & 0xffffffffu);
     return order;
 }
 
@@ -270,9 +271,11 @@ void spreadArea(const HeightField& field, double exponent, float above, FlowNetw
         const std::size_t at = static_cast<std::size_t>(i);
         if (field.roles[at] == CellRole::outlet)
             continue;
-        // Lowland rivers keep to one course.
+        // Lowland rivers keep to one course; a sink keeps its water.
         if (z[at] <= above) {
-            network.area[static_cast<std::size_t>(network.receiver[at])] += network.area[at];
+            const std::int32_t to = network.receiver[at];
+            if (to != i)
+                network.area[static_cast<std::size_t>(to)] += network.area[at];
             continue;
         }
         const int r = i / w, c = i % w;
@@ -286,9 +289,9 @@ void spreadArea(const HeightField& field, double exponent, float above, FlowNetw
             const float drop = z[at] - z[static_cast<std::size_t>(nr) * w + nc];
             if (drop > 0.0f) {
                 const float slope = drop / offsetLength[k];
-                const float steep = static_cast<float>(std::pow(slope, exponent));
                 // The contour the water crosses: a side, or a corner's shorter share.
-                weights[k] = steep * (offsetLength[k] == 1.0f ? 1.0f : 0.70710678f);
+                weights[k] = static_cast<float>(std::pow(slope, exponent)) *
+                             (offsetLength[k] == 1.0f ? 1.0f : 0.70710678f);
                 total += weights[k];
             }
         }
