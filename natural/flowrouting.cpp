@@ -266,6 +266,7 @@ std::vector<std::int32_t> highestFirst(const std::vector<float>& z) {
 void spreadArea(const HeightField& field, double exponent, float above, FlowNetwork& network) {
     const int w = field.width, h = field.height;
     const std::vector<float>& z = field.heights;
+    const float power = static_cast<float>(exponent);
     network.area.assign(field.size(), 1.0f);
     for (const std::int32_t i : highestFirst(z)) {
         const std::size_t at = static_cast<std::size_t>(i);
@@ -290,7 +291,7 @@ void spreadArea(const HeightField& field, double exponent, float above, FlowNetw
             if (drop > 0.0f) {
                 const float slope = drop / offsetLength[k];
                 // The contour the water crosses: a side, or a corner's shorter share.
-                weights[k] = static_cast<float>(std::pow(slope, exponent)) *
+                weights[k] = std::exp2(power * std::log2(slope)) *
                              (offsetLength[k] == 1.0f ? 1.0f : 0.70710678f);
                 total += weights[k];
             }
