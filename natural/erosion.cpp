@@ -22,12 +22,17 @@ void carveLevel(const Carving& carving, int threads, HeightField& field) {
         for (int step = 0; step < carving.steps; ++step) {
             // The receivers are drawn afresh each step, so that water on an even slope does
             // not keep to one grid direction.
-            routeFlow(field, threads, network,
-                      (carving.seed + static_cast<std::uint32_t>(step) * 131u) | 1u);
+            const std::uint32_t scatter =
+                (carving.seed + static_cast<std::uint32_t>(step) * 131u) | 1u;
+            if (carving.spread > 0)
+                findReceivers(field, threads, network, scatter);
+            else
+                routeFlow(field, threads, network, scatter);
             if (rowBandsStopped())
                 return;
             if (carving.spread > 0)
-                spreadArea(field, carving.spread, static_cast<float>(carving.spreadAbove), network);
+                spreadArea(field, carving.spread, static_cast<float>(carving.spreadAbove), network,
+                           threads);
             streamPowerStep(field, network, law);
             thermalErosion(field, carving.talus, carving.talusBetween, threads);
         }

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 #include <deque>
+#include <exception>
+#include <thread>
 #include <utility>
 
 #include "natural/rowthreads.h"
@@ -31,6 +33,7 @@ void FlowNetwork::clear() {
     receiver.clear();
     stack.clear();
     area.clear();
+    scratch = Scratch{};
 }
 
 std::size_t fillDepressions(HeightField& field, float epsilon) {
@@ -137,7 +140,8 @@ bool hasDepression(const HeightField& field, int threads) {
     return false;
 }
 
-void routeFlow(const HeightField& field, int threads, FlowNetwork& network, std::uint32_t scatter) {
+void findReceivers(const HeightField& field, int threads, FlowNetwork& network,
+                   std::uint32_t scatter) {
     const int w = field.width, h = field.height;
     const std::size_t n = field.size();
     network.receiver.resize(n);
@@ -183,6 +187,41 @@ void routeFlow(const HeightField& field, int threads, FlowNetwork& network, std:
         }
         return best;
     };
+    // The same for a cell with all eight neighbours, the slopes' signs (all but random)
+    // taken without branching: a neighbour no lower counts a slope of 0, which changes no sum.
+    auto innerReceiverOf = [&](std::int32_t i) {
+        if (field.roles[static_cast<std::size_t>(i)] == CellRole::outlet)
+            return i;
+        float slopes[8];
+        float total = 0.0f, bestSlope = 0.0f;
+        int lower = 0, best = -1, last = -1;
+        const float zi = z[static_cast<std::size_t>(i)];
+        for (int k = 0; k < 8; ++k) {
+            const float drop = (zi - z[static_cast<std::size_t>(i + step[k])]) * inverseLength[k];
+            slopes[k] = drop > 0.0f ? drop : 0.0f;
+        }
+        for (int k = 0; k < 8; ++k) {
+            const float slope = slopes[k];
+            total += slope;
+            const bool down = slope > 0.0f;
+            lower += down;
+            last = down ? k : last;
+            best = slope > bestSlope ? k : best;
+            bestSlope = std::max(bestSlope, slope);
+        }
+        if (scatter != 0 && lower > 1) {
+            const float draw =
+                static_cast<float>(cellHash(i, scatter) >> 8) * (1.0f / 16777216.0f) * total;
+            float sum = 0.0f;
+            for (int k = 0; k < last; ++k) {
+                sum += slopes[k];
+                if (slopes[k] > 0.0f && draw < sum)
+                    return i + step[k];
+            }
+            return i + step[last];
+        }
+        return best < 0 ? i : i + step[best];
+    };
     forRowBands(h, 32, threadsFor(field.size(), threads), [&](int first, int end) {
         for (int r = first; r < end; ++r) {
             std::int32_t* out = network.receiver.data() + static_cast<std::size_t>(r) * w;
@@ -190,7 +229,7 @@ void routeFlow(const HeightField& field, int threads, FlowNetwork& network, std:
             for (int c = 0; c < w; ++c) {
                 const std::int32_t i = r * w + c;
                 if (innerRow && c > 0 && c < w - 1) {
-                    out[c] = receiverOf(i, [](int) { return true; });
+                    out[c] = innerReceiverOf(i);
                 } else {
                     out[c] = receiverOf(i, [&](int k) {
                         const int nr = r + offsetRow[k], nc = c + offsetColumn[k];
@@ -200,14 +239,20 @@ void routeFlow(const HeightField& field, int threads, FlowNetwork& network, std:
             }
         }
     });
+}
+
+void routeFlow(const HeightField& field, int threads, FlowNetwork& network, std::uint32_t scatter) {
+    findReceivers(field, threads, network, scatter);
     // Receivers left out by a stopped pass could run in circles: the walk below needs them all.
     if (rowBandsStopped())
         return;
+    const std::size_t n = field.size();
 
     // The order from the sources down (Kahn's walk: a cell follows all its donors), laid into
     // the stack from its end, so that the stack runs from the sinks up. The area is summed on
     // the way down.
-    std::vector<std::uint8_t> waiting(n, 0);
+    std::vector<std::uint8_t>& waiting = network.scratch.waiting;
+    waiting.assign(n, 0);
     for (std::size_t i = 0; i < n; ++i)
         if (network.receiver[i] != static_cast<std::int32_t>(i))
             ++waiting[static_cast<std::size_t>(network.receiver[i])];
@@ -231,13 +276,16 @@ void routeFlow(const HeightField& field, int threads, FlowNetwork& network, std:
 
 namespace {
 
-// The cells from the highest down, equal heights in the order of the cells: a stable radix
-// sort on the heights' bits, turned so that their order as unsigned numbers is the heights'
-// reversed.
-std::vector<std::int32_t> highestFirst(const std::vector<float>& z) {
+// The cells from the highest down into scratch.order, equal heights in the order of the
+// cells: a stable radix sort on the heights' bits, turned so that their order as unsigned
+// numbers is the heights' reversed.
+void highestFirst(const std::vector<float>& z, FlowNetwork::Scratch& scratch) {
     const std::size_t n = z.size();
     // Each cell's key above its number, sorted on the keys' bytes from the lowest up.
-    std::vector<std::uint64_t> items(n), sorted(n);
+    std::vector<std::uint64_t>& items = scratch.keys;
+    std::vector<std::uint64_t>& sorted = scratch.sortedKeys;
+    items.resize(n);
+    sorted.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
         std::uint32_t bits = 0;
         std::memcpy(&bits, &z[i], sizeof bits);
@@ -255,20 +303,88 @@ std::vector<std::int32_t> highestFirst(const std::vector<float>& z) {
             sorted[start[(item >> shift) & 0xffu]++] = item;
         items.swap(sorted);
     }
-    std::vector<std::int32_t> order(n);
+    scratch.order.resize(n);
     for (std::size_t i = 0; i < n; ++i)
-        order[i] = static_cast<std::int32_t>(items[i] & 0xffffffffu);
-    return order;
+        scratch.order[i] = static_cast<std::int32_t>(items[i] & 0xffffffffu);
 }
 
 } // namespace
 
-void spreadArea(const HeightField& field, double exponent, float above, FlowNetwork& network) {
+namespace {
+
+// What spreadArea hands each of a cell's eight neighbours for each unit of its water, before
+// dividing by their total: slope^power times the contour the water crosses (a side, or a
+// corner's shorter share). Zero towards a neighbour no lower, off the raster, and from cells
+// that spread nothing (outlets, and cells at or below `above`, whose water keeps to their
+// receiver).
+void spreadWeights(const HeightField& field, float power, float above, std::vector<float>& weights,
+                   std::vector<float>& totals) {
     const int w = field.width, h = field.height;
     const std::vector<float>& z = field.heights;
-    const float power = static_cast<float>(exponent);
+    weights.assign(8 * field.size(), 0.0f);
+    totals.assign(field.size(), 0.0f);
+    for (int r = 0; r < h; ++r)
+        for (int c = 0; c < w; ++c) {
+            const std::size_t at = static_cast<std::size_t>(r) * w + c;
+            if (field.roles[at] == CellRole::outlet || z[at] <= above)
+                continue;
+            float* towards = weights.data() + 8 * at;
+            float total = 0.0f;
+            for (int k = 0; k < 8; ++k) {
+                const int nr = r + offsetRow[k], nc = c + offsetColumn[k];
+                if (nr < 0 || nr >= h || nc < 0 || nc >= w)
+                    continue;
+                const float drop = z[at] - z[static_cast<std::size_t>(nr) * w + nc];
+                if (drop > 0.0f) {
+                    const float slope = drop / offsetLength[k];
+                    towards[k] = std::exp2(power * std::log2(slope)) *
+                                 (offsetLength[k] == 1.0f ? 1.0f : 0.70710678f);
+                    total += towards[k];
+                }
+            }
+            totals[at] = total;
+        }
+}
+
+} // namespace
+
+void spreadArea(const HeightField& field, double exponent, float above, FlowNetwork& network,
+                int threads) {
+    const int w = field.width;
+    const std::vector<float>& z = field.heights;
+    // The order and the weights do not depend on each other: with a second thread the order
+    // is sorted while this one works out the weights.
+    FlowNetwork::Scratch& scratch = network.scratch;
+    std::exception_ptr failed;
+    std::thread sorter;
+    if (threadCount(threads) > 1)
+        sorter = std::thread([&] {
+            try {
+                highestFirst(z, scratch);
+            } catch (...) {
+                failed = std::current_exception();
+            }
+        });
+    else
+        highestFirst(z, scratch);
+    std::vector<float>& weights = scratch.weights;
+    std::vector<float>& totals = scratch.totals;
+    try {
+        spreadWeights(field, static_cast<float>(exponent), above, weights, totals);
+    } catch (...) {
+        if (sorter.joinable())
+            sorter.join();
+        throw;
+    }
+    if (sorter.joinable())
+        sorter.join();
+    if (failed)
+        std::rethrow_exception(failed);
     network.area.assign(field.size(), 1.0f);
-    for (const std::int32_t i : highestFirst(z)) {
+    // Every receiver lies lower than its donors: from the lowest up is a stack.
+    const std::vector<std::int32_t>& order = scratch.order;
+    network.stack.assign(order.rbegin(), order.rend());
+    for (const std::int32_t i : order) {
         const std::size_t at = static_cast<std::size_t>(i);
         if (field.roles[at] == CellRole::outlet)
             continue;
@@ -279,30 +395,15 @@ void spreadArea(const HeightField& field, double exponent, float above, FlowNetw
                 network.area[static_cast<std::size_t>(to)] += network.area[at];
             continue;
         }
-        const int r = i / w, c = i % w;
-        float weights[8];
-        float total = 0.0f;
-        for (int k = 0; k < 8; ++k) {
-            const int nr = r + offsetRow[k], nc = c + offsetColumn[k];
-            weights[k] = 0.0f;
-            if (nr < 0 || nr >= h || nc < 0 || nc >= w)
-                continue;
-            const float drop = z[at] - z[static_cast<std::size_t>(nr) * w + nc];
-            if (drop > 0.0f) {
-                const float slope = drop / offsetLength[k];
-                // The contour the water crosses: a side, or a corner's shorter share.
-                weights[k] = std::exp2(power * std::log2(slope)) *
-                             (offsetLength[k] == 1.0f ? 1.0f : 0.70710678f);
-                total += weights[k];
-            }
-        }
-        if (!(total > 0.0f))
+        if (!(totals[at] > 0.0f))
             continue;
-        const float share = network.area[at] / total;
+        const float share = network.area[at] / totals[at];
+        const float* towards = weights.data() + 8 * at;
+        const int r = i / w, c = i % w;
         for (int k = 0; k < 8; ++k)
-            if (weights[k] > 0.0f)
+            if (towards[k] > 0.0f)
                 network
                     .area[static_cast<std::size_t>(r + offsetRow[k]) * w + c + offsetColumn[k]] +=
-                    share * weights[k];
+                    share * towards[k];
     }
 }

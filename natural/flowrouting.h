@@ -58,6 +58,15 @@ struct FlowNetwork {
     std::vector<std::int32_t> stack;    // sinks first, every cell after its receiver
     std::vector<float> area;            // drainage area in cells, the cell's own included
 
+    // Room the steps reuse from one to the next: fresh buffers each step cost more in the
+    // memory's first touch than the work in them.
+    struct Scratch {
+        std::vector<std::uint8_t> waiting;
+        std::vector<std::uint64_t> keys, sortedKeys;
+        std::vector<std::int32_t> order;
+        std::vector<float> weights, totals;
+    } scratch;
+
     void clear();
     // How far a cell lies from its receiver, in the field's unit.
     double distance(std::int32_t cell, int width, double side) const {
@@ -80,12 +89,19 @@ struct FlowNetwork {
 void routeFlow(const HeightField& field, int threads, FlowNetwork& network,
                std::uint32_t scatter = 0);
 
+// The receivers alone, as routeFlow finds them; the stack and the area stay as they were.
+void findReceivers(const HeightField& field, int threads, FlowNetwork& network,
+                   std::uint32_t scatter = 0);
+
 // Replaces the network's drainage area by one that every cell shares among all its lower
 // neighbours in proportion to slope^exponent times the contour towards each (a side 1, a
 // corner 0.707): multiple flow directions (Freeman 1991; Quinn et al. 1991). On an even slope
 // the water spreads instead of gathering in lines along the grid's eight directions, and
 // valleys gather it where the ground itself converges, so they come out broad rather than
 // one cell wide; the larger the exponent, the more the water keeps to the steepest way. Cells
-// at or below `above` pass all their water to their receiver. The receivers and the stack
-// stay, for the stream-power step's descent.
-void spreadArea(const HeightField& field, double exponent, float above, FlowNetwork& network);
+// at or below `above` pass all their water to their receiver. Needs only the receivers
+// (findReceivers), which stay for the stream-power step's descent; the stack becomes the cells
+// from the lowest up (every receiver lies lower than its donors). With `threads` other than 1
+// the cells' order is sorted on a second thread; the result is the same.
+void spreadArea(const HeightField& field, double exponent, float above, FlowNetwork& network,
+                int threads = 1);

@@ -7,6 +7,7 @@
 #include <queue>
 
 #include "natural/detailnoise.h"
+#include "natural/rowthreads.h"
 
 namespace {
 
@@ -119,13 +120,15 @@ Foreland::Foreland(const ForelandShape& shape, const std::vector<float>& mountai
     octaves.finest = 2.0 * shape.cell;
     octaves.maxOctaves = 5;
     std::vector<double> noise(cells), cost(cells);
-    for (int r = 0; r < height_; ++r)
-        for (int c = 0; c < width_; ++c) {
-            const std::size_t i = static_cast<std::size_t>(r) * width_ + c;
-            noise[i] = std::exp(1.2 * fractalNoise(west_ + c * cell_, north_ - r * cell_, octaves,
-                                                   shape.seed ^ 0x3c6ef372u));
-            cost[i] = noise[i] * (hasMountain ? mountainCost(mountain[i], shape.height) : 1.0);
-        }
+    forRowBands(height_, 16, threadsFor(cells, shape.threads), [&](int first, int end) {
+        for (int r = first; r < end; ++r)
+            for (int c = 0; c < width_; ++c) {
+                const std::size_t i = static_cast<std::size_t>(r) * width_ + c;
+                noise[i] = std::exp(1.2 * fractalNoise(west_ + c * cell_, north_ - r * cell_,
+                                                       octaves, shape.seed ^ 0x3c6ef372u));
+                cost[i] = noise[i] * (hasMountain ? mountainCost(mountain[i], shape.height) : 1.0);
+            }
+    });
     const Paths network = cheapestPaths(width_, height_, cell_, cost);
 
     // The area draining through each cell, in cells: the mountain's first, each of its cells

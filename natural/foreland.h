@@ -30,6 +30,7 @@ struct ForelandShape {
     double rise = 1;       // the path cost over which it gets within 1/e of that height
     double wavelength = 1; // of the network's pattern
     std::uint32_t seed = 1;
+    int threads = 0; // for the noise; the result is the same with any number
 };
 
 class Foreland {

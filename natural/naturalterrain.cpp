@@ -581,7 +581,9 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
             }
         // The foreland's rivers carry on the streams leaving the body; it fades out up the
         // mountain.
-        const Foreland foreland(forelandShape(shape, level), field.heights);
+        ForelandShape ground = forelandShape(shape, level);
+        ground.threads = threads;
+        const Foreland foreland(ground, field.heights);
         for (int r = 0; r < level.height; ++r)
             for (int c = 0; c < level.width; ++c) {
                 float& h = field.heights[static_cast<std::size_t>(r) * level.width + c];

@@ -94,18 +94,23 @@ double dropAt(const Summit& s, int side, double plain) {
 }
 
 // h^(1/p) of a summit's cone at a point of the warped plane whose cost is `cost`, dx east
-// and `plain` away from the summit, or anything no more than `best` where it is no more. The
+// and plain() away from the summit, or anything no more than `best` where it is no more (the
+// distance is then never worked out: most summits lose to a nearer one). The
 // drawing only asks the ground to fall towards the lower columns: the drop towards the west holds
 // all over the summit's west and north and south and fades out over a narrow wedge east of its
 // column, the east's the same mirrored, so a summit beside a steep face falls steeply towards it
 // and along the divide but gently away from it, with no seam where one side's drop hands over to
 // the other's.
-double coneAt(const Summit& s, double u, double v, double cost, double dx, double plain,
+template <typename Plain>
+double coneAt(const Summit& s, double u, double v, double cost, double dx, Plain plainOf,
               double best) {
     const double rise =
         s.top - s.fall * cost * std::sqrt((u - s.u) * (u - s.u) + (v - s.v) * (v - s.v));
     // The drops only take away: a cone that does not beat `best` without them never will.
-    if (rise <= best || !(plain > 0))
+    if (rise <= best)
+        return rise;
+    const double plain = plainOf();
+    if (!(plain > 0))
         return rise;
     const auto weight = [&](double beyond) {
         const double t = std::clamp(1.0 - beyond / (dropWedge * plain), 0.0, 1.0);
@@ -254,30 +259,61 @@ void raiseMassif(const Massif& massif, const LevelGrid& grid,
         const std::vector<Summit> range = summitsOf(massif, grid, crest);
         summits.insert(summits.end(), range.begin(), range.end());
     }
+    // The held summits in order of their warped easting. A cone falls at least at the
+    // gentlest fall times the cost's floor, so at a cell only the summits within an easting
+    // span about it can still beat the highest cone found so far: taken from the nearest
+    // outwards, each side ends at the first that cannot. The envelope is the largest cone
+    // whatever the order (drops only take away), so this changes no height.
     std::vector<std::size_t> held;
+    double highest = 0.0, gentlest = INFINITY;
     for (std::size_t k = 0; k < summits.size(); ++k)
-        if (summits[k].top > 0)
+        if (summits[k].top > 0) {
             held.push_back(k);
+            highest = std::max(highest, summits[k].top);
+            gentlest = std::min(gentlest, summits[k].fall);
+        }
+    std::stable_sort(held.begin(), held.end(),
+                     [&](std::size_t a, std::size_t b) { return summits[a].u < summits[b].u; });
+    std::vector<double> eastings;
+    for (const std::size_t k : held)
+        eastings.push_back(summits[k].u);
+    const auto count = static_cast<std::ptrdiff_t>(held.size());
     heights.assign(static_cast<std::size_t>(w) * h, 0.0f);
-    forRowBands(h, 8, threadsFor(heights.size() * held.size() / 16, threads),
-                [&](int first, int end) {
-                    for (int r = first; r < end; ++r)
-                        for (int c = 0; c < w; ++c) {
-                            const double x = grid.x(c), y = grid.y(r);
-                            double u, v;
-                            massif.warped(x, y, u, v);
-                            const double cost = massif.cost(x, y);
-                            double best = 0.0;
-                            for (const std::size_t k : held) {
-                                const Summit& s = summits[k];
-                                const double dx = x - s.x, dy = y - s.y;
-                                best = std::max(best, coneAt(s, u, v, cost, dx,
-                                                             std::sqrt(dx * dx + dy * dy), best));
-                            }
-                            heights[static_cast<std::size_t>(r) * w + c] =
-                                static_cast<float>(std::pow(best, massif.profile));
+    forRowBands(
+        h, 8, threadsFor(heights.size() * held.size() / 16, threads), [&](int first, int end) {
+            for (int r = first; r < end; ++r)
+                for (int c = 0; c < w; ++c) {
+                    const double x = grid.x(c), y = grid.y(r);
+                    double u, v;
+                    massif.warped(x, y, u, v);
+                    const double cost = massif.cost(x, y);
+                    // A little less than the least fall, for the rounding.
+                    const double least = 0.999999 * gentlest * cost;
+                    double best = 0.0;
+                    std::ptrdiff_t east =
+                        std::lower_bound(eastings.begin(), eastings.end(), u) - eastings.begin();
+                    std::ptrdiff_t west = east - 1;
+                    while (west >= 0 || east < count) {
+                        const bool fromWest =
+                            east >= count ||
+                            (west >= 0 && u - eastings[static_cast<std::size_t>(west)] <=
+                                              eastings[static_cast<std::size_t>(east)] - u);
+                        const std::size_t at = static_cast<std::size_t>(fromWest ? west-- : east++);
+                        if (highest - least * std::abs(u - eastings[at]) <= best) {
+                            (fromWest ? west : east) = fromWest ? -1 : count;
+                            continue;
                         }
-                });
+                        const Summit& s = summits[held[at]];
+                        const double dx = x - s.x, dy = y - s.y;
+                        best =
+                            std::max(best, coneAt(
+                                               s, u, v, cost, dx,
+                                               [&] { return std::sqrt(dx * dx + dy * dy); }, best));
+                    }
+                    heights[static_cast<std::size_t>(r) * w + c] =
+                        static_cast<float>(std::pow(best, massif.profile));
+                }
+        });
 }
 
 void sharpenCrest(const Massif& massif, const LevelGrid& grid, const std::vector<CrestCell>& crest,
@@ -310,9 +346,11 @@ void sharpenCrest(const Massif& massif, const LevelGrid& grid, const std::vector
             for (int k = std::max(0, c - radius); k <= std::min(w - 1, c + radius); ++k)
                 if (summits[static_cast<std::size_t>(k)].top > 0) {
                     const Summit& s = summits[static_cast<std::size_t>(k)];
-                    best =
-                        std::max(best, coneAt(s, u, v, cost, grid.x(c) - s.x,
-                                              std::hypot(grid.x(c) - s.x, grid.y(r) - s.y), best));
+                    best = std::max(
+                        best,
+                        coneAt(
+                            s, u, v, cost, grid.x(c) - s.x,
+                            [&] { return std::hypot(grid.x(c) - s.x, grid.y(r) - s.y); }, best));
                 }
             if (best > 0) {
                 float& at = heights[static_cast<std::size_t>(r) * w + c];

@@ -6,6 +6,18 @@
 #include "natural/rowthreads.h"
 #include "natural/shaping.h"
 
+namespace {
+
+// What slides into a cell at height zi from a neighbour `limit` higher or lower than the talus
+// allows over their distance (out of it, negative, when the neighbour is the lower): zero
+// within the talus. Written without a branch on the slope, whose sign is all but random.
+inline double slideFrom(double zi, double neighbour, double limit) {
+    const double d = neighbour - zi;
+    return std::max(d - limit, 0.0) + std::min(d + limit, 0.0);
+}
+
+} // namespace
+
 void thermalErosion(HeightField& field, double talus, int sweeps, int threads) {
     if (rowBandsStopped())
         return;
@@ -17,24 +29,40 @@ void thermalErosion(HeightField& field, double talus, int sweeps, int threads) {
     const double share = 1.0 / 16.0;
     for (int sweep = 0; sweep < sweeps && !rowBandsStopped(); ++sweep) {
         const std::vector<float>& z = field.heights;
+        // A cell on the raster's edge, with fewer than eight neighbours.
+        const auto edgeCell = [&](int r, int c, std::size_t i) {
+            const double zi = z[i];
+            double change = 0.0;
+            field.forNeighbours(z, r, c, [&](double neighbour, bool across) {
+                change += share * slideFrom(zi, neighbour, across ? diagonal : straight);
+            });
+            return static_cast<float>(zi + change);
+        };
         forRowBands(h, 32, threadsFor(field.size(), threads), [&](int first, int end) {
             for (int r = first; r < end; ++r) {
+                const bool innerRow = r > 0 && r < h - 1;
                 for (int c = 0; c < w; ++c) {
                     const std::size_t i = static_cast<std::size_t>(r) * w + c;
                     if (field.roles[i] != CellRole::free) {
                         next[i] = z[i];
                         continue;
                     }
+                    if (!innerRow || c == 0 || c == w - 1) {
+                        next[i] = edgeCell(r, c, i);
+                        continue;
+                    }
+                    // The eight neighbours in forNeighbours' order, summed in that order.
+                    const float* above = z.data() + i - w;
+                    const float* below = z.data() + i + w;
                     const double zi = z[i];
-                    double change = 0.0;
-                    field.forNeighbours(z, r, c, [&](double neighbour, bool across) {
-                        const double d = neighbour - zi;
-                        const double limit = across ? diagonal : straight;
-                        if (d > limit)
-                            change += share * (d - limit);
-                        else if (d < -limit)
-                            change += share * (d + limit);
-                    });
+                    double change = share * slideFrom(zi, above[-1], diagonal);
+                    change += share * slideFrom(zi, above[0], straight);
+                    change += share * slideFrom(zi, above[1], diagonal);
+                    change += share * slideFrom(zi, z[i - 1], straight);
+                    change += share * slideFrom(zi, z[i + 1], straight);
+                    change += share * slideFrom(zi, below[-1], diagonal);
+                    change += share * slideFrom(zi, below[0], straight);
+                    change += share * slideFrom(zi, below[1], diagonal);
                     next[i] = static_cast<float>(zi + change);
                 }
             }

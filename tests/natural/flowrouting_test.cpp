@@ -75,15 +75,25 @@ TEST(FlowRouting, SpreadAreaKeepsEveryCellsWaterAndGathersItInValleys) {
     // A filled dome: every cell's share reaches an outlet, none lost on the way down.
     HeightField dome = pittedDome(64);
     fillDepressions(dome, 1e-3f);
-    FlowNetwork network;
-    routeFlow(dome, 1, network);
-    spreadArea(dome, 1.5, 0.0f, network);
+    FlowNetwork network, alone;
+    findReceivers(dome, 1, network, 7);
+    alone = network;
+    spreadArea(dome, 1.5, 0.0f, network, 2);
+    spreadArea(dome, 1.5, 0.0f, alone, 1);
+    EXPECT_EQ(network.area, alone.area);
     double outletArea = 0;
     for (std::size_t i = 0; i < dome.size(); ++i)
         if (dome.roles[i] == CellRole::outlet)
             outletArea += network.area[i];
     const double cells = static_cast<double>(dome.size());
     EXPECT_NEAR(outletArea, cells, 1e-3 * cells);
+    // The stack it lays takes every cell after its receiver, for the stream-power step.
+    std::vector<std::size_t> position(dome.size());
+    for (std::size_t k = 0; k < network.stack.size(); ++k)
+        position[static_cast<std::size_t>(network.stack[k])] = k;
+    ASSERT_EQ(network.stack.size(), dome.size());
+    for (std::size_t i = 0; i < dome.size(); ++i)
+        EXPECT_LE(position[static_cast<std::size_t>(network.receiver[i])], position[i]);
 
     // A valley running south between two even flanks, its mouth the outlet: the floor gathers
     // what the flanks shed.
