@@ -30,5 +30,8 @@ struct Level {
 // The level of every factor-th finest cell, its middle row on the finest one's.
 Level levelOf(const Layout& layout, int factor);
 
-// A coarser level's field read bilinearly at (x, y), clamped to its edge.
+// A coarser level's field read at (x, y), clamped to its edge: a bicubic (Catmull-Rom) curve
+// through its samples, kept within the four nearest. Read bilinearly, a channel one coarse
+// cell wide came out on the finer levels as a V of two planes meeting in a ruler-straight
+// line, and every coarse cell's edges showed in the shading.
 double sampleCoarser(const Level& coarser, const std::vector<float>& heights, double x, double y);

@@ -10,6 +10,7 @@
 
 #include "natural/capexcess.h"
 #include "natural/dividecourse.h"
+#include "natural/levels.h"
 #include "natural/naturalterrain.h"
 
 namespace {
@@ -300,6 +301,29 @@ TEST(NaturalTerrain, NoFlatsAlongTheColumnsUnderASteepSkyline) {
         }
     EXPECT_GT(body, 10000);
     EXPECT_LT(flat, body / 100) << flat << " of " << body;
+}
+
+TEST(Levels, AFinerLevelReadsACoarseChannelAsACurveWithinItsSamples) {
+    // A channel one cell wide down the middle of a 5 x 5 coarse level.
+    Layout layout;
+    layout.width = layout.height = 9;
+    layout.middleRow = 4;
+    layout.cell = 1.0;
+    const Level coarser = levelOf(layout, 2);
+    std::vector<float> heights(25, 4.0f);
+    for (int r = 0; r < 5; ++r)
+        heights[static_cast<std::size_t>(r) * 5 + 2] = 0.0f;
+    const auto at = [&](double u, double v) {
+        return sampleCoarser(coarser, heights, coarser.x(0) + u * coarser.cell,
+                             coarser.y(0) - v * coarser.cell);
+    };
+    EXPECT_DOUBLE_EQ(at(2, 2), 0.0);
+    EXPECT_DOUBLE_EQ(at(1, 2), 4.0);
+    // Between the samples the sides curve (a line would give 1 and 3), and never overshoot.
+    EXPECT_LT(at(1.75, 2), 1.0);
+    EXPECT_GT(at(1.25, 2), 3.0);
+    for (double u = 0; u <= 4; u += 0.125)
+        EXPECT_TRUE(at(u, 1.5) >= 0.0 && at(u, 1.5) <= 4.0) << u;
 }
 
 TEST(CapExcess, TakesTheExcessOffSmoothlyAndLeavesTheRestAlone) {
