@@ -17,44 +17,71 @@ Level levelOf(const Layout& layout, int factor) {
 
 namespace {
 
-// Catmull-Rom weights at fraction t between the middle two of four samples.
-void cubicWeights(double t, double w[4]) {
-    const double t2 = t * t, t3 = t2 * t;
-    w[0] = 0.5 * (-t3 + 2 * t2 - t);
-    w[1] = 0.5 * (3 * t3 - 5 * t2 + 2);
-    w[2] = 0.5 * (-3 * t3 + 4 * t2 + t);
-    w[3] = 0.5 * (t3 - t2);
+using Taps = CoarserReader::Taps;
+
+// The Catmull-Rom taps at position t (in samples) along an axis of `count` samples, the ends
+// repeated.
+Taps tapsAt(double t, int count) {
+    const int first = std::min(static_cast<int>(t), count - 2);
+    const double f = t - first, f2 = f * f, f3 = f2 * f;
+    Taps taps;
+    taps.weight[0] = 0.5 * (-f3 + 2 * f2 - f);
+    taps.weight[1] = 0.5 * (3 * f3 - 5 * f2 + 2);
+    taps.weight[2] = 0.5 * (-3 * f3 + 4 * f2 + f);
+    taps.weight[3] = 0.5 * (f3 - f2);
+    for (int k = 0; k < 4; ++k)
+        taps.index[k] = std::clamp(first - 1 + k, 0, count - 1);
+    return taps;
 }
 
-} // namespace
+double columnOf(const Level& coarser, double x) {
+    return std::clamp((x - coarser.west) / coarser.cell, 0.0,
+                      static_cast<double>(coarser.width - 1));
+}
 
-double sampleCoarser(const Level& coarser, const std::vector<float>& heights, double x, double y) {
-    const double u =
-        std::clamp((x - coarser.west) / coarser.cell, 0.0, static_cast<double>(coarser.width - 1));
-    const double v =
-        std::clamp((coarser.y(0) - y) / coarser.cell, 0.0, static_cast<double>(coarser.height - 1));
-    const int u0 = std::min(static_cast<int>(u), coarser.width - 2);
-    const int v0 = std::min(static_cast<int>(v), coarser.height - 2);
-    const double fu = u - u0, fv = v - v0;
-    double wu[4], wv[4];
-    cubicWeights(fu, wu);
-    cubicWeights(fv, wv);
+double rowOf(const Level& coarser, double y) {
+    return std::clamp((coarser.y(0) - y) / coarser.cell, 0.0,
+                      static_cast<double>(coarser.height - 1));
+}
+
+double readTaps(const std::vector<float>& heights, int width, const Taps& across,
+                const Taps& down) {
     double sum = 0, lo = INFINITY, hi = -INFINITY;
     for (int j = 0; j < 4; ++j) {
-        const int r = std::clamp(v0 - 1 + j, 0, coarser.height - 1);
-        double row = 0;
+        const float* row = heights.data() + static_cast<std::size_t>(down.index[j]) * width;
+        double along = 0;
         for (int i = 0; i < 4; ++i) {
-            const int c = std::clamp(u0 - 1 + i, 0, coarser.width - 1);
-            const double z = heights[static_cast<std::size_t>(r) * coarser.width + c];
-            row += wu[i] * z;
+            const double z = row[across.index[i]];
+            along += across.weight[i] * z;
             if ((i == 1 || i == 2) && (j == 1 || j == 2)) {
                 lo = std::min(lo, z);
                 hi = std::max(hi, z);
             }
         }
-        sum += wv[j] * row;
+        sum += down.weight[j] * along;
     }
     // No higher or lower than the four nearest samples: the curve's overshoot would raise
     // knobs beside sharp crests and sink pits into channel floors.
     return std::clamp(sum, lo, hi);
+}
+
+} // namespace
+
+double sampleCoarser(const Level& coarser, const std::vector<float>& heights, double x, double y) {
+    return readTaps(heights, coarser.width, tapsAt(columnOf(coarser, x), coarser.width),
+                    tapsAt(rowOf(coarser, y), coarser.height));
+}
+
+CoarserReader::CoarserReader(const Level& coarser, const std::vector<float>& heights,
+                             const Level& finer)
+    : coarser_(coarser), heights_(heights) {
+    for (int c = 0; c < finer.width; ++c)
+        columns_.push_back(tapsAt(columnOf(coarser, finer.x(c)), coarser.width));
+    for (int r = 0; r < finer.height; ++r)
+        rows_.push_back(tapsAt(rowOf(coarser, finer.y(r)), coarser.height));
+}
+
+double CoarserReader::at(int row, int column) const {
+    return readTaps(heights_, coarser_.width, columns_[static_cast<std::size_t>(column)],
+                    rows_[static_cast<std::size_t>(row)]);
 }

@@ -35,3 +35,22 @@ Level levelOf(const Layout& layout, int factor);
 // cell wide came out on the finer levels as a V of two planes meeting in a ruler-straight
 // line, and every coarse cell's edges showed in the shading.
 double sampleCoarser(const Level& coarser, const std::vector<float>& heights, double x, double y);
+
+// The same read at every cell of a finer level, the curve's taps worked out once per column
+// and per row rather than at every cell.
+class CoarserReader {
+public:
+    CoarserReader(const Level& coarser, const std::vector<float>& heights, const Level& finer);
+    double at(int row, int column) const;
+
+    // The four samples a position reads along one axis and their weights.
+    struct Taps {
+        int index[4];
+        double weight[4];
+    };
+
+private:
+    const Level& coarser_;
+    const std::vector<float>& heights_;
+    std::vector<Taps> columns_, rows_;
+};

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <new>
+#include <optional>
 
 #include "natural/capexcess.h"
 #include "natural/detailnoise.h"
@@ -596,13 +597,16 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
     octaves.finest = 2.0 * level.cell;
     octaves.firstOctave = firstOctave;
     const double amplitude = shape.detail * detailAmplitude * shape.relief;
+    const std::optional<CoarserReader> fromCoarser =
+        coarser ? std::make_optional<CoarserReader>(*coarser, *coarserHeights, level)
+                : std::nullopt;
     forRowBands(level.height, 16, threadsFor(field.size(), threads), [&](int first, int end) {
         for (int r = first; r < end; ++r)
             for (int c = 0; c < level.width; ++c) {
                 const double x = level.x(c), y = level.y(r);
                 float& h = field.heights[static_cast<std::size_t>(r) * level.width + c];
-                if (coarser)
-                    h = static_cast<float>(sampleCoarser(*coarser, *coarserHeights, x, y));
+                if (fromCoarser)
+                    h = static_cast<float>(fromCoarser->at(r, c));
                 double envelope =
                     detailEnvelope(shape, h, crest.smoothTop[static_cast<std::size_t>(c)]);
                 // The coarsest level's octaves on low ground are the foreland's own valleys' to
