@@ -308,10 +308,6 @@ void highestFirst(const std::vector<float>& z, FlowNetwork::Scratch& scratch) {
         scratch.order[i] = static_cast<std::int32_t>(items[i] & 0xffffffffu);
 }
 
-} // namespace
-
-namespace {
-
 // What spreadArea hands each of a cell's eight neighbours for each unit of its water, before
 // dividing by their total: slope^power times the contour the water crosses (a side, or a
 // corner's shorter share). Zero towards a neighbour no lower, off the raster, and from cells
