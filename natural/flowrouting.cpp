@@ -150,56 +150,22 @@ void findReceivers(const HeightField& field, int threads, FlowNetwork& network,
     const std::int32_t step[8] = {-w - 1, -w, -w + 1, -1, 1, w - 1, w, w + 1};
     const float inverseLength[8] = {0.70710678f, 1.0f,        0.70710678f, 1.0f,
                                     1.0f,        0.70710678f, 1.0f,        0.70710678f};
-    // The receiver of cell i among the neighbours k for which inside(k) holds.
+    // The receiver of cell i among the neighbours k for which inside(k) holds. A neighbour no
+    // lower, or outside, counts a slope of 0, which changes no sum: the slopes' signs, all but
+    // random, are taken without branching.
     auto receiverOf = [&](std::int32_t i, auto inside) {
         if (field.roles[static_cast<std::size_t>(i)] == CellRole::outlet)
             return i;
         float slopes[8];
-        std::int32_t cells[8];
-        int lower = 0;
-        float total = 0.0f, bestSlope = 0.0f;
-        std::int32_t best = i;
         const float zi = z[static_cast<std::size_t>(i)];
         for (int k = 0; k < 8; ++k) {
-            if (!inside(k))
-                continue;
-            const std::int32_t j = i + step[k];
-            const float slope = (zi - z[static_cast<std::size_t>(j)]) * inverseLength[k];
-            if (slope > 0.0f) {
-                slopes[lower] = slope;
-                cells[lower++] = j;
-                total += slope;
-                if (slope > bestSlope) {
-                    bestSlope = slope;
-                    best = j;
-                }
-            }
-        }
-        if (scatter != 0 && lower > 1) {
-            const float draw =
-                static_cast<float>(cellHash(i, scatter) >> 8) * (1.0f / 16777216.0f) * total;
-            float sum = 0.0f;
-            for (int k = 0; k < lower; ++k) {
-                sum += slopes[k];
-                if (draw < sum || k == lower - 1)
-                    return cells[k];
-            }
-        }
-        return best;
-    };
-    // The same for a cell with all eight neighbours, the slopes' signs (all but random)
-    // taken without branching: a neighbour no lower counts a slope of 0, which changes no sum.
-    auto innerReceiverOf = [&](std::int32_t i) {
-        if (field.roles[static_cast<std::size_t>(i)] == CellRole::outlet)
-            return i;
-        float slopes[8];
-        float total = 0.0f, bestSlope = 0.0f;
-        int lower = 0, best = -1, last = -1;
-        const float zi = z[static_cast<std::size_t>(i)];
-        for (int k = 0; k < 8; ++k) {
-            const float drop = (zi - z[static_cast<std::size_t>(i + step[k])]) * inverseLength[k];
+            const float drop =
+                inside(k) ? (zi - z[static_cast<std::size_t>(i + step[k])]) * inverseLength[k]
+                          : 0.0f;
             slopes[k] = drop > 0.0f ? drop : 0.0f;
         }
+        float total = 0.0f, bestSlope = 0.0f;
+        int lower = 0, best = -1, last = -1;
         for (int k = 0; k < 8; ++k) {
             const float slope = slopes[k];
             total += slope;
@@ -229,7 +195,7 @@ void findReceivers(const HeightField& field, int threads, FlowNetwork& network,
             for (int c = 0; c < w; ++c) {
                 const std::int32_t i = r * w + c;
                 if (innerRow && c > 0 && c < w - 1) {
-                    out[c] = innerReceiverOf(i);
+                    out[c] = receiverOf(i, [](int) { return true; });
                 } else {
                     out[c] = receiverOf(i, [&](int k) {
                         const int nr = r + offsetRow[k], nc = c + offsetColumn[k];
