@@ -364,6 +364,41 @@ TEST(HillslopeDiffusion, OpensAOneCellGrooveAndKeepsHeldCells) {
     EXPECT_EQ(at(30, 10), 10.0f); // the plain stays
 }
 
+TEST(Talus, MovesMaterialDownhillKeepingItAndMirrorsWithTheField) {
+    // Every cell free: what leaves one cell lands on its neighbour, edges included.
+    HeightField field = pittedDome(48);
+    field.roles.assign(field.size(), CellRole::free);
+    HeightField mirrored = field;
+    const int w = field.width;
+    for (int r = 0; r < field.height; ++r)
+        for (int c = 0; c < w; ++c)
+            mirrored.heights[static_cast<std::size_t>(r) * w + c] =
+                field.heights[static_cast<std::size_t>(r) * w + (w - 1 - c)];
+    const auto total = [](const HeightField& f) {
+        double sum = 0;
+        for (const float v : f.heights)
+            sum += v;
+        return sum;
+    };
+    const auto steepest = [&](const HeightField& f) {
+        float most = 0;
+        for (std::size_t i = 1; i < f.size(); ++i)
+            most = std::max(most, std::abs(f.heights[i] - f.heights[i - 1]));
+        return most;
+    };
+    const double before = total(field);
+    const float steepBefore = steepest(field);
+    thermalErosion(field, 0.5, 4, 2);
+    thermalErosion(mirrored, 0.5, 4, 1);
+    EXPECT_NEAR(total(field), before, 1e-4 * std::abs(before));
+    EXPECT_LT(steepest(field), steepBefore);
+    for (int r = 0; r < field.height; ++r)
+        for (int c = 0; c < w; ++c)
+            ASSERT_NEAR(mirrored.heights[static_cast<std::size_t>(r) * w + c],
+                        field.heights[static_cast<std::size_t>(r) * w + (w - 1 - c)], 1e-3f)
+                << r << " " << c;
+}
+
 TEST(RowBandStop, AStoppedSweepIsDroppedNotHalfApplied) {
     // Stopped in the first sweep's bands, the talus and the diffusion leave the field as it was
     // rather than half of it moved; unstopped they move it.

@@ -324,6 +324,20 @@ TEST(Levels, AFinerLevelReadsACoarseChannelAsACurveWithinItsSamples) {
     EXPECT_GT(at(1.25, 2), 3.0);
     for (double u = 0; u <= 4; u += 0.125)
         EXPECT_TRUE(at(u, 1.5) >= 0.0 && at(u, 1.5) <= 4.0) << u;
+
+    // A whole finer level read at once reads every cell as the single reads do, edges and all,
+    // on a level whose middle row does not fall on a coarse one.
+    layout.width = 11;
+    layout.height = 8;
+    layout.middleRow = 5;
+    const Level coarse = levelOf(layout, 2), fine = levelOf(layout, 1);
+    std::vector<float> field(static_cast<std::size_t>(coarse.width) * coarse.height);
+    for (std::size_t i = 0; i < field.size(); ++i)
+        field[i] = static_cast<float>((i * 7919) % 13);
+    const CoarserReader reader(coarse, field, fine);
+    for (int r = 0; r < fine.height; ++r)
+        for (int c = 0; c < fine.width; ++c)
+            EXPECT_EQ(reader.at(r, c), sampleCoarser(coarse, field, fine.x(c), fine.y(r)));
 }
 
 TEST(CapExcess, TakesTheExcessOffSmoothlyAndLeavesTheRestAlone) {
