@@ -451,29 +451,35 @@ void holdSkyline(const Shape& shape, const Crest& crest, const Level& level, boo
         }
         return held;
     };
-    // How high a free cell may stand. The finest level's fins: a few rows either side of the
-    // seen range's crest cell may rise to the column's top; elsewhere the neighbours' ceilings
-    // cap the flanks.
-    const auto capAt = [&](int r, int c) {
-        bool onFin = false;
+    // How high a free cell may stand. The finest level's fins (finsOf): a few rows either side
+    // of the seen range's crest cell may rise to the column's top, the fin's edges in part;
+    // elsewhere the neighbours' ceilings cap the flanks.
+    std::vector<std::vector<Fin>> fins;
+    if (fin > 0)
         for (std::size_t k = 0; k < crest.ranges.size(); ++k) {
-            const CrestCell& cell = crest.ranges[k][static_cast<std::size_t>(c)];
-            onFin = onFin ||
-                    (crest.seen[k][static_cast<std::size_t>(c)] && std::abs(r - cell.row) <= fin);
+            std::vector<int> rows(crest.ranges[k].size(), -1);
+            for (std::size_t c = 0; c < rows.size(); ++c)
+                if (crest.seen[k][c])
+                    rows[c] = crest.ranges[k][c].row;
+            fins.push_back(finsOf(rows, fin));
         }
-        double cap = onFin ? crest.ceiling[static_cast<std::size_t>(c)]
-                           : flankCap[static_cast<std::size_t>(c)];
+    const auto capAt = [&](int r, int c) {
+        double share = 0.0;
+        for (const std::vector<Fin>& range : fins)
+            share = std::max(share, finShare(range[static_cast<std::size_t>(c)], r, fin));
+        double onFin = crest.ceiling[static_cast<std::size_t>(c)];
+        double off = flankCap[static_cast<std::size_t>(c)];
         if (crest.views) {
             // Seen in perspective, ground nearer than the crest shows higher for its height
             // and farther ground lower: each cell stays below the line of sight to the
             // skylines in its own direction.
             const double northing = (level.middleRow - r) * level.cell;
-            const double sight = seeColumn(
+            onFin = seeColumn(
                 *crest.views, level, level.x(c), crest.lowestCeiling,
                 [northing](std::size_t) { return northing; }, nullptr);
-            cap = onFin ? sight : std::min(cap, sight);
+            off = std::min(off, onFin);
         }
-        return cap;
+        return share >= 1.0 ? onFin : off + share * (onFin - off);
     };
     // On every level but the raster's own the ground above the caps is taken down smoothly
     // first; the crest keeps to the caps alone and the lowering comes in gradually away from

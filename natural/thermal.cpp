@@ -200,6 +200,55 @@ void limitSlope(HeightField& field, const std::vector<float>& steepest, int pass
     }
 }
 
+std::vector<Fin> finsOf(const std::vector<int>& heldRows, int finRows) {
+    // The neighbours' held rows count within `near` rows of this column's: further off lies
+    // another range's crest, not the next step of this one.
+    const int span = 3, near = 3;
+    const double ease = 0.5;
+    const int w = static_cast<int>(heldRows.size());
+    std::vector<Fin> fins(heldRows.size());
+    for (int c = 0; c < w; ++c) {
+        Fin& fin = fins[static_cast<std::size_t>(c)];
+        fin.held = heldRows[static_cast<std::size_t>(c)];
+        if (fin.held < 0 || finRows <= 0)
+            continue;
+        fin.whole[0] = fin.held - (finRows - 1);
+        fin.whole[1] = fin.held + (finRows - 1);
+        double sum = 0.0;
+        int count = 0;
+        bool steady = true;
+        for (int k = std::max(0, c - span); k <= std::min(w - 1, c + span); ++k) {
+            const int row = heldRows[static_cast<std::size_t>(k)];
+            if (row < 0 || std::abs(row - fin.held) > near)
+                continue;
+            sum += row;
+            ++count;
+            if (std::abs(k - c) == 1) {
+                fin.whole[0] = std::min(fin.whole[0], row);
+                fin.whole[1] = std::max(fin.whole[1], row);
+                steady = steady && std::abs(row - fin.held) <= 1;
+            }
+        }
+        // Where the crest steps rows at every column the fin steps with it anyway.
+        fin.middle = steady ? std::clamp(sum / count, fin.held - ease, fin.held + ease)
+                            : static_cast<double>(fin.held);
+    }
+    return fins;
+}
+
+double finShare(const Fin& fin, int row, int finRows) {
+    if (fin.held < 0 || finRows <= 0)
+        return 0.0;
+    if (row >= fin.whole[0] && row <= fin.whole[1])
+        return 1.0;
+    if (std::abs(row - fin.held) > finRows)
+        return 0.0;
+    // The share of the cell's rows that the fin's rows about its middle cover.
+    const double from = std::max(row - 0.5, fin.middle - finRows - 0.5);
+    const double to = std::min(row + 0.5, fin.middle + finRows + 0.5);
+    return std::clamp(to - from, 0.0, 1.0);
+}
+
 void raiseBlade(HeightField& field, const std::vector<float>& steepest,
                 const std::vector<double>& ceiling, double steepestFace, double softness,
                 double steeper, int finRows, const BladeRoof& roof) {
@@ -261,6 +310,7 @@ void raiseBlade(HeightField& field, const std::vector<float>& steepest,
             for (int c = 0; c < w; ++c)
                 if (field.roles[static_cast<std::size_t>(r) * w + c] == CellRole::held)
                     heldRow[static_cast<std::size_t>(c)] = r;
+    const std::vector<Fin> fins = finsOf(heldRow, finRows);
     const std::vector<Step> steps = stepsOf(2, field.cell);
     const auto raise = [&](int r, int c, int sign) {
         const std::size_t i = static_cast<std::size_t>(r) * w + c;
@@ -276,10 +326,10 @@ void raiseBlade(HeightField& field, const std::vector<float>& steepest,
                 v = std::max(v, static_cast<float>(blade[j] -
                                                    steeper * s.rise * (steepest[i] + steepest[j])));
         }
-        const int held = heldRow[static_cast<std::size_t>(c)];
-        const bool fin = held >= 0 && std::abs(r - held) <= finRows;
+        const double share = finShare(fins[static_cast<std::size_t>(c)], r, finRows);
+        const double cut = share < 1.0 ? capOf(i, c) : 0.0;
         blade[i] = std::min(
-            v, static_cast<float>(fin ? ceiling[static_cast<std::size_t>(c)] : capOf(i, c)));
+            v, static_cast<float>(cut + share * (ceiling[static_cast<std::size_t>(c)] - cut)));
     };
     // Two pairs of passes: the cones are nearly even, and what a third would add lies below
     // the rounding.

@@ -32,6 +32,21 @@ void thermalErosion(HeightField& field, double talus, int sweeps, int threads);
 void limitSlope(HeightField& field, const std::vector<float>& steepest, int passes = 8,
                 int reach = 2);
 
+// Each column's fin, for a crest held at `heldRows` (-1: none) and `finRows` rows either
+// side of it. The fin covers whole the held row's nearest rows and every row from it to the
+// rows its neighbouring columns hold, so that a view along the rows sees the crest unbroken
+// where it steps. Its other rows stand on it as far as they lie within finRows + 1/2 of its
+// middle, the held row eased towards the rows its neighbours hold: where the crest steps a
+// row every few columns the fin's edges slant with it rather than stepping a row at a time.
+struct Fin {
+    int held = -1;
+    int whole[2] = {0, -1};
+    double middle = 0.0;
+};
+std::vector<Fin> finsOf(const std::vector<int>& heldRows, int finRows);
+// How much of its column's fin a cell in `row` stands on, 0 to 1.
+double finShare(const Fin& fin, int row, int finRows);
+
 // The crest's blade: where the faces cut back leave a held cell standing alone above the
 // ground round it (the drawing asks more than the rock stands), the ground rises again to the
 // upper envelope of the held cells' cones falling at the rock's angle (`steepest`, times
@@ -40,11 +55,12 @@ void limitSlope(HeightField& field, const std::vector<float>& steepest, int pass
 // next, at `steepestFace` (height over distance): only where the drawing itself falls faster
 // does a held cell stand above the blade, as a pinnacle. The cells beside a held cell along
 // its row stand at their own column's top (or the held cell's, if lower), so the crest runs on
-// unbroken where it steps a row. Within `finRows` rows of its held cell along its column a
-// column's cone is cut off at its ceiling only: where the drawing falls steeply the held cell
-// stands on a short fin across the crest rather than as a one-cell needle, whose point would
-// show in the ground's finest scales. Weak rock notches the faces. Only ever raises free
-// ground (outlets stay base and lowland), never above a column's ceiling.
+// unbroken where it steps a row. On its column's fin (finsOf, about `finRows` rows either side
+// of its held cell along its column) a column's cone is cut off at its ceiling only: where the
+// drawing falls steeply the held cell stands on a short fin across the crest rather than as a
+// one-cell needle, whose point would show in the ground's finest scales. Weak rock notches
+// the faces. Only ever raises free ground (outlets stay base and lowland), never above a
+// column's ceiling.
 //
 // Cut off by each column alone, a cone that overtops a lower column's cap along that column
 // would stand flat along it: a face whose edges run straight along the columns. With a `roof`

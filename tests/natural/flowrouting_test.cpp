@@ -270,6 +270,36 @@ TEST(RaiseBlade, CrestStandsAsBladeWithinCeilingsAndSteepDrawingLeavesPinnacle) 
     EXPECT_LE(at(18, 29), 25.5f + 0.01f);
 }
 
+TEST(RaiseBlade, FinsSlantWithAGentlySteppingCrestAndCoverItsStepsWhole) {
+    // A crest stepping a row every four columns, then three rows at every column.
+    std::vector<int> held;
+    for (int c = 0; c < 16; ++c)
+        held.push_back(20 + c / 4);
+    for (int c = 1; c <= 4; ++c)
+        held.push_back(held[15] + 3 * c);
+    const std::vector<Fin> fins = finsOf(held, 2);
+    // Along a gentle step (row 21 over columns 4 to 7) the fin's outer rows stand on it in
+    // part: the southern edge rises towards the next step, the northern one falls away from
+    // the last, and nothing lies beyond finRows rows of the held cell.
+    const auto share = [&](int c, int r) {
+        return finShare(fins[static_cast<std::size_t>(c)], r, 2);
+    };
+    EXPECT_GT(share(4, 23), 0.0);
+    EXPECT_LT(share(4, 23), share(5, 23));
+    EXPECT_LT(share(5, 23), share(6, 23));
+    EXPECT_GT(share(5, 19), share(6, 19));
+    EXPECT_GT(share(6, 19), share(7, 19));
+    for (int c = 4; c <= 7; ++c) {
+        EXPECT_EQ(share(c, 21), 1.0);
+        EXPECT_EQ(share(c, 18), 0.0);
+        EXPECT_EQ(share(c, 24), 0.0);
+    }
+    // Where the crest steps three rows at every column the fin covers the rows between the
+    // neighbours' held cells whole, beyond finRows too: a view along the rows sees no notch.
+    for (int r = held[16]; r <= held[18]; ++r)
+        EXPECT_EQ(share(17, r), 1.0) << r;
+}
+
 TEST(RaiseBlade, UnderARoofTheFacesBelowASteepDropFallAwayFromTheCrest) {
     // A crest along row 30 drawn at 40 up to column 20, then falling just less steeply than
     // the blade's step to 10 at column 39; weak rock, whose cones fall more slowly still.
