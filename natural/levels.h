@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "natural/shaping.h"
@@ -36,11 +37,26 @@ Level levelOf(const Layout& layout, int factor);
 // line, and every coarse cell's edges showed in the shading.
 double sampleCoarser(const Level& coarser, const std::vector<float>& heights, double x, double y);
 
-// The same read at every cell of a finer level, the curve's taps worked out once per column
-// and per row rather than at every cell.
+// How a finer level bends its reading of the coarser one: each cell reads the coarser level
+// at a place shifted by a smooth noise, up to about `amount` coarser cells east or west and
+// `across` times that north or south, bending over `wavelength` coarser cells. A coarse
+// channel or crease that ran straight along the coarser grid's columns or rows would
+// otherwise run on ruler-straight through every finer level; bent at every level, it winds at
+// every scale, as a real valley does. Mostly east-west: a range's flanks face north and south,
+// and a face bent along its own fall would only trade its aspect for its neighbours'.
+struct Bend {
+    double amount = 0.0; // 0: read unbent
+    double across = 0.5;
+    double wavelength = 5.0;
+    std::uint32_t seed = 1;
+};
+
+// The same read at every cell of a finer level; unbent, the curve's taps are worked out once
+// per column and per row rather than at every cell.
 class CoarserReader {
 public:
-    CoarserReader(const Level& coarser, const std::vector<float>& heights, const Level& finer);
+    CoarserReader(const Level& coarser, const std::vector<float>& heights, const Level& finer,
+                  const Bend& bend = {});
     double at(int row, int column) const;
 
     // The four samples a position reads along one axis and their weights.
@@ -52,5 +68,7 @@ public:
 private:
     const Level& coarser_;
     const std::vector<float>& heights_;
+    const Level& finer_;
+    Bend bend_;
     std::vector<Taps> columns_, rows_;
 };

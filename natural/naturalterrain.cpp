@@ -108,6 +108,8 @@ const double bladeAfterCarving = 1.0;
 // On the finest level a held cell that stands above the blade stands on a fin this many rows
 // either side of it along its column (raiseBlade).
 const int finRows = 2;
+// How far, in coarser cells, a finer level bends its reading of the coarser one (Bend).
+const double coarserBend = 1.0;
 // The roof over the blade (BladeRoof): this many cells from the crest the blade stands at the
 // ceilings chained at the step (about 39 degrees), and it falls this much per cell further
 // from the crest (about 54 degrees), a step from column to column counting this share of
@@ -603,8 +605,11 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
     octaves.finest = 2.0 * level.cell;
     octaves.firstOctave = firstOctave;
     const double amplitude = shape.detail * detailAmplitude * shape.relief;
+    Bend bend;
+    bend.amount = coarserBend;
+    bend.seed = shape.seed;
     const std::optional<CoarserReader> fromCoarser =
-        coarser ? std::make_optional<CoarserReader>(*coarser, *coarserHeights, level)
+        coarser ? std::make_optional<CoarserReader>(*coarser, *coarserHeights, level, bend)
                 : std::nullopt;
     forRowBands(level.height, 16, threadsFor(field.size(), threads), [&](int first, int end) {
         for (int r = first; r < end; ++r)

@@ -5,6 +5,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -338,6 +339,39 @@ TEST(Levels, AFinerLevelReadsACoarseChannelAsACurveWithinItsSamples) {
     for (int r = 0; r < fine.height; ++r)
         for (int c = 0; c < fine.width; ++c)
             EXPECT_EQ(reader.at(r, c), sampleCoarser(coarse, field, fine.x(c), fine.y(r)));
+}
+
+TEST(Levels, ABentReadingWindsAStraightCoarseChannelKeepingItsFloor) {
+    // A channel one cell wide down column 8 of a 17 x 65 coarse level, read by a level of
+    // twice its cells.
+    Layout layout;
+    layout.width = 33;
+    layout.height = 129;
+    layout.middleRow = 64;
+    layout.cell = 1.0;
+    const Level coarse = levelOf(layout, 2), fine = levelOf(layout, 1);
+    std::vector<float> heights(static_cast<std::size_t>(coarse.width) * coarse.height, 4.0f);
+    for (int r = 0; r < coarse.height; ++r)
+        heights[static_cast<std::size_t>(r) * coarse.width + 8] = 0.0f;
+    Bend bend;
+    bend.amount = 1.0;
+    const CoarserReader straight(coarse, heights, fine), bent(coarse, heights, fine, bend);
+    // Each row's lowest cell: unbent always column 16; bent it wanders, by no more than the
+    // bend allows, and the floor keeps its depth (within what a finer cell half a cell off it
+    // reads, squeezed where the bend narrows it: well under half the sides' height).
+    std::set<int> floors;
+    for (int r = 0; r < fine.height; ++r) {
+        int lowest = 0;
+        for (int c = 0; c < fine.width; ++c) {
+            EXPECT_LE(straight.at(r, 16), straight.at(r, c));
+            if (bent.at(r, c) < bent.at(r, lowest))
+                lowest = c;
+        }
+        floors.insert(lowest);
+        EXPECT_LE(std::abs(lowest - 16), 5) << r;
+        EXPECT_LT(bent.at(r, lowest), 1.5) << r;
+    }
+    EXPECT_GE(floors.size(), 4u);
 }
 
 TEST(CapExcess, TakesTheExcessOffSmoothlyAndLeavesTheRestAlone) {
