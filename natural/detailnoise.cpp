@@ -14,10 +14,14 @@ std::uint32_t mix(std::uint32_t h) {
     return h;
 }
 
-std::uint32_t latticeHash(std::int64_t ix, std::int64_t iy, std::uint32_t seed) {
-    const auto x = static_cast<std::uint32_t>(ix & 0xffffffff);
-    const auto y = static_cast<std::uint32_t>(iy & 0xffffffff);
-    return mix(x * 0x9e3779b1u ^ mix(y + 0x632be5abu) ^ mix(seed * 0x85ebca77u + 1u));
+// A lattice point's hash is mix(x * 0x9e3779b1 ^ rowHash(y, seed)): the row's and the seed's
+// part is shared by the two corners of a cell on that row.
+std::uint32_t rowHash(std::int64_t iy, std::uint32_t seedHash) {
+    return mix(static_cast<std::uint32_t>(iy & 0xffffffff) + 0x632be5abu) ^ seedHash;
+}
+
+std::uint32_t latticeHash(std::int64_t ix, std::uint32_t row) {
+    return mix(static_cast<std::uint32_t>(ix & 0xffffffff) * 0x9e3779b1u ^ row);
 }
 
 // One of 16 unit gradients, evenly round the circle.
@@ -53,14 +57,17 @@ double gradientNoise(double x, double y, std::uint32_t seed) {
     const double fx = std::floor(x), fy = std::floor(y);
     const auto ix = static_cast<std::int64_t>(fx), iy = static_cast<std::int64_t>(fy);
     const double dx = x - fx, dy = y - fy;
+    const std::uint32_t seedHash = mix(seed * 0x85ebca77u + 1u);
+    const std::uint32_t rows[2] = {rowHash(iy, seedHash), rowHash(iy + 1, seedHash)};
     auto corner = [&](int cx, int cy) {
         double gx, gy;
-        gradient(latticeHash(ix + cx, iy + cy, seed), gx, gy);
+        gradient(latticeHash(ix + cx, rows[cy]), gx, gy);
         return gx * (dx - cx) + gy * (dy - cy);
     };
     const double u = fade(dx), v = fade(dy);
-    const double bottom = corner(0, 0) + u * (corner(1, 0) - corner(0, 0));
-    const double top = corner(0, 1) + u * (corner(1, 1) - corner(0, 1));
+    const double c00 = corner(0, 0), c10 = corner(1, 0), c01 = corner(0, 1), c11 = corner(1, 1);
+    const double bottom = c00 + u * (c10 - c00);
+    const double top = c01 + u * (c11 - c01);
     return 1.4142135623730951 * (bottom + v * (top - bottom));
 }
 
