@@ -56,6 +56,25 @@ TEST(TerrainMeasures, AMeanderingDivideBetweenFixedFeetHasOpposedFlanks) {
     EXPECT_LT(flankCorrelation(ridge, tops, level).northSouth, -0.9);
 }
 
+TEST(TerrainMeasures, CreasesAreStraightFoldsAlongTheGridNotWindingOrSlantingOnes) {
+    // V valleys with sides rising 2 a cell up to a plateau 40 high: down column 50, winding
+    // 5 columns either way over 40 rows, and slanting at 45 degrees.
+    const auto valley = [](double off) { return 160.0 + 2.0 * std::min(std::abs(off), 20.0); };
+    const Grid straight = raster(101, [&](int, int c) { return valley(c - 50.0); });
+    const Grid winding = raster(101, [&](int r, int c) {
+        return valley(c - 50.0 - 5.0 * std::sin(r * 2.0 * 3.14159265 / 40.0));
+    });
+    const Grid slanting =
+        raster(101, [&](int r, int c) { return valley((c - r) / std::sqrt(2.0)); });
+    const Creases found = gridCreases(straight, 0.0);
+    // The floor and both feet of the valley's sides, each down every row.
+    EXPECT_EQ(found.alongColumns, 3);
+    EXPECT_EQ(found.alongRows, 0);
+    EXPECT_NEAR(found.perMille, 1000.0 * 3 * 101 / (101 * 101), 1e-9);
+    EXPECT_EQ(gridCreases(winding, 0.0).alongColumns, 0);
+    EXPECT_EQ(gridCreases(slanting, 0.0).alongColumns + gridCreases(slanting, 0.0).alongRows, 0);
+}
+
 TEST(TerrainMeasures, AspectSectorsFaceTheWayTheGroundFalls) {
     // Row 0 is the north: heights rising southwards fall towards the north.
     const AspectBalance north = aspectBalance(raster(20, [](int r, int) { return 10.0 + r; }), 0);

@@ -43,22 +43,23 @@ figure() { awk -v name="$1" '$1 == "check" && $2 == name ":" { printf "%s %s", $
 
 # One row of the table from the analysis and the timing of one skyline in a folder.
 row() {
-  local label=$1 txt=$2/$3.txt seconds steep45 spectral passes checks
+  local label=$1 txt=$2/$3.txt seconds steep45 spectral creases passes checks
   [ -f "$txt" ] || { printf '%-18s (no analysis in %s)\n' "$label" "$2"; return; }
   read -r seconds _ <"$2/$3.time"
   steep45=$(sed -n 's/^check steep: .*(% of the body steeper than 60 degrees, \([0-9.]*\)% steeper.*/\1/p' "$txt")
   spectral=$(sed -n 's/^check spectrum: .*, slope \([-0-9.]*\) there.*/\1/p' "$txt")
+  creases=$(sed -n 's/^creases along the grid: .*, \([0-9.]*\) per mille of the body$/\1/p' "$txt")
   passes=$(grep -c '^check .* PASS$' "$txt" || true)
   checks=$(grep -c '^check ' "$txt" || true)
-  printf '%-18s %6s %8s %8s %8s %7s %7s %6s %7s %7s %4s %5s %6s %6s %5s\n' "$label" "$seconds" \
+  printf '%-18s %6s %8s %8s %8s %7s %7s %6s %7s %7s %4s %5s %6s %6s %6s %5s\n' "$label" "$seconds" \
     "$(figure skyline "$txt")" "$(figure silhouette "$txt")" "$(figure outline "$txt")" "$(figure divide "$txt")" \
     "$(figure aspect "$txt")" "$(figure slope "$txt")" "$(figure steep "$txt")" "$steep45" \
     "$(figure strahler "$txt")" "$(figure bifurcation "$txt")" "${spectral:--}" \
-    "$(figure spectrum "$txt")" "$passes/$checks"
+    "$(figure spectrum "$txt")" "${creases:--}" "$passes/$checks"
 }
 
-printf '%-18s %6s %8s %8s %8s %7s %7s %6s %7s %7s %4s %5s %6s %6s %5s\n' skyline seconds 'sky%' \
-  'view%' outline divide aspect 'slope°' '>60%' '>45%' ord bif 'decay' 'shoul' pass
+printf '%-18s %6s %8s %8s %8s %7s %7s %6s %7s %7s %4s %5s %6s %6s %6s %5s\n' skyline seconds 'sky%' \
+  'view%' outline divide aspect 'slope°' '>60%' '>45%' ord bif 'decay' 'shoul' 'crease' pass
 for sky in "${skylines[@]}"; do
   name=$(basename "$sky" .c2d)
   asc=$out/$name.asc
@@ -78,5 +79,6 @@ echo "(each figure with P or F for its check; limits: sky% <= 0.5, view% (silhou
 echo " deviation seen from the front, % of the view's height) <= 0.5, outline <= 0.6, divide >= 1.10,"
 echo " aspect >= 0.8, slope <= atan($slope) + 10 degrees, >60% <= 1, order >= 4, bifurcation 3 to 5,"
 echo " shoulder (the body's power at 5-8-cell wavelengths against its coarser scales' power law,"
-echo " whose slope is decay) <= 2;"
+echo " whose slope is decay) <= 2; crease: creases along the grid's columns and rows, per mille of"
+echo " the body (terrain-analysis), no limit;"
 echo " analyses, exports and hillshades in $out)"

@@ -222,6 +222,11 @@ void checkLandscape(const Grid& grid, const ColumnTops& tops, const Relief& reli
                 100.0 * slopes.over60, 100.0 * slopes.over45,
                 verdict(slopes.cells > 0 && slopes.over60 <= 0.01));
 
+    const Creases creases = gridCreases(grid, level);
+    std::printf("creases along the grid: %d along columns and %d along rows (runs of 24 cells or "
+                "more folding by 0.35 or more the same way), %.2f per mille of the body\n",
+                creases.alongColumns, creases.alongRows, creases.perMille);
+
     const std::vector<double> bands = detailBands(grid, level);
     std::printf("detail by scale (rms of the body's heights between box filters):");
     for (std::size_t k = 0; k < bands.size(); ++k)

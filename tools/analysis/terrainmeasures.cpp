@@ -5,6 +5,7 @@
 #include <cmath>
 #include <complex>
 #include <fstream>
+#include <functional>
 #include <queue>
 
 namespace {
@@ -254,6 +255,57 @@ SlopeStats slopeStats(const Grid& grid, double level) {
     std::nth_element(degrees.begin(), middle, degrees.end());
     stats.medianDegrees = *middle;
     return stats;
+}
+
+Creases gridCreases(const Grid& grid, double level, int length, double kink) {
+    Creases found;
+    long body = 0;
+    for (const double z : grid.z)
+        body += z >= level;
+    // One line of `count` cells; across(k) is the slope's change across it at cell k, 0 off
+    // the body.
+    const auto runsAlong = [&](int count, const std::function<double(int)>& across, int& runs) {
+        int run = 0, sign = 0;
+        const auto close = [&] {
+            if (run >= length) {
+                ++runs;
+                found.cells += run;
+            }
+            run = 0;
+        };
+        for (int k = 0; k < count; ++k) {
+            const double change = across(k);
+            const int now = change >= kink ? 1 : change <= -kink ? -1 : 0;
+            if (now != sign)
+                close();
+            sign = now;
+            if (now != 0)
+                ++run;
+        }
+        close();
+    };
+    const auto onBody = [&](int r, int c) { return grid.at(r, c) >= level; };
+    for (int c = 1; c + 1 < grid.columns; ++c)
+        runsAlong(
+            grid.rows,
+            [&](int r) {
+                return onBody(r, c)
+                           ? (grid.at(r, c + 1) - 2 * grid.at(r, c) + grid.at(r, c - 1)) / grid.cell
+                           : 0.0;
+            },
+            found.alongColumns);
+    for (int r = 1; r + 1 < grid.rows; ++r)
+        runsAlong(
+            grid.columns,
+            [&](int c) {
+                return onBody(r, c)
+                           ? (grid.at(r + 1, c) - 2 * grid.at(r, c) + grid.at(r - 1, c)) / grid.cell
+                           : 0.0;
+            },
+            found.alongRows);
+    found.perMille =
+        body > 0 ? 1000.0 * static_cast<double>(found.cells) / static_cast<double>(body) : 0.0;
+    return found;
 }
 
 AspectBalance aspectBalance(const Grid& grid, double level) {

@@ -109,6 +109,19 @@ struct AspectBalance {
 };
 AspectBalance aspectBalance(const Grid& grid, double level);
 
+// ---- Creases along the grid: a fold that runs straight along one column or row. Across
+// column c the slope changes by (z[c+1] - 2 z[c] + z[c-1]) / cell; a crease along the column
+// is a run of at least `length` cells down it, all on the body, where that change keeps one
+// sign and is at least `kink` (a valley floor or a ridge line folding by about 19 degrees
+// at 0.35). Rows likewise. Real ground folds along its own valleys and ridges, which wind;
+// a construction that works along the grid's lines leaves them ruler-straight.
+struct Creases {
+    int alongColumns = 0, alongRows = 0; // runs
+    long cells = 0;                      // in all the runs
+    double perMille = 0;                 // of the body's cells
+};
+Creases gridCreases(const Grid& grid, double level, int length = 24, double kink = 0.35);
+
 // ---- Detail by scale: the root mean square over the body of the heights band-passed between
 // box means of successive radii: band 0 is the heights less their mean over a radius of 1 cell,
 // band k (k >= 1) the mean over 2^(k-1) cells less the mean over 2^k. Real terrain's detail
