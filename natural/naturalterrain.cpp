@@ -563,10 +563,11 @@ void rockAngles(const Shape& shape, const Level& level, int threads, std::vector
 
 // A level's ground before its own erosion: on the coarsest level the body raised round the
 // crest on the foreland, on finer ones the coarser level's result; then this level's octaves
-// of detail and, on finer levels, the crest sharpened to this level's cells.
+// of detail and, on finer levels, the crest sharpened to this level's cells. `steepest` gets
+// the level's rock angles (rockAngles), for its erosion too.
 void levelHeights(const Shape& shape, const Crest& crest, const Level& level, const Level* coarser,
                   const std::vector<float>* coarserHeights, int firstOctave, int threads,
-                  HeightField& field) {
+                  HeightField& field, std::vector<float>& steepest) {
     field.width = level.width;
     field.height = level.height;
     field.cell = level.cell;
@@ -640,18 +641,19 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
     holdSkyline(shape, crest, level, true, field);
     if (rowBandsStopped())
         return;
-    {
-        std::vector<float> steepest(field.size());
-        rockAngles(shape, level, threads, steepest);
-        raiseBlade(field, steepest, crest.ceiling, steepestStep, capSoftness * shape.relief, 1.0, 0,
-                   bladeRoof);
-    }
+    steepest.resize(field.size());
+    rockAngles(shape, level, threads, steepest);
+    raiseBlade(field, steepest, crest.ceiling, steepestStep, capSoftness * shape.relief, 1.0, 0,
+               bladeRoof);
 }
 
-// Carves a level (carveLevel) and brings its crest back to the skyline.
+// Carves a level (carveLevel) and brings its crest back to the skyline; `steepest` holds the
+// level's rock angles.
 void erodeLevel(const Shape& shape, const Crest& crest, const Level& level, const Carving& carving,
-                int threads, HeightField& field) {
-    // As in levelHeights, a cancel stops every step within itself.
+                int threads, const std::vector<float>& steepest, HeightField& field) {
+    // As in levelHeights, a cancel stops every step within itself (and leaves no rock angles).
+    if (steepest.size() != field.size())
+        return;
     carveLevel(carving, threads, field);
     if (rowBandsStopped())
         return;
@@ -667,8 +669,6 @@ void erodeLevel(const Shape& shape, const Crest& crest, const Level& level, cons
     for (const std::vector<CrestCell>& cells : crest.ranges)
         sharpenCrest(shape.massif, level.grid(), cells, sharpenRadius, capSoftness * shape.relief,
                      field.heights);
-    std::vector<float> steepest(field.size());
-    rockAngles(shape, level, threads, steepest);
     if (rowBandsStopped())
         return;
     // Beyond the eroded levels the faces were cut back already and only the finest detail
@@ -1038,8 +1038,9 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing,
             // stopped pass left half done; the checks after them end the construction before
             // anything else reads the level.
             const RowBandStop bands(cancelled ? &poll : nullptr);
+            std::vector<float> steepest;
             levelHeights(shape, crest, level, first ? nullptr : &previous,
-                         first ? nullptr : &coarserHeights, firstOctave, threads, field);
+                         first ? nullptr : &coarserHeights, firstOctave, threads, field, steepest);
             const double time = settings.erosion * erosionTime * (first ? 1.0 : finerLevelShare);
             const bool eroded = std::max(level.width, level.height) <= erodedSide;
             const int steps = !eroded ? 0
@@ -1057,7 +1058,7 @@ bool buildNaturalTerrain(const Grid& grid, double rowSpacing,
             carving.spread = first ? coarsestSpread : 0.0;
             carving.spreadAbove = naturalForelandHeight * shape.relief;
             carving.seed = (shape.seed * 7919u + static_cast<std::uint32_t>(level.factor)) | 1u;
-            erodeLevel(shape, crest, level, carving, threads, field);
+            erodeLevel(shape, crest, level, carving, threads, steepest, field);
             if (stop())
                 return false;
             if (factor > 1) {
