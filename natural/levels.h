@@ -68,7 +68,7 @@ public:
 private:
     const Level& coarser_;
     const std::vector<float>& heights_;
-    const Level& finer_;
+    Level finer_;
     Bend bend_;
     std::vector<Taps> columns_, rows_;
 };
