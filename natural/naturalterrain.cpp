@@ -108,7 +108,8 @@ const double bladeAfterCarving = 1.0;
 // On the finest level a held cell that stands above the blade stands on a fin this many rows
 // either side of it along its column (raiseBlade).
 const int finRows = 2;
-// How far, in coarser cells, a finer level bends its reading of the coarser one (Bend).
+// How far, in coarser cells, a finer level up to erodedSide bends its reading of the coarser
+// one (Bend).
 const double coarserBend = 1.0;
 // The roof over the blade (BladeRoof): this many cells from the crest the blade stands at the
 // ceilings chained at the step (about 39 degrees), and it falls this much per cell further
@@ -606,8 +607,10 @@ void levelHeights(const Shape& shape, const Crest& crest, const Level& level, co
     octaves.finest = 2.0 * level.cell;
     octaves.firstOctave = firstOctave;
     const double amplitude = shape.detail * detailAmplitude * shape.relief;
+    // Only the eroded levels bend their reading: the finer ones add their own detail to
+    // valleys already winding, and bent there they streaked the ground along the rows.
     Bend bend;
-    bend.amount = coarserBend;
+    bend.amount = std::max(level.width, level.height) <= erodedSide ? coarserBend : 0.0;
     bend.seed = shape.seed;
     const std::optional<CoarserReader> fromCoarser =
         coarser ? std::make_optional<CoarserReader>(*coarser, *coarserHeights, level, bend)
