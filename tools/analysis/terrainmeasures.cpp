@@ -284,25 +284,19 @@ Creases gridCreases(const Grid& grid, double level, int length, double kink) {
         }
         close();
     };
-    const auto onBody = [&](int r, int c) { return grid.at(r, c) >= level; };
+    // The slope's change at (r, c) across the line through it, its neighbours dr, dc either
+    // side; 0 off the body.
+    const auto fold = [&](int r, int c, int dr, int dc) {
+        if (grid.at(r, c) < level)
+            return 0.0;
+        return (grid.at(r + dr, c + dc) - 2 * grid.at(r, c) + grid.at(r - dr, c - dc)) / grid.cell;
+    };
     for (int c = 1; c + 1 < grid.columns; ++c)
         runsAlong(
-            grid.rows,
-            [&](int r) {
-                return onBody(r, c)
-                           ? (grid.at(r, c + 1) - 2 * grid.at(r, c) + grid.at(r, c - 1)) / grid.cell
-                           : 0.0;
-            },
-            found.alongColumns);
+            grid.rows, [&](int r) { return fold(r, c, 0, 1); }, found.alongColumns);
     for (int r = 1; r + 1 < grid.rows; ++r)
         runsAlong(
-            grid.columns,
-            [&](int c) {
-                return onBody(r, c)
-                           ? (grid.at(r + 1, c) - 2 * grid.at(r, c) + grid.at(r - 1, c)) / grid.cell
-                           : 0.0;
-            },
-            found.alongRows);
+            grid.columns, [&](int c) { return fold(r, c, 1, 0); }, found.alongRows);
     found.perMille =
         body > 0 ? 1000.0 * static_cast<double>(found.cells) / static_cast<double>(body) : 0.0;
     return found;
