@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "natural/detailnoise.h"
-
 Level levelOf(const Layout& layout, int factor) {
     Level level;
     level.factor = factor;
@@ -77,8 +75,11 @@ double sampleCoarser(const Level& coarser, const std::vector<float>& heights, do
 CoarserReader::CoarserReader(const Level& coarser, const std::vector<float>& heights,
                              const Level& finer, const Bend& bend)
     : coarser_(coarser), heights_(heights), finer_(finer), bend_(bend) {
-    if (bend_.amount > 0)
+    if (bend_.amount > 0) {
+        wander_.wavelength = bend_.wavelength * coarser.cell;
+        wander_.maxOctaves = 2;
         return;
+    }
     for (int c = 0; c < finer.width; ++c)
         columns_.push_back(tapsAt(columnOf(coarser, finer.x(c)), coarser.width));
     for (int r = 0; r < finer.height; ++r)
@@ -88,13 +89,10 @@ CoarserReader::CoarserReader(const Level& coarser, const std::vector<float>& hei
 double CoarserReader::at(int row, int column) const {
     if (bend_.amount > 0) {
         const double x = finer_.x(column), y = finer_.y(row);
-        Octaves wander;
-        wander.wavelength = bend_.wavelength * coarser_.cell;
-        wander.maxOctaves = 2;
         const double shift = bend_.amount * coarser_.cell;
         return sampleCoarser(
-            coarser_, heights_, x + shift * fractalNoise(x, y, wander, bend_.seed ^ 0x9b05688cu),
-            y + bend_.across * shift * fractalNoise(x, y, wander, bend_.seed ^ 0x6d2b79f5u));
+            coarser_, heights_, x + shift * fractalNoise(x, y, wander_, bend_.seed ^ 0x9b05688cu),
+            y + bend_.across * shift * fractalNoise(x, y, wander_, bend_.seed ^ 0x6d2b79f5u));
     }
     return readTaps(heights_, coarser_.width, columns_[static_cast<std::size_t>(column)],
                     rows_[static_cast<std::size_t>(row)]);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "natural/detailnoise.h"
 #include "natural/shaping.h"
 
 // The levels: the natural terrain is built coarse to fine on a pyramid of grids, each level
@@ -70,5 +71,6 @@ private:
     const std::vector<float>& heights_;
     Level finer_;
     Bend bend_;
+    Octaves wander_; // the bend's noise
     std::vector<Taps> columns_, rows_;
 };
