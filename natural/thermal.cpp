@@ -105,6 +105,37 @@ std::vector<Step> stepsOf(int reach, double cell) {
     return steps;
 }
 
+// The steps from each cell of a w x h raster, as offsets into it: away from the edges every
+// step lands inside, and the sweeps skip the bounds checks that the cells near them need.
+class StepWalk {
+public:
+    StepWalk(int reach, double cell, int w, int h)
+        : steps(stepsOf(reach, cell)), w_(w), h_(h), reach_(reach) {
+        for (const Step& s : steps)
+            offsets_.push_back(static_cast<std::ptrdiff_t>(s.dr) * w + s.dc);
+    }
+    // Calls f(j, s) for the cell j each step s from (r, c) reaches, mirrored for sign -1.
+    template <class F>
+    void around(int r, int c, int sign, F&& f) const {
+        const std::ptrdiff_t i = static_cast<std::ptrdiff_t>(r) * w_ + c;
+        if (r >= reach_ && r < h_ - reach_ && c >= reach_ && c < w_ - reach_) {
+            for (std::size_t s = 0; s < steps.size(); ++s)
+                f(static_cast<std::size_t>(i + sign * offsets_[s]), s);
+            return;
+        }
+        for (std::size_t s = 0; s < steps.size(); ++s) {
+            const int nr = r + sign * steps[s].dr, nc = c + sign * steps[s].dc;
+            if (nr >= 0 && nr < h_ && nc >= 0 && nc < w_)
+                f(static_cast<std::size_t>(nr) * w_ + nc, s);
+        }
+    }
+    const std::vector<Step> steps;
+
+private:
+    std::vector<std::ptrdiff_t> offsets_;
+    int w_, h_, reach_;
+};
+
 // Each column's ceiling, but no higher than any other column's plus `step` (height over
 // distance) times the distance between them.
 std::vector<double> chainCeilings(const std::vector<double>& ceiling, int w, double step) {
@@ -126,9 +157,9 @@ std::vector<char> heldCells(const HeightField& field) {
 } // namespace
 
 std::vector<float> distanceToCells(const std::vector<char>& seeds, int w, int h, double across) {
-    const std::vector<Step> steps = stepsOf(1, 1.0);
+    const StepWalk walk(1, 1.0, w, h);
     std::vector<float> length;
-    for (const Step& s : steps)
+    for (const Step& s : walk.steps)
         length.push_back(static_cast<float>(std::hypot(s.dr, across * s.dc)));
     std::vector<float> d(seeds.size(), static_cast<float>(w + h));
     for (std::size_t i = 0; i < seeds.size(); ++i)
@@ -141,11 +172,8 @@ std::vector<float> distanceToCells(const std::vector<char>& seeds, int w, int h,
             const int r = sign > 0 ? k / w : h - 1 - k / w;
             const int c = sign > 0 ? k % w : w - 1 - k % w;
             float& v = d[static_cast<std::size_t>(r) * w + c];
-            for (std::size_t s = 0; s < steps.size(); ++s) {
-                const int nr = r + sign * steps[s].dr, nc = c + sign * steps[s].dc;
-                if (nr >= 0 && nr < h && nc >= 0 && nc < w)
-                    v = std::min(v, d[static_cast<std::size_t>(nr) * w + nc] + length[s]);
-            }
+            walk.around(r, c, sign,
+                        [&](std::size_t j, std::size_t s) { v = std::min(v, d[j] + length[s]); });
         }
     return d;
 }
@@ -155,27 +183,47 @@ void limitSlope(HeightField& field, const std::vector<float>& steepest, int pass
     if (w < 2 || h < 2)
         return;
     std::vector<float>& z = field.heights;
-    const std::vector<Step> steps = stepsOf(reach, field.cell);
+    const StepWalk walk(reach, field.cell, w, h);
     bool changed = false;
     const float settled = static_cast<float>(0.01 * field.cell);
+    // The rows each sweep lowered anything in, and those the sweep before it did.
+    std::vector<char> lowered(static_cast<std::size_t>(h), 0), loweredBefore(lowered);
     const auto lower = [&](int r, int c, int sign) {
         const std::size_t i = static_cast<std::size_t>(r) * w + c;
         if (field.roles[i] == CellRole::held)
             return;
         float v = z[i];
-        for (const Step& s : steps) {
-            const int nr = r + sign * s.dr, nc = c + sign * s.dc;
-            if (nr < 0 || nr >= h || nc < 0 || nc >= w)
-                continue;
-            const std::size_t j = static_cast<std::size_t>(nr) * w + nc;
-            v = std::min(v, z[j] + s.rise * (steepest[i] + steepest[j]));
-        }
+        walk.around(r, c, sign, [&](std::size_t j, std::size_t s) {
+            v = std::min(v, z[j] + walk.steps[s].rise * (steepest[i] + steepest[j]));
+        });
         if (v < z[i]) {
             // What is left after a pass is a hundredth of a cell's rise at most: no reason to
             // pass again.
             changed = changed || z[i] - v > settled;
             z[i] = v;
+            lowered[static_cast<std::size_t>(r)] = 1;
         }
+    };
+    // A row settled against the rows its steps read in one sweep stays settled in the next
+    // sweep the same way until one of them is lowered: after each direction's first sweep only
+    // the rows within reach of those lowered since are swept again.
+    const auto sweep = [&](int r, int sign, bool first) {
+        bool due = first;
+        for (int q = r; !due && q != r - (reach + 1) * sign; q -= sign)
+            due = q >= 0 && q < h &&
+                  (lowered[static_cast<std::size_t>(q)] || loweredBefore[static_cast<std::size_t>(q)]);
+        if (!due)
+            return;
+        if (sign > 0)
+            for (int c = 0; c < w; ++c)
+                lower(r, c, 1);
+        else
+            for (int c = w - 1; c >= 0; --c)
+                lower(r, c, -1);
+    };
+    const auto nextSweep = [&] {
+        loweredBefore.swap(lowered);
+        std::fill(lowered.begin(), lowered.end(), 0);
     };
     // With the same angle everywhere any shortest path of these steps is a run of one or two
     // neighbouring step directions, which one forward and one backward pass take in turn;
@@ -186,15 +234,15 @@ void limitSlope(HeightField& field, const std::vector<float>& steepest, int pass
         for (int r = 0; r < h; ++r) {
             if (r % 64 == 0 && rowBandsStopped())
                 return;
-            for (int c = 0; c < w; ++c)
-                lower(r, c, 1);
+            sweep(r, 1, pass == 0);
         }
+        nextSweep();
         for (int r = h - 1; r >= 0; --r) {
             if (r % 64 == 0 && rowBandsStopped())
                 return;
-            for (int c = w - 1; c >= 0; --c)
-                lower(r, c, -1);
+            sweep(r, -1, pass == 0);
         }
+        nextSweep();
         if (!changed)
             break;
     }
@@ -311,25 +359,61 @@ void raiseBlade(HeightField& field, const std::vector<float>& steepest,
                 if (field.roles[static_cast<std::size_t>(r) * w + c] == CellRole::held)
                     heldRow[static_cast<std::size_t>(c)] = r;
     const std::vector<Fin> fins = finsOf(heldRow, finRows);
-    const std::vector<Step> steps = stepsOf(2, field.cell);
+    // How high the blade may stand in a cell: its cap, or on its column's fin the ceiling.
+    const auto limitAt = [&](std::size_t i, int r, int c) {
+        const double share = finShare(fins[static_cast<std::size_t>(c)], r, finRows);
+        const double cut = share < 1.0 ? capOf(i, c) : 0.0;
+        return static_cast<float>(cut + share * (ceiling[static_cast<std::size_t>(c)] - cut));
+    };
+    for (int r = 0; r < h; ++r)
+        for (int c = 0; c < w; ++c) {
+            const std::size_t i = static_cast<std::size_t>(r) * w + c;
+            if (field.roles[i] != CellRole::held && !fixed[i])
+                blade[i] = std::min(blade[i], limitAt(i, r, c));
+        }
+    const StepWalk walk(2, field.cell, w, h);
+    // The columns where each row's blade stands above zero, lo to hi: a cone reaches a cell
+    // only from there, so the sweeps visit only the cells within two columns of them.
+    std::vector<int> lo(static_cast<std::size_t>(h), w), hi(static_cast<std::size_t>(h), -1);
+    const auto spread = [&](int r, int c) {
+        lo[static_cast<std::size_t>(r)] = std::min(lo[static_cast<std::size_t>(r)], c);
+        hi[static_cast<std::size_t>(r)] = std::max(hi[static_cast<std::size_t>(r)], c);
+    };
+    for (int r = 0; r < h; ++r)
+        for (int c = 0; c < w; ++c)
+            if (blade[static_cast<std::size_t>(r) * w + c] > 0)
+                spread(r, c);
     const auto raise = [&](int r, int c, int sign) {
         const std::size_t i = static_cast<std::size_t>(r) * w + c;
         if (field.roles[i] == CellRole::held || fixed[i])
             return;
         float v = blade[i];
-        for (const Step& s : steps) {
-            const int nr = r + sign * s.dr, nc = c + sign * s.dc;
-            if (nr < 0 || nr >= h || nc < 0 || nc >= w)
-                continue;
-            const std::size_t j = static_cast<std::size_t>(nr) * w + nc;
+        walk.around(r, c, sign, [&](std::size_t j, std::size_t s) {
             if (blade[j] > 0)
-                v = std::max(v, static_cast<float>(blade[j] -
-                                                   steeper * s.rise * (steepest[i] + steepest[j])));
-        }
-        const double share = finShare(fins[static_cast<std::size_t>(c)], r, finRows);
-        const double cut = share < 1.0 ? capOf(i, c) : 0.0;
-        blade[i] = std::min(
-            v, static_cast<float>(cut + share * (ceiling[static_cast<std::size_t>(c)] - cut)));
+                v = std::max(v, static_cast<float>(blade[j] - steeper * walk.steps[s].rise *
+                                                                  (steepest[i] + steepest[j])));
+        });
+        blade[i] = std::min(v, limitAt(i, r, c));
+        if (blade[i] > 0)
+            spread(r, c);
+    };
+    // A row's sweep: the cells within two columns of the blade in the rows its steps read (this
+    // one, as it spreads along it, and the two before it in the sweep's direction).
+    const auto sweep = [&](int r, int sign) {
+        int from = w, to = -1;
+        for (int q = r; q != r - 3 * sign; q -= sign)
+            if (q >= 0 && q < h) {
+                from = std::min(from, lo[static_cast<std::size_t>(q)] - 2);
+                to = std::max(to, hi[static_cast<std::size_t>(q)] + 2);
+            }
+        const int& first = lo[static_cast<std::size_t>(r)];
+        const int& last = hi[static_cast<std::size_t>(r)];
+        if (sign > 0)
+            for (int c = std::max(0, from); c < w && (c <= to || c <= last + 2); ++c)
+                raise(r, c, 1);
+        else
+            for (int c = std::min(w - 1, to); c >= 0 && (c >= from || c >= first - 2); --c)
+                raise(r, c, -1);
     };
     // Two pairs of passes: the cones are nearly even, and what a third would add lies below
     // the rounding.
@@ -337,14 +421,12 @@ void raiseBlade(HeightField& field, const std::vector<float>& steepest,
         for (int r = 0; r < h; ++r) {
             if (r % 64 == 0 && rowBandsStopped())
                 return;
-            for (int c = 0; c < w; ++c)
-                raise(r, c, 1);
+            sweep(r, 1);
         }
         for (int r = h - 1; r >= 0; --r) {
             if (r % 64 == 0 && rowBandsStopped())
                 return;
-            for (int c = w - 1; c >= 0; --c)
-                raise(r, c, -1);
+            sweep(r, -1);
         }
     }
     for (std::size_t i = 0; i < field.size(); ++i)
