@@ -273,6 +273,34 @@ TEST(RaiseBlade, CrestStandsAsBladeWithinCeilingsAndSteepDrawingLeavesPinnacle) 
     EXPECT_LE(at(18, 29), 25.5f + 0.01f);
 }
 
+TEST(RaiseBlade, ACrestSteppingRowsRunsOnAlongTheStepsWithoutDipping) {
+    // A crest falling gently eastwards while it steps three rows south at every column.
+    const int side = 40;
+    HeightField field;
+    field.width = field.height = side;
+    field.heights.assign(field.size(), 0.0f);
+    field.roles.assign(field.size(), CellRole::free);
+    std::vector<double> ceiling(side);
+    const auto heldRow = [](int c) { return 5 + 3 * (c / 2); };
+    for (int c = 0; c < 20; ++c) {
+        ceiling[static_cast<std::size_t>(c)] = 30.0 - 0.5 * c;
+        const std::size_t i = static_cast<std::size_t>(heldRow(c)) * side + c;
+        field.heights[i] = static_cast<float>(ceiling[static_cast<std::size_t>(c)]);
+        field.roles[i] = CellRole::held;
+    }
+    const std::vector<float> steepest(field.size(), 1.0f);
+    raiseBlade(field, steepest, ceiling, 1.6, 0.01, 1.0, 2);
+    // Down each column from its held cell to the row its neighbour holds, never below the
+    // lower of the two ends.
+    for (int c = 0; c + 1 < 20; ++c) {
+        const int from = heldRow(c), to = heldRow(c + 1);
+        const float low = field.heights[static_cast<std::size_t>(to) * side + c];
+        for (int r = from; r <= to; ++r)
+            EXPECT_GE(field.heights[static_cast<std::size_t>(r) * side + c], low - 0.01f)
+                << r << "," << c;
+    }
+}
+
 TEST(RaiseBlade, FinsSlantWithAGentlySteppingCrestAndCoverItsStepsWhole) {
     // A crest stepping a row every four columns, then three rows at every column.
     std::vector<int> held;
