@@ -115,8 +115,7 @@ public:
             offsets_.push_back(static_cast<std::ptrdiff_t>(s.dr) * w + s.dc);
     }
     // Calls f(j, s) for the cell j each step s from (r, c) reaches, mirrored for sign -1.
-    template <class F>
-    void around(int r, int c, int sign, F&& f) const {
+    template <class F> void around(int r, int c, int sign, F&& f) const {
         const std::ptrdiff_t i = static_cast<std::ptrdiff_t>(r) * w_ + c;
         if (r >= reach_ && r < h_ - reach_ && c >= reach_ && c < w_ - reach_) {
             for (std::size_t s = 0; s < steps.size(); ++s)
@@ -211,7 +210,8 @@ void limitSlope(HeightField& field, const std::vector<float>& steepest, int pass
         bool due = first;
         for (int q = r; !due && q != r - (reach + 1) * sign; q -= sign)
             due = q >= 0 && q < h &&
-                  (lowered[static_cast<std::size_t>(q)] || loweredBefore[static_cast<std::size_t>(q)]);
+                  (lowered[static_cast<std::size_t>(q)] ||
+                   loweredBefore[static_cast<std::size_t>(q)]);
         if (!due)
             return;
         if (sign > 0)
@@ -328,7 +328,7 @@ void fillCrestSteps(const HeightField& field, std::vector<char>& fixed, std::vec
                             continue;
                         fixed[q] = 1;
                         blade[q] = std::max(blade[q], top + (beside - top) * static_cast<float>(k) /
-                                                               static_cast<float>(gap));
+                                                                static_cast<float>(gap));
                     }
                 }
             }
