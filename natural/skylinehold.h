@@ -103,7 +103,7 @@ struct Crest {
 struct SkylineHold {
     double relief = 0.0;
     double depth = 0.0;
-    const Massif* massif = nullptr;
+    const Massif* massif = nullptr; // required
     // Range k's divide at x, northing from the front range's line of sight.
     std::function<double(std::size_t, double)> divide;
     // The width of the smooth minimum by which the caps take over (height).

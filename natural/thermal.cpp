@@ -300,10 +300,12 @@ double finShare(const Fin& fin, int row, int finRows) {
 namespace {
 
 // Where the crest steps two or three rows from one column to the next, the rows of a column
-// between its held cell and the cell beside its neighbour's (`fixed`, at `blade`'s height)
-// stand on the straight line between the two: the crest runs on along the step rather than
-// dipping between them, which from above reads as a comb across the crest.
-void fillCrestSteps(const HeightField& field, std::vector<char>& fixed, std::vector<float>& blade) {
+// between its held cell and the cell beside its neighbour's stand at least on the straight line
+// between the two (both no higher than the column's ceiling): the crest runs on along the step
+// rather than dipping between them, which from above reads as a comb across the crest. The
+// cones still raise them further where they reach higher.
+void fillCrestSteps(const HeightField& field, const std::vector<double>& ceiling,
+                    std::vector<float>& blade) {
     const int w = field.width, h = field.height;
     std::vector<std::vector<int>> heldRows(static_cast<std::size_t>(w));
     for (int r = 0; r < h; ++r)
@@ -313,22 +315,25 @@ void fillCrestSteps(const HeightField& field, std::vector<char>& fixed, std::vec
     for (int c = 0; c < w; ++c)
         for (const int r : heldRows[static_cast<std::size_t>(c)])
             for (const int side : {c - 1, c + 1}) {
-                if (side < 0 || side >= w || !fixed[static_cast<std::size_t>(r) * w + side])
+                if (side < 0 || side >= w)
                     continue;
-                const float beside = blade[static_cast<std::size_t>(r) * w + side];
+                const double roof = ceiling[static_cast<std::size_t>(side)];
+                const double beside = std::min(
+                    static_cast<double>(field.heights[static_cast<std::size_t>(r) * w + c]), roof);
                 for (const int own : heldRows[static_cast<std::size_t>(side)]) {
                     const int gap = std::abs(own - r);
                     if (gap < 2 || gap > 3)
                         continue;
-                    const float top = field.heights[static_cast<std::size_t>(own) * w + side];
+                    const double top =
+                        std::min(static_cast<double>(
+                                     field.heights[static_cast<std::size_t>(own) * w + side]),
+                                 roof);
                     const int toward = r > own ? 1 : -1;
                     for (int k = 1; k < gap; ++k) {
                         const std::size_t q = static_cast<std::size_t>(own + toward * k) * w + side;
-                        if (field.roles[q] == CellRole::held)
-                            continue;
-                        fixed[q] = 1;
-                        blade[q] = std::max(blade[q], top + (beside - top) * static_cast<float>(k) /
-                                                                static_cast<float>(gap));
+                        if (field.roles[q] != CellRole::held)
+                            blade[q] = std::max(blade[q],
+                                                static_cast<float>(top + (beside - top) * k / gap));
                     }
                 }
             }
@@ -391,7 +396,7 @@ void raiseBlade(HeightField& field, const std::vector<float>& steepest,
             }
         }
     if (finRows > 0)
-        fillCrestSteps(field, fixed, blade);
+        fillCrestSteps(field, ceiling, blade);
     // Each column's held row, for its fin.
     std::vector<int> heldRow(static_cast<std::size_t>(w), -1);
     if (finRows > 0)

@@ -58,9 +58,11 @@ double finShare(const Fin& fin, int row, int finRows);
 // unbroken where it steps a row. On its column's fin (finsOf, about `finRows` rows either side
 // of its held cell along its column) a column's cone is cut off at its ceiling only: where the
 // drawing falls steeply the held cell stands on a short fin across the crest rather than as a
-// one-cell needle, whose point would show in the ground's finest scales. Weak rock notches
-// the faces. Only ever raises free ground (outlets stay base and lowland), never above a
-// column's ceiling.
+// one-cell needle, whose point would show in the ground's finest scales; where the crest
+// steps two or three rows from one column to the next, the rows between stand on the fin at
+// least on the straight line from the held cell to the cell beside its neighbour's, so that
+// the crest does not dip between them. Weak rock notches the faces. Only ever raises free
+// ground (outlets stay base and lowland), never above a column's ceiling.
 //
 // Cut off by each column alone, a cone that overtops a lower column's cap along that column
 // would stand flat along it: a face whose edges run straight along the columns. With a `roof`

@@ -291,12 +291,16 @@ TEST(RaiseBlade, ACrestSteppingRowsRunsOnAlongTheStepsWithoutDipping) {
     const std::vector<float> steepest(field.size(), 1.0f);
     raiseBlade(field, steepest, ceiling, 1.6, 0.01, 1.0, 2);
     // Down each column from its held cell to the row its neighbour holds, never below the
-    // lower of the two ends.
+    // lower of the two ends, nor anywhere above the column's top.
     for (int c = 0; c + 1 < 20; ++c) {
         const int from = heldRow(c), to = heldRow(c + 1);
         const float low = field.heights[static_cast<std::size_t>(to) * side + c];
         for (int r = from; r <= to; ++r)
             EXPECT_GE(field.heights[static_cast<std::size_t>(r) * side + c], low - 0.01f)
+                << r << "," << c;
+        for (int r = 0; r < side; ++r)
+            EXPECT_LE(field.heights[static_cast<std::size_t>(r) * side + c],
+                      ceiling[static_cast<std::size_t>(c)] + 0.01)
                 << r << "," << c;
     }
 }
