@@ -320,6 +320,11 @@ void sharpenCrest(const Massif& massif, const LevelGrid& grid, const std::vector
                   int radius, double softness, std::vector<float>& heights) {
     const int w = grid.width, h = grid.height;
     const std::vector<Summit> summits = summitsOf(massif, grid, crest);
+    // A summit's cone takes the ground up to it whole within half the radius of it, less and
+    // less beyond, none at the radius: cut off there, the sharpened ground ended in a step
+    // along the edge of the cells reached, which a crest stepping rows from column to column
+    // turned into a ladder down its flanks.
+    const double reach = radius * grid.cell;
     // Each column's band of rows that some crest cell's cone reaches: the cones' upper
     // envelope is gathered there first and laid onto the body once, so the order in which the
     // crest cells are taken does not matter.
@@ -342,20 +347,26 @@ void sharpenCrest(const Massif& massif, const LevelGrid& grid, const std::vector
             double u, v;
             massif.warped(grid.x(c), grid.y(r), u, v);
             const double cost = massif.cost(grid.x(c), grid.y(r));
-            double best = 0.0;
-            for (int k = std::max(0, c - radius); k <= std::min(w - 1, c + radius); ++k)
-                if (summits[static_cast<std::size_t>(k)].top > 0) {
-                    const Summit& s = summits[static_cast<std::size_t>(k)];
-                    best = std::max(
-                        best,
-                        coneAt(
-                            s, u, v, cost, grid.x(c) - s.x,
-                            [&] { return std::hypot(grid.x(c) - s.x, grid.y(r) - s.y); }, best));
-                }
-            if (best > 0) {
-                float& at = heights[static_cast<std::size_t>(r) * w + c];
-                at = static_cast<float>(smoothMax(at, std::pow(best, massif.profile), softness));
+            float& at = heights[static_cast<std::size_t>(r) * w + c];
+            double raised = at;
+            for (int k = std::max(0, c - radius); k <= std::min(w - 1, c + radius); ++k) {
+                const Summit& s = summits[static_cast<std::size_t>(k)];
+                if (s.top <= 0)
+                    continue;
+                const double d = std::hypot(grid.x(c) - s.x, grid.y(r) - s.y);
+                const double t = std::clamp((reach - d) / (0.5 * reach), 0.0, 1.0);
+                if (t <= 0)
+                    continue;
+                const double cone = coneAt(
+                    s, u, v, cost, grid.x(c) - s.x, [d] { return d; }, 0.0);
+                if (cone <= 0)
+                    continue;
+                const double top = std::pow(cone, massif.profile);
+                if (top > at)
+                    raised = std::max(raised, at + t * t * (3 - 2 * t) * (top - at));
             }
+            if (raised > at)
+                at = static_cast<float>(smoothMax(at, raised, softness));
         }
     }
 }

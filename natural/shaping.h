@@ -81,8 +81,9 @@ void raiseMassif(const Massif& massif, const LevelGrid& grid,
                  std::vector<float>& heights);
 
 // Sharpens a finer level's body near the crest: within `radius` cells of every crest cell the
-// ground rises, by a smooth maximum, to the summits' cones at this level's resolution, so that
-// every bump of the skyline stands as a small summit rather than a one-cell wire.
+// ground rises, by a smooth maximum, towards the summits' cones at this level's resolution
+// (all the way within half the radius, fading out towards it), so that every bump of the
+// skyline stands as a small summit rather than a one-cell wire.
 void sharpenCrest(const Massif& massif, const LevelGrid& grid, const std::vector<CrestCell>& crest,
                   int radius, double softness, std::vector<float>& heights);
 

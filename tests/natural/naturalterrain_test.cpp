@@ -13,6 +13,7 @@
 #include "natural/dividecourse.h"
 #include "natural/levels.h"
 #include "natural/naturalterrain.h"
+#include "natural/shaping.h"
 
 namespace {
 
@@ -302,6 +303,27 @@ TEST(NaturalTerrain, NoFlatsAlongTheColumnsUnderASteepSkyline) {
         }
     EXPECT_GT(body, 10000);
     EXPECT_LT(flat, body / 100) << flat << " of " << body;
+}
+
+TEST(Shaping, SharpeningFadesOutTowardsItsRadiusRatherThanEndingInAStep) {
+    // One summit on flat ground: along its row the sharpened ground falls steadily from it and
+    // is all but untouched from the radius on.
+    const Massif massif;
+    LevelGrid grid;
+    grid.width = grid.height = 41;
+    grid.cell = 0.01;
+    std::vector<CrestCell> crest(41);
+    crest[20].row = 20;
+    crest[20].top = 0.8;
+    crest[20].held = true;
+    std::vector<float> heights(41 * 41, 0.0f);
+    sharpenCrest(massif, grid, crest, 5, 1e-4, heights);
+    const auto at = [&](int d) { return heights[20 * 41 + 20 + d]; };
+    for (int d = 1; d <= 4; ++d)
+        EXPECT_LT(at(d), at(d - 1)) << d;
+    EXPECT_LT(at(4), 0.5f * at(2));
+    EXPECT_NEAR(at(5), 0.0f, 1e-4f);
+    EXPECT_NEAR(at(-5), 0.0f, 1e-4f);
 }
 
 TEST(Levels, AFinerLevelReadsACoarseChannelAsACurveWithinItsSamples) {
