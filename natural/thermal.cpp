@@ -304,14 +304,9 @@ namespace {
 // between the two (both no higher than the column's ceiling): the crest runs on along the step
 // rather than dipping between them, which from above reads as a comb across the crest. The
 // cones still raise them further where they reach higher.
-void fillCrestSteps(const HeightField& field, const std::vector<double>& ceiling,
-                    std::vector<float>& blade) {
-    const int w = field.width, h = field.height;
-    std::vector<std::vector<int>> heldRows(static_cast<std::size_t>(w));
-    for (int r = 0; r < h; ++r)
-        for (int c = 0; c < w; ++c)
-            if (field.roles[static_cast<std::size_t>(r) * w + c] == CellRole::held)
-                heldRows[static_cast<std::size_t>(c)].push_back(r);
+void fillCrestSteps(const HeightField& field, const std::vector<std::vector<int>>& heldRows,
+                    const std::vector<double>& ceiling, std::vector<float>& blade) {
+    const int w = field.width;
     for (int c = 0; c < w; ++c)
         for (const int r : heldRows[static_cast<std::size_t>(c)])
             for (const int side : {c - 1, c + 1}) {
@@ -395,15 +390,18 @@ void raiseBlade(HeightField& field, const std::vector<float>& steepest,
                                                          ceiling[static_cast<std::size_t>(side)])));
             }
         }
-    if (finRows > 0)
-        fillCrestSteps(field, ceiling, blade);
-    // Each column's held row, for its fin.
+    // Each column's held rows, north to south; the southernmost carries its fin.
+    std::vector<std::vector<int>> heldRows(static_cast<std::size_t>(w));
     std::vector<int> heldRow(static_cast<std::size_t>(w), -1);
-    if (finRows > 0)
+    if (finRows > 0) {
         for (int r = 0; r < h; ++r)
             for (int c = 0; c < w; ++c)
-                if (field.roles[static_cast<std::size_t>(r) * w + c] == CellRole::held)
+                if (field.roles[static_cast<std::size_t>(r) * w + c] == CellRole::held) {
+                    heldRows[static_cast<std::size_t>(c)].push_back(r);
                     heldRow[static_cast<std::size_t>(c)] = r;
+                }
+        fillCrestSteps(field, heldRows, ceiling, blade);
+    }
     const std::vector<Fin> fins = finsOf(heldRow, finRows);
     // How high the blade may stand in a cell: its cap, or on its column's fin the ceiling.
     const auto limitAt = [&](std::size_t i, int r, int c) {
@@ -411,12 +409,6 @@ void raiseBlade(HeightField& field, const std::vector<float>& steepest,
         const double cut = share < 1.0 ? capOf(i, c) : 0.0;
         return static_cast<float>(cut + share * (ceiling[static_cast<std::size_t>(c)] - cut));
     };
-    for (int r = 0; r < h; ++r)
-        for (int c = 0; c < w; ++c) {
-            const std::size_t i = static_cast<std::size_t>(r) * w + c;
-            if (field.roles[i] != CellRole::held && !fixed[i])
-                blade[i] = std::min(blade[i], limitAt(i, r, c));
-        }
     const StepWalk walk(2, field.cell, w, h);
     // The columns where each row's blade stands above zero, lo to hi: a cone reaches a cell
     // only from there, so the sweeps visit only the cells within two columns of them.
@@ -426,9 +418,13 @@ void raiseBlade(HeightField& field, const std::vector<float>& steepest,
         hi[static_cast<std::size_t>(r)] = std::max(hi[static_cast<std::size_t>(r)], c);
     };
     for (int r = 0; r < h; ++r)
-        for (int c = 0; c < w; ++c)
-            if (blade[static_cast<std::size_t>(r) * w + c] > 0)
+        for (int c = 0; c < w; ++c) {
+            const std::size_t i = static_cast<std::size_t>(r) * w + c;
+            if (field.roles[i] != CellRole::held && !fixed[i])
+                blade[i] = std::min(blade[i], limitAt(i, r, c));
+            if (blade[i] > 0)
                 spread(r, c);
+        }
     const auto raise = [&](int r, int c, int sign) {
         const std::size_t i = static_cast<std::size_t>(r) * w + c;
         if (field.roles[i] == CellRole::held || fixed[i])

@@ -39,6 +39,15 @@ HeightField pittedDome(int side) {
     return field;
 }
 
+// A side x side field of free cells at height 0.
+HeightField flatField(int side) {
+    HeightField field;
+    field.width = field.height = side;
+    field.heights.assign(field.size(), 0.0f);
+    field.roles.assign(field.size(), CellRole::free);
+    return field;
+}
+
 } // namespace
 
 TEST(FlowRouting, FilledFieldDrainsEveryCellToAnOutlet) {
@@ -222,10 +231,7 @@ TEST(RaiseBlade, CrestStandsAsBladeWithinCeilingsAndSteepDrawingLeavesPinnacle) 
     // A crest along row 20 on flat ground: tops falling gently from column 20, but column 30
     // drawn 20 above its neighbours, far steeper than a face stands. Weaker rock in the west.
     const int side = 48;
-    HeightField field;
-    field.width = field.height = side;
-    field.heights.assign(field.size(), 0.0f);
-    field.roles.assign(field.size(), CellRole::free);
+    HeightField field = flatField(side);
     std::vector<double> ceiling(side);
     std::vector<float> steepest(field.size());
     for (int c = 0; c < side; ++c) {
@@ -274,12 +280,9 @@ TEST(RaiseBlade, CrestStandsAsBladeWithinCeilingsAndSteepDrawingLeavesPinnacle) 
 }
 
 TEST(RaiseBlade, ACrestSteppingRowsRunsOnAlongTheStepsWithoutDipping) {
-    // A crest falling gently eastwards while it steps three rows south at every column.
+    // A crest falling gently eastwards while it steps three rows south at every other column.
     const int side = 40;
-    HeightField field;
-    field.width = field.height = side;
-    field.heights.assign(field.size(), 0.0f);
-    field.roles.assign(field.size(), CellRole::free);
+    HeightField field = flatField(side);
     std::vector<double> ceiling(side);
     const auto heldRow = [](int c) { return 5 + 3 * (c / 2); };
     for (int c = 0; c < 20; ++c) {
@@ -339,10 +342,7 @@ TEST(RaiseBlade, UnderARoofTheFacesBelowASteepDropFallAwayFromTheCrest) {
     // A crest along row 30 drawn at 40 up to column 20, then falling just less steeply than
     // the blade's step to 10 at column 39; weak rock, whose cones fall more slowly still.
     const int side = 60;
-    HeightField field;
-    field.width = field.height = side;
-    field.heights.assign(field.size(), 0.0f);
-    field.roles.assign(field.size(), CellRole::free);
+    HeightField field = flatField(side);
     std::vector<double> ceiling(side);
     const std::vector<float> steepest(field.size(), 1.0f);
     for (int c = 0; c < side; ++c) {
